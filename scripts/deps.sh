@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quiltana needs to build, run and test, when they are missing.
+# Usage: scripts/deps.sh [run|test]   (test adds what only the test suite needs)
+set -euo pipefail
+
+want=(build-essential cmake ninja-build pkg-config
+      qt6-base-dev libgl-dev libjpeg-dev libpng-dev zlib1g-dev
+      fonts-ipafont-gothic)
+if [ "${1:-run}" = test ]; then
+  want+=(libgtest-dev googletest poppler-utils libjpeg-turbo-progs
+         clang libclang-rt-14-dev xvfb xauth)
+fi
+
+missing=()
+for p in "${want[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+namespace quiltana {
+
+inline constexpr int kCellCount = 1000;   // cells in the table, absolute numbers 0..999
+inline constexpr int kPagePositions = 100; // room in the page lists; at most 50 are used
+
+// The picture held by one cell of the table.
+struct Cell {
+    QString picturePath; // the user's picture file; "" = empty cell
+    QString workPath;    // what the preview draws, normally the work copy
+    int orientation = 0; // 0 upright, 1 turned right, 2 turned left
+};
+
+// The current page's working copies of its cells, indexed by position on the page.
+struct PageLists {
+    std::array<QString, kPagePositions> workPath{};
+    std::array<int, kPagePositions> orientation{};
+    std::array<int, kPagePositions> redraw{}; // 1 = draw at the next composition
+};
+
+struct CopyBuffer {
+    QString path;
+    int orientation = 0;
+};
+
+// The one document of the run. Plain data: a test resets it with `document() = Document{}`.
+struct Document {
+    std::array<Cell, kCellCount> cells{};
+    int layoutStyle = 2;
+    int lastFilledCell = 0;
+    int currentPage = 0;
+    int pageCount = 1;
+    PageLists page{};
+    CopyBuffer copyBuffer{};
+
+    // Read access by absolute number: a number outside 0..999 (the tail of a last page whose
+    // layout style does not divide 1000) reads as an empty cell.
+    [[nodiscard]] const Cell &cell(int absolute) const;
+    // Write access: nullptr outside 0..999, so callers can never write past the table.
+    [[nodiscard]] Cell *cellAt(int absolute);
+    // Absolute number of position `position` on the current page.
+    [[nodiscard]] int absoluteCell(int position) const { return currentPage * layoutStyle + position; }
+    // Highest cell 0..999 whose picture path is not empty, 0 when none is.
+    [[nodiscard]] int scanLastFilledCell() const;
+};
+
+// The program-wide document.
+[[nodiscard]] Document &document();
+
+// Pages needed for `lastFilledCell` + 1 cells at `layoutStyle` cells per page (at least 1).
+[[nodiscard]] int pageCountFor(int lastFilledCell, int layoutStyle);
+
+// "current/count" as the page indicator shows it, e.g. page 0 of 3 -> "1/3".
+[[nodiscard]] QString pageIndicatorText(int currentPage, int pageCount);
+
+// The document half of RefreshPage: page count, then every position of the current page
+// copied from the cell table (work path, orientation) with its redraw flag set.
+void RefreshPageLists(Document &doc);
+
+// The document half of ResetToFirstPage: page count, current page 0, then RefreshPageLists.
+void ResetToFirstPageLists(Document &doc);
+
+// Copies the work paths of the current page's cells into the page lists (orientations and
+// redraw flags stay), as every render does before it composes.
+void CopyPageWorkPaths(Document &doc);
+
+} // namespace quiltana

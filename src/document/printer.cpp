@@ -1,0 +1,22 @@
+#include "printer.h"
+
+#include "error.h"
+
+namespace quiltana {
+
+namespace {
+Printer *g_printer = nullptr;
+}
+
+Printer &currentPrinter()
+{
+    if (!g_printer)
+        throw Error(QStringLiteral("No printer is available."));
+    return *g_printer;
+}
+
+void setCurrentPrinter(Printer *printer) { g_printer = printer; }
+
+bool hasCurrentPrinter() { return g_printer != nullptr; }
+
+} // namespace quiltana

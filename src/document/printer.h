@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+class QPainter;
+
+namespace quiltana {
+
+// What the program asks of a printer. The real one wraps QPrinter (print library); tests use a
+// printer whose metrics they set. All sizes are device pixels ("dots") unless named mm.
+class Printer {
+public:
+    enum class Orientation { Portrait, Landscape };
+
+    virtual ~Printer() = default;
+
+    [[nodiscard]] virtual QString name() const = 0;
+    [[nodiscard]] virtual int pageWidth() const = 0;      // printable area (HORZRES)
+    [[nodiscard]] virtual int pageHeight() const = 0;     // printable area (VERTRES)
+    [[nodiscard]] virtual int physicalWidth() const = 0;  // whole sheet (PHYSICALWIDTH)
+    [[nodiscard]] virtual int physicalHeight() const = 0; // whole sheet (PHYSICALHEIGHT)
+    [[nodiscard]] virtual int offsetX() const = 0;        // printable area inside the sheet
+    [[nodiscard]] virtual int offsetY() const = 0;
+    [[nodiscard]] virtual int widthMM() const = 0;        // printable area in mm (HORZSIZE)
+    [[nodiscard]] virtual int heightMM() const = 0;       // (VERTSIZE)
+    [[nodiscard]] virtual int resolutionX() const = 0;    // dots per inch
+    [[nodiscard]] virtual int resolutionY() const = 0;
+
+    [[nodiscard]] virtual Orientation orientation() const = 0;
+    virtual void setOrientation(Orientation o) = 0;
+
+    // One print job: begin returns the canvas (origin at the printable area's top-left corner)
+    // and throws Error when the job cannot start. end sends the job; abort discards it.
+    virtual QPainter *beginDocument(const QString &title) = 0;
+    virtual void endDocument() = 0;
+    virtual void abortDocument() = 0;
+};
+
+// The program's current printer. The window layer installs the real one at start-up; tests
+// install their own. Never null once installed.
+[[nodiscard]] Printer &currentPrinter();
+void setCurrentPrinter(Printer *printer);
+[[nodiscard]] bool hasCurrentPrinter();
+
+} // namespace quiltana

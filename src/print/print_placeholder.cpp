@@ -1,0 +1,1 @@
+// placeholder until the import library has sources

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "pagesetup.h"
+
+#include <QColor>
+#include <QString>
+
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+namespace quiltana {
+
+class Printer;
+
+// Every question box and dialog the windows show goes through here, so that tests can answer
+// them. The real implementation (QtDialogs) uses Qt's message boxes and common dialogs.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A box with OK and Cancel, OK the default, no icon. True for OK; Esc and the close box
+    // answer Cancel.
+    virtual bool askOkCancel(QWidget *parent, const QString &text, const QString &caption) = 0;
+    // A box with a text and an OK button.
+    virtual void message(QWidget *parent, const QString &text, const QString &caption) = 0;
+    // The error box, titled with the application title "Quiltana", showing the error's text.
+    virtual void error(QWidget *parent, const QString &text) = 0;
+    // The open-picture dialog (with a preview); the chosen file's full path, or nothing.
+    virtual std::optional<QString> openPicture(QWidget *parent, const QString &filter) = 0;
+    // Font dialog on `initial`; the chosen font with its colour, or nothing when cancelled.
+    virtual std::optional<FontSpec> chooseFont(QWidget *parent, const FontSpec &initial) = 0;
+    // Colour dialog starting on `initial`; the chosen colour, or nothing.
+    virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) = 0;
+    // Printer setup (printer, paper, orientation) on the current printer; true when confirmed.
+    virtual bool printerSetup(QWidget *parent, Printer &printer) = 0;
+    // Shows one of the program's own modal dialogs (print dialog, About box) and returns its
+    // result code.
+    virtual int exec(QDialog &dialog) = 0;
+};
+
+// The dialogs in force; QtDialogs unless a test installed its own.
+[[nodiscard]] Dialogs &dialogs();
+void setDialogs(Dialogs *d); // nullptr restores the Qt dialogs
+
+} // namespace quiltana

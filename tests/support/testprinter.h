@@ -1,0 +1,63 @@
+#pragma once
+
+#include "printer.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace quiltana::test {
+
+// A printer whose metrics a test sets. Each job paints into a white QImage of the page size;
+// ended jobs are kept with their titles, aborted ones are counted.
+class TestPrinter : public Printer {
+public:
+    struct Job {
+        QString title;
+        QImage page;
+    };
+
+    // Default: an A4-like page at 600 dpi with a small unprintable border.
+    TestPrinter();
+
+    QString name() const override { return printerName; }
+    int pageWidth() const override { return pw; }
+    int pageHeight() const override { return ph; }
+    int physicalWidth() const override { return fullW; }
+    int physicalHeight() const override { return fullH; }
+    int offsetX() const override { return offX; }
+    int offsetY() const override { return offY; }
+    int widthMM() const override { return mmW; }
+    int heightMM() const override { return mmH; }
+    int resolutionX() const override { return dpiX; }
+    int resolutionY() const override { return dpiY; }
+    Orientation orientation() const override { return orient; }
+    void setOrientation(Orientation o) override { orient = o; }
+
+    QPainter *beginDocument(const QString &title) override;
+    void endDocument() override;
+    void abortDocument() override;
+
+    // Sets the page of the canvas and the sheet around it; mm sizes and dpi as given.
+    void setMetrics(int pageW, int pageH, int physicalW, int physicalH, int offsetX, int offsetY,
+                    int widthMM, int heightMM, int dpi = 600);
+
+    QString printerName = QStringLiteral("Test printer");
+    int pw, ph, fullW, fullH, offX, offY, mmW, mmH, dpiX, dpiY;
+    Orientation orient = Orientation::Portrait;
+    bool failBegin = false; // beginDocument throws, as a printer that cannot start a job
+    std::vector<Job> jobs;  // ended jobs, in order
+    int abortedJobs = 0;
+    bool jobOpen = false;
+
+private:
+    QImage current_;
+    QString currentTitle_;
+    std::unique_ptr<QPainter> painter_;
+};
+
+} // namespace quiltana::test
