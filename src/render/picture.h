@@ -1,0 +1,26 @@
+#pragma once
+
+#include "geometry.h"
+
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+class QPainter;
+
+namespace quiltana {
+
+// Draws the picture file `path` into `cell` on `canvas`: decoded by extension, turned by
+// `orientation` (1 right, 2 left, anything else upright), fitted with its aspect ratio and
+// centred, stretched nearest-neighbour. Returns the picture rectangle, or nothing when nothing
+// was drawn (empty path, unrecognised extension, a cell or picture of zero or negative size).
+// A file that cannot be read throws Error.
+std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QString &path, int orientation);
+
+// Stretches `bitmap` nearest-neighbour (rows and columns dropped or repeated, nothing blended)
+// into (left, top)-(right, bottom) of `canvas`. 0 on success, -1 / -2 when memory for the
+// transfer could not be had.
+int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, const QImage &bitmap);
+
+} // namespace quiltana
