@@ -4,10 +4,21 @@
 
 namespace quiltana {
 
-// Fills the document from the command line: at most 1000 arguments; a folder contributes its
-// ".jpg", ".jpeg", ".bmp" and ".png" entries (unsorted, no descent), anything else goes into
-// the next cell unchanged. No cell past 999 is written. Sets the last filled cell. Returns the
-// number of pictures that did not fit (0 normally). Paths should already be absolute.
+// The pictures of one folder as full paths (folder + "/" + entry name): its files whose
+// extension is ".jpg", ".jpeg", ".bmp" or ".png" in any letter case, in the order the file
+// system lists them (unsorted, hidden files included), without descending into subfolders. A
+// subfolder is never a picture, whatever its name. A path that is not a readable folder gives
+// an empty list. Shared by the command line and the drop of folders.
+[[nodiscard]] QStringList PicturesInFolder(const QString &folder);
+
+// Fills the document from the command line, from cell 0 on: at most the first 1000 arguments
+// are read; a folder contributes PicturesInFolder(folder), anything else (a file of any
+// extension, a path that does not exist) goes into the next cell unchanged. Orientation 0
+// everywhere. No cell past 999 is written: what does not fit is left out and counted. Sets
+// the last filled cell by a scan of the table. Returns the number of paths left out (0
+// normally), which the window reports to the user. Paths should already be absolute, made so
+// against the directory the program was started in.
+// The work copies are not made here: the caller makes them afterwards (MakeWorkCopies).
 int FillDocumentFromArguments(const QStringList &arguments);
 
 } // namespace quiltana

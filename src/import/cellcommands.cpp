@@ -1,0 +1,142 @@
+#include "cellcommands.h"
+
+#include "document.h"
+
+namespace quiltana {
+
+namespace {
+
+// The cell aimed at by a position of the current page, or nullptr when there is none.
+Cell *aimedCell(Document &doc, int position)
+{
+    if (position < 0 || position >= doc.layoutStyle || position >= kPagePositions)
+        return nullptr;
+    return doc.cellAt(doc.absoluteCell(position));
+}
+
+size_t at(int position) { return static_cast<size_t>(position); }
+
+void turn(int position, int turnedCode)
+{
+    Document &doc = document();
+    Cell *cell = aimedCell(doc, position);
+    if (!cell)
+        return;
+    // The page's copy decides, as it is what the preview shows.
+    const int orientation = doc.page.orientation[at(position)] != 0 ? 0 : turnedCode;
+    doc.page.orientation[at(position)] = orientation;
+    cell->orientation = orientation;
+    doc.page.redraw[at(position)] = 1;
+}
+
+// The copy buffer takes the cell's picture and the orientation the page shows it with.
+void fillCopyBuffer(Document &doc, const Cell &cell, int position)
+{
+    doc.copyBuffer.path = cell.picturePath;
+    doc.copyBuffer.orientation = doc.page.orientation[at(position)];
+}
+
+} // namespace
+
+PopupItems PopupState(int position)
+{
+    Document &doc = document();
+    PopupItems items;
+    if (!aimedCell(doc, position))
+        return items;
+    const bool showsPicture = !doc.page.workPath[at(position)].isEmpty();
+    items.copyEnabled = showsPicture;
+    items.pasteAllEnabled = showsPicture;
+    items.pasteEnabled = !doc.copyBuffer.path.isEmpty();
+    return items;
+}
+
+void TurnRight(int position) { turn(position, 1); }
+
+void TurnLeft(int position) { turn(position, 2); }
+
+void TurnAll()
+{
+    Document &doc = document();
+    for (Cell &cell : doc.cells)
+        cell.orientation = cell.orientation == 0 ? 1 : 0;
+    for (int p = 0; p < doc.layoutStyle && p < kPagePositions; ++p) {
+        // A position past the table keeps the upright of the empty cell it stands for.
+        if (doc.cellAt(doc.absoluteCell(p)))
+            doc.page.orientation[at(p)] = doc.page.orientation[at(p)] == 0 ? 1 : 0;
+        doc.page.redraw[at(p)] = 1;
+    }
+}
+
+bool Cut(int position)
+{
+    Document &doc = document();
+    Cell *cell = aimedCell(doc, position);
+    if (!cell)
+        return false;
+    fillCopyBuffer(doc, *cell, position);
+    cell->picturePath.clear();
+    cell->workPath.clear();
+    doc.page.workPath[at(position)].clear();
+    doc.page.redraw[at(position)] = 1;
+    return true;
+}
+
+bool Copy(int position)
+{
+    Document &doc = document();
+    const Cell *cell = aimedCell(doc, position);
+    if (!cell)
+        return false;
+    fillCopyBuffer(doc, *cell, position);
+    return true;
+}
+
+void Paste(int position)
+{
+    Document &doc = document();
+    Cell *cell = aimedCell(doc, position);
+    if (!cell)
+        return;
+    const CopyBuffer &buffer = doc.copyBuffer;
+    cell->picturePath = buffer.path;
+    cell->workPath = buffer.path;
+    cell->orientation = buffer.orientation;
+    doc.page.workPath[at(position)] = buffer.path;
+    doc.page.orientation[at(position)] = buffer.orientation;
+    doc.page.redraw[at(position)] = 1;
+    doc.lastFilledCell = doc.scanLastFilledCell();
+    doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
+}
+
+void PasteToAll(int position)
+{
+    Document &doc = document();
+    const Cell *source = aimedCell(doc, position);
+    if (!source)
+        return;
+    fillCopyBuffer(doc, *source, position);
+    const CopyBuffer &buffer = doc.copyBuffer;
+    for (int p = 0; p < doc.layoutStyle && p < kPagePositions; ++p) {
+        Cell *cell = doc.cellAt(doc.absoluteCell(p));
+        if (!cell)
+            continue;
+        cell->picturePath = buffer.path;
+        cell->workPath = buffer.path;
+        cell->orientation = buffer.orientation;
+        doc.page.workPath[at(p)] = buffer.path;
+        doc.page.orientation[at(p)] = buffer.orientation;
+        doc.page.redraw[at(p)] = 1;
+    }
+}
+
+void CutAll()
+{
+    Document &doc = document();
+    for (Cell &cell : doc.cells)
+        cell = Cell{};
+    doc.lastFilledCell = 0;
+    ResetToFirstPageLists(doc);
+}
+
+} // namespace quiltana

@@ -1,0 +1,66 @@
+#include "commandline.h"
+
+#include "document.h"
+#include "paths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace quiltana {
+
+namespace {
+constexpr int kMaxArguments = 1000;
+} // namespace
+
+QStringList PicturesInFolder(const QString &folder)
+{
+    QStringList pictures;
+    // QDirIterator without sorting hands the entries over in the file system's reading order;
+    // QDir::Files keeps a subfolder called "x.jpg" out, QDir::Hidden keeps hidden pictures in.
+    QDirIterator it(folder, QDir::Files | QDir::Hidden);
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        if (isAcceptedPicture(name))
+            pictures.append(prefix + name);
+    }
+    return pictures;
+}
+
+int FillDocumentFromArguments(const QStringList &arguments)
+{
+    Document &doc = document();
+    int next = 0;
+    int leftOut = 0;
+    const auto place = [&](const QString &path) {
+        Cell *cell = doc.cellAt(next);
+        if (!cell) {
+            ++leftOut;
+            return;
+        }
+        cell->picturePath = path;
+        cell->orientation = 0;
+        ++next;
+    };
+
+    const qsizetype count = std::min<qsizetype>(arguments.size(), kMaxArguments);
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument.isEmpty())
+            continue; // names nothing; as a picture path it would only read as an empty cell
+        if (QFileInfo(argument).isDir()) {
+            for (const QString &picture : PicturesInFolder(argument))
+                place(picture);
+        } else {
+            place(argument);
+        }
+    }
+    doc.lastFilledCell = doc.scanLastFilledCell();
+    return leftOut;
+}
+
+} // namespace quiltana

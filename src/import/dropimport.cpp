@@ -1,0 +1,155 @@
+#include "dropimport.h"
+
+#include "commandline.h"
+#include "document.h"
+#include "error.h"
+#include "paths.h"
+#include "workcopy.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace quiltana {
+
+namespace {
+
+constexpr qsizetype kMaxDroppedNames = 1000;
+
+// Clears the whole table for a new document; the page lists are blanked so that the next
+// render draws every position afresh.
+void clearDocument(Document &doc)
+{
+    for (Cell &cell : doc.cells)
+        cell = Cell{};
+    for (size_t p = 0; p < doc.page.workPath.size(); ++p) {
+        doc.page.workPath[p].clear();
+        doc.page.redraw[p] = 1;
+    }
+}
+
+// Places pictures into consecutive cells from `start` on, never past the table.
+class Placer {
+public:
+    Placer(Document &doc, int start) : doc_(doc), start_(start) {}
+
+    void place(const QString &path)
+    {
+        Cell *cell = doc_.cellAt(start_ + placed_);
+        if (!cell) {
+            ++leftOut_;
+            return;
+        }
+        cell->picturePath = path;
+        cell->orientation = 0;
+        ++placed_;
+    }
+    [[nodiscard]] int placed() const { return placed_; }
+    [[nodiscard]] int leftOut() const { return leftOut_; }
+
+private:
+    Document &doc_;
+    int start_;
+    int placed_ = 0;
+    int leftOut_ = 0;
+};
+
+// The one picture of a single drop goes into the cell under the mouse.
+void placeSingle(Document &doc, const QString &name, int position, DropResult &result)
+{
+    if (!isAcceptedPicture(name))
+        return;
+    Cell *cell = position >= 0 && position < doc.layoutStyle ? doc.cellAt(doc.absoluteCell(position)) : nullptr;
+    if (!cell) {
+        ++result.leftOut; // a position past the last cell of the table
+        return;
+    }
+    cell->picturePath = name;
+    cell->orientation = 0;
+    const auto p = static_cast<size_t>(position);
+    doc.page.workPath[p] = name;
+    doc.page.orientation[p] = 0;
+    doc.page.redraw[p] = 1;
+    result.mode = PlacementMode::Single;
+    result.placed = 1;
+    try {
+        MakeWorkCopy(doc.absoluteCell(position));
+    } catch (const Error &e) {
+        result.errors.append(e.message());
+    }
+}
+
+} // namespace
+
+DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::function<bool()> &askAppend)
+{
+    Document &doc = document();
+    DropResult result;
+    const bool folderDrop = !names.isEmpty() && QFileInfo(names.first()).isDir();
+
+    if (names.size() <= 1 && !folderDrop) {
+        if (!names.isEmpty())
+            placeSingle(doc, names.first(), cellUnderMouse, result);
+    } else {
+        int start = 0;
+        const int lastFilled = doc.scanLastFilledCell();
+        if (lastFilled != 0) {
+            // Without anyone to ask, keep what is there: appending destroys nothing.
+            if (!askAppend || askAppend()) {
+                start = lastFilled + 1;
+                result.mode = PlacementMode::Append;
+            } else {
+                clearDocument(doc);
+            }
+        }
+
+        Placer placer(doc, start);
+        const qsizetype count = std::min(names.size(), kMaxDroppedNames);
+        for (qsizetype i = 0; i < count; ++i) {
+            const QString &name = names.at(i);
+            const bool isDir = QFileInfo(name).isDir();
+            if (folderDrop) {
+                if (isDir)
+                    for (const QString &picture : PicturesInFolder(name))
+                        placer.place(picture);
+            } else if (!isDir && isAcceptedPicture(name)) {
+                placer.place(name);
+            }
+        }
+        result.placed = placer.placed();
+        result.leftOut = placer.leftOut();
+    }
+
+    const int lastFilled = doc.scanLastFilledCell();
+    switch (result.mode) {
+    case PlacementMode::Fresh:
+        result.errors = MakeWorkCopies(0, lastFilled);
+        break;
+    case PlacementMode::Append:
+        // The drop filled exactly the cells just behind the old last filled cell.
+        if (result.placed > 0)
+            result.errors = MakeWorkCopies(lastFilled - result.placed + 1, lastFilled);
+        break;
+    case PlacementMode::Single:
+        break;
+    }
+    doc.lastFilledCell = lastFilled;
+    return result;
+}
+
+void LoadIntoCell(int absoluteCell, int position, const QString &path)
+{
+    Document &doc = document();
+    Cell *cell = doc.cellAt(absoluteCell);
+    if (!cell)
+        return;
+    cell->picturePath = path;
+    const bool onPage = position >= 0 && position < doc.layoutStyle && position < kPagePositions;
+    if (onPage)
+        doc.page.redraw[static_cast<size_t>(position)] = 1; // also after a failed conversion
+    MakeWorkCopy(absoluteCell);
+    if (onPage)
+        doc.page.workPath[static_cast<size_t>(position)] = cell->workPath;
+}
+
+} // namespace quiltana

@@ -1,0 +1,260 @@
+#include "cellcommands.h"
+
+#include "document.h"
+
+#include <gtest/gtest.h>
+
+namespace quiltana {
+namespace {
+
+// The cell commands touch neither files nor the work folder: paths here are only names.
+class CellCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override { document() = Document{}; }
+    void TearDown() override { document() = Document{}; }
+
+    // Fills cells first..last with "/pictures/<n>.png" and shows page `page` of `style`.
+    static void makeDocument(int style, int first, int last, int page = 0)
+    {
+        Document &doc = document();
+        doc.layoutStyle = style;
+        for (int c = first; c <= last; ++c) {
+            Cell &cell = doc.cells[static_cast<size_t>(c)];
+            cell.picturePath = QStringLiteral("/pictures/%1.png").arg(c);
+            cell.workPath = QStringLiteral("./temp/%1.png.bmp").arg(c);
+        }
+        doc.lastFilledCell = doc.scanLastFilledCell();
+        doc.currentPage = page;
+        RefreshPageLists(doc);
+        clearRedrawFlags();
+    }
+
+    static void clearRedrawFlags() { document().page.redraw.fill(0); }
+
+    static int redrawCount()
+    {
+        int n = 0;
+        for (int flag : document().page.redraw)
+            n += flag;
+        return n;
+    }
+};
+
+TEST_F(CellCommandsTest, TurnsToggleBackToUpright)
+{
+    makeDocument(4, 0, 7, 1);
+    Document &doc = document();
+
+    TurnRight(1);
+    EXPECT_EQ(doc.cell(5).orientation, 1);
+    EXPECT_EQ(doc.page.orientation[1], 1);
+    EXPECT_EQ(doc.page.redraw[1], 1);
+    EXPECT_EQ(redrawCount(), 1);
+
+    TurnRight(1);
+    EXPECT_EQ(doc.cell(5).orientation, 0); // upright, not upside down
+    EXPECT_EQ(doc.page.orientation[1], 0);
+
+    TurnRight(2);
+    TurnLeft(2);
+    EXPECT_EQ(doc.cell(6).orientation, 0);
+    TurnLeft(2);
+    EXPECT_EQ(doc.cell(6).orientation, 2);
+    EXPECT_EQ(doc.page.orientation[2], 2);
+    EXPECT_EQ(doc.cell(2).orientation, 0); // same position of another page
+}
+
+TEST_F(CellCommandsTest, TurnAllTogglesEveryCell)
+{
+    makeDocument(4, 0, 3);
+    Document &doc = document();
+    TurnRight(1);
+    TurnLeft(2);
+    doc.cells[500].orientation = 2; // a cell of another page
+    clearRedrawFlags();
+
+    TurnAll();
+
+    EXPECT_EQ(doc.cell(0).orientation, 1);
+    EXPECT_EQ(doc.cell(1).orientation, 0);
+    EXPECT_EQ(doc.cell(2).orientation, 0);
+    EXPECT_EQ(doc.cell(500).orientation, 0);
+    EXPECT_EQ(doc.cell(999).orientation, 1); // empty cells are turned as well
+    EXPECT_EQ((std::array{doc.page.orientation[0], doc.page.orientation[1], doc.page.orientation[2],
+                          doc.page.orientation[3]}),
+              (std::array{1, 0, 0, 1}));
+    EXPECT_EQ(redrawCount(), 4);
+}
+
+TEST_F(CellCommandsTest, CopyBufferThroughCutCopyAndPaste)
+{
+    makeDocument(4, 0, 1);
+    Document &doc = document();
+    TurnLeft(0);
+    clearRedrawFlags();
+
+    EXPECT_TRUE(Cut(0));
+    EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/0.png")); // the picture, not the work copy
+    EXPECT_EQ(doc.copyBuffer.orientation, 2);
+    EXPECT_TRUE(doc.cell(0).picturePath.isEmpty());
+    EXPECT_TRUE(doc.cell(0).workPath.isEmpty());
+    EXPECT_TRUE(doc.page.workPath[0].isEmpty());
+    EXPECT_EQ(doc.cell(0).orientation, 2); // kept by the emptied cell
+    EXPECT_EQ(doc.page.redraw[0], 1);
+    EXPECT_EQ(doc.lastFilledCell, 1);
+
+    clearRedrawFlags();
+    Paste(3);
+    EXPECT_EQ(doc.cell(3).picturePath, QStringLiteral("/pictures/0.png"));
+    EXPECT_EQ(doc.cell(3).workPath, QStringLiteral("/pictures/0.png"));
+    EXPECT_EQ(doc.page.workPath[3], QStringLiteral("/pictures/0.png"));
+    EXPECT_EQ(doc.cell(3).orientation, 2);
+    EXPECT_EQ(doc.page.orientation[3], 2);
+    EXPECT_EQ(doc.page.redraw[3], 1);
+    EXPECT_EQ(redrawCount(), 1);
+    EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/0.png")); // pasted again and again
+
+    // Copying an empty cell empties the buffer; pasting it empties the target.
+    TurnRight(2);
+    clearRedrawFlags();
+    EXPECT_TRUE(Copy(2));
+    EXPECT_EQ(redrawCount(), 0);
+    EXPECT_TRUE(doc.copyBuffer.path.isEmpty());
+    EXPECT_EQ(doc.copyBuffer.orientation, 1);
+    EXPECT_FALSE(PopupState(1).pasteEnabled);
+    Paste(3);
+    EXPECT_TRUE(doc.cell(3).picturePath.isEmpty());
+    EXPECT_TRUE(doc.cell(3).workPath.isEmpty());
+    EXPECT_EQ(doc.cell(3).orientation, 1);
+    EXPECT_EQ(doc.lastFilledCell, 1);
+}
+
+TEST_F(CellCommandsTest, PopupFollowsTheShownPictureAndTheBuffer)
+{
+    makeDocument(2, 0, 0);
+    PopupItems items = PopupState(0);
+    EXPECT_TRUE(items.copyEnabled);
+    EXPECT_TRUE(items.pasteAllEnabled);
+    EXPECT_FALSE(items.pasteEnabled);
+
+    items = PopupState(1);
+    EXPECT_FALSE(items.copyEnabled);
+    EXPECT_FALSE(items.pasteAllEnabled);
+
+    ASSERT_TRUE(Copy(0));
+    EXPECT_TRUE(PopupState(1).pasteEnabled);
+}
+
+TEST_F(CellCommandsTest, PasteBehindTheLastFilledCellRecounts)
+{
+    makeDocument(4, 0, 4, 1);
+    Document &doc = document();
+    ASSERT_EQ(doc.pageCount, 2);
+    doc.copyBuffer = CopyBuffer{QStringLiteral("/pictures/new.png"), 0};
+
+    Paste(3);
+
+    EXPECT_EQ(doc.cell(7).picturePath, QStringLiteral("/pictures/new.png"));
+    EXPECT_EQ(doc.lastFilledCell, 7);
+    EXPECT_EQ(doc.pageCount, 2);
+    EXPECT_EQ(doc.currentPage, 1);
+
+    // Onto a third page the count grows, the page shown stays.
+    doc.currentPage = 2;
+    Paste(0);
+    EXPECT_EQ(doc.lastFilledCell, 8);
+    EXPECT_EQ(doc.pageCount, 3);
+    EXPECT_EQ(doc.currentPage, 2);
+}
+
+TEST_F(CellCommandsTest, PasteToAllFillsTheCurrentPageOnly)
+{
+    makeDocument(50, 0, 120, 1);
+    Document &doc = document();
+    TurnLeft(10); // cell 60
+    clearRedrawFlags();
+    const int pages = doc.pageCount;
+
+    PasteToAll(10);
+
+    EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/60.png"));
+    EXPECT_EQ(doc.copyBuffer.orientation, 2);
+    for (int p = 0; p < 50; ++p) {
+        const Cell &cell = doc.cell(50 + p);
+        ASSERT_EQ(cell.picturePath, QStringLiteral("/pictures/60.png")) << p;
+        ASSERT_EQ(cell.workPath, QStringLiteral("/pictures/60.png")) << p;
+        ASSERT_EQ(cell.orientation, 2) << p;
+        ASSERT_EQ(doc.page.workPath[static_cast<size_t>(p)], QStringLiteral("/pictures/60.png")) << p;
+        ASSERT_EQ(doc.page.orientation[static_cast<size_t>(p)], 2) << p;
+    }
+    EXPECT_EQ(redrawCount(), 50);
+    EXPECT_EQ(doc.cell(49).picturePath, QStringLiteral("/pictures/49.png"));
+    EXPECT_EQ(doc.cell(100).picturePath, QStringLiteral("/pictures/100.png"));
+    EXPECT_EQ(doc.pageCount, pages);
+
+    Paste(0);
+    EXPECT_EQ(doc.cell(50).picturePath, QStringLiteral("/pictures/60.png"));
+}
+
+TEST_F(CellCommandsTest, CutAllOnAThirdPage)
+{
+    makeDocument(4, 0, 19, 2);
+    Document &doc = document();
+    ASSERT_EQ(doc.pageCount, 5);
+    TurnRight(0);
+    ASSERT_TRUE(Copy(1));
+
+    CutAll();
+
+    EXPECT_EQ(doc.scanLastFilledCell(), 0);
+    EXPECT_TRUE(doc.cell(0).picturePath.isEmpty());
+    EXPECT_TRUE(doc.cell(9).workPath.isEmpty());
+    EXPECT_EQ(doc.cell(8).orientation, 0);
+    EXPECT_EQ(doc.lastFilledCell, 0);
+    EXPECT_EQ(doc.pageCount, 1);
+    EXPECT_EQ(doc.currentPage, 0);
+    EXPECT_EQ(pageIndicatorText(doc.currentPage, doc.pageCount), QStringLiteral("1/1"));
+    EXPECT_EQ(redrawCount(), 4);
+    EXPECT_TRUE(doc.page.workPath[1].isEmpty());
+
+    // The buffer survives.
+    Paste(2);
+    EXPECT_EQ(doc.cell(2).picturePath, QStringLiteral("/pictures/9.png"));
+}
+
+TEST_F(CellCommandsTest, PositionsPastTheTableDoNothing)
+{
+    // Layout 2X3, last page 166: cells 996..999, then positions 4 and 5 without a cell.
+    makeDocument(6, 990, 999, 166);
+    Document &doc = document();
+    doc.copyBuffer = CopyBuffer{QStringLiteral("/pictures/buffer.png"), 1};
+
+    TurnRight(4);
+    TurnLeft(5);
+    EXPECT_FALSE(Cut(4));
+    EXPECT_FALSE(Copy(5));
+    Paste(4);
+    PasteToAll(5);
+    const PopupItems items = PopupState(4);
+    EXPECT_FALSE(items.copyEnabled || items.pasteEnabled || items.pasteAllEnabled);
+    EXPECT_EQ(redrawCount(), 0);
+    EXPECT_EQ(doc.page.orientation[4], 0);
+    EXPECT_TRUE(doc.page.workPath[4].isEmpty());
+    EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/buffer.png"));
+
+    // Turn all and paste to all skip them; the cells of the page are changed.
+    TurnAll();
+    EXPECT_EQ(doc.page.orientation[3], 1);
+    EXPECT_EQ(doc.page.orientation[4], 0);
+    PasteToAll(0);
+    EXPECT_EQ(doc.cell(999).picturePath, QStringLiteral("/pictures/996.png"));
+    EXPECT_TRUE(doc.page.workPath[5].isEmpty());
+    EXPECT_TRUE(doc.page.workPath[4].isEmpty());
+
+    // Positions outside the page are refused as well.
+    EXPECT_FALSE(Cut(-1));
+    EXPECT_FALSE(Copy(6));
+}
+
+} // namespace
+} // namespace quiltana

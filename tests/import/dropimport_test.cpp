@@ -1,0 +1,363 @@
+#include "dropimport.h"
+
+#include "cellcommands.h"
+#include "error.h"
+#include "importfixture.h"
+
+namespace quiltana {
+namespace {
+
+class DropTest : public ImportTest {
+protected:
+    // Answers the append question with `answer` and counts how often it was asked.
+    std::function<bool()> answer(bool ok)
+    {
+        return [this, ok] {
+            ++questions_;
+            return ok;
+        };
+    }
+    std::function<bool()> noQuestion()
+    {
+        return [this] {
+            ADD_FAILURE() << "the append question was asked";
+            ++questions_;
+            return true;
+        };
+    }
+
+    // Cells first..last hold real pictures (without work copies yet); returns their paths.
+    QStringList fillCells(int first, int last, const QString &prefix = QStringLiteral("old"))
+    {
+        QStringList paths;
+        for (int c = first; c <= last; ++c) {
+            paths.append(picture(QStringLiteral("%1%2.png").arg(prefix).arg(c)));
+            document().cells[static_cast<size_t>(c)].picturePath = paths.last();
+        }
+        document().lastFilledCell = last;
+        return paths;
+    }
+
+    QStringList pictures(int count, const QString &prefix)
+    {
+        QStringList paths;
+        for (int i = 0; i < count; ++i)
+            paths.append(picture(QStringLiteral("%1%2.png").arg(prefix).arg(i)));
+        return paths;
+    }
+
+    int questions_ = 0;
+};
+
+TEST_F(DropTest, SinglePictureGoesIntoTheCellUnderTheMouse)
+{
+    Document &doc = document();
+    doc.layoutStyle = 4;
+    doc.currentPage = 1;
+    doc.cells[6].orientation = 2;
+    const QString photo = picture(QStringLiteral("single.png"), 40, 20);
+
+    const DropResult result = DropFiles({photo}, 2, noQuestion());
+
+    EXPECT_EQ(result.mode, PlacementMode::Single);
+    EXPECT_EQ(result.placed, 1);
+    EXPECT_TRUE(result.errors.isEmpty());
+    EXPECT_EQ(doc.cell(6).picturePath, photo);
+    EXPECT_EQ(doc.cell(6).orientation, 0); // a dropped picture starts upright
+    EXPECT_TRUE(hasWorkCopy(6));
+    EXPECT_EQ(QImage(doc.cell(6).workPath).size(), QSize(400, 200));
+    EXPECT_EQ(doc.page.redraw[2], 1);
+    EXPECT_EQ(doc.lastFilledCell, 6);
+    for (int c : {0, 2, 5, 7})
+        EXPECT_TRUE(doc.cell(c).picturePath.isEmpty()) << c;
+}
+
+TEST_F(DropTest, SingleNonPictureRemakesEveryWorkCopy)
+{
+    const QStringList old = fillCells(0, 2);
+    document().cells[1].workPath = QStringLiteral("stale.bmp");
+
+    const DropResult result = DropFiles({file(QStringLiteral("readme.txt"))}, 0, noQuestion());
+
+    EXPECT_EQ(result.mode, PlacementMode::Fresh);
+    EXPECT_EQ(result.placed, 0);
+    for (int c = 0; c <= 2; ++c) {
+        EXPECT_EQ(document().cell(c).picturePath, old.at(c));
+        EXPECT_TRUE(hasWorkCopy(c)) << c;
+    }
+    EXPECT_EQ(document().lastFilledCell, 2);
+}
+
+TEST_F(DropTest, SingleDropPastTheTableIsLeftOut)
+{
+    Document &doc = document();
+    doc.layoutStyle = 6;
+    doc.currentPage = 166; // cells 996..1001
+    const DropResult result = DropFiles({picture(QStringLiteral("late.png"))}, 5, noQuestion());
+    EXPECT_EQ(result.placed, 0);
+    EXPECT_EQ(result.leftOut, 1);
+    EXPECT_EQ(doc.scanLastFilledCell(), 0);
+    EXPECT_TRUE(doc.page.workPath[5].isEmpty());
+}
+
+TEST_F(DropTest, SeveralPicturesOnAnEmptyDocument)
+{
+    const QStringList photos = pictures(3, QStringLiteral("new"));
+
+    const DropResult result = DropFiles(photos, 1, noQuestion());
+
+    EXPECT_EQ(result.mode, PlacementMode::Fresh);
+    EXPECT_EQ(result.placed, 3);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(document().cell(c).picturePath, photos.at(c));
+        EXPECT_TRUE(hasWorkCopy(c)) << c;
+    }
+    EXPECT_EQ(document().lastFilledCell, 2);
+}
+
+TEST_F(DropTest, OnlyTheFirstCellFilledIsReplacedWithoutQuestion)
+{
+    fillCells(0, 0);
+    document().cells[0].orientation = 1;
+    const QStringList photos = pictures(2, QStringLiteral("new"));
+
+    DropFiles(photos, 0, noQuestion());
+
+    EXPECT_EQ(document().cell(0).picturePath, photos.at(0));
+    EXPECT_EQ(document().cell(0).orientation, 0);
+    EXPECT_EQ(document().cell(1).picturePath, photos.at(1));
+    EXPECT_EQ(document().lastFilledCell, 1);
+}
+
+TEST_F(DropTest, AppendAnsweredOkFillsAndConvertsOnlyTheNewCells)
+{
+    fillCells(0, 9);
+    const QStringList photos = pictures(5, QStringLiteral("new"));
+
+    const DropResult result = DropFiles(photos, 0, answer(true));
+
+    EXPECT_EQ(questions_, 1);
+    EXPECT_EQ(result.mode, PlacementMode::Append);
+    for (int c = 0; c < 10; ++c)
+        EXPECT_TRUE(document().cell(c).workPath.isEmpty()) << c; // not converted again
+    for (int c = 10; c < 15; ++c) {
+        EXPECT_EQ(document().cell(c).picturePath, photos.at(c - 10));
+        EXPECT_TRUE(hasWorkCopy(c)) << c;
+    }
+    EXPECT_EQ(document().lastFilledCell, 14);
+}
+
+TEST_F(DropTest, AppendAnsweredCancelStartsANewDocument)
+{
+    fillCells(0, 9);
+    document().cells[3].orientation = 2;
+    document().cells[20].orientation = 1; // a turned empty cell is cleared as well
+    const QStringList photos = pictures(5, QStringLiteral("new"));
+
+    const DropResult result = DropFiles(photos, 0, answer(false));
+
+    EXPECT_EQ(questions_, 1);
+    EXPECT_EQ(result.mode, PlacementMode::Fresh);
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_EQ(document().cell(c).picturePath, photos.at(c));
+        EXPECT_TRUE(hasWorkCopy(c)) << c;
+    }
+    for (int c = 5; c < 10; ++c)
+        EXPECT_TRUE(document().cell(c).picturePath.isEmpty()) << c;
+    EXPECT_EQ(document().cell(3).orientation, 0);
+    EXPECT_EQ(document().cell(20).orientation, 0);
+    EXPECT_EQ(document().lastFilledCell, 4);
+}
+
+TEST_F(DropTest, NonPicturesOnAFilledDocument)
+{
+    const QStringList texts{file(QStringLiteral("a.txt")), file(QStringLiteral("b.doc"))};
+    fillCells(0, 3);
+
+    DropFiles(texts, 0, answer(true));
+    EXPECT_EQ(questions_, 1);
+    EXPECT_EQ(document().scanLastFilledCell(), 3);
+    EXPECT_EQ(document().lastFilledCell, 3);
+
+    DropFiles(texts, 0, answer(false));
+    EXPECT_EQ(questions_, 2);
+    EXPECT_EQ(document().scanLastFilledCell(), 0);
+    EXPECT_TRUE(document().cell(0).picturePath.isEmpty());
+    EXPECT_EQ(document().lastFilledCell, 0);
+}
+
+TEST_F(DropTest, FirstNameDecidesBetweenFoldersAndFiles)
+{
+    const QString dir = folder(QStringLiteral("trip"));
+    const QString inFolder = picture(QStringLiteral("trip/beach.png"));
+    const QString loose = picture(QStringLiteral("loose.png"));
+
+    DropResult result = DropFiles({dir, loose}, 0, noQuestion());
+    EXPECT_EQ(result.placed, 1);
+    EXPECT_EQ(document().cell(0).picturePath, inFolder);
+    EXPECT_TRUE(document().cell(1).picturePath.isEmpty());
+
+    document() = Document{};
+    const QString folderNamedLikePicture = folder(QStringLiteral("fake.png"));
+    result = DropFiles({loose, dir, folderNamedLikePicture}, 0, noQuestion());
+    EXPECT_EQ(result.placed, 1);
+    EXPECT_EQ(document().cell(0).picturePath, loose);
+    EXPECT_TRUE(document().cell(1).picturePath.isEmpty());
+}
+
+TEST_F(DropTest, FolderDropTakesTheFolderInDirectoryOrder)
+{
+    const QString dir = folder(QStringLiteral("album"));
+    picture(QStringLiteral("album/one.png"));
+    picture(QStringLiteral("album/.two.bmp"));
+    file(QStringLiteral("album/three.txt"));
+    picture(QStringLiteral("album/sub/four.png")); // subfolders are not entered
+
+    const DropResult result = DropFiles({dir}, 0, noQuestion());
+
+    QStringList expected;
+    for (const QString &name : directoryOrder(dir))
+        if (name.endsWith(QLatin1String(".png")) || name.endsWith(QLatin1String(".bmp")))
+            expected.append(dir + QLatin1Char('/') + name);
+    ASSERT_EQ(expected.size(), 2);
+    EXPECT_EQ(result.placed, 2);
+    EXPECT_EQ(document().cell(0).picturePath, expected.at(0));
+    EXPECT_EQ(document().cell(1).picturePath, expected.at(1));
+    EXPECT_TRUE(hasWorkCopy(0));
+    EXPECT_TRUE(hasWorkCopy(1));
+    EXPECT_EQ(document().lastFilledCell, 1);
+}
+
+TEST_F(DropTest, OnlyTheFirstThousandNamesAreLookedAt)
+{
+    QStringList names;
+    for (int i = 0; i < 999; ++i)
+        names.append(QStringLiteral("/nowhere/%1.txt").arg(i));
+    const QString last = picture(QStringLiteral("thousandth.png"));
+    names.append(last);
+    const QString beyond = picture(QStringLiteral("beyond.png"));
+    for (int i = 0; i < 200; ++i)
+        names.append(beyond);
+
+    const DropResult result = DropFiles(names, 0, noQuestion());
+
+    EXPECT_EQ(result.placed, 1);
+    EXPECT_EQ(result.leftOut, 0);
+    EXPECT_EQ(document().cell(0).picturePath, last);
+    EXPECT_EQ(document().scanLastFilledCell(), 0);
+}
+
+TEST_F(DropTest, PicturesBeyondCell999AreCountedNotPlaced)
+{
+    fillCells(997, 997);
+    const QStringList photos = pictures(5, QStringLiteral("tail"));
+
+    const DropResult result = DropFiles(photos, 0, answer(true));
+
+    EXPECT_EQ(result.mode, PlacementMode::Append);
+    EXPECT_EQ(result.placed, 2);
+    EXPECT_EQ(result.leftOut, 3);
+    EXPECT_EQ(document().cell(998).picturePath, photos.at(0));
+    EXPECT_EQ(document().cell(999).picturePath, photos.at(1));
+    EXPECT_TRUE(hasWorkCopy(998));
+    EXPECT_TRUE(hasWorkCopy(999));
+    EXPECT_EQ(document().lastFilledCell, 999);
+
+    // A full table: an appending drop places nothing at all.
+    const DropResult full = DropFiles(photos, 0, answer(true));
+    EXPECT_EQ(full.placed, 0);
+    EXPECT_EQ(full.leftOut, 5);
+    EXPECT_EQ(document().cell(999).picturePath, photos.at(1));
+}
+
+TEST_F(DropTest, UnreadablePictureDoesNotEndTheImport)
+{
+    const QString dir = folder(QStringLiteral("broken"));
+    picture(QStringLiteral("broken/first.png"));
+    const QString bad = file(QStringLiteral("broken/corrupt.png"), "\x89PNG garbage");
+    picture(QStringLiteral("broken/last.png"));
+
+    const DropResult result = DropFiles({dir}, 0, noQuestion());
+
+    EXPECT_EQ(result.placed, 3);
+    ASSERT_EQ(result.errors.size(), 1);
+    EXPECT_TRUE(result.errors.first().contains(QLatin1String("corrupt.png"))) << result.errors.first().toStdString();
+    int converted = 0;
+    for (int c = 0; c < 3; ++c) {
+        const Cell &cell = document().cell(c);
+        ASSERT_FALSE(cell.picturePath.isEmpty()) << c;
+        if (cell.picturePath == bad) {
+            EXPECT_TRUE(cell.workPath.isEmpty());
+        } else {
+            EXPECT_TRUE(hasWorkCopy(c)) << c;
+            ++converted;
+        }
+    }
+    EXPECT_EQ(converted, 2);
+    EXPECT_EQ(document().lastFilledCell, 2);
+}
+
+TEST_F(DropTest, EmptyDropAsksNothingAndChangesNoCell)
+{
+    const QStringList old = fillCells(0, 1);
+    const DropResult result = DropFiles({}, 0, noQuestion());
+    EXPECT_EQ(result.placed, 0);
+    EXPECT_EQ(document().cell(1).picturePath, old.at(1));
+    EXPECT_TRUE(hasWorkCopy(1));
+}
+
+TEST_F(DropTest, DropLeavesTheCopyBufferAlone)
+{
+    document().copyBuffer = CopyBuffer{QStringLiteral("/kept.png"), 2};
+    DropFiles(pictures(2, QStringLiteral("x")), 0, noQuestion());
+    EXPECT_EQ(document().copyBuffer.path, QStringLiteral("/kept.png"));
+    EXPECT_EQ(document().copyBuffer.orientation, 2);
+}
+
+using LoadTest = DropTest;
+
+TEST_F(LoadTest, LoadedPictureKeepsTheTurnOfItsCell)
+{
+    Document &doc = document();
+    doc.layoutStyle = 4;
+    doc.currentPage = 2;
+    RefreshPageLists(doc);
+    TurnRight(3); // cell 11, still empty
+    for (auto &flag : doc.page.redraw)
+        flag = 0;
+    const QString photo = picture(QStringLiteral("loaded.png"), 30, 60);
+
+    LoadIntoCell(11, 3, photo);
+
+    EXPECT_EQ(doc.cell(11).picturePath, photo);
+    EXPECT_EQ(doc.cell(11).orientation, 1);
+    EXPECT_EQ(doc.page.orientation[3], 1);
+    EXPECT_TRUE(hasWorkCopy(11));
+    EXPECT_EQ(QImage(doc.cell(11).workPath).size(), QSize(100, 200));
+    EXPECT_EQ(doc.page.workPath[3], doc.cell(11).workPath);
+    EXPECT_EQ(doc.page.redraw[3], 1);
+    EXPECT_EQ(doc.page.redraw[0], 0);
+    EXPECT_EQ(doc.lastFilledCell, 0); // not recounted
+}
+
+TEST_F(LoadTest, FailedLoadKeepsThePicturePathAndThrows)
+{
+    const QString bad = file(QStringLiteral("bad.jpg"), "not a jpeg");
+    EXPECT_THROW(LoadIntoCell(1, 1, bad), Error);
+    EXPECT_EQ(document().cell(1).picturePath, bad);
+    EXPECT_TRUE(document().cell(1).workPath.isEmpty());
+}
+
+TEST_F(LoadTest, CellPastTheTableIsNotTouched)
+{
+    Document &doc = document();
+    doc.layoutStyle = 6;
+    doc.currentPage = 166;
+    const Document before = doc;
+    EXPECT_NO_THROW(LoadIntoCell(1000, 4, picture(QStringLiteral("x.png"))));
+    EXPECT_EQ(doc.scanLastFilledCell(), 0);
+    EXPECT_EQ(doc.page.redraw[4], before.page.redraw[4]);
+}
+
+} // namespace
+} // namespace quiltana
