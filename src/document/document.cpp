@@ -36,7 +36,9 @@ int pageCountFor(int lastFilledCell, int layoutStyle)
     if (layoutStyle <= 0)
         return 1;
     const int n = lastFilledCell + 1;
-    return n / layoutStyle + (n % layoutStyle != 0 ? 1 : 0);
+    const int pages = n / layoutStyle + (n % layoutStyle != 0 ? 1 : 0);
+    // The page controls rely on at least one page, even for a counter that went below 0.
+    return pages < 1 ? 1 : pages;
 }
 
 QString pageIndicatorText(int currentPage, int pageCount)

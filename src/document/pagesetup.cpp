@@ -5,8 +5,13 @@
 
 #include <QLocale>
 
+#include <algorithm>
+#include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 namespace quiltana {
 
@@ -43,13 +48,43 @@ void requireUsable(const Printer &printer)
                         .arg(printer.heightMM()));
 }
 
+// Reads a decimal number the way the runtime conversion does: blanks around it, an optional
+// sign, '.' or the locale's decimal separator, an optional exponent. The value keeps extended
+// precision because the millimetre conversion is done in it.
+std::optional<long double> readDecimal(const QString &text)
+{
+    QString t = text.trimmed();
+    const QString separator = QLocale().decimalPoint();
+    if (separator != QLatin1String("."))
+        t.replace(separator, QLatin1String("."));
+    if (t.startsWith(QLatin1Char('+')))
+        t.remove(0, 1);
+    if (t.isEmpty())
+        return std::nullopt;
+    for (QChar ch : t) // from_chars also reads "inf" and "nan", which are no numbers here
+        if (!(ch.isDigit() && ch.unicode() < 128) && !QStringLiteral(".eE+-").contains(ch))
+            return std::nullopt;
+    const QByteArray bytes = t.toLatin1();
+    long double value = 0;
+    const auto [end, ec] = std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), value,
+                                           std::chars_format::general);
+    if (ec != std::errc() || end != bytes.constData() + bytes.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 // Converts a millimetre text to dots on one axis, truncating toward zero. The product is
 // formed before the division, in extended precision.
 int textToDots(const QString &text, int pageDots, int printableMM, int unprintableDots)
 {
-    const long double mm = parseDecimal(text);
-    const long double dots = mm * pageDots / printableMM - unprintableDots;
-    return static_cast<int>(std::trunc(dots));
+    const std::optional<long double> mm = readDecimal(text);
+    if (!mm)
+        throw ConversionError(text);
+    const long double dots = std::trunc(*mm * pageDots / printableMM - unprintableDots);
+    // A distance no sheet of paper has (say "1e12") must not wrap around into a small one.
+    if (dots < static_cast<long double>(INT_MIN) || dots > static_cast<long double>(INT_MAX))
+        throw Error(QStringLiteral("%1 mm is far larger than any page and cannot be used.").arg(text.trimmed()));
+    return static_cast<int>(dots);
 }
 
 } // namespace
@@ -116,27 +151,69 @@ QString formatFixed(double value, int precision, int digits)
 {
     if (!std::isfinite(value))
         return QString::number(value);
-    // Round to `precision` significant digits first, in decimal, then write `digits` decimals.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*e", precision > 0 ? precision - 1 : 0, value);
-    const double rounded = std::strtod(buf, nullptr);
-    std::snprintf(buf, sizeof buf, "%.*f", digits, rounded);
-    QString text = QString::fromLatin1(buf);
-    if (text.startsWith(QLatin1Char('-')) && text.count(QLatin1Char('0')) == text.size() - 2)
-        text.remove(0, 1); // "-0.00" reads as "0.00"
-    return text;
+    precision = std::clamp(precision, 1, 18);
+    digits = std::clamp(digits, 0, 18);
+
+    // The exact decimal expansion of the binary value, so that the single rounding below sees
+    // every digit (glibc prints doubles exactly).
+    const double magnitude = std::fabs(value);
+    const int length = std::snprintf(nullptr, 0, "%.60f", magnitude);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::snprintf(text.data(), text.size(), "%.60f", magnitude);
+    text.resize(static_cast<size_t>(length));
+    const size_t point = text.find('.');
+    std::string all = text.substr(0, point) + text.substr(point + 1); // digits without the point
+    int pointPos = static_cast<int>(point);
+
+    // Decimal exponent e with value = 0.d1d2... x 10^e, counted from the first non-zero digit.
+    const size_t firstSignificant = all.find_first_not_of('0');
+    if (firstSignificant != std::string::npos) {
+        const int exponent = pointPos - static_cast<int>(firstSignificant);
+        // One rounding to whichever is fewer: `precision` significant digits or `digits`
+        // decimals; halves round away from zero. Rounding twice would turn 4.23496 into 4.24.
+        const int keepDecimals = std::min(digits, precision - exponent);
+        const int cut = pointPos + keepDecimals; // index of the first digit dropped
+        if (cut < 0) {
+            all.assign(all.size(), '0');
+        } else if (cut < static_cast<int>(all.size())) {
+            const bool up = all[static_cast<size_t>(cut)] >= '5';
+            for (size_t i = static_cast<size_t>(cut); i < all.size(); ++i)
+                all[i] = '0';
+            int i = cut - 1;
+            for (; up && i >= 0; --i) {
+                if (all[static_cast<size_t>(i)] == '9') {
+                    all[static_cast<size_t>(i)] = '0';
+                } else {
+                    ++all[static_cast<size_t>(i)];
+                    break;
+                }
+            }
+            if (up && i < 0) { // 9.99 -> 10.00: the carry adds a digit in front
+                all.insert(all.begin(), '1');
+                ++pointPos;
+            }
+        }
+    }
+
+    std::string integerPart = all.substr(0, static_cast<size_t>(pointPos));
+    integerPart.erase(0, std::min(integerPart.find_first_not_of('0'), integerPart.size()));
+    if (integerPart.empty())
+        integerPart = "0";
+    std::string fraction = all.substr(static_cast<size_t>(pointPos), static_cast<size_t>(digits));
+    fraction.resize(static_cast<size_t>(digits), '0');
+    const bool zero = all.find_first_not_of('0') == std::string::npos;
+    std::string result = (value < 0 && !zero ? "-" : "") + integerPart; // no "-0.00"
+    if (digits > 0)
+        result += '.' + fraction;
+    return QString::fromLatin1(result.c_str());
 }
 
 double parseDecimal(const QString &text)
 {
-    const QString t = text.trimmed();
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double v = c.toDouble(t, &ok);
-    if (!ok || !std::isfinite(v))
+    const std::optional<long double> v = readDecimal(text);
+    if (!v || !std::isfinite(static_cast<double>(*v)))
         throw ConversionError(text);
-    return v;
+    return static_cast<double>(*v);
 }
 
 } // namespace quiltana

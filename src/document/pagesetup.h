@@ -65,13 +65,15 @@ void SetPageSetupDefaults(Printer &printer);
 void SetPageSetupDefaults();
 
 // Six dot values from the six texts, in order top, bottom, right, left, vertical, horizontal.
-// A text that is not a number throws ConversionError; values converted before it keep theirs.
+// A text that is not a number throws ConversionError (a distance beyond the int range throws
+// Error); values converted before it keep theirs.
 void DotMarginsFromTexts(Printer &printer);
 void DotMarginsFromTexts();
 
-// The runtime's fixed format: `value` rounded to `precision` significant digits, then written
-// with `digits` decimals. formatFixed(4.2333, 5, 2) == "4.23", formatFixed(123.45, 4, 2) ==
-// "123.50", formatFixed(10.1, 4, 2) == "10.10".
+// The runtime's fixed format: `value` rounded once, to `precision` significant digits or to
+// `digits` decimals, whichever keeps fewer, then written with `digits` decimals and '.'.
+// formatFixed(4.2333, 5, 2) == "4.23", formatFixed(123.45, 4, 2) == "123.50",
+// formatFixed(10.1, 4, 2) == "10.10". A value that rounds to zero has no minus sign.
 [[nodiscard]] QString formatFixed(double value, int precision, int digits);
 
 // Reads a decimal number as the runtime does (blanks around it allowed, '.' or the locale's

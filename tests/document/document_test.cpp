@@ -1,0 +1,245 @@
+// The cell table, the page arithmetic and the page lists.
+#include "document.h"
+#include "layouts.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace quiltana {
+namespace {
+
+// A Document is large (a thousand cells); keep test instances off the stack.
+std::unique_ptr<Document> freshDocument() { return std::make_unique<Document>(); }
+
+void fill(Document &doc, int absolute, const QString &name, int orientation = 0)
+{
+    Cell *c = doc.cellAt(absolute);
+    ASSERT_NE(c, nullptr);
+    c->picturePath = QStringLiteral("/pictures/") + name;
+    c->workPath = QStringLiteral("./temp/") + name + QStringLiteral(".bmp");
+    c->orientation = orientation;
+}
+
+TEST(DocumentStart, CountersAndBuffersStartEmpty)
+{
+    const auto doc = freshDocument();
+    EXPECT_EQ(doc->layoutStyle, 2);
+    EXPECT_EQ(doc->lastFilledCell, 0);
+    EXPECT_EQ(doc->currentPage, 0);
+    EXPECT_EQ(doc->pageCount, 1);
+    EXPECT_TRUE(doc->copyBuffer.path.isEmpty());
+    EXPECT_EQ(doc->copyBuffer.orientation, 0);
+    for (int c = 0; c < kCellCount; ++c) {
+        EXPECT_TRUE(doc->cell(c).picturePath.isEmpty());
+        EXPECT_TRUE(doc->cell(c).workPath.isEmpty());
+        EXPECT_EQ(doc->cell(c).orientation, 0);
+    }
+}
+
+TEST(DocumentStart, ProgramWideDocumentIsOneInstance)
+{
+    EXPECT_EQ(&document(), &document());
+    document().layoutStyle = 9;
+    EXPECT_EQ(document().layoutStyle, 9);
+    document() = Document{};
+    EXPECT_EQ(document().layoutStyle, 2);
+}
+
+TEST(PageCount, ExactlyFullPagesDoNotAddAPage)
+{
+    EXPECT_EQ(pageCountFor(7, 4), 2);
+    EXPECT_EQ(pageCountFor(8, 4), 3);
+}
+
+TEST(PageCount, EmptyDocumentHasOnePageInEveryLayout)
+{
+    for (const LayoutInfo &l : layoutTable())
+        EXPECT_EQ(pageCountFor(0, l.style), 1) << l.caption;
+}
+
+TEST(PageCount, HolesDoNotShrinkTheDocument)
+{
+    // Only cell 9 filled: three pages of four, the first two empty.
+    EXPECT_EQ(pageCountFor(9, 4), 3);
+}
+
+TEST(PageCount, LastCellOfTheTable)
+{
+    EXPECT_EQ(pageCountFor(999, 6), 167);
+    EXPECT_EQ(pageCountFor(999, 50), 20);
+    EXPECT_EQ(pageCountFor(999, 1), 1000);
+    EXPECT_EQ(pageCountFor(999, 9), 112);
+}
+
+TEST(PageCount, NeverBelowOnePage)
+{
+    EXPECT_EQ(pageCountFor(-1, 4), 1);
+    EXPECT_EQ(pageCountFor(-9, 4), 1);
+    EXPECT_EQ(pageCountFor(5, 0), 1);
+}
+
+TEST(PageIndicator, CurrentPagePlusOneSlashCount)
+{
+    EXPECT_EQ(pageIndicatorText(0, 1), QStringLiteral("1/1"));
+    EXPECT_EQ(pageIndicatorText(0, 3), QStringLiteral("1/3"));
+    EXPECT_EQ(pageIndicatorText(2, 3), QStringLiteral("3/3"));
+    EXPECT_EQ(pageIndicatorText(166, 167), QStringLiteral("167/167"));
+}
+
+TEST(CellAccess, NumbersOutsideTheTableReadEmptyAndCannotBeWritten)
+{
+    auto doc = freshDocument();
+    fill(*doc, 999, QStringLiteral("last.jpg"), 2);
+    EXPECT_EQ(doc->cell(999).orientation, 2);
+    for (int outside : {-1, 1000, 1001, 5000}) {
+        EXPECT_TRUE(doc->cell(outside).picturePath.isEmpty()) << outside;
+        EXPECT_TRUE(doc->cell(outside).workPath.isEmpty()) << outside;
+        EXPECT_EQ(doc->cell(outside).orientation, 0) << outside;
+        EXPECT_EQ(doc->cellAt(outside), nullptr) << outside;
+    }
+    EXPECT_EQ(doc->cellAt(0), &doc->cells[0]);
+    EXPECT_EQ(doc->cellAt(999), &doc->cells[999]);
+}
+
+TEST(CellAccess, AbsoluteNumberOfAPosition)
+{
+    auto doc = freshDocument();
+    doc->layoutStyle = 6;
+    doc->currentPage = 166;
+    EXPECT_EQ(doc->absoluteCell(0), 996);
+    EXPECT_EQ(doc->absoluteCell(5), 1001);
+}
+
+TEST(LastFilledCell, ScanFindsTheHighestPicturePath)
+{
+    auto doc = freshDocument();
+    EXPECT_EQ(doc->scanLastFilledCell(), 0);
+    fill(*doc, 3, QStringLiteral("a.jpg"));
+    fill(*doc, 500, QStringLiteral("b.jpg"));
+    EXPECT_EQ(doc->scanLastFilledCell(), 500);
+    // Only the picture path marks a cell as filled, not the work path.
+    doc->cells[700].workPath = QStringLiteral("./temp/stale.bmp");
+    EXPECT_EQ(doc->scanLastFilledCell(), 500);
+    doc->cells[800].picturePath = QStringLiteral("/pictures/c.png"); // work copy not made yet
+    EXPECT_EQ(doc->scanLastFilledCell(), 800);
+}
+
+TEST(PageLists, RefreshCopiesTheCurrentPageAndMarksEveryPosition)
+{
+    auto doc = freshDocument();
+    doc->layoutStyle = 4;
+    for (int c = 0; c < 12; ++c)
+        fill(*doc, c, QStringLiteral("p%1.jpg").arg(c), c % 3);
+    doc->lastFilledCell = 11;
+    doc->currentPage = 1;
+    doc->pageCount = 99;
+    doc->page.redraw.fill(0);
+    doc->page.workPath[4] = QStringLiteral("untouched");
+
+    RefreshPageLists(*doc);
+
+    EXPECT_EQ(doc->pageCount, 3);
+    EXPECT_EQ(doc->currentPage, 1);
+    for (int p = 0; p < 4; ++p) {
+        EXPECT_EQ(doc->page.workPath[p], doc->cells[4 + p].workPath) << p;
+        EXPECT_EQ(doc->page.orientation[p], (4 + p) % 3) << p;
+        EXPECT_EQ(doc->page.redraw[p], 1) << p;
+    }
+    // Positions beyond the layout style are left alone.
+    EXPECT_EQ(doc->page.workPath[4], QStringLiteral("untouched"));
+    EXPECT_EQ(doc->page.redraw[4], 0);
+}
+
+TEST(PageLists, TailPastTheTableShowsEmptyCells)
+{
+    auto doc = freshDocument();
+    doc->layoutStyle = 6;
+    fill(*doc, 999, QStringLiteral("last.jpg"), 1);
+    doc->lastFilledCell = 999;
+    doc->currentPage = 166;
+    // Stale values from an earlier page must not survive in the positions with no cell.
+    for (int p = 0; p < 6; ++p) {
+        doc->page.workPath[p] = QStringLiteral("stale");
+        doc->page.orientation[p] = 2;
+    }
+
+    RefreshPageLists(*doc);
+
+    EXPECT_EQ(doc->pageCount, 167);
+    EXPECT_EQ(doc->page.workPath[3], doc->cells[999].workPath);
+    EXPECT_EQ(doc->page.orientation[3], 1);
+    for (int p : {4, 5}) {
+        EXPECT_TRUE(doc->page.workPath[p].isEmpty()) << p;
+        EXPECT_EQ(doc->page.orientation[p], 0) << p;
+        EXPECT_EQ(doc->page.redraw[p], 1) << p;
+    }
+    EXPECT_TRUE(doc->cell(doc->absoluteCell(4)).picturePath.isEmpty());
+    EXPECT_EQ(doc->cellAt(doc->absoluteCell(5)), nullptr);
+}
+
+TEST(PageLists, LastPageOfFiftyCoversTheLastFiftyCells)
+{
+    auto doc = freshDocument();
+    doc->layoutStyle = 50;
+    fill(*doc, 950, QStringLiteral("first.jpg"));
+    fill(*doc, 999, QStringLiteral("last.jpg"));
+    doc->lastFilledCell = 999;
+    doc->currentPage = 19;
+    RefreshPageLists(*doc);
+    EXPECT_EQ(doc->pageCount, 20);
+    EXPECT_EQ(doc->page.workPath[0], doc->cells[950].workPath);
+    EXPECT_EQ(doc->page.workPath[49], doc->cells[999].workPath);
+}
+
+TEST(PageLists, ResetGoesToTheFirstPageWithTheNewCount)
+{
+    auto doc = freshDocument();
+    doc->layoutStyle = 2;
+    for (int c = 0; c < 10; ++c)
+        fill(*doc, c, QStringLiteral("p%1.jpg").arg(c));
+    doc->lastFilledCell = 9;
+    doc->currentPage = 4;
+    RefreshPageLists(*doc);
+    EXPECT_EQ(doc->page.workPath[0], doc->cells[8].workPath);
+
+    doc->layoutStyle = 9; // as a layout command changes it
+    doc->page.redraw.fill(0);
+    ResetToFirstPageLists(*doc);
+
+    EXPECT_EQ(doc->currentPage, 0);
+    EXPECT_EQ(doc->pageCount, 2);
+    EXPECT_EQ(pageIndicatorText(doc->currentPage, doc->pageCount), QStringLiteral("1/2"));
+    for (int p = 0; p < 9; ++p) {
+        EXPECT_EQ(doc->page.workPath[p], doc->cells[p].workPath) << p;
+        EXPECT_EQ(doc->page.redraw[p], 1) << p;
+    }
+}
+
+TEST(PageLists, CopyWorkPathsLeavesOrientationsAndFlags)
+{
+    auto doc = freshDocument();
+    doc->layoutStyle = 4;
+    doc->currentPage = 1;
+    fill(*doc, 5, QStringLiteral("five.jpg"), 1);
+    fill(*doc, 7, QStringLiteral("seven.jpg"), 2);
+    doc->page.workPath.fill(QStringLiteral("old"));
+    doc->page.orientation.fill(0);
+    doc->page.redraw.fill(0);
+    doc->page.redraw[1] = 1;
+
+    CopyPageWorkPaths(*doc);
+
+    EXPECT_TRUE(doc->page.workPath[0].isEmpty());
+    EXPECT_EQ(doc->page.workPath[1], doc->cells[5].workPath);
+    EXPECT_TRUE(doc->page.workPath[2].isEmpty());
+    EXPECT_EQ(doc->page.workPath[3], doc->cells[7].workPath);
+    EXPECT_EQ(doc->page.workPath[4], QStringLiteral("old")); // beyond the layout style
+    EXPECT_EQ(doc->page.orientation[1], 0);
+    EXPECT_EQ(doc->page.orientation[3], 0);
+    EXPECT_EQ(doc->page.redraw[0], 0);
+    EXPECT_EQ(doc->page.redraw[1], 1);
+}
+
+} // namespace
+} // namespace quiltana

@@ -1,0 +1,329 @@
+// The page setup record, the printer metrics and the millimetre-to-dot conversion.
+#include "error.h"
+#include "pagesetup.h"
+#include "printer.h"
+#include "testprinter.h"
+
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+namespace quiltana {
+namespace {
+
+using test::TestPrinter;
+
+class PageSetupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        pageSetup() = PageSetup{};
+        printerMetrics() = PrinterMetrics{};
+        setCurrentPrinter(&printer);
+    }
+    void TearDown() override
+    {
+        setCurrentPrinter(nullptr);
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void setTexts(const QString &top, const QString &bottom, const QString &left, const QString &right,
+                  const QString &vertical, const QString &horizontal)
+    {
+        PageSetup &s = pageSetup();
+        s.topText = top;
+        s.bottomText = bottom;
+        s.leftText = left;
+        s.rightText = right;
+        s.verticalSpacingText = vertical;
+        s.horizontalSpacingText = horizontal;
+    }
+
+    TestPrinter printer; // page 4760 x 6779 dots on a 4960 x 7015 sheet, 201 x 287 mm
+};
+
+TEST_F(PageSetupTest, TestPrinterBorders)
+{
+    ReadPrinterMetrics();
+    const PrinterMetrics &m = printerMetrics();
+    EXPECT_EQ(m.topDots, 100);
+    EXPECT_EQ(m.bottomDots, 136);
+    EXPECT_EQ(m.leftDots, 100);
+    EXPECT_EQ(m.rightDots, 100);
+    EXPECT_EQ(m.widthMM, 201);
+    EXPECT_EQ(m.heightMM, 287);
+    EXPECT_DOUBLE_EQ(m.topMM, 100.0 * 287 / 6779);
+    EXPECT_DOUBLE_EQ(m.bottomMM, 136.0 * 287 / 6779);
+    EXPECT_DOUBLE_EQ(m.leftMM, 100.0 * 201 / 4760);
+    EXPECT_DOUBLE_EQ(m.rightMM, 100.0 * 201 / 4760);
+}
+
+TEST_F(PageSetupTest, ConversionOfTenMillimetreMarginsAndOneMillimetreSpacing)
+{
+    ReadPrinterMetrics();
+    setTexts("10", "10", "10", "10", "1", "1");
+    DotMarginsFromTexts();
+    const PageSetup &s = pageSetup();
+    // 10 x 6779 / 287 = 236.2 -> minus the border 100 (top) and 136 (bottom)
+    EXPECT_EQ(s.topDots, 136);
+    EXPECT_EQ(s.bottomDots, 100);
+    // 10 x 4760 / 201 = 236.8 -> minus 100 on each side
+    EXPECT_EQ(s.leftDots, 136);
+    EXPECT_EQ(s.rightDots, 136);
+    EXPECT_EQ(s.verticalSpacingDots, 23);   // 6779 / 287 = 23.6
+    EXPECT_EQ(s.horizontalSpacingDots, 23); // 4760 / 201 = 23.7
+}
+
+TEST_F(PageSetupTest, RecordStartValues)
+{
+    const PageSetup &s = pageSetup();
+    for (int dots : {s.topDots, s.bottomDots, s.leftDots, s.rightDots, s.verticalSpacingDots,
+                     s.horizontalSpacingDots})
+        EXPECT_EQ(dots, 10);
+    EXPECT_FALSE(s.frameOption);
+    EXPECT_TRUE(s.captionOption);
+    EXPECT_EQ(s.captionPosition, 0);
+    EXPECT_FALSE(s.transparentCaptions);
+    EXPECT_FALSE(s.captionExtension);
+    EXPECT_EQ(s.captionFont.face, QStringLiteral("ＭＳ Ｐゴシック"));
+    EXPECT_EQ(s.captionFont.pointSize, 9);
+    EXPECT_FALSE(s.captionFont.bold || s.captionFont.italic || s.captionFont.underline
+                 || s.captionFont.strikeOut);
+    EXPECT_EQ(s.captionFont, s.captionFontCopy);
+}
+
+TEST_F(PageSetupTest, FirstShowDefaultsTouchOnlyTextsAndCaptionSettings)
+{
+    PageSetup &s = pageSetup();
+    s.frameOption = true;
+    s.captionOption = false;
+    s.captionFont.pointSize = 14;
+    s.transparentCaptions = true;
+    s.captionExtension = true;
+
+    SetPageSetupDefaults();
+
+    EXPECT_EQ(s.topText, QStringLiteral("4.23"));    // 4.2337 mm
+    EXPECT_EQ(s.bottomText, QStringLiteral("5.76")); // 5.7578 mm
+    EXPECT_EQ(s.leftText, QStringLiteral("4.22"));   // 4.2227 mm
+    EXPECT_EQ(s.rightText, QStringLiteral("4.22"));
+    EXPECT_EQ(s.verticalSpacingText, QStringLiteral("1"));
+    EXPECT_EQ(s.horizontalSpacingText, QStringLiteral("1"));
+    EXPECT_EQ(s.captionPosition, 1);
+    EXPECT_FALSE(s.transparentCaptions);
+    EXPECT_FALSE(s.captionExtension);
+    // Not touched:
+    EXPECT_EQ(s.topDots, 10);
+    EXPECT_EQ(s.horizontalSpacingDots, 10);
+    EXPECT_TRUE(s.frameOption);
+    EXPECT_FALSE(s.captionOption);
+    EXPECT_EQ(s.captionFont.pointSize, 14);
+}
+
+TEST_F(PageSetupTest, DefaultTextOfASixthOfAnInchBorder)
+{
+    // 127 dots at 3000 dots for 100 mm: 4.2333 mm
+    printer.setMetrics(2400, 3000, 2520, 3254, 60, 127, 80, 100, 762);
+    SetPageSetupDefaults();
+    EXPECT_DOUBLE_EQ(printerMetrics().topMM, 127.0 * 100 / 3000);
+    EXPECT_EQ(pageSetup().topText, QStringLiteral("4.23"));
+}
+
+TEST_F(PageSetupTest, DefaultTextsGiveMarginsWithinOneDotOfZero)
+{
+    SetPageSetupDefaults();
+    DotMarginsFromTexts();
+    const PageSetup &s = pageSetup();
+    for (int dots : {s.topDots, s.bottomDots, s.leftDots, s.rightDots})
+        EXPECT_LE(std::abs(dots), 1) << dots;
+    EXPECT_EQ(s.verticalSpacingDots, 23);
+}
+
+TEST_F(PageSetupTest, ZeroMarginTextGivesMinusTheBorder)
+{
+    ReadPrinterMetrics();
+    setTexts("0", "0", "0", "0", "0", "0");
+    DotMarginsFromTexts();
+    const PageSetup &s = pageSetup();
+    EXPECT_EQ(s.topDots, -100);
+    EXPECT_EQ(s.bottomDots, -136);
+    EXPECT_EQ(s.leftDots, -100);
+    EXPECT_EQ(s.rightDots, -100);
+    EXPECT_EQ(s.verticalSpacingDots, 0);
+    EXPECT_EQ(s.horizontalSpacingDots, 0);
+}
+
+TEST_F(PageSetupTest, UnequalLeftAndRightBordersEachSubtractTheirOwn)
+{
+    // left border 80, right border 4960 - 4700 - 80 = 180
+    printer.setMetrics(4700, 6779, 4960, 7015, 80, 100, 199, 287);
+    ReadPrinterMetrics();
+    EXPECT_EQ(printerMetrics().leftDots, 80);
+    EXPECT_EQ(printerMetrics().rightDots, 180);
+    setTexts("0", "0", "0", "0", "1", "1");
+    DotMarginsFromTexts();
+    EXPECT_EQ(pageSetup().leftDots, -80);
+    EXPECT_EQ(pageSetup().rightDots, -180);
+}
+
+TEST_F(PageSetupTest, TruncatesTowardZero)
+{
+    ReadPrinterMetrics();
+    // 4 x 6779 / 287 = 94.48 -> 94 - 100 = -5.52 -> -5 (flooring would give -6)
+    setTexts("4", "4", "4", "4", "-1", "0.5");
+    DotMarginsFromTexts();
+    EXPECT_EQ(pageSetup().topDots, -5);
+    EXPECT_EQ(pageSetup().verticalSpacingDots, -23);
+    EXPECT_EQ(pageSetup().horizontalSpacingDots, 11); // 11.84
+}
+
+TEST_F(PageSetupTest, ChangedPrinterKeepsTheTextsButConvertsWithItsOwnSize)
+{
+    SetPageSetupDefaults();
+    const QString topBefore = pageSetup().topText;
+    TestPrinter other;
+    other.setMetrics(2380, 3390, 2480, 3508, 50, 59, 201, 287, 300);
+    setCurrentPrinter(&other);
+    ReadPrinterMetrics();
+    EXPECT_EQ(pageSetup().topText, topBefore);
+    pageSetup().topText = QStringLiteral("10");
+    DotMarginsFromTexts();
+    EXPECT_EQ(pageSetup().topDots, 59); // 10 x 3390 / 287 = 118.1 - 59
+}
+
+TEST_F(PageSetupTest, TextThatIsNoNumberStopsTheConversionWhereItStands)
+{
+    ReadPrinterMetrics();
+    PageSetup &s = pageSetup();
+    s.topDots = s.bottomDots = s.leftDots = s.rightDots = 777;
+    s.verticalSpacingDots = s.horizontalSpacingDots = 777;
+    // Order of conversion: top, bottom, right, left, vertical, horizontal.
+    setTexts("10", "10", "abc", "10", "1", "1"); // the left text is the bad one
+    try {
+        DotMarginsFromTexts();
+        FAIL() << "no ConversionError";
+    } catch (const ConversionError &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("'abc'"))) << e.message().toStdString();
+    }
+    EXPECT_EQ(s.topDots, 136);
+    EXPECT_EQ(s.bottomDots, 100);
+    EXPECT_EQ(s.rightDots, 136);
+    EXPECT_EQ(s.leftDots, 777);
+    EXPECT_EQ(s.verticalSpacingDots, 777);
+    EXPECT_EQ(s.horizontalSpacingDots, 777);
+}
+
+TEST_F(PageSetupTest, EmptyAndOddTextsAreNoNumbers)
+{
+    ReadPrinterMetrics();
+    for (const char *text : {"", "  ", "1,2,3", "10mm", "inf", "nan", "--1", "1e99999", "０"}) {
+        setTexts(text, "1", "1", "1", "1", "1");
+        EXPECT_THROW(DotMarginsFromTexts(), ConversionError) << text;
+    }
+}
+
+TEST_F(PageSetupTest, AcceptedNumberForms)
+{
+    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral(" 4.5 ")), 4.5);
+    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral("+4.5")), 4.5);
+    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral("-.5")), -0.5);
+    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral("1e1")), 10.0);
+    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral("7.")), 7.0);
+}
+
+TEST_F(PageSetupTest, LocaleDecimalSeparatorIsAccepted)
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral("4,5")), 4.5);
+    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral("4.5")), 4.5);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    // A comma is no separator here, and never a thousands separator that turns 4,5 into 45.
+    EXPECT_THROW((void)parseDecimal(QStringLiteral("4,5")), ConversionError);
+}
+
+TEST_F(PageSetupTest, DistanceBeyondAnyPageIsRefused)
+{
+    ReadPrinterMetrics();
+    setTexts("1e12", "1", "1", "1", "1", "1");
+    pageSetup().topDots = 5;
+    EXPECT_THROW(DotMarginsFromTexts(), Error);
+    EXPECT_EQ(pageSetup().topDots, 5);
+}
+
+TEST_F(PageSetupTest, PrinterReportingZeroSizeIsRefusedAndMetricsStay)
+{
+    ReadPrinterMetrics();
+    const PrinterMetrics before = printerMetrics();
+    struct Broken {
+        const char *what;
+        int pageW, pageH, widthMM, heightMM;
+    };
+    for (const Broken &b : {Broken{"page width", 0, 6779, 201, 287}, Broken{"page height", 4760, 0, 201, 287},
+                            Broken{"width mm", 4760, 6779, 0, 287}, Broken{"height mm", 4760, 6779, 201, 0}}) {
+        TestPrinter broken;
+        broken.setMetrics(b.pageW, b.pageH, 4960, 7015, 90, 90, b.widthMM, b.heightMM);
+        EXPECT_THROW(ReadPrinterMetrics(broken), Error) << b.what;
+        const PrinterMetrics &m = printerMetrics();
+        EXPECT_EQ(m.topDots, before.topDots) << b.what;
+        EXPECT_EQ(m.leftDots, before.leftDots) << b.what;
+        EXPECT_EQ(m.bottomDots, before.bottomDots) << b.what;
+        EXPECT_EQ(m.widthMM, before.widthMM) << b.what;
+        EXPECT_DOUBLE_EQ(m.topMM, before.topMM) << b.what;
+
+        setTexts("10", "10", "10", "10", "1", "1");
+        pageSetup().topDots = 42;
+        EXPECT_THROW(DotMarginsFromTexts(broken), Error) << b.what;
+        EXPECT_EQ(pageSetup().topDots, 42) << b.what;
+    }
+}
+
+TEST_F(PageSetupTest, NoPrinterInstalledIsAnError)
+{
+    setCurrentPrinter(nullptr);
+    EXPECT_FALSE(hasCurrentPrinter());
+    EXPECT_THROW(ReadPrinterMetrics(), Error);
+}
+
+TEST(FormatFixed, RuntimeFixedFormatExamples)
+{
+    EXPECT_EQ(formatFixed(4.2333, 5, 2), QStringLiteral("4.23"));
+    EXPECT_EQ(formatFixed(12.7, 5, 2), QStringLiteral("12.70"));
+    EXPECT_EQ(formatFixed(123.45, 4, 2), QStringLiteral("123.50"));
+    EXPECT_EQ(formatFixed(10 + 0.1, 4, 2), QStringLiteral("10.10"));
+    EXPECT_EQ(formatFixed(4.2336, 5, 2), QStringLiteral("4.23"));
+    EXPECT_EQ(formatFixed(0, 5, 2), QStringLiteral("0.00"));
+}
+
+TEST(FormatFixed, RoundsOnceNotTwice)
+{
+    // To five significant digits first would give 4.2350 and then 4.24.
+    EXPECT_EQ(formatFixed(4.23496, 5, 2), QStringLiteral("4.23"));
+    EXPECT_EQ(formatFixed(4.235, 5, 2), QStringLiteral("4.24")); // 4.23500000000000031
+    EXPECT_EQ(formatFixed(9.999, 5, 2), QStringLiteral("10.00"));
+    EXPECT_EQ(formatFixed(99.996, 5, 2), QStringLiteral("100.00"));
+}
+
+TEST(FormatFixed, HalvesRoundAwayFromZero)
+{
+    EXPECT_EQ(formatFixed(0.125, 5, 2), QStringLiteral("0.13")); // exact in binary
+    EXPECT_EQ(formatFixed(-0.125, 5, 2), QStringLiteral("-0.13"));
+}
+
+TEST(FormatFixed, NegativeValues)
+{
+    EXPECT_EQ(formatFixed(-0.05, 5, 2), QStringLiteral("-0.05"));
+    EXPECT_EQ(formatFixed(-5.7578, 5, 2), QStringLiteral("-5.76"));
+    // Rounds to zero: no "-0.00".
+    EXPECT_EQ(formatFixed(-0.004, 5, 2), QStringLiteral("0.00"));
+}
+
+TEST(FormatFixed, SmallAndLargeValues)
+{
+    EXPECT_EQ(formatFixed(0.0042, 5, 2), QStringLiteral("0.00"));
+    EXPECT_EQ(formatFixed(0.0051, 5, 2), QStringLiteral("0.01"));
+    EXPECT_EQ(formatFixed(123456.0, 5, 2), QStringLiteral("123460.00"));
+    EXPECT_EQ(formatFixed(3.14159, 5, 0), QStringLiteral("3"));
+}
+
+} // namespace
+} // namespace quiltana

@@ -1,0 +1,190 @@
+// The real printer over QPrinter, driven through its PDF output.
+#include "error.h"
+#include "pagesetup.h"
+#include "qtprinter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace quiltana {
+namespace {
+
+class QtPrinterTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    // One job that draws a frame and a filled square, as a page composition would.
+    static void printOnePage(QtPrinter &p, const QString &title)
+    {
+        QPainter *painter = p.beginDocument(title);
+        ASSERT_NE(painter, nullptr);
+        painter->drawRect(10, 10, p.pageWidth() - 20, p.pageHeight() - 20);
+        painter->fillRect(100, 100, 300, 300, Qt::black);
+        p.endDocument();
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(QtPrinterTest, MetricsFollowThePageLayout)
+{
+    QtPrinter p(path(QStringLiteral("metrics.pdf")));
+    // Unequal borders on every side, so that each offset shows where it comes from.
+    p.printer()->setPageSize(QPageSize(QPageSize::A4));
+    p.printer()->setPageMargins(QMarginsF(5, 7, 11, 13), QPageLayout::Millimeter);
+
+    const QPageLayout layout = p.printer()->pageLayout();
+    const int dpi = p.printer()->resolution();
+    const QRect full = layout.fullRectPixels(dpi);
+    const QRect paint = layout.paintRectPixels(dpi);
+    const QMargins margins = layout.marginsPixels(dpi);
+
+    EXPECT_EQ(p.resolutionX(), 600);
+    EXPECT_EQ(p.resolutionY(), 600);
+    EXPECT_EQ(p.physicalWidth(), full.width());
+    EXPECT_EQ(p.physicalHeight(), full.height());
+    EXPECT_EQ(p.pageWidth(), paint.width());
+    EXPECT_EQ(p.pageHeight(), paint.height());
+    EXPECT_EQ(p.offsetX(), margins.left());
+    EXPECT_EQ(p.offsetY(), margins.top());
+    // The canvas the jobs paint on has the same size as the reported page.
+    EXPECT_EQ(p.pageWidth(), p.printer()->width());
+    EXPECT_EQ(p.pageHeight(), p.printer()->height());
+    EXPECT_EQ(p.widthMM(), p.printer()->widthMM());
+    EXPECT_EQ(p.heightMM(), p.printer()->heightMM());
+    EXPECT_EQ(p.widthMM(), qRound(layout.paintRect(QPageLayout::Millimeter).width()));
+
+    // The unprintable borders the page setup derives come out as the layout's margins.
+    ReadPrinterMetrics(p);
+    const PrinterMetrics &m = printerMetrics();
+    EXPECT_EQ(m.leftDots, margins.left());
+    EXPECT_EQ(m.topDots, margins.top());
+    EXPECT_NEAR(m.rightDots, margins.right(), 1);
+    EXPECT_NEAR(m.bottomDots, margins.bottom(), 1);
+    EXPECT_NEAR(m.leftMM, 5.0, 0.2);
+    EXPECT_NEAR(m.rightMM, 11.0, 0.2);
+}
+
+TEST_F(QtPrinterTest, OrientationTurnsThePage)
+{
+    QtPrinter p(path(QStringLiteral("turn.pdf")));
+    EXPECT_EQ(p.orientation(), Printer::Orientation::Portrait);
+    const int portraitWidth = p.pageWidth();
+    const int portraitHeight = p.pageHeight();
+    EXPECT_LT(portraitWidth, portraitHeight);
+    p.setOrientation(Printer::Orientation::Landscape);
+    EXPECT_EQ(p.orientation(), Printer::Orientation::Landscape);
+    EXPECT_EQ(p.printer()->pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_GT(p.pageWidth(), p.pageHeight());
+    p.setOrientation(Printer::Orientation::Portrait);
+    EXPECT_EQ(p.pageWidth(), portraitWidth);
+}
+
+TEST_F(QtPrinterTest, JobCarriesItsTitle)
+{
+    QtPrinter p(path(QStringLiteral("title.pdf")));
+    ASSERT_NE(p.beginDocument(QStringLiteral("Quiltana Document")), nullptr);
+    EXPECT_EQ(p.printer()->docName(), QStringLiteral("Quiltana Document"));
+    EXPECT_THROW(p.beginDocument(QStringLiteral("second")), Error);
+    p.endDocument();
+    EXPECT_EQ(p.lastOutputFile(), path(QStringLiteral("title.pdf")));
+}
+
+TEST_F(QtPrinterTest, TwoJobsWriteTwoFilesAndOverwriteNothing)
+{
+    const QString base = path(QStringLiteral("out.pdf"));
+    {
+        QFile existing(base);
+        ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+        existing.write("not ours");
+    }
+    QtPrinter p(base);
+    EXPECT_TRUE(p.printsToFile());
+
+    printOnePage(p, QStringLiteral("Quiltana Document"));
+    const QString first = p.lastOutputFile();
+    printOnePage(p, QStringLiteral("Quiltana Document"));
+    const QString second = p.lastOutputFile();
+
+    EXPECT_NE(first, base);
+    EXPECT_NE(second, base);
+    EXPECT_NE(first, second);
+    for (const QString &f : {first, second}) {
+        QFile file(f);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << f.toStdString();
+        EXPECT_GT(file.size(), 0) << f.toStdString();
+        EXPECT_TRUE(file.read(5) == "%PDF-") << f.toStdString();
+    }
+    QFile kept(base);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("not ours"));
+}
+
+TEST_F(QtPrinterTest, FileChosenInSetupBecomesTheNewBase)
+{
+    QtPrinter p(path(QStringLiteral("first.pdf")));
+    printOnePage(p, QStringLiteral("Quiltana Document"));
+    EXPECT_EQ(p.lastOutputFile(), path(QStringLiteral("first.pdf")));
+    p.printer()->setOutputFileName(path(QStringLiteral("chosen.pdf")));
+    printOnePage(p, QStringLiteral("Quiltana Document"));
+    EXPECT_EQ(p.lastOutputFile(), path(QStringLiteral("chosen.pdf")));
+    printOnePage(p, QStringLiteral("Quiltana Document"));
+    EXPECT_EQ(p.lastOutputFile(), path(QStringLiteral("chosen-2.pdf")));
+}
+
+TEST_F(QtPrinterTest, AbortedJobLeavesNoFile)
+{
+    QtPrinter p(path(QStringLiteral("aborted.pdf")));
+    QPainter *painter = p.beginDocument(QStringLiteral("Quiltana Document"));
+    ASSERT_NE(painter, nullptr);
+    painter->fillRect(0, 0, 500, 500, Qt::black); // half a page
+    p.abortDocument();
+
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files);
+    EXPECT_TRUE(left.isEmpty()) << left.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(p.lastOutputFile().isEmpty());
+
+    // The printer is usable again, and the next job takes the free name.
+    printOnePage(p, QStringLiteral("Quiltana Document"));
+    EXPECT_EQ(p.lastOutputFile(), path(QStringLiteral("aborted.pdf")));
+    EXPECT_GT(QFileInfo(p.lastOutputFile()).size(), 0);
+}
+
+TEST_F(QtPrinterTest, JobThatCannotStartIsAnError)
+{
+    QtPrinter p(path(QStringLiteral("missing-folder/deeper/x.pdf")));
+    EXPECT_THROW(p.beginDocument(QStringLiteral("Quiltana Document")), Error);
+    // Nothing half-open remains: ending or aborting now does nothing.
+    p.endDocument();
+    p.abortDocument();
+    EXPECT_TRUE(p.lastOutputFile().isEmpty());
+}
+
+TEST_F(QtPrinterTest, DefaultPrinterOrPdfFiles)
+{
+    QtPrinter p;
+    if (QPrinterInfo::defaultPrinter().isNull()) {
+        EXPECT_TRUE(p.printsToFile());
+        EXPECT_EQ(p.printer()->outputFormat(), QPrinter::PdfFormat);
+        EXPECT_EQ(p.resolutionX(), 600);
+        EXPECT_TRUE(p.name().contains(QStringLiteral(".pdf"))) << p.name().toStdString();
+    } else {
+        EXPECT_EQ(p.name(), QPrinterInfo::defaultPrinter().printerName());
+    }
+    EXPECT_GT(p.pageWidth(), 0);
+    EXPECT_GT(p.pageHeight(), 0);
+    EXPECT_GT(p.widthMM(), 0);
+}
+
+} // namespace
+} // namespace quiltana
