@@ -15,12 +15,21 @@ namespace quiltana {
 // `orientation` (1 right, 2 left, anything else upright), fitted with its aspect ratio and
 // centred, stretched nearest-neighbour. Returns the picture rectangle, or nothing when nothing
 // was drawn (empty path, unrecognised extension, a cell or picture of zero or negative size).
-// A file that cannot be read throws Error.
+// A file that cannot be read throws Error. When only the transfer to the canvas fails for want
+// of memory the rectangle is still returned, so the caller's caption still lands in place.
 std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QString &path, int orientation);
 
 // Stretches `bitmap` nearest-neighbour (rows and columns dropped or repeated, nothing blended)
-// into (left, top)-(right, bottom) of `canvas`. 0 on success, -1 / -2 when memory for the
-// transfer could not be had.
+// into (left, top)-(right, bottom) of `canvas`. 0 on success (an empty destination draws
+// nothing and counts as success), -1 / -2 when memory for the transfer could not be had.
 int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, const QImage &bitmap);
+
+// The picture turned a quarter clockwise (orientation 1) or counter-clockwise (orientation 2);
+// any other orientation gives the picture unchanged. The result is RGB888.
+[[nodiscard]] QImage TurnPicture(const QImage &picture, int orientation);
+
+// Where a picture of pictureWidth x pictureHeight lands in `cell`: as large as the cell allows
+// with its aspect ratio kept, centred. Nothing for a cell or a result of zero or negative size.
+[[nodiscard]] std::optional<Rect> FitPicture(int pictureWidth, int pictureHeight, const Rect &cell);
 
 } // namespace quiltana

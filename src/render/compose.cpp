@@ -1,0 +1,152 @@
+#include "compose.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstddef>
+
+#include "document.h"
+#include "pagesetup.h"
+#include "paths.h"
+#include "picture.h"
+
+namespace quiltana {
+
+void DrawFrameRectangle(QPainter &canvas, const Rect &rect)
+{
+    const int w = rect.width();
+    const int h = rect.height();
+    if (w <= 0 || h <= 0)
+        return;
+    // Filled rectangles on whole pixels cover exactly the pixels asked for, whatever the pen
+    // geometry and antialiasing of the painter; a stroked outline would not.
+    const QColor outline = canvas.pen().color();
+    canvas.fillRect(QRect(rect.left, rect.top, w, h), canvas.brush().color());
+    canvas.fillRect(QRect(rect.left, rect.top, w, 1), outline);
+    canvas.fillRect(QRect(rect.left, rect.bottom - 1, w, 1), outline);
+    canvas.fillRect(QRect(rect.left, rect.top, 1, h), outline);
+    canvas.fillRect(QRect(rect.right - 1, rect.top, 1, h), outline);
+}
+
+QString CaptionText(const QString &path, bool keepExtension)
+{
+    const QString name = fileNamePart(path);
+    if (keepExtension)
+        return name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
+std::optional<QPoint> CaptionOrigin(int position, bool turned, const Rect &picture, int textWidth,
+                                    int textHeight)
+{
+    const int L = picture.left;
+    const int T = picture.top;
+    const int R = picture.right;
+    const int B = picture.bottom;
+    const int TW = textWidth;
+    const int TH = textHeight;
+    if (!turned) {
+        switch (position) {
+        case 0: return QPoint(L, T);
+        case 1: return QPoint(L, B - TH);
+        case 2: return QPoint(L + (R - L - TW) / 2, T);
+        case 3: return QPoint(L + (R - L - TW) / 2, B - TH);
+        case 4: return QPoint(R - TW, T);
+        case 5: return QPoint(R - TW, B - TH);
+        default: return std::nullopt;
+        }
+    }
+    // Turned text hangs to the left of its reference point and runs downward; the positions
+    // are those of the picture before it was turned, whose top edge now lies on the right.
+    switch (position) {
+    case 0: return QPoint(R, T);
+    case 1: return QPoint(L + TH, T);
+    case 2: return QPoint(R, T + (B - T - TW) / 2);
+    case 3: return QPoint(L + TH, T + (B - T - TW) / 2);
+    case 4: return QPoint(R, B - TW);
+    case 5: return QPoint(L + TH, B - TW);
+    default: return std::nullopt;
+    }
+}
+
+void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, int orientation,
+                 const PageSetup &setup)
+{
+    if (setup.captionPosition < 0 || setup.captionPosition > 5)
+        return;
+    const QString text = CaptionText(path, setup.captionExtension);
+    const FontSpec &spec = setup.captionFont;
+
+    // Points on the painter's own device: the paint device's vertical resolution turns them
+    // into dots, so the caption has the same size on paper at any printer resolution.
+    QFont font(spec.face);
+    font.setPointSize(std::max(1, spec.pointSize));
+    font.setWeight(QFont::Normal);
+    font.setItalic(spec.italic);
+    font.setUnderline(spec.underline);
+    font.setStrikeOut(spec.strikeOut);
+    canvas.setFont(font);
+    canvas.setBrush(QBrush(Qt::white, setup.transparentCaptions ? Qt::NoBrush : Qt::SolidPattern));
+
+    const QFontMetrics metrics = canvas.fontMetrics();
+    const int textWidth = metrics.horizontalAdvance(text);
+    const int textHeight = metrics.height();
+    const bool turned = orientation == 1;
+    const std::optional<QPoint> origin =
+        CaptionOrigin(setup.captionPosition, turned, picture, textWidth, textHeight);
+    if (!origin)
+        return;
+
+    const QTransform saved = canvas.transform();
+    const QPen pen = canvas.pen();
+    canvas.translate(*origin);
+    if (turned)
+        canvas.rotate(90);
+    if (!setup.transparentCaptions)
+        canvas.fillRect(QRect(0, 0, textWidth, textHeight), Qt::white);
+    canvas.setPen(spec.color);
+    canvas.drawText(QPoint(0, metrics.ascent()), text);
+    canvas.setPen(pen);
+    canvas.setTransform(saved);
+}
+
+void ComposePage(QPainter &canvas, int W, int H, int frameSwitch, int mode)
+{
+    Document &doc = document();
+    const PageSetup &setup = pageSetup();
+    const Margins margins{setup.topDots,    setup.bottomDots,          setup.leftDots,
+                          setup.rightDots,  setup.verticalSpacingDots, setup.horizontalSpacingDots};
+    const bool print = mode == static_cast<int>(ComposeMode::Print);
+    const std::vector<Rect> cells =
+        CellRects(doc.layoutStyle, W, H, margins, print ? ComposeMode::Print : ComposeMode::Preview);
+    const std::size_t positions = std::min<std::size_t>(cells.size(), kPagePositions);
+
+    if (frameSwitch == 0) {
+        // Black outline, white fill: the fill is what erases a cell's old picture when the
+        // preview redraws one cell over the existing back buffer.
+        canvas.setPen(QPen(Qt::black, 1));
+        canvas.setBrush(QBrush(Qt::white, Qt::SolidPattern));
+        for (std::size_t p = 0; p < positions; ++p)
+            if (doc.page.redraw[p] == 1)
+                DrawFrameRectangle(canvas, CellFrameRect(doc.layoutStyle, cells[p], W, H));
+    }
+
+    for (std::size_t p = 0; p < positions; ++p) {
+        if (doc.page.redraw[p] != 1)
+            continue;
+        // Consumed before drawing: a picture that fails is not tried again by the next render.
+        doc.page.redraw[p] = 0;
+        const QString path = doc.page.workPath[p];
+        const int orientation = doc.page.orientation[p];
+        const std::optional<Rect> picture = DrawPicture(canvas, cells[p], path, orientation);
+        if (!picture)
+            continue;
+        if (print && setup.captionOption)
+            DrawCaption(canvas, *picture, path, orientation, setup);
+    }
+}
+
+} // namespace quiltana

@@ -1,0 +1,112 @@
+#include "picture.h"
+
+#include <QPainter>
+
+#include <cstring>
+
+#include "decode.h"
+#include "error.h"
+#include "paths.h"
+#include "scale.h"
+
+namespace quiltana {
+
+namespace {
+
+bool hasArea(const Rect &r) { return r.width() > 0 && r.height() > 0; }
+
+} // namespace
+
+QImage TurnPicture(const QImage &picture, int orientation)
+{
+    const QImage src = picture.format() == QImage::Format_RGB888
+                           ? picture
+                           : picture.convertToFormat(QImage::Format_RGB888);
+    if ((orientation != 1 && orientation != 2) || src.isNull())
+        return src;
+    const int w = src.width();
+    const int h = src.height();
+    QImage turned(h, w, QImage::Format_RGB888);
+    if (turned.isNull())
+        return turned;
+    for (int y = 0; y < h; ++y) {
+        const uchar *row = src.constScanLine(y);
+        for (int x = 0; x < w; ++x) {
+            // Turned right the picture's top row becomes its right column; turned left, its
+            // left column read from the bottom up.
+            const int tx = orientation == 1 ? h - 1 - y : y;
+            const int ty = orientation == 1 ? x : w - 1 - x;
+            std::memcpy(turned.scanLine(ty) + static_cast<qsizetype>(tx) * 3, row + static_cast<qsizetype>(x) * 3, 3);
+        }
+    }
+    return turned;
+}
+
+std::optional<Rect> FitPicture(int pictureWidth, int pictureHeight, const Rect &cell)
+{
+    if (pictureWidth <= 0 || pictureHeight <= 0 || !hasArea(cell))
+        return std::nullopt;
+    const int cellWidth = cell.width();
+    const int cellHeight = cell.height();
+    const double pictureRatio = static_cast<double>(pictureWidth) / static_cast<double>(pictureHeight);
+    const double cellRatio = static_cast<double>(cellWidth) / static_cast<double>(cellHeight);
+    Rect fitted;
+    if (pictureRatio > cellRatio) {
+        const int fittedHeight = static_cast<int>(cellWidth / pictureRatio);
+        const int offset = (cellHeight - fittedHeight) / 2;
+        fitted = Rect{cell.left, cell.top + offset, cell.right, cell.top + offset + fittedHeight};
+    } else {
+        const int fittedWidth = static_cast<int>(cellHeight * pictureRatio);
+        const int offset = (cellWidth - fittedWidth) / 2;
+        // The right edge is taken from the unrounded width, so it can lie one unit further
+        // right than left + fittedWidth would.
+        fitted = Rect{cell.left + offset, cell.top,
+                      static_cast<int>(cell.left + offset + cellHeight * pictureRatio), cell.bottom};
+    }
+    if (!hasArea(fitted))
+        return std::nullopt;
+    return fitted;
+}
+
+int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, const QImage &bitmap)
+{
+    const int width = right - left;
+    const int height = bottom - top;
+    if (width <= 0 || height <= 0 || bitmap.isNull())
+        return 0;
+    // Stretched to the device's own pixels first and drawn 1:1, so that a printer never gets
+    // more pixels than the page has dots and no scaler of the paint engine blends anything.
+    const QImage stretched = StretchNearest(bitmap, width, height);
+    if (stretched.isNull())
+        return -2;
+    const bool smooth = canvas.testRenderHint(QPainter::SmoothPixmapTransform);
+    canvas.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    canvas.drawImage(QPoint(left, top), stretched);
+    canvas.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    return 0;
+}
+
+std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QString &path, int orientation)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const PictureKind kind = pictureKindOf(path);
+    if (kind == PictureKind::None)
+        return std::nullopt;
+    // A cell without room (margins larger than the page) is left alone before the picture is
+    // decoded: its ratio would divide by zero, and decoding a print-size file would be wasted.
+    if (!hasArea(cell))
+        return std::nullopt;
+    const QImage picture = TurnPicture(DecodePicture(path, kind), orientation);
+    if (picture.isNull())
+        throw Error(QStringLiteral("%1: not enough memory to turn the picture").arg(path));
+    const std::optional<Rect> fitted = FitPicture(picture.width(), picture.height(), cell);
+    if (!fitted)
+        return std::nullopt;
+    // A transfer that fails for want of memory still answers the rectangle: the picture is
+    // missing from the page but its caption keeps its place.
+    StretchBitmap(canvas, fitted->left, fitted->top, fitted->right, fitted->bottom, picture);
+    return fitted;
+}
+
+} // namespace quiltana

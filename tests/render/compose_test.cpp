@@ -1,0 +1,436 @@
+#include "compose.h"
+
+#include <QFile>
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "document.h"
+#include "error.h"
+#include "pagesetup.h"
+#include "renderfixture.h"
+
+namespace quiltana {
+namespace {
+
+using test::blankCanvas;
+using test::boundingBox;
+using test::countPixels;
+using test::pixelsOf;
+using test::rgbAt;
+using test::rgbOf;
+using test::solidPicture;
+using test::writePicture;
+
+const QColor kPage(128, 128, 128);   // the canvas before composition
+const QColor kPicture(20, 40, 60);   // every test picture
+const QColor kInk(255, 0, 0);        // caption colour
+
+bool isWhite(QRgb c) { return c == 0xFFFFFFu; }
+
+class ComposeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        document() = Document{};
+        pageSetup() = PageSetup{};
+    }
+    void TearDown() override
+    {
+        document() = Document{};
+        pageSetup() = PageSetup{};
+    }
+
+    // Layout style and page work paths; every position of the style flagged.
+    void setPage(int style, const std::vector<QString> &paths, const std::vector<int> &orientations = {})
+    {
+        Document &doc = document();
+        doc.layoutStyle = style;
+        for (int p = 0; p < style; ++p) {
+            const auto i = static_cast<size_t>(p);
+            doc.page.workPath[i] = i < paths.size() ? paths[i] : QString();
+            doc.page.orientation[i] = i < orientations.size() ? orientations[i] : 0;
+            doc.page.redraw[i] = 1;
+        }
+    }
+
+    void setMargins(int margin, int spacing)
+    {
+        PageSetup &s = pageSetup();
+        s.topDots = s.bottomDots = s.leftDots = s.rightDots = margin;
+        s.verticalSpacingDots = s.horizontalSpacingDots = spacing;
+    }
+
+    static void compose(QImage &canvas, int frameSwitch, int mode)
+    {
+        QPainter painter(&canvas);
+        ComposePage(painter, canvas.width(), canvas.height(), frameSwitch, mode);
+    }
+
+    QString picture(const QString &name, int width = 200, int height = 100)
+    {
+        return writePicture(dir, name, solidPicture(width, height, kPicture), "BMP");
+    }
+
+    QTemporaryDir dir;
+};
+
+// What GDI's Rectangle leaves on a page: for each pixel the colour of the last rectangle
+// covering it (ring black, inside white), else the page.
+QRgb expectedFramePixel(const std::vector<Rect> &frames, int x, int y)
+{
+    QRgb colour = rgbOf(kPage);
+    for (const Rect &r : frames) {
+        if (x < r.left || x >= r.right || y < r.top || y >= r.bottom)
+            continue;
+        const bool ring = x == r.left || x == r.right - 1 || y == r.top || y == r.bottom - 1;
+        colour = ring ? 0x000000u : 0xFFFFFFu;
+    }
+    return colour;
+}
+
+void expectFrames(const QImage &canvas, const std::vector<Rect> &frames)
+{
+    int wrong = 0;
+    for (int y = 0; y < canvas.height(); ++y)
+        for (int x = 0; x < canvas.width(); ++x)
+            if (rgbAt(canvas, x, y) != expectedFramePixel(frames, x, y) && ++wrong <= 5)
+                ADD_FAILURE() << "pixel " << x << "," << y;
+    EXPECT_EQ(wrong, 0);
+}
+
+// ---- Frames ----------------------------------------------------------------------------
+
+TEST_F(ComposeTest, PreviewFramesCoverThePixelsOfGdiRectangles)
+{
+    // printer margins 130 and spacings 65 are 10 and 5 on the preview
+    setMargins(130, 65);
+    setPage(4, {});
+    QImage canvas = blankCanvas(438, 544, kPage);
+    compose(canvas, 0, 0);
+    expectFrames(canvas, {{10, 10, 216, 269}, {221, 10, 428, 269}, {10, 274, 216, 533}, {221, 274, 428, 533}});
+    for (int p = 0; p < 4; ++p)
+        EXPECT_EQ(document().page.redraw[static_cast<size_t>(p)], 0);
+}
+
+TEST_F(ComposeTest, OnlyFlaggedCellsAreFramed)
+{
+    setMargins(130, 65);
+    setPage(4, {});
+    document().page.redraw = {};
+    document().page.redraw[2] = 1;
+    QImage canvas = blankCanvas(438, 544, kPage);
+    compose(canvas, 0, 0);
+    expectFrames(canvas, {{10, 274, 216, 533}});
+}
+
+TEST_F(ComposeTest, PrintFramesUseTheUndividedMarginsAndShareEdges)
+{
+    // W 100, H 101, margins 10, no spacing: cells of 40 x 40 that touch
+    setMargins(10, 0);
+    setPage(4, {});
+    QImage canvas = blankCanvas(100, 101, kPage);
+    compose(canvas, 0, 1);
+    expectFrames(canvas, {{10, 10, 50, 50}, {50, 10, 90, 50}, {10, 50, 50, 90}, {50, 50, 90, 90}});
+}
+
+TEST_F(ComposeTest, SingleCellFrameIsTheWholeCanvasButItsLastRow)
+{
+    setMargins(130, 65);
+    setPage(1, {});
+    QImage canvas = blankCanvas(50, 40, kPage);
+    compose(canvas, 0, 0);
+    expectFrames(canvas, {{0, 0, 50, 39}});
+}
+
+TEST_F(ComposeTest, FrameSwitchOffDrawsNoFrameAndLeavesPenAndBrush)
+{
+    setMargins(130, 65);
+    setPage(4, {});
+    QImage canvas = blankCanvas(438, 544, kPage);
+    const QImage before = canvas;
+    {
+        QPainter painter(&canvas);
+        painter.setPen(QPen(Qt::green, 3));
+        painter.setBrush(Qt::NoBrush);
+        ComposePage(painter, canvas.width(), canvas.height(), 1, 1);
+        EXPECT_EQ(painter.pen().color(), QColor(Qt::green));
+        EXPECT_EQ(painter.pen().width(), 3);
+        EXPECT_EQ(painter.brush().style(), Qt::NoBrush);
+    }
+    EXPECT_EQ(canvas, before);
+    EXPECT_EQ(document().page.redraw[0], 0); // flags are consumed all the same
+}
+
+TEST_F(ComposeTest, ZeroSizedCellsGetNoFrame)
+{
+    // margins larger than the canvas: every cell has negative width and height
+    setMargins(80, 5);
+    setPage(4, {});
+    QImage canvas = blankCanvas(100, 100, kPage);
+    const QImage before = canvas;
+    compose(canvas, 0, 1);
+    EXPECT_EQ(canvas, before);
+}
+
+// ---- Pictures and flags ----------------------------------------------------------------
+
+TEST_F(ComposeTest, PicturesAreDrawnOverTheirFramesAndFlagsAreConsumed)
+{
+    setMargins(130, 65);
+    const QString path = picture("dark.bmp");
+    setPage(4, {path, QString(), path, dir.filePath("c.gif")});
+    document().page.redraw[7] = 1; // beyond the layout style: not touched
+    QImage canvas = blankCanvas(438, 544, kPage);
+    compose(canvas, 0, 0);
+
+    // 200 x 100 into a 206 x 259 cell: FH = 103, offset 78
+    const auto isPicture = [](QRgb c) { return c == rgbOf(kPicture); };
+    EXPECT_EQ(boundingBox(canvas.copy(0, 0, 219, 272), isPicture), pixelsOf({10, 88, 216, 191}));
+    EXPECT_EQ(boundingBox(canvas.copy(0, 272, 219, 272), isPicture), pixelsOf({10, 352 - 272, 216, 455 - 272}));
+    // empty and unrecognised cells keep their white inside
+    EXPECT_EQ(rgbAt(canvas, 300, 140), 0xFFFFFFu);
+    EXPECT_EQ(rgbAt(canvas, 300, 400), 0xFFFFFFu);
+    for (int p = 0; p < 4; ++p)
+        EXPECT_EQ(document().page.redraw[static_cast<size_t>(p)], 0) << p;
+    EXPECT_EQ(document().page.redraw[7], 1);
+
+    // a second composition without new flags changes nothing
+    const QImage first = canvas;
+    compose(canvas, 0, 0);
+    EXPECT_EQ(canvas, first);
+    canvas.fill(kPage);
+    compose(canvas, 0, 1);
+    EXPECT_EQ(countPixels(canvas, [](QRgb c) { return c != rgbOf(kPage); }), 0);
+}
+
+TEST_F(ComposeTest, FlagsOtherThanOneAreLeftAlone)
+{
+    setMargins(130, 65);
+    setPage(2, {picture("dark.bmp")});
+    document().page.redraw[0] = 2;
+    document().page.redraw[1] = 0;
+    QImage canvas = blankCanvas(438, 544, kPage);
+    compose(canvas, 0, 0);
+    EXPECT_EQ(countPixels(canvas, [](QRgb c) { return c != rgbOf(kPage); }), 0);
+    EXPECT_EQ(document().page.redraw[0], 2);
+}
+
+TEST_F(ComposeTest, UnreadablePictureStopsTheCompositionWhereItStands)
+{
+    setMargins(130, 65);
+    const QString good = picture("dark.bmp");
+    const QString broken = dir.filePath("broken.png");
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a PNG at all");
+    file.close();
+    setPage(4, {good, broken, good, good});
+    QImage canvas = blankCanvas(438, 544, kPage);
+    EXPECT_THROW(compose(canvas, 0, 0), Error);
+
+    const Document &doc = document();
+    EXPECT_EQ(doc.page.redraw[0], 0);
+    EXPECT_EQ(doc.page.redraw[1], 0); // the failing cell's flag was consumed before it failed
+    EXPECT_EQ(doc.page.redraw[2], 1);
+    EXPECT_EQ(doc.page.redraw[3], 1);
+    // the first cell has its picture; every frame was drawn before the pictures
+    EXPECT_EQ(rgbAt(canvas, 100, 140), rgbOf(kPicture));
+    EXPECT_EQ(rgbAt(canvas, 100, 400), 0xFFFFFFu);
+    EXPECT_EQ(rgbAt(canvas, 300, 400), 0xFFFFFFu);
+    EXPECT_EQ(rgbAt(canvas, 221, 400), 0x000000u);
+}
+
+// ---- Captions --------------------------------------------------------------------------
+
+class CaptionTest : public ComposeTest {
+protected:
+    void SetUp() override
+    {
+        ComposeTest::SetUp();
+        PageSetup &s = pageSetup();
+        setMargins(0, 0);
+        s.captionOption = true;
+        s.captionFont.face = QStringLiteral("DejaVu Sans");
+        s.captionFont.pointSize = 12;
+        s.captionFont.color = kInk;
+    }
+
+    // One picture "Hello.bmp" (200 x 100) on a single-cell page of 400 x 301: the cell is
+    // (0, 0, 400, 300); upright the picture is (0, 50, 400, 250), turned (125, 0, 275, 300).
+    QImage composeHello(int orientation, int mode = 1)
+    {
+        setPage(1, {picture("Hello.bmp")}, {orientation});
+        QImage canvas = blankCanvas(400, 301, kPage);
+        compose(canvas, 1, mode);
+        return canvas;
+    }
+
+    // Text extent as the caption font measures on a canvas like the one composed on.
+    static QSize textExtent(const QString &text, bool bold = false)
+    {
+        const QImage device = blankCanvas(4, 4, kPage);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPointSize(12);
+        font.setBold(bold);
+        const QFontMetrics metrics(font, &device);
+        return QSize(metrics.horizontalAdvance(text), metrics.height());
+    }
+
+    static QRect whiteBox(const QImage &canvas) { return boundingBox(canvas, isWhite); }
+    static QRect inkBox(const QImage &canvas)
+    {
+        return boundingBox(canvas, [](QRgb c) { return c != rgbOf(kPage) && c != rgbOf(kPicture); });
+    }
+};
+
+// The caption box for a reference point: upright it extends right and down; turned a quarter
+// clockwise the text runs down from the point and stands to its left.
+QRect captionBox(int x, int y, QSize text, bool turned)
+{
+    return turned ? QRect(x - text.height(), y, text.height(), text.width())
+                  : QRect(x, y, text.width(), text.height());
+}
+
+TEST_F(CaptionTest, UprightPositions)
+{
+    const QSize t = textExtent(QStringLiteral("Hello"));
+    const int L = 0, T = 50, R = 400, B = 250;
+    const QPoint expected[6] = {{L, T},
+                                {L, B - t.height()},
+                                {L + (R - L - t.width()) / 2, T},
+                                {L + (R - L - t.width()) / 2, B - t.height()},
+                                {R - t.width(), T},
+                                {R - t.width(), B - t.height()}};
+    for (int position = 0; position < 6; ++position) {
+        pageSetup().captionPosition = position;
+        const QImage canvas = composeHello(0);
+        EXPECT_EQ(whiteBox(canvas), captionBox(expected[position].x(), expected[position].y(), t, false))
+            << "position " << position;
+        EXPECT_GT(countPixels(canvas, [](QRgb c) { return c == rgbOf(kPicture); }), 0);
+    }
+}
+
+TEST_F(CaptionTest, TurnedPositionsFollowTheTurnedPicture)
+{
+    const QSize t = textExtent(QStringLiteral("Hello"));
+    const int L = 125, T = 0, R = 275, B = 300;
+    const QPoint expected[6] = {{R, T},
+                                {L + t.height(), T},
+                                {R, T + (B - T - t.width()) / 2},
+                                {L + t.height(), T + (B - T - t.width()) / 2},
+                                {R, B - t.width()},
+                                {L + t.height(), B - t.width()}};
+    for (int position = 0; position < 6; ++position) {
+        pageSetup().captionPosition = position;
+        const QImage canvas = composeHello(1);
+        EXPECT_EQ(whiteBox(canvas), captionBox(expected[position].x(), expected[position].y(), t, true))
+            << "position " << position;
+    }
+}
+
+TEST_F(CaptionTest, TurnedLeftCaptionIsPlacedLikeAnUprightOne)
+{
+    const QSize t = textExtent(QStringLiteral("Hello"));
+    pageSetup().captionPosition = 4;
+    const QImage canvas = composeHello(2);
+    EXPECT_EQ(whiteBox(canvas), QRect(275 - t.width(), 0, t.width(), t.height()));
+}
+
+TEST_F(CaptionTest, TransparentCaptionDrawsOnlyTheGlyphs)
+{
+    const QSize t = textExtent(QStringLiteral("Hello"));
+    pageSetup().captionPosition = 5;
+    pageSetup().transparentCaptions = true;
+    const QImage canvas = composeHello(0);
+    EXPECT_EQ(countPixels(canvas, isWhite), 0);
+    const QRect ink = inkBox(canvas);
+    ASSERT_FALSE(ink.isNull());
+    EXPECT_TRUE(QRect(400 - t.width(), 250 - t.height(), t.width(), t.height()).contains(ink));
+    // the glyphs are in the caption colour, not just tinted picture
+    EXPECT_GT(countPixels(canvas, [](QRgb c) { return c == rgbOf(kInk); }), 0);
+}
+
+TEST_F(CaptionTest, OpaqueCaptionCarriesTheGlyphsOnItsBox)
+{
+    pageSetup().captionPosition = 0;
+    const QImage canvas = composeHello(0);
+    const QRect box = whiteBox(canvas);
+    ASSERT_FALSE(box.isNull());
+    // inside the white box the text is drawn in the caption colour
+    EXPECT_GT(countPixels(canvas.copy(box), [](QRgb c) { return c == rgbOf(kInk); }), 0);
+    EXPECT_TRUE(box.contains(inkBox(canvas)));
+}
+
+TEST_F(CaptionTest, ExtensionIsKeptOnlyWhenAskedFor)
+{
+    pageSetup().captionExtension = true;
+    EXPECT_EQ(whiteBox(composeHello(0)).size(), textExtent(QStringLiteral("Hello.bmp")));
+    pageSetup().captionExtension = false;
+    EXPECT_EQ(whiteBox(composeHello(0)).size(), textExtent(QStringLiteral("Hello")));
+}
+
+TEST_F(CaptionTest, BoldIsNeverAppliedButTheOtherStylesAre)
+{
+    ASSERT_NE(textExtent(QStringLiteral("Hello"), true).width(), textExtent(QStringLiteral("Hello")).width());
+    FontSpec &font = pageSetup().captionFont;
+    font.bold = true;
+    font.italic = true;
+    font.underline = true;
+    font.strikeOut = true;
+    setPage(1, {picture("Hello.bmp")});
+    QImage canvas = blankCanvas(400, 301, kPage);
+    {
+        QPainter painter(&canvas);
+        ComposePage(painter, canvas.width(), canvas.height(), 1, 1);
+        // the canvas keeps the caption font the composition left on it
+        EXPECT_EQ(painter.font().weight(), QFont::Normal);
+        EXPECT_TRUE(painter.font().italic());
+        EXPECT_TRUE(painter.font().underline());
+        EXPECT_TRUE(painter.font().strikeOut());
+    }
+    QFont regularItalic(QStringLiteral("DejaVu Sans"));
+    regularItalic.setPointSize(12);
+    regularItalic.setItalic(true);
+    EXPECT_EQ(whiteBox(canvas).width(), QFontMetrics(regularItalic, &canvas).horizontalAdvance(QStringLiteral("Hello")));
+}
+
+TEST_F(CaptionTest, NoCaptionInPreviewWithoutTheOptionOrOutsideThePositions)
+{
+    EXPECT_EQ(inkBox(composeHello(0, 0)), QRect()) << "preview";
+    pageSetup().captionOption = false;
+    EXPECT_EQ(inkBox(composeHello(0)), QRect()) << "option off";
+    pageSetup().captionOption = true;
+    for (int position : {6, -1}) {
+        pageSetup().captionPosition = position;
+        const QImage canvas = composeHello(0);
+        EXPECT_EQ(inkBox(canvas), QRect()) << "position " << position;
+        EXPECT_EQ(boundingBox(canvas, [](QRgb c) { return c == rgbOf(kPicture); }), QRect(0, 50, 400, 200));
+    }
+}
+
+TEST_F(CaptionTest, NothingDrawnMeansNoCaption)
+{
+    setPage(1, {writePicture(dir, "Hello.gif", solidPicture(20, 10, kPicture), "BMP")});
+    QImage canvas = blankCanvas(400, 301, kPage);
+    compose(canvas, 1, 1);
+    EXPECT_EQ(countPixels(canvas, [](QRgb c) { return c != rgbOf(kPage); }), 0);
+}
+
+TEST(CaptionText, ExtensionRemovedFromTheLastDot)
+{
+    EXPECT_EQ(CaptionText(QStringLiteral("/photos/IMG_0012.JPG"), false), QStringLiteral("IMG_0012"));
+    EXPECT_EQ(CaptionText(QStringLiteral("/x/a.b.jpg"), false), QStringLiteral("a.b"));
+    EXPECT_EQ(CaptionText(QStringLiteral("./temp/photo.jpeg.bmp"), false), QStringLiteral("photo.jpeg"));
+    EXPECT_EQ(CaptionText(QStringLiteral("/x/name."), false), QStringLiteral("name"));
+    EXPECT_EQ(CaptionText(QStringLiteral("/x.y/noextension"), false), QStringLiteral("noextension"));
+    EXPECT_EQ(CaptionText(QStringLiteral("/photos/IMG_0012.JPG"), true), QStringLiteral("IMG_0012.JPG"));
+}
+
+} // namespace
+} // namespace quiltana

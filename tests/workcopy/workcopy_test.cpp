@@ -1,0 +1,279 @@
+#include "workcopy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "document.h"
+#include "error.h"
+
+namespace quiltana {
+namespace {
+
+// Each test works in a fresh current directory of its own with an existing work folder, an
+// empty document and no work copy names handed out.
+class WorkCopyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(run.isValid());
+        ASSERT_TRUE(pictures.isValid());
+        previous = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(run.path()));
+        document() = Document{};
+        ResetWorkCopyNames();
+        EnsureWorkFolder();
+    }
+    void TearDown() override
+    {
+        QDir::setCurrent(previous);
+        document() = Document{};
+        ResetWorkCopyNames();
+    }
+
+    QString writePicture(const QString &relative, const QImage &image, const char *format = "BMP")
+    {
+        const QString path = pictures.filePath(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        EXPECT_TRUE(image.save(path, format)) << path.toStdString();
+        return path;
+    }
+    QString writePicture(const QString &relative, int width, int height, QColor color = Qt::blue)
+    {
+        QImage image(width, height, QImage::Format_RGB888);
+        image.fill(color);
+        return writePicture(relative, image);
+    }
+    static Cell &cell(int n) { return *document().cellAt(n); }
+    static QStringList folderFiles() { return QDir(QStringLiteral("temp")).entryList(QDir::Files); }
+
+    QTemporaryDir run;
+    QTemporaryDir pictures;
+    QString previous;
+};
+
+TEST_F(WorkCopyTest, WorkCopyIs200HighWithTheTruncatedWidth)
+{
+    const struct {
+        int width, height, expectedWidth;
+    } cases[] = {{400, 300, 266}, {300, 400, 150}, {100, 50, 400}, {1, 300, 1}};
+    int n = 0;
+    for (const auto &c : cases) {
+        const QString name = QStringLiteral("p%1.bmp").arg(n);
+        cell(n).picturePath = writePicture(name, c.width, c.height);
+        MakeWorkCopy(n);
+        EXPECT_EQ(cell(n).workPath, QStringLiteral("./temp/") + name + QStringLiteral(".bmp"));
+        const QImage copy(cell(n).workPath);
+        EXPECT_EQ(copy.size(), QSize(c.expectedWidth, 200)) << c.width << "x" << c.height;
+        ++n;
+    }
+}
+
+TEST_F(WorkCopyTest, PictureTooWideForAWorkCopyIsRefusedWithItsName)
+{
+    // 60000 x 1 would need a work copy 12 million pixels wide
+    cell(0).picturePath = writePicture(QStringLiteral("strip.bmp"), 60000, 1);
+    cell(0).workPath = QStringLiteral("earlier");
+    try {
+        MakeWorkCopy(0);
+        ADD_FAILURE() << "no error";
+    } catch (const Error &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("strip.bmp"))) << e.message().toStdString();
+    }
+    EXPECT_EQ(cell(0).workPath, QStringLiteral("earlier"));
+}
+
+TEST_F(WorkCopyTest, WorkCopyIsA24BitBmpResampledNearestNeighbour)
+{
+    QImage picture(2, 1, QImage::Format_RGB888);
+    picture.setPixel(0, 0, qRgb(255, 0, 0));
+    picture.setPixel(1, 0, qRgb(0, 0, 255));
+    cell(0).picturePath = writePicture(QStringLiteral("two.png"), picture, "PNG");
+    MakeWorkCopy(0);
+
+    QFile file(cell(0).workPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray header = file.read(30);
+    ASSERT_EQ(header.size(), 30);
+    EXPECT_EQ(header.left(2), QByteArray("BM"));
+    EXPECT_EQ(static_cast<uchar>(header[28]) | (static_cast<uchar>(header[29]) << 8), 24);
+
+    const QImage copy(cell(0).workPath);
+    ASSERT_EQ(copy.size(), QSize(400, 200));
+    for (int y : {0, 199})
+        for (int x = 0; x < 400; ++x)
+            ASSERT_EQ(copy.pixel(x, y) & 0xFFFFFFu, x < 200 ? 0xFF0000u : 0x0000FFu) << x << "," << y;
+}
+
+TEST_F(WorkCopyTest, ExtensionsAreRecognisedWithoutRegardToCase)
+{
+    const QString upper = writePicture(QStringLiteral("PHOTO.JPG"), QImage(40, 20, QImage::Format_RGB888), "JPG");
+    const QString mixed = writePicture(QStringLiteral("photo.Jpg"), QImage(40, 20, QImage::Format_RGB888), "JPG");
+    const QString jpeg = writePicture(QStringLiteral("photo.jpeg"), QImage(40, 20, QImage::Format_RGB888), "JPG");
+    const QString gif = writePicture(QStringLiteral("photo.gif"), 40, 20);
+    cell(0).picturePath = upper;
+    cell(1).picturePath = mixed;
+    cell(2).picturePath = jpeg;
+    cell(3).picturePath = gif;
+    cell(3).workPath = QStringLiteral("earlier");
+    for (int n = 0; n < 4; ++n)
+        MakeWorkCopy(n);
+    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/PHOTO.JPG.bmp"));
+    EXPECT_EQ(cell(1).workPath, QStringLiteral("./temp/photo.Jpg.bmp"));
+    EXPECT_EQ(cell(2).workPath, QStringLiteral("./temp/photo.jpeg.bmp"));
+    EXPECT_EQ(cell(3).workPath, QStringLiteral("earlier"));
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(QImage(cell(n).workPath).size(), QSize(400, 200)) << n;
+    EXPECT_EQ(folderFiles().size(), 3);
+}
+
+TEST_F(WorkCopyTest, EmptyCellIsSkipped)
+{
+    cell(5).workPath = QStringLiteral("untouched");
+    MakeWorkCopy(5);
+    MakeWorkCopy(-1);
+    MakeWorkCopy(1000);
+    EXPECT_EQ(cell(5).workPath, QStringLiteral("untouched"));
+    EXPECT_TRUE(folderFiles().isEmpty());
+}
+
+TEST_F(WorkCopyTest, SameNameFromTwoFoldersGetsTwoWorkCopies)
+{
+    cell(0).picturePath = writePicture(QStringLiteral("camera1/IMG_0001.BMP"), 20, 10, Qt::red);
+    cell(1).picturePath = writePicture(QStringLiteral("camera2/IMG_0001.BMP"), 20, 10, Qt::green);
+    cell(2).picturePath = cell(0).picturePath;
+    MakeWorkCopy(0);
+    MakeWorkCopy(1);
+    MakeWorkCopy(2);
+    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/IMG_0001.BMP.bmp"));
+    EXPECT_NE(cell(1).workPath, cell(0).workPath);
+    EXPECT_TRUE(cell(1).workPath.startsWith(QStringLiteral("./temp/IMG_0001.BMP")));
+    EXPECT_EQ(cell(2).workPath, cell(0).workPath);
+    // each copy shows its own picture
+    EXPECT_EQ(QImage(cell(0).workPath).pixel(0, 0) & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_EQ(QImage(cell(1).workPath).pixel(0, 0) & 0xFFFFFFu, 0x00FF00u);
+    EXPECT_EQ(folderFiles().size(), 2);
+
+    // the names stay with their pictures whatever order they are converted in again
+    MakeWorkCopy(1);
+    MakeWorkCopy(0);
+    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/IMG_0001.BMP.bmp"));
+    EXPECT_EQ(QImage(cell(0).workPath).pixel(0, 0) & 0xFFFFFFu, 0xFF0000u);
+}
+
+TEST_F(WorkCopyTest, ConvertingTheSameCellTwiceRewritesTheSameFile)
+{
+    const QString path = writePicture(QStringLiteral("again.bmp"), 30, 30, Qt::red);
+    cell(0).picturePath = path;
+    MakeWorkCopy(0);
+    const QString first = cell(0).workPath;
+    writePicture(QStringLiteral("again.bmp"), 60, 30, Qt::green);
+    MakeWorkCopy(0);
+    EXPECT_EQ(cell(0).workPath, first);
+    EXPECT_EQ(QImage(first).size(), QSize(400, 200));
+    EXPECT_EQ(QImage(first).pixel(0, 0) & 0xFFFFFFu, 0x00FF00u);
+    EXPECT_EQ(folderFiles(), QStringList{QStringLiteral("again.bmp.bmp")});
+}
+
+TEST_F(WorkCopyTest, FailedSaveLeavesTheWorkPathNamingTheUnwrittenFile)
+{
+    cell(0).picturePath = writePicture(QStringLiteral("blocked.bmp"), 20, 20);
+    cell(0).workPath = QStringLiteral("earlier");
+    // a folder in the way of the work copy
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("temp/blocked.bmp.bmp")));
+    EXPECT_THROW(MakeWorkCopy(0), Error);
+    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/blocked.bmp.bmp"));
+}
+
+TEST_F(WorkCopyTest, UnreadablePictureThrowsAndKeepsTheWorkPath)
+{
+    const QString broken = pictures.filePath(QStringLiteral("broken.png"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("garbage");
+    file.close();
+    cell(0).picturePath = broken;
+    cell(0).workPath = QStringLiteral("earlier");
+    try {
+        MakeWorkCopy(0);
+        ADD_FAILURE() << "no error";
+    } catch (const Error &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("broken.png"))) << e.message().toStdString();
+    }
+    EXPECT_EQ(cell(0).workPath, QStringLiteral("earlier"));
+    EXPECT_TRUE(folderFiles().isEmpty());
+}
+
+TEST_F(WorkCopyTest, MakeWorkCopiesConvertsEveryPictureItCanAndCollectsTheErrors)
+{
+    cell(0).picturePath = writePicture(QStringLiteral("a.bmp"), 20, 10);
+    cell(1).picturePath = pictures.filePath(QStringLiteral("missing.png"));
+    cell(2).picturePath = writePicture(QStringLiteral("c.gif"), 20, 10);
+    cell(4).picturePath = writePicture(QStringLiteral("e.bmp"), 10, 20);
+    const QStringList errors = MakeWorkCopies(0, 4);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("missing.png"))) << errors[0].toStdString();
+    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/a.bmp.bmp"));
+    EXPECT_TRUE(cell(1).workPath.isEmpty());
+    EXPECT_TRUE(cell(2).workPath.isEmpty());
+    EXPECT_EQ(cell(4).workPath, QStringLiteral("./temp/e.bmp.bmp"));
+    EXPECT_EQ(QImage(cell(4).workPath).size(), QSize(100, 200));
+}
+
+TEST_F(WorkCopyTest, PreparingTouchesNoState)
+{
+    const QString path = writePicture(QStringLiteral("pure.bmp"), 400, 300);
+    cell(0).picturePath = path;
+    const PreparedWorkCopy ready = PrepareWorkCopy(path);
+    EXPECT_EQ(ready.outcome, PreparedWorkCopy::Outcome::Ready);
+    EXPECT_EQ(ready.image.size(), QSize(266, 200));
+    EXPECT_EQ(PrepareWorkCopy(QStringLiteral("x.gif")).outcome, PreparedWorkCopy::Outcome::Skip);
+    EXPECT_EQ(PrepareWorkCopy(QString()).outcome, PreparedWorkCopy::Outcome::Skip);
+    const PreparedWorkCopy failed = PrepareWorkCopy(pictures.filePath(QStringLiteral("none.jpg")));
+    EXPECT_EQ(failed.outcome, PreparedWorkCopy::Outcome::Failed);
+    EXPECT_FALSE(failed.error.isEmpty());
+    EXPECT_TRUE(cell(0).workPath.isEmpty());
+    EXPECT_TRUE(folderFiles().isEmpty());
+
+    CommitWorkCopy(0, ready);
+    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/pure.bmp.bmp"));
+    EXPECT_THROW(CommitWorkCopy(0, failed), Error);
+    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/pure.bmp.bmp"));
+}
+
+TEST_F(WorkCopyTest, WorkFolderIsCreatedOnceAndReportedWhenItCannotBe)
+{
+    EXPECT_TRUE(QFileInfo(QStringLiteral("temp")).isDir());
+    EXPECT_NO_THROW(EnsureWorkFolder());
+    ASSERT_TRUE(QDir(QStringLiteral("temp")).removeRecursively());
+    QFile blocker(QStringLiteral("temp"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    try {
+        EnsureWorkFolder();
+        ADD_FAILURE() << "no error";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Cannot create temp directory."));
+    }
+}
+
+TEST_F(WorkCopyTest, CleanUpDeletesOnlyBitmapsAndKeepsTheFolder)
+{
+    for (const char *name : {"temp/a.bmp", "temp/B.BMP", "temp/notes.txt"}) {
+        QFile f(QString::fromLatin1(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QStringList found = WorkCopyFiles();
+    found.sort();
+    EXPECT_EQ(found, (QStringList{QStringLiteral("B.BMP"), QStringLiteral("a.bmp")}));
+    DeleteWorkCopies();
+    EXPECT_TRUE(WorkCopyFiles().isEmpty());
+    EXPECT_EQ(folderFiles(), QStringList{QStringLiteral("notes.txt")});
+}
+
+} // namespace
+} // namespace quiltana
