@@ -1,0 +1,874 @@
+#include "Unit1.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryFile>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <exception>
+
+#include "Unit3.h"
+#include "Unit4.h"
+#include "cellcommands.h"
+#include "commandline.h"
+#include "compose.h"
+#include "dialogs.h"
+#include "document.h"
+#include "dropimport.h"
+#include "error.h"
+#include "glyphs.h"
+#include "hittest.h"
+#include "layouts.h"
+#include "printcommand.h"
+#include "printer.h"
+#include "workcopy.h"
+
+namespace quiltana {
+
+namespace {
+
+constexpr int kSnapAbove = 370;  // a window wider than this snaps to the design width
+constexpr int kDesignWidth = 400;
+constexpr int kToolbarHeight = 25;
+constexpr int kButtonWidth = 23;
+constexpr int kButtonHeight = 22;
+
+const QString kEmptyCellHint = QStringLiteral("右クリックし、ポップアップメニューを出すか、ファイルをドラッグして下さい");
+const QString kOpenPictureFilter =
+    QStringLiteral("すべてのファイル (*.jpg *.jpeg *.bmp *.png);;JPEG イメージファイル (*.jpg);;"
+                   "JPEG イメージファイル (*.jpeg);;ビットマップ (*.bmp)");
+
+// The hourglass for the length of a render, restored however the render ends.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+// Restores the current directory on leaving a scope: the work folder is a relative path.
+class CurrentDirectoryKeeper {
+public:
+    CurrentDirectoryKeeper() : saved_(QDir::currentPath()) {}
+    ~CurrentDirectoryKeeper() { QDir::setCurrent(saved_); }
+    CurrentDirectoryKeeper(const CurrentDirectoryKeeper &) = delete;
+    CurrentDirectoryKeeper &operator=(const CurrentDirectoryKeeper &) = delete;
+
+private:
+    QString saved_;
+};
+
+bool canWriteWorkFolderIn(const QString &folder)
+{
+    QDir dir(folder);
+    if (!dir.exists(QStringLiteral("temp")) && !dir.mkdir(QStringLiteral("temp")))
+        return false;
+    QTemporaryFile probe(dir.filePath(QStringLiteral("temp/probe-XXXXXX")));
+    return probe.open();
+}
+
+} // namespace
+
+template <typename F> void TForm1::guarded(F &&command)
+{
+    try {
+        command();
+    } catch (const Error &e) {
+        dialogs().error(this, e.message());
+    } catch (const std::exception &e) {
+        dialogs().error(this, QString::fromLocal8Bit(e.what()));
+    }
+}
+
+QString TForm1::ProgramFolder(const QString &executableFolder)
+{
+    if (canWriteWorkFolderIn(executableFolder))
+        return executableFolder;
+    // An installed program cannot write beside itself; its per-user cache takes that place.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QDir().mkpath(cache);
+    return cache;
+}
+
+TForm1::TForm1(const QStringList &arguments, const QString &programFolder, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Quiltana V3.11"));
+    setAccessibleName(windowTitle());
+    setWindowIcon(ProgramIcon());
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    setFont(font);
+
+    createMenus();
+    createToolbar();
+    createPreview();
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setFixedWidth(300);
+    StatusPanel0->setAccessibleName(QString());
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setFixedWidth(50);
+    StatusBar1->addWidget(StatusPanel0);
+    StatusBar1->addWidget(StatusPanel1);
+    setStatusBar(StatusBar1);
+
+    QDir::setCurrent(programFolder);
+    FormCreate(arguments);
+
+    Form3 = std::make_unique<TForm3>(this);
+    Form4 = std::make_unique<TForm4>(this);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createMenus()
+{
+    const auto item = [this](QMenu *menu, const QString &name, const QString &caption, void (TForm1::*handler)(),
+                             const QKeySequence &shortcut = {}) {
+        auto *action = new QAction(caption, this);
+        action->setObjectName(name);
+        if (!shortcut.isEmpty())
+            action->setShortcut(shortcut);
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        if (menu)
+            menu->addAction(action);
+        return action;
+    };
+    QMenuBar *bar = menuBar();
+
+    File1 = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    New1 = item(File1, QStringLiteral("New1"), QStringLiteral("新規作成(&N)"), &TForm1::New1Click,
+                QKeySequence(Qt::CTRL | Qt::Key_N));
+    Open1 = item(File1, QStringLiteral("Open1"), QStringLiteral("設定を開く(&O)"), nullptr,
+                 QKeySequence(Qt::CTRL | Qt::Key_O));
+    Open1->setEnabled(false);
+    N5 = item(File1, QStringLiteral("N5"), QStringLiteral("設定を保存(&S)"), nullptr, QKeySequence(Qt::CTRL | Qt::Key_S));
+    N5->setEnabled(false);
+    File1->addSeparator();
+    N3 = item(File1, QStringLiteral("N3"), QStringLiteral("プリンタの設定..."), &TForm1::N3Click);
+    Print1 = item(File1, QStringLiteral("Print1"), QStringLiteral("印刷..."), &TForm1::Print1Click,
+                  QKeySequence(Qt::CTRL | Qt::Key_P));
+    File1->addSeparator();
+    Close1 = item(File1, QStringLiteral("Close1"), QStringLiteral("閉じる"), &TForm1::Close1Click);
+
+    Edit1 = bar->addMenu(QStringLiteral("編集"));
+    // Copy2, Paste2 and Cut2 belong to the Edit menu but never show in it. Qt switches off the
+    // shortcut of an invisible action, so instead of hiding them they are kept out of the menu
+    // and added to the window, where their keys still work.
+    Copy2 = item(nullptr, QStringLiteral("Copy2"), QStringLiteral("コピー(&C)"), &TForm1::Copy2Click,
+                 QKeySequence(Qt::CTRL | Qt::Key_C));
+    Paste2 = item(nullptr, QStringLiteral("Paste2"), QStringLiteral("貼り付け"), &TForm1::Paste2Click,
+                  QKeySequence(Qt::CTRL | Qt::Key_V));
+    Paste2->setEnabled(false);
+    Cut2 = item(nullptr, QStringLiteral("Cut2"), QStringLiteral("切り取り"), &TForm1::Cut2Click,
+                QKeySequence(Qt::CTRL | Qt::Key_X));
+    addAction(Copy2);
+    addAction(Paste2);
+    addAction(Cut2);
+    N8 = item(Edit1, QStringLiteral("N8"), QStringLiteral("全てを切り取り"), &TForm1::N8Click,
+              QKeySequence(Qt::CTRL | Qt::Key_A));
+    N13 = item(Edit1, QStringLiteral("N13"), QStringLiteral("全てを回転"), &TForm1::N13Click);
+
+    Layout1 = bar->addMenu(QStringLiteral("分割設定(&S)"));
+    Sub3X = new QMenu(QStringLiteral("3X.."), this);
+    Sub4X = new QMenu(QStringLiteral("4X.."), this);
+    Sub5X = new QMenu(QStringLiteral("5X.."), this);
+    struct LayoutItem {
+        int style;
+        QAction *TForm1::*member;
+        void (TForm1::*handler)();
+    };
+    const LayoutItem layoutItems[] = {
+        {1, &TForm1::s1, &TForm1::s1Click},     {2, &TForm1::s2, &TForm1::s2Click},
+        {4, &TForm1::s4, &TForm1::s4Click},     {6, &TForm1::s6, &TForm1::s6Click},
+        {8, &TForm1::s8, &TForm1::s8Click},     {9, &TForm1::s9, &TForm1::s9Click},
+        {12, &TForm1::s12, &TForm1::s12Click},  {16, &TForm1::s16, &TForm1::s16Click},
+        {15, &TForm1::s15, &TForm1::s15Click},  {18, &TForm1::s18, &TForm1::s18Click},
+        {20, &TForm1::s20, &TForm1::s20Click},  {24, &TForm1::s24, &TForm1::s24Click},
+        {28, &TForm1::s28, &TForm1::s28Click},  {32, &TForm1::s32, &TForm1::s32Click},
+        {25, &TForm1::s25, &TForm1::s25Click},  {30, &TForm1::s30, &TForm1::s30Click},
+        {35, &TForm1::s35, &TForm1::s35Click},  {40, &TForm1::s40, &TForm1::s40Click},
+        {45, &TForm1::s45, &TForm1::s45Click},  {50, &TForm1::s50, &TForm1::s50Click},
+    };
+    for (const LayoutInfo &l : layoutTable()) {
+        for (const LayoutItem &li : layoutItems) {
+            if (li.style != l.style)
+                continue;
+            QMenu *menu = l.menuLevel == 3 ? Sub3X : l.menuLevel == 4 ? Sub4X : l.menuLevel == 5 ? Sub5X : Layout1;
+            QAction *action = item(menu, QStringLiteral("s%1").arg(l.style), QString::fromUtf8(l.caption), li.handler);
+            // Only first-level items carry a check mark; the handler sets it, not Qt's toggle.
+            action->setCheckable(l.menuLevel == 0);
+            this->*(li.member) = action;
+        }
+    }
+    Layout1->addMenu(Sub3X);
+    Layout1->addMenu(Sub4X);
+    Layout1->addMenu(Sub5X);
+
+    Option1 = bar->addMenu(QStringLiteral("オプション"));
+    x1 = item(Option1, QStringLiteral("x1"), QStringLiteral("ファイル名の印刷"), &TForm1::x1Click);
+    x1->setCheckable(true);
+    x1->setChecked(true);
+    N7 = item(Option1, QStringLiteral("N7"), QStringLiteral("フォント指定"), &TForm1::N7Click);
+    Option1->addSeparator();
+    N10 = item(Option1, QStringLiteral("N10"), QStringLiteral("印刷設定等の保存"), nullptr);
+    N10->setEnabled(false);
+
+    Help1 = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    About1 = item(Help1, QStringLiteral("About1"), QStringLiteral("バージョン情報"), &TForm1::About1Click);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    rotate = item(PopupMenu1, QStringLiteral("rotate"), QStringLiteral("右回転(&R)"), &TForm1::rotateClick);
+    N14 = item(PopupMenu1, QStringLiteral("N14"), QStringLiteral("左回転(&L)"), &TForm1::N14Click);
+    Cut1 = item(PopupMenu1, QStringLiteral("Cut1"), QStringLiteral("切り取り(&X)"), &TForm1::Cut1Click,
+                QKeySequence(Qt::CTRL | Qt::Key_X));
+    Copy1 = item(PopupMenu1, QStringLiteral("Copy1"), QStringLiteral("コピー"), &TForm1::Copy1Click,
+                 QKeySequence(Qt::CTRL | Qt::Key_C));
+    Copy1->setEnabled(false);
+    Paste1 = item(PopupMenu1, QStringLiteral("Paste1"), QStringLiteral("貼り付け"), &TForm1::Paste1Click,
+                  QKeySequence(Qt::CTRL | Qt::Key_V));
+    Paste1->setEnabled(false);
+    N12 = PopupMenu1->addSeparator();
+    N12->setObjectName(QStringLiteral("N12"));
+    popload = item(PopupMenu1, QStringLiteral("popload"), QStringLiteral("ファイル読み込み..."), &TForm1::poploadClick);
+    N6 = PopupMenu1->addSeparator();
+    N6->setObjectName(QStringLiteral("N6"));
+    rotateall = item(PopupMenu1, QStringLiteral("rotateall"), QStringLiteral("全てを右回転(&A)"), &TForm1::rotateallClick);
+    N11 = item(PopupMenu1, QStringLiteral("N11"), QStringLiteral("全てを切り取り"), &TForm1::N11Click);
+    pasteall = item(PopupMenu1, QStringLiteral("pasteall"), QStringLiteral("全てをこの写真に"), &TForm1::pasteallClick);
+    pasteall->setEnabled(false);
+}
+
+void TForm1::createToolbar()
+{
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    setCentralWidget(central);
+
+    Panel1 = new QWidget(central);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(kToolbarHeight);
+    column->addWidget(Panel1);
+
+    LayoutButtons = new QButtonGroup(this);
+    LayoutButtons->setExclusive(true);
+
+    const auto button = [this](QToolButton *TForm1::*member, int number, int x, const QString &hint,
+                               void (TForm1::*handler)()) {
+        auto *b = new QToolButton(Panel1);
+        b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
+        b->setAutoRaise(true);
+        b->setGeometry(x, 1, number == 3 ? 25 : kButtonWidth, kButtonHeight);
+        b->setIcon(ToolbarGlyph(number));
+        b->setIconSize(QSize(16, 16));
+        b->setFocusPolicy(Qt::NoFocus);
+        if (!hint.isEmpty())
+            b->setToolTip(hint);
+        b->setAccessibleName(hint.isEmpty() ? QStringLiteral("分割設定") : hint);
+        connect(b, &QToolButton::clicked, this, handler);
+        this->*member = b;
+        return b;
+    };
+    button(&TForm1::SpeedButton1, 1, 0, QStringLiteral("印刷"), &TForm1::Print1Click);
+    button(&TForm1::SpeedButton2, 2, 24, QStringLiteral("プリンタの設定"), &TForm1::N3Click);
+    button(&TForm1::SpeedButton3, 3, 56, QStringLiteral("用紙全面"), &TForm1::s1Click);
+    button(&TForm1::SpeedButton4, 4, 80, QStringLiteral("２分割"), &TForm1::s2Click);
+    button(&TForm1::SpeedButton5, 5, 104, QStringLiteral("４分割"), &TForm1::s4Click);
+    button(&TForm1::SpeedButton10, 10, 128, QStringLiteral("６分割"), &TForm1::s6Click);
+    button(&TForm1::SpeedButton6, 6, 152, QStringLiteral("８分割"), &TForm1::s8Click);
+    button(&TForm1::SpeedButton7, 7, 176, QStringLiteral("９分割"), &TForm1::s9Click);
+    button(&TForm1::SpeedButton11, 11, 200, QStringLiteral("１２分割"), &TForm1::s12Click);
+    button(&TForm1::SpeedButton8, 8, 224, QStringLiteral("１６分割"), &TForm1::s16Click);
+    button(&TForm1::SpeedButton12, 12, 248, QString(), &TForm1::SpeedButton12Click);
+    button(&TForm1::SpeedButton9, 9, 272, QStringLiteral("バージョン情報"), &TForm1::About1Click);
+    for (QToolButton *b : {SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton10, SpeedButton6, SpeedButton7,
+                           SpeedButton11, SpeedButton8, SpeedButton12}) {
+        b->setCheckable(true);
+        LayoutButtons->addButton(b);
+    }
+    SpeedButton4->setChecked(true);
+
+    Label1 = new QLabel(QStringLiteral("10/10"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(298, 2, 48, 21);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setAutoFillBackground(true);
+    QPalette white = Label1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::WindowText, Qt::black);
+    Label1->setPalette(white);
+    QFont indicator = Label1->font();
+    indicator.setPixelSize(15);
+    Label1->setFont(indicator);
+    Label1->setAccessibleName(Label1->text());
+
+    UpDown1 = new QSpinBox(Panel1);
+    UpDown1->setObjectName(QStringLiteral("UpDown1"));
+    UpDown1->setGeometry(347, 1, 17, 23);
+    UpDown1->setMinimum(0);
+    UpDown1->setMaximum(0);
+    UpDown1->setWrapping(false);
+    UpDown1->setFocusPolicy(Qt::NoFocus);
+    UpDown1->setContextMenuPolicy(Qt::NoContextMenu);
+    // Only the arrows matter: the page shows in Label1, the number field stays out of sight.
+    UpDown1->setStyleSheet(QStringLiteral("QSpinBox { color: transparent; selection-color: transparent; "
+                                          "selection-background-color: transparent; }"));
+    UpDown1->setAccessibleName(QStringLiteral("ページ"));
+    connect(UpDown1, &QSpinBox::valueChanged, this, &TForm1::UpDown1Click);
+}
+
+void TForm1::createPreview()
+{
+    PaintBox1 = new QWidget(centralWidget());
+    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+    PaintBox1->setAutoFillBackground(true);
+    QPalette white = PaintBox1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    PaintBox1->setPalette(white);
+    PaintBox1->setAttribute(Qt::WA_OpaquePaintEvent);
+    PaintBox1->setMouseTracking(true);
+    PaintBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    PaintBox1->setToolTip(kEmptyCellHint);
+    PaintBox1->setAccessibleName(QStringLiteral("プレビュー"));
+    PaintBox1->setAccessibleDescription(kEmptyCellHint);
+    PaintBox1->installEventFilter(this);
+    PaintBox1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    centralWidget()->layout()->addWidget(PaintBox1);
+    connect(PaintBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        PaintBox1MouseMove(pos.x(), pos.y());
+        PopupMenu1Popup();
+        PopupMenu1->exec(PaintBox1->mapToGlobal(pos));
+    });
+    setAcceptDrops(true);
+}
+
+// ---- start-up, show, resize, close -----------------------------------------------------------
+
+void TForm1::showLeftOut(int leftOut)
+{
+    if (leftOut <= 0)
+        return;
+    dialogs().message(this,
+                      QStringLiteral("写真は1000枚までです。入りきらなかった%1枚は読み込みませんでした。").arg(leftOut),
+                      QStringLiteral("Quiltana"));
+}
+
+void TForm1::showConversionErrors(const QStringList &errors)
+{
+    if (!errors.isEmpty())
+        dialogs().error(this, errors.join(QLatin1Char('\n')));
+}
+
+void TForm1::FormCreate(const QStringList &arguments)
+{
+    Document &doc = document();
+    guarded([&] {
+        const int leftOut = FillDocumentFromArguments(arguments);
+        doc.lastFilledCell = doc.scanLastFilledCell();
+        showLeftOut(leftOut);
+        EnsureWorkFolder();
+        // Every picture that can be converted is; the failures are told once, together.
+        showConversionErrors(MakeWorkCopies(0, doc.lastFilledCell));
+    });
+    doc.layoutStyle = 2;
+    doc.currentPage = 0;
+    doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
+    updatePageControls();
+    guarded([] { ReadPrinterMetrics(); });
+    PageSetup &setup = pageSetup();
+    setup.topDots = setup.bottomDots = setup.leftDots = setup.rightDots = 10;
+    setup.verticalSpacingDots = setup.horizontalSpacingDots = 10;
+}
+
+int TForm1::clientHeightFor(int width) const
+{
+    const int menuHeight = menuBar()->hasHeightForWidth() ? menuBar()->heightForWidth(width)
+                                                          : menuBar()->sizeHint().height();
+    return menuHeight + width * 300 / 210;
+}
+
+void TForm1::FormShow()
+{
+    s2->setChecked(true);
+    x1->setChecked(true);
+    resize(kDesignWidth, clientHeightFor(kDesignWidth));
+    FormResize();
+    document().layoutStyle = 2;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().right() + 1 - kDesignWidth, screen->geometry().top());
+    guarded([] { SetPageSetupDefaults(); });
+    x1->setChecked(pageSetup().captionOption);
+    guarded([this] {
+        RefreshPage();
+        Printer &printer = currentPrinter();
+        pageSizeCache().width = printer.pageWidth();
+        pageSizeCache().height = printer.pageHeight();
+        EnsureWorkFolder();
+    });
+}
+
+void TForm1::FormResize()
+{
+    if (inResize_)
+        return;
+    inResize_ = true;
+    struct Reset {
+        bool &flag;
+        ~Reset() { flag = false; }
+    } reset{inResize_};
+
+    const int w = width() > kSnapAbove ? kDesignWidth : width();
+    guarded([] {
+        if (hasCurrentPrinter())
+            currentPrinter().setOrientation(Printer::Orientation::Portrait);
+    });
+    const QSize wanted(w, clientHeightFor(w));
+    if (size() != wanted) {
+        resize(wanted);
+        // A shown window may get its new size only later, from the window system; the
+        // resize event that brings it runs this again.
+        if (size() != wanted)
+            return;
+    }
+    if (QLayout *l = layout())
+        l->activate();
+    hitWidth_ = PaintBox1->width();
+    hitHeight_ = PaintBox1->height();
+    update();
+    guarded([this] { RefreshPage(); });
+}
+
+bool TForm1::FormClose()
+{
+    guarded([this] {
+        if (WorkCopyFiles().isEmpty())
+            return;
+        if (dialogs().askOkCancel(this, QStringLiteral("作業ファイルを削除します。"), QStringLiteral("確認")))
+            DeleteWorkCopies();
+    });
+    return true;
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!shown_ && !event->spontaneous()) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (shown_)
+        FormResize();
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (FormClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+// ---- page view ---------------------------------------------------------------------------------
+
+void TForm1::updatePageControls()
+{
+    const Document &doc = document();
+    // Setting the range from here must not count as a click on the arrows.
+    const QSignalBlocker block(UpDown1);
+    UpDown1->setMaximum(qBound(0, doc.pageCount - 1, 32767));
+    UpDown1->setValue(doc.currentPage);
+    Label1->setText(pageIndicatorText(doc.currentPage, doc.pageCount));
+    Label1->setAccessibleName(Label1->text());
+}
+
+void TForm1::RefreshPage()
+{
+    RefreshPageLists(document());
+    updatePageControls();
+    Image1 = QImage();
+    RenderPage();
+}
+
+void TForm1::ResetToFirstPage()
+{
+    ResetToFirstPageLists(document());
+    updatePageControls();
+    Image1 = QImage();
+    RenderPage();
+}
+
+void TForm1::RenderPage()
+{
+    const WaitCursor hourglass;
+    const QSize size = PaintBox1->size();
+    if (size.isEmpty()) {
+        // Nothing to draw into before the window has a size; the flags stay for the next render.
+        Image1 = QImage();
+        return;
+    }
+    if (Image1.size() != size) {
+        QImage resized(size, QImage::Format_RGB32);
+        resized.fill(Qt::white);
+        if (!Image1.isNull()) {
+            QPainter keep(&resized);
+            keep.drawImage(0, 0, Image1);
+        }
+        Image1 = resized;
+    }
+    Document &doc = document();
+    CopyPageWorkPaths(doc);
+    QPainter canvas(&Image1);
+    ComposePage(canvas, Image1.width(), Image1.height(), 0, 0);
+}
+
+void TForm1::PaintBox1Paint()
+{
+    QPainter painter(PaintBox1);
+    if (Image1.isNull()) {
+        painter.fillRect(PaintBox1->rect(), Qt::white);
+        return;
+    }
+    painter.drawImage(QRect(0, 0, PaintBox1->width(), PaintBox1->height()), Image1, Image1.rect());
+}
+
+void TForm1::RepaintPreview() { PaintBox1->repaint(); }
+
+int TForm1::CellUnderMouse() const
+{
+    return quiltana::CellUnderMouse(mouseX_, mouseY_, hitWidth_, hitHeight_, document().layoutStyle);
+}
+
+void TForm1::PaintBox1MouseMove(int x, int y)
+{
+    mouseX_ = x;
+    mouseY_ = y;
+    const Document &doc = document();
+    const QString &path = doc.cell(doc.absoluteCell(CellUnderMouse())).picturePath;
+    PaintBox1->setToolTip(path.isEmpty() ? kEmptyCellHint : path);
+    PaintBox1->setAccessibleDescription(PaintBox1->toolTip());
+    StatusPanel0->setText(path);
+    StatusPanel0->setAccessibleName(path);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == PaintBox1) {
+        switch (event->type()) {
+        case QEvent::Paint:
+            PaintBox1Paint();
+            return true;
+        case QEvent::MouseMove: {
+            const QPoint p = static_cast<QMouseEvent *>(event)->position().toPoint();
+            PaintBox1MouseMove(p.x(), p.y());
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- layout and page commands --------------------------------------------------------------
+
+void TForm1::layoutCommand(int style)
+{
+    const LayoutInfo *layout = findLayout(style);
+    if (!layout)
+        return;
+    for (QAction *a : {s1, s2, s4, s6, s8, s9, s12, s16})
+        a->setChecked(layout->menuLevel == 0 && a->objectName() == QStringLiteral("s%1").arg(style));
+    document().layoutStyle = style;
+    if (auto *b = Panel1->findChild<QToolButton *>(QStringLiteral("SpeedButton%1").arg(layout->toolbarButton)))
+        b->setChecked(true);
+    guarded([this] { ResetToFirstPage(); });
+    RepaintPreview();
+}
+
+void TForm1::s1Click() { layoutCommand(1); }
+void TForm1::s2Click() { layoutCommand(2); }
+void TForm1::s4Click() { layoutCommand(4); }
+void TForm1::s6Click() { layoutCommand(6); }
+void TForm1::s8Click() { layoutCommand(8); }
+void TForm1::s9Click() { layoutCommand(9); }
+void TForm1::s12Click() { layoutCommand(12); }
+void TForm1::s15Click() { layoutCommand(15); }
+void TForm1::s16Click() { layoutCommand(16); }
+void TForm1::s18Click() { layoutCommand(18); }
+void TForm1::s20Click() { layoutCommand(20); }
+void TForm1::s24Click() { layoutCommand(24); }
+void TForm1::s25Click() { layoutCommand(25); }
+void TForm1::s28Click() { layoutCommand(28); }
+void TForm1::s30Click() { layoutCommand(30); }
+void TForm1::s32Click() { layoutCommand(32); }
+void TForm1::s35Click() { layoutCommand(35); }
+void TForm1::s40Click() { layoutCommand(40); }
+void TForm1::s45Click() { layoutCommand(45); }
+void TForm1::s50Click() { layoutCommand(50); }
+
+void TForm1::SpeedButton12Click()
+{
+    SpeedButton12->setChecked(true);
+    dialogs().message(this, QStringLiteral("メニューの分割設定から選んでください。"), QStringLiteral("Check"));
+}
+
+void TForm1::UpDown1Click()
+{
+    document().currentPage = UpDown1->value();
+    guarded([this] { RefreshPage(); });
+    RepaintPreview();
+}
+
+void TForm1::x1Click() { pageSetup().captionOption = x1->isChecked(); }
+
+void TForm1::N7Click()
+{
+    guarded([this] {
+        PageSetup &setup = pageSetup();
+        // The dialog edits the caption font itself, which is first reset to the copy.
+        setup.captionFont = setup.captionFontCopy;
+        const std::optional<FontSpec> chosen = dialogs().chooseFont(this, setup.captionFont);
+        if (!chosen)
+            return;
+        setup.captionFont = *chosen;
+        setup.captionFontCopy = *chosen;
+        MirrorCaptionFont(*Form4, *chosen);
+    });
+}
+
+void TForm1::N3Click()
+{
+    bool confirmed = false;
+    guarded([this, &confirmed] {
+        Printer &printer = currentPrinter();
+        if (!dialogs().printerSetup(this, printer))
+            return;
+        pageSizeCache().width = printer.pageWidth();
+        pageSizeCache().height = printer.pageHeight();
+        confirmed = true;
+    });
+    if (!confirmed)
+        return;
+    FormResize();
+    guarded([] { ReadPrinterMetrics(); });
+}
+
+void TForm1::Print1Click()
+{
+    guarded([this] { quiltana::Print1Click(this, *Form4); });
+    // Printing leaves the source pictures in the page lists: refresh in every case.
+    guarded([this] { RefreshPage(); });
+    RepaintPreview();
+    x1->setChecked(pageSetup().captionOption);
+}
+
+void TForm1::Close1Click() { close(); }
+
+void TForm1::About1Click()
+{
+    guarded([this] {
+        Form3->FillPrinterInformation();
+        Form3->FillHistory();
+        Form3->FormShow();
+        dialogs().exec(*Form3);
+    });
+}
+
+// ---- drop, pop-up and Edit menu -------------------------------------------------------------
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QMimeData *mime = event->mimeData();
+    if (mime && mime->hasUrls()) {
+        for (const QUrl &url : mime->urls())
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+    }
+    event->ignore();
+}
+
+void TForm1::dropEvent(QDropEvent *event)
+{
+    QStringList names;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            names.append(QDir::toNativeSeparators(url.toLocalFile()));
+    event->acceptProposedAction();
+    // A picture dropped on the preview goes where it was let go: no mouse moves arrive during
+    // a drag, so the drop point is the last mouse position over the preview.
+    const QPoint onPreview = PaintBox1->mapFrom(this, event->position().toPoint());
+    if (PaintBox1->rect().contains(onPreview)) {
+        mouseX_ = onPreview.x();
+        mouseY_ = onPreview.y();
+    }
+    WMDropFile(names);
+}
+
+void TForm1::WMDropFile(const QStringList &names)
+{
+    raise();
+    activateWindow();
+    DropResult result;
+    bool dropped = false;
+    guarded([&] {
+        result = DropFiles(names, CellUnderMouse(), [this] {
+            return dialogs().askOkCancel(this, QString::fromUtf8(kAppendQuestion),
+                                         QString::fromUtf8(kAppendQuestionCaption));
+        });
+        dropped = true;
+    });
+    if (!dropped)
+        return;
+    guarded([this] { ResetToFirstPage(); });
+    RepaintPreview();
+    showLeftOut(result.leftOut);
+    showConversionErrors(result.errors);
+}
+
+void TForm1::PopupMenu1Popup()
+{
+    const PopupItems state = PopupState(CellUnderMouse());
+    Copy1->setEnabled(state.copyEnabled);
+    Paste1->setEnabled(state.pasteEnabled);
+    pasteall->setEnabled(state.pasteAllEnabled);
+}
+
+void TForm1::rotateClick()
+{
+    guarded([this] {
+        TurnRight(CellUnderMouse());
+        RenderPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::N14Click()
+{
+    guarded([this] {
+        TurnLeft(CellUnderMouse());
+        RenderPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::Cut1Click()
+{
+    bool acted = false;
+    guarded([this, &acted] {
+        acted = Cut(CellUnderMouse());
+        RenderPage();
+    });
+    RepaintPreview();
+    if (acted)
+        Paste2->setEnabled(true);
+}
+
+void TForm1::Copy1Click()
+{
+    guarded([this] {
+        if (Copy(CellUnderMouse()))
+            Paste2->setEnabled(true);
+    });
+}
+
+void TForm1::Paste1Click()
+{
+    guarded([this] {
+        Paste(CellUnderMouse());
+        updatePageControls();
+        RenderPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::poploadClick()
+{
+    const int position = CellUnderMouse();
+    const Document &doc = document();
+    const int cell = doc.absoluteCell(position);
+    std::optional<QString> path;
+    {
+        const CurrentDirectoryKeeper keep;
+        guarded([&] { path = dialogs().openPicture(this, kOpenPictureFilter); });
+    }
+    if (!path)
+        return;
+    guarded([&] { LoadIntoCell(cell, position, *path); });
+    guarded([this] { RenderPage(); });
+    RepaintPreview();
+}
+
+void TForm1::rotateallClick()
+{
+    guarded([this] {
+        TurnAll();
+        RenderPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::N11Click()
+{
+    guarded([this] {
+        CutAll();
+        ResetToFirstPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::pasteallClick()
+{
+    guarded([this] {
+        PasteToAll(CellUnderMouse());
+        RenderPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::New1Click() { N11->trigger(); }
+void TForm1::N8Click() { N11->trigger(); }
+void TForm1::N13Click() { rotateallClick(); }
+void TForm1::Copy2Click() { Copy1Click(); }
+void TForm1::Paste2Click() { Paste1Click(); }
+void TForm1::Cut2Click() { Cut1Click(); }
+
+} // namespace quiltana

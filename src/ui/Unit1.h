@@ -1,0 +1,173 @@
+#pragma once
+
+#include "pagesetup.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QStringList>
+
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QButtonGroup;
+class QLabel;
+class QMenu;
+class QSpinBox;
+class QStatusBar;
+class QToolButton;
+
+namespace quiltana {
+
+class TForm3;
+class TForm4;
+
+// The main window: menus, toolbar, the page preview and the status bar. Its handlers carry the
+// program-wide document through the run; each catches its own errors and shows them.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // `arguments` are the command line's paths, already absolute. `programFolder` is the folder
+    // that becomes the current directory, the one holding "./temp" (see ProgramFolder).
+    TForm1(const QStringList &arguments, const QString &programFolder, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // The folder beside the executable in `executableFolder` when a "temp" folder can be made
+    // and written there, otherwise the per-user cache folder (created when missing).
+    [[nodiscard]] static QString ProgramFolder(const QString &executableFolder);
+
+    // Start-up, show, resize and close, in the order the window meets them.
+    void FormCreate(const QStringList &arguments);
+    void FormShow();
+    void FormResize();
+    // True when the window may close (always; the question only decides about the work copies).
+    bool FormClose();
+
+    // Page view.
+    void RefreshPage();
+    void ResetToFirstPage();
+    void RenderPage();
+    void PaintBox1Paint();
+    void RepaintPreview();
+    void PaintBox1MouseMove(int x, int y);
+    [[nodiscard]] int CellUnderMouse() const;
+
+    // Layout and page commands.
+    void s1Click();
+    void s2Click();
+    void s4Click();
+    void s6Click();
+    void s8Click();
+    void s9Click();
+    void s12Click();
+    void s15Click();
+    void s16Click();
+    void s18Click();
+    void s20Click();
+    void s24Click();
+    void s25Click();
+    void s28Click();
+    void s30Click();
+    void s32Click();
+    void s35Click();
+    void s40Click();
+    void s45Click();
+    void s50Click();
+    void SpeedButton12Click();
+    void UpDown1Click();
+    void x1Click();
+    void N7Click();
+    void N3Click();
+    void Print1Click();
+    void Close1Click();
+    void About1Click();
+
+    // Drop, pop-up and Edit/File menu commands.
+    void WMDropFile(const QStringList &names);
+    void PopupMenu1Popup();
+    void rotateClick();
+    void N14Click();
+    void Cut1Click();
+    void Copy1Click();
+    void Paste1Click();
+    void poploadClick();
+    void rotateallClick();
+    void N11Click();
+    void pasteallClick();
+    void New1Click();
+    void N8Click();
+    void N13Click();
+    void Copy2Click();
+    void Paste2Click();
+    void Cut2Click();
+
+    // State the tests and the other windows look at.
+    [[nodiscard]] const QImage &backBuffer() const { return Image1; }
+    [[nodiscard]] int lastMouseX() const { return mouseX_; }
+    [[nodiscard]] int lastMouseY() const { return mouseY_; }
+    [[nodiscard]] int hitTestWidth() const { return hitWidth_; }
+    [[nodiscard]] int hitTestHeight() const { return hitHeight_; }
+    [[nodiscard]] TForm3 *aboutBox() const { return Form3.get(); }
+    [[nodiscard]] TForm4 *printDialog() const { return Form4.get(); }
+
+    // Menu items, toolbar and controls, under their designer names. Qt's parent ownership
+    // releases them with the window.
+    QMenu *File1 = nullptr, *Edit1 = nullptr, *Layout1 = nullptr, *Option1 = nullptr, *Help1 = nullptr;
+    QMenu *Sub3X = nullptr, *Sub4X = nullptr, *Sub5X = nullptr;
+    QAction *New1 = nullptr, *Open1 = nullptr, *N5 = nullptr, *N3 = nullptr, *Print1 = nullptr, *Close1 = nullptr;
+    QAction *Copy2 = nullptr, *Paste2 = nullptr, *Cut2 = nullptr, *N8 = nullptr, *N13 = nullptr;
+    QAction *s1 = nullptr, *s2 = nullptr, *s4 = nullptr, *s6 = nullptr, *s8 = nullptr, *s9 = nullptr,
+            *s12 = nullptr, *s16 = nullptr;
+    QAction *s15 = nullptr, *s18 = nullptr, *s20 = nullptr, *s24 = nullptr, *s28 = nullptr, *s32 = nullptr,
+            *s25 = nullptr, *s30 = nullptr, *s35 = nullptr, *s40 = nullptr, *s45 = nullptr, *s50 = nullptr;
+    QAction *x1 = nullptr, *N7 = nullptr, *N10 = nullptr, *About1 = nullptr;
+
+    QMenu *PopupMenu1 = nullptr;
+    QAction *rotate = nullptr, *N14 = nullptr, *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr,
+            *N12 = nullptr, *popload = nullptr, *N6 = nullptr, *rotateall = nullptr, *N11 = nullptr,
+            *pasteall = nullptr;
+
+    QWidget *Panel1 = nullptr;
+    QToolButton *SpeedButton1 = nullptr, *SpeedButton2 = nullptr, *SpeedButton3 = nullptr,
+                *SpeedButton4 = nullptr, *SpeedButton5 = nullptr, *SpeedButton6 = nullptr,
+                *SpeedButton7 = nullptr, *SpeedButton8 = nullptr, *SpeedButton9 = nullptr,
+                *SpeedButton10 = nullptr, *SpeedButton11 = nullptr, *SpeedButton12 = nullptr;
+    QButtonGroup *LayoutButtons = nullptr; // the exclusive group of the layout buttons
+    QLabel *Label1 = nullptr;
+    QSpinBox *UpDown1 = nullptr;
+    QWidget *PaintBox1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void createMenus();
+    void createToolbar();
+    void createPreview();
+    void layoutCommand(int style);
+    void updatePageControls();
+    void setCellCommandEnabled();
+    int clientHeightFor(int width) const;
+    void showLeftOut(int leftOut);
+    void showConversionErrors(const QStringList &errors);
+    // Runs `command` and shows an error it raises in the error box.
+    template <typename F> void guarded(F &&command);
+
+    QImage Image1; // the back buffer of the preview
+    std::unique_ptr<TForm3> Form3;
+    std::unique_ptr<TForm4> Form4;
+    int mouseX_ = 0, mouseY_ = 0;
+    int hitWidth_ = 0, hitHeight_ = 0;
+    bool shown_ = false;
+    bool inResize_ = false;
+};
+
+} // namespace quiltana

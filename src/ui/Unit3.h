@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDialog>
+
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace quiltana {
+
+// The About box ("バージョン情報"): the program's name and version, the current printer's
+// information and, on request, the history of changes. Created once and refilled at each opening.
+class TForm3 : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TForm3(QWidget *parent = nullptr);
+
+    // Memo1 emptied and refilled with the printer lines; Memo2 likewise with the history.
+    void FillPrinterInformation();
+    void FillHistory();
+
+    void FormShow();
+    void Button1Click();
+
+    [[nodiscard]] bool historyShown() const { return historyShown_; }
+
+    // Children keep their designer names; Qt's parent ownership releases them.
+    QFrame *Panel1 = nullptr;
+    QLabel *ProgramIcon = nullptr;
+    QLabel *ProductName = nullptr;
+    QLabel *Version = nullptr;
+    QLabel *Comments = nullptr;
+    QPlainTextEdit *Memo1 = nullptr;
+    QPushButton *OKButton = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPlainTextEdit *Memo2 = nullptr;
+
+    static constexpr int kCollapsedHeight = 240;
+    static constexpr int kExpandedHeight = 340;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void setHeight(int height);
+
+    bool historyShown_ = false;
+};
+
+// The printer lines of the About box, one entry per line, from the page size cache, the printer
+// metrics, the page setup's margin texts and the current printer's resolution.
+[[nodiscard]] QStringList PrinterInformationLines();
+
+// The history lines: the heading and fourteen dated lines, oldest first.
+[[nodiscard]] QStringList HistoryLines();
+
+} // namespace quiltana

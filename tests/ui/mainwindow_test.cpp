@@ -1,0 +1,411 @@
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include "cellcommands.h"
+#include "layouts.h"
+#include "uitestsupport.h"
+#include "workcopy.h"
+
+namespace quiltana::test {
+namespace {
+
+using MainWindow = MainWindowFixture;
+
+int clientHeight(const TForm1 &w) { return w.height() - w.menuBar()->height(); }
+
+QColor pixel(const QImage &image, int x, int y) { return image.pixelColor(x, y); }
+
+TEST_F(MainWindow, StartsEmptyWithOnePage)
+{
+    TForm1 &w = open();
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/1"));
+    EXPECT_EQ(w.UpDown1->maximum(), 0);
+    EXPECT_EQ(document().layoutStyle, 2);
+    EXPECT_TRUE(w.s2->isChecked());
+    EXPECT_TRUE(w.SpeedButton4->isChecked());
+    EXPECT_TRUE(w.x1->isChecked());
+    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(QFileInfo(QDir(programDir.path()).filePath(QStringLiteral("temp"))).isDir());
+    // The preview holds a rendered white page of its own size.
+    EXPECT_EQ(w.backBuffer().size(), w.PaintBox1->size());
+}
+
+TEST_F(MainWindow, FolderArgumentTakesOnlyItsPictures)
+{
+    picture(QStringLiteral("a.JPG"), Qt::red);
+    QFile text(QDir(pictureDir.path()).filePath(QStringLiteral("b.txt")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+    picture(QStringLiteral("c.png"), Qt::blue);
+
+    open({pictureDir.path()});
+    const Document &doc = document();
+    QStringList names{QFileInfo(doc.cell(0).picturePath).fileName(), QFileInfo(doc.cell(1).picturePath).fileName()};
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("a.JPG"), QStringLiteral("c.png")}));
+    EXPECT_TRUE(doc.cell(2).picturePath.isEmpty());
+    EXPECT_EQ(doc.lastFilledCell, 1);
+    EXPECT_EQ(doc.pageCount, 1);
+    EXPECT_EQ(window->Label1->text(), QStringLiteral("1/1"));
+    EXPECT_EQ(WorkCopyFiles().size(), 2);
+    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(MainWindow, UnreadablePicturesAreListedInOneErrorBoxAfterTheOthersAreConverted)
+{
+    const QString good = picture(QStringLiteral("good.jpg"), Qt::green);
+    const QString bad1 = QDir(pictureDir.path()).filePath(QStringLiteral("bad1.jpg"));
+    const QString bad2 = QDir(pictureDir.path()).filePath(QStringLiteral("bad2.png"));
+    for (const QString &p : {bad1, bad2}) {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("garbage, not a picture");
+    }
+    open({bad1, good, bad2});
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors.front().contains(QStringLiteral("bad1.jpg")));
+    EXPECT_TRUE(fake.errors.front().contains(QStringLiteral("bad2.png")));
+    EXPECT_FALSE(document().cell(1).workPath.isEmpty()); // the good one was still converted
+    EXPECT_EQ(document().lastFilledCell, 2);
+    // Start-up went on: the dot values were set and the page shows.
+    EXPECT_EQ(pageSetup().topDots, 10);
+    EXPECT_EQ(window->Label1->text(), QStringLiteral("1/2"));
+}
+
+TEST_F(MainWindow, WidthSnapsTo400AboveTheLimitAndClientHeightFollows)
+{
+    TForm1 &w = open();
+    EXPECT_EQ(w.width(), 400);
+    EXPECT_EQ(clientHeight(w), 400 * 300 / 210);
+
+    w.resize(390, w.height());
+    settle();
+    EXPECT_EQ(w.width(), 400);
+    EXPECT_EQ(clientHeight(w), 400 * 300 / 210);
+
+    w.resize(360, w.height());
+    settle();
+    EXPECT_EQ(w.width(), 360);
+    EXPECT_EQ(clientHeight(w), 360 * 300 / 210);
+    EXPECT_EQ(w.hitTestWidth(), w.PaintBox1->width());
+    EXPECT_EQ(w.hitTestHeight(), w.PaintBox1->height());
+    EXPECT_EQ(w.backBuffer().size(), w.PaintBox1->size());
+}
+
+TEST_F(MainWindow, ResizeTurnsThePrinterBackToPortrait)
+{
+    TForm1 &w = open();
+    printer.setOrientation(Printer::Orientation::Landscape);
+    w.resize(380, w.height());
+    settle();
+    EXPECT_EQ(printer.orientation(), Printer::Orientation::Portrait);
+}
+
+TEST_F(MainWindow, HintNamesThePictureOfTheCellOnTheCurrentPage)
+{
+    TForm1 &w = open();
+    Document &doc = document();
+    doc.cellAt(9)->picturePath = QStringLiteral("/pictures/nine.jpg");
+    doc.cellAt(1)->picturePath = QStringLiteral("/pictures/one.jpg");
+    doc.lastFilledCell = 9;
+    w.s4Click();
+    w.UpDown1->setValue(2);
+    ASSERT_EQ(doc.currentPage, 2);
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("3/3"));
+
+    // The second cell of the page: right half, upper half of the preview.
+    const int x = w.hitTestWidth() * 3 / 4, y = w.hitTestHeight() / 4;
+    w.PaintBox1MouseMove(x, y);
+    EXPECT_EQ(w.PaintBox1->toolTip(), QStringLiteral("/pictures/nine.jpg"));
+    EXPECT_EQ(w.StatusPanel0->text(), QStringLiteral("/pictures/nine.jpg"));
+
+    doc.cellAt(9)->picturePath.clear();
+    w.PaintBox1MouseMove(x, y);
+    EXPECT_EQ(w.PaintBox1->toolTip(),
+              QStringLiteral("右クリックし、ポップアップメニューを出すか、ファイルをドラッグして下さい"));
+    EXPECT_EQ(w.StatusPanel0->text(), QString());
+    EXPECT_EQ(w.lastMouseX(), x);
+    EXPECT_EQ(w.lastMouseY(), y);
+}
+
+TEST_F(MainWindow, LayoutChangeReturnsToTheFirstPage)
+{
+    TForm1 &w = open();
+    document().lastFilledCell = 19;
+    w.s4Click();
+    w.UpDown1->setValue(2);
+    ASSERT_EQ(document().currentPage, 2);
+
+    w.s9->trigger();
+    EXPECT_EQ(document().layoutStyle, 9);
+    EXPECT_EQ(document().currentPage, 0);
+    EXPECT_EQ(w.UpDown1->value(), 0);
+    EXPECT_EQ(w.UpDown1->maximum(), 2);
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/3"));
+    EXPECT_TRUE(w.s9->isChecked());
+    EXPECT_FALSE(w.s4->isChecked());
+    EXPECT_TRUE(w.SpeedButton7->isChecked());
+
+    // The active layout once more also goes back to page 1.
+    w.UpDown1->setValue(1);
+    w.SpeedButton7->click();
+    EXPECT_EQ(document().currentPage, 0);
+    EXPECT_TRUE(w.s9->isChecked());
+}
+
+TEST_F(MainWindow, UpArrowShowsTheNextPageAndStopsAtTheLast)
+{
+    TForm1 &w = open();
+    document().lastFilledCell = 5; // three pages of two
+    w.s2Click();
+    w.UpDown1->stepUp();
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("2/3"));
+    w.UpDown1->stepUp();
+    w.UpDown1->stepUp();
+    w.UpDown1->stepUp();
+    EXPECT_EQ(document().currentPage, 2);
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("3/3"));
+    for (int i = 0; i < 4; ++i)
+        w.UpDown1->stepDown();
+    EXPECT_EQ(document().currentPage, 0);
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/3"));
+}
+
+TEST_F(MainWindow, SubMenuLayoutClearsTheFirstLevelChecks)
+{
+    TForm1 &w = open();
+    w.s24->trigger();
+    EXPECT_EQ(document().layoutStyle, 24);
+    for (QAction *a : {w.s1, w.s2, w.s4, w.s6, w.s8, w.s9, w.s12, w.s16})
+        EXPECT_FALSE(a->isChecked()) << a->objectName().toStdString();
+    EXPECT_FALSE(w.s24->isChecked());
+    EXPECT_TRUE(w.SpeedButton12->isChecked());
+
+    w.s4->trigger();
+    EXPECT_TRUE(w.s4->isChecked());
+    EXPECT_TRUE(w.SpeedButton5->isChecked());
+    EXPECT_FALSE(w.SpeedButton12->isChecked());
+}
+
+TEST_F(MainWindow, SpeedButton12OnlyPointsToTheMenu)
+{
+    TForm1 &w = open();
+    w.s4Click();
+    w.SpeedButton12->click();
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0].text, QStringLiteral("メニューの分割設定から選んでください。"));
+    EXPECT_EQ(fake.messages[0].caption, QStringLiteral("Check"));
+    EXPECT_EQ(document().layoutStyle, 4);
+    EXPECT_TRUE(w.s4->isChecked());
+    EXPECT_TRUE(w.SpeedButton12->isChecked());
+    EXPECT_FALSE(w.SpeedButton5->isChecked());
+}
+
+TEST_F(MainWindow, MenusCarryTheirCaptionsShortcutsAndStates)
+{
+    TForm1 &w = open();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Quiltana V3.11"));
+    EXPECT_EQ(w.New1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_EQ(w.Print1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    EXPECT_EQ(w.N8->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    EXPECT_FALSE(w.Open1->isEnabled());
+    EXPECT_FALSE(w.N5->isEnabled());
+    EXPECT_FALSE(w.N10->isEnabled());
+    // The hidden Edit items never show in the menu but their keys reach the window.
+    EXPECT_FALSE(w.Edit1->actions().contains(w.Copy2));
+    EXPECT_TRUE(w.actions().contains(w.Copy2));
+    EXPECT_TRUE(w.actions().contains(w.Paste2));
+    EXPECT_TRUE(w.actions().contains(w.Cut2));
+    EXPECT_FALSE(w.Paste2->isEnabled());
+    // The toolbar buttons carry their hints for tool tips and for screen readers.
+    EXPECT_EQ(w.SpeedButton9->toolTip(), QStringLiteral("バージョン情報"));
+    EXPECT_EQ(w.SpeedButton3->accessibleName(), QStringLiteral("用紙全面"));
+    EXPECT_EQ(w.SpeedButton3->geometry(), QRect(56, 1, 25, 22));
+    EXPECT_EQ(w.SpeedButton12->x(), 248);
+    EXPECT_EQ(w.Label1->geometry().x(), 298);
+    EXPECT_EQ(w.Label1->accessibleName(), w.Label1->text());
+    // The pop-up in its order, separators included.
+    const QList<QAction *> popup = w.PopupMenu1->actions();
+    QStringList names;
+    for (QAction *a : popup)
+        names.append(a->objectName());
+    EXPECT_EQ(names, (QStringList{"rotate", "N14", "Cut1", "Copy1", "Paste1", "N12", "popload", "N6", "rotateall",
+                                  "N11", "pasteall"}));
+}
+
+TEST_F(MainWindow, CopyEnablesTheEditPasteAndPastingFillsTheCell)
+{
+    const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
+    TForm1 &w = open({red});
+    EXPECT_FALSE(w.Paste2->isEnabled());
+    w.PaintBox1MouseMove(10, 10); // cell 0
+    w.Copy2->trigger();
+    EXPECT_TRUE(w.Paste2->isEnabled());
+    w.PaintBox1MouseMove(10, w.hitTestHeight() - 10); // cell 1
+    w.Paste2->trigger();
+    EXPECT_EQ(document().cell(1).picturePath, red);
+    EXPECT_EQ(document().lastFilledCell, 1);
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/1"));
+}
+
+TEST_F(MainWindow, SingleCellCommandRedrawsOnlyThatCell)
+{
+    const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
+    const QString blue = picture(QStringLiteral("blue.png"), Qt::blue);
+    TForm1 &w = open({red, blue});
+    const QImage &buffer = w.backBuffer();
+    const QPoint inCell0(w.PaintBox1->width() / 2, w.PaintBox1->height() / 4);
+    const QPoint inCell1(w.PaintBox1->width() / 2, w.PaintBox1->height() * 3 / 4);
+    EXPECT_GT(pixel(buffer, inCell0.x(), inCell0.y()).red(), 200);
+    EXPECT_GT(pixel(buffer, inCell1.x(), inCell1.y()).blue(), 200);
+
+    // Cell 0's work copy changes on disk behind the window's back: only a full render shows it.
+    QImage green(120, 80, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    ASSERT_TRUE(green.save(document().cell(0).workPath, "BMP"));
+
+    w.PaintBox1MouseMove(inCell1.x(), inCell1.y());
+    w.Cut1Click();
+    EXPECT_GT(pixel(buffer, inCell0.x(), inCell0.y()).red(), 200) << "cell 0 was redrawn";
+    EXPECT_EQ(pixel(buffer, inCell1.x(), inCell1.y()), QColor(Qt::white));
+    EXPECT_TRUE(w.Paste2->isEnabled());
+
+    w.RefreshPage();
+    EXPECT_GT(pixel(w.backBuffer(), inCell0.x(), inCell0.y()).green(), 200);
+}
+
+TEST_F(MainWindow, PaintingCopiesTheBackBuffer)
+{
+    const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
+    TForm1 &w = open({red});
+    const QImage shown = w.PaintBox1->grab().toImage();
+    const QPoint inCell0(w.PaintBox1->width() / 2, w.PaintBox1->height() / 4);
+    EXPECT_EQ(shown.pixelColor(inCell0), w.backBuffer().pixelColor(inCell0));
+}
+
+TEST_F(MainWindow, CloseAsksOnlyWhenWorkCopiesExist)
+{
+    open();
+    window->close();
+    EXPECT_TRUE(fake.questions.empty());
+
+    window.reset();
+    const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
+    open({red});
+    ASSERT_EQ(WorkCopyFiles().size(), 1);
+    fake.okCancelAnswers = {false};
+    window->close();
+    ASSERT_EQ(fake.questions.size(), 1u);
+    EXPECT_EQ(fake.questions[0].text, QStringLiteral("作業ファイルを削除します。"));
+    EXPECT_EQ(fake.questions[0].caption, QStringLiteral("確認"));
+    EXPECT_EQ(WorkCopyFiles().size(), 1); // Cancel keeps them
+
+    window.reset();
+    open({red});
+    fake.okCancelAnswers = {true};
+    window->close();
+    EXPECT_EQ(fake.questions.size(), 2u);
+    EXPECT_TRUE(WorkCopyFiles().isEmpty());
+}
+
+TEST_F(MainWindow, PrinterSetupKeepsTheChosenSizeAndReturnsToPortrait)
+{
+    TForm1 &w = open();
+    fake.onPrinterSetup = [](Printer &p) {
+        auto &tp = static_cast<TestPrinter &>(p);
+        tp.setOrientation(Printer::Orientation::Landscape);
+        tp.setMetrics(6779, 4760, 7015, 4960, 100, 100, 287, 201, 600);
+        return true;
+    };
+    w.N3Click();
+    EXPECT_EQ(pageSizeCache().width, 6779);
+    EXPECT_EQ(pageSizeCache().height, 4760);
+    EXPECT_EQ(printer.orientation(), Printer::Orientation::Portrait);
+    EXPECT_EQ(printerMetrics().widthMM, 287);
+
+    // A cancelled setup changes nothing.
+    fake.onPrinterSetup = [](Printer &) { return false; };
+    pageSizeCache() = PageSizeCache{};
+    w.N3Click();
+    EXPECT_EQ(pageSizeCache().width, 0);
+}
+
+TEST_F(MainWindow, FontCommandStartsFromTheCopyEvenWhenCancelled)
+{
+    TForm1 &w = open();
+    pageSetup().captionFontCopy.face = QStringLiteral("IPAGothic");
+    pageSetup().captionFont.face = QStringLiteral("Other");
+    w.N7Click();
+    EXPECT_EQ(pageSetup().captionFont.face, QStringLiteral("IPAGothic"));
+    ASSERT_TRUE(fake.lastFontOffered);
+    EXPECT_EQ(fake.lastFontOffered->face, QStringLiteral("IPAGothic"));
+
+    FontSpec chosen;
+    chosen.face = QStringLiteral("IPAPGothic");
+    chosen.pointSize = 14;
+    fake.fontToChoose = chosen;
+    w.N7Click();
+    EXPECT_EQ(pageSetup().captionFontCopy, chosen);
+    EXPECT_EQ(pageSetup().captionFont, chosen);
+}
+
+TEST_F(MainWindow, CaptionOptionFollowsTheCheckMark)
+{
+    TForm1 &w = open();
+    ASSERT_TRUE(pageSetup().captionOption);
+    w.x1->trigger();
+    EXPECT_FALSE(w.x1->isChecked());
+    EXPECT_FALSE(pageSetup().captionOption);
+}
+
+TEST_F(MainWindow, DroppedFilesFillTheDocumentFromTheFirstPage)
+{
+    TForm1 &w = open();
+    const QString a = picture(QStringLiteral("a.jpg"), Qt::red);
+    const QString b = picture(QStringLiteral("b.png"), Qt::blue);
+    const QString c = picture(QStringLiteral("c.bmp"), Qt::green);
+    w.WMDropFile({a, b, c});
+    EXPECT_EQ(document().cell(0).picturePath, a);
+    EXPECT_EQ(document().cell(2).picturePath, c);
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/2"));
+    EXPECT_TRUE(fake.errors.isEmpty());
+}
+
+TEST_F(MainWindow, ClearingTheDocumentShowsAnEmptyFirstPage)
+{
+    TForm1 &w = open();
+    document().lastFilledCell = 9;
+    w.s4Click();
+    w.UpDown1->setValue(2);
+    w.N8->trigger();
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/1"));
+    EXPECT_EQ(document().currentPage, 0);
+    EXPECT_TRUE(fake.questions.empty());
+}
+
+TEST(ProgramFolder, FallsBackToTheCacheWhenTheExecutableFolderIsNotWritable)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_EQ(TForm1::ProgramFolder(dir.path()), dir.path());
+    EXPECT_TRUE(QFileInfo(QDir(dir.path()).filePath(QStringLiteral("temp"))).isDir());
+
+    // A "folder" that is a plain file can hold nothing.
+    const QString file = QDir(dir.path()).filePath(QStringLiteral("plain"));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    const QString fallback = TForm1::ProgramFolder(file);
+    EXPECT_EQ(fallback, QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+    EXPECT_TRUE(QFileInfo(fallback).isDir());
+}
+
+} // namespace
+} // namespace quiltana::test
