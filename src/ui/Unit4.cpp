@@ -1,0 +1,431 @@
+#include "Unit4.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QToolButton>
+
+#include "dialogs.h"
+#include "error.h"
+#include "pagesetup.h"
+#include "printer.h"
+
+namespace quiltana {
+
+namespace {
+
+constexpr int kClientWidth = 360;
+constexpr int kClientHeight = 318;
+constexpr int kEditHeight = 20;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 25;
+
+struct FieldRow {
+    PrintField field;
+    const char *label; // UTF-8
+    int top;           // inside the margins group
+};
+
+// The six millimetre fields from top to bottom; SpeedButton9/10 belong to the first row,
+// SpeedButton11/12 to the second, and so on.
+constexpr std::array<FieldRow, 6> kFieldRows{{
+    {PrintField::Top, "上マージン", 24},
+    {PrintField::Bottom, "下マージン", 48},
+    {PrintField::Left, "左マージン", 72},
+    {PrintField::Right, "右マージン", 96},
+    {PrintField::VerticalSpacing, "上下間隔", 128},
+    {PrintField::HorizontalSpacing, "左右間隔", 152},
+}};
+
+constexpr std::array<const char *, 6> kPositionCaptions{"左上", "左下", "中央上", "中央下", "右上", "右下"};
+
+QString u8(const char *text) { return QString::fromUtf8(text); }
+
+} // namespace
+
+TForm4::TForm4(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(u8("印刷"));
+    QFont f(u8("ＭＳ Ｐゴシック"));
+    f.setPointSize(9);
+    setFont(f);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    buildMarginGroup();
+    buildFrameAndRangeGroups();
+    buildCaptionGroup();
+    buildButtons();
+
+    // Form resource defaults.
+    CheckBox1Click();
+    RadioGroup1Items[1]->setChecked(true);
+    pagecurrent->setChecked(true);
+    Edit1->setText(QStringLiteral("1"));
+    pagecurrentClick();
+}
+
+TForm4::~TForm4() = default;
+
+void TForm4::buildMarginGroup()
+{
+    GroupBox1 = new QGroupBox(u8("マージン・間隔(mm)"), this);
+    GroupBox1->setGeometry(8, 8, 145, 185);
+    GroupBox1->setToolTip(u8("マージンの最小値はプリンタによって決まります"));
+
+    std::array<QLineEdit **, 6> edits{&Edit5, &Edit6, &Edit7, &Edit8, &Edit9, &Edit10};
+    for (std::size_t i = 0; i < kFieldRows.size(); ++i) {
+        const FieldRow &row = kFieldRows[i];
+        auto *label = new QLabel(u8(row.label), GroupBox1);
+        label->setGeometry(8, row.top + 3, 56, 14);
+
+        auto *edit = new QLineEdit(GroupBox1);
+        edit->setObjectName(QStringLiteral("Edit%1").arg(5 + i));
+        edit->setGeometry(64, row.top, 41, kEditHeight);
+        edit->setText(QStringLiteral("10"));
+        edit->setAccessibleName(u8(row.label));
+        label->setBuddy(edit);
+        edit->installEventFilter(this);
+        *edits[i] = edit;
+
+        for (int k = 0; k < 2; ++k) {
+            const bool up = k == 0;
+            const int number = 9 + 2 * static_cast<int>(i) + k;
+            auto *b = new QToolButton(GroupBox1);
+            b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
+            b->setGeometry(104, row.top + (up ? 0 : 10), 25, 10);
+            b->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
+            // Like the speed buttons they stand for, they never take the focus, so pressing
+            // one does not run the field's exit first.
+            b->setFocusPolicy(Qt::NoFocus);
+            b->setAccessibleName(u8(row.label) + (up ? QStringLiteral(" +") : QStringLiteral(" -")));
+            connect(b, &QToolButton::clicked, this, [this, number] { SpeedButtonClick(number); });
+            SpeedButtons[static_cast<std::size_t>(number - 9)] = b;
+        }
+    }
+
+    auto *line = new QFrame(GroupBox1);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(8, 119, 129, 4);
+}
+
+void TForm4::buildFrameAndRangeGroups()
+{
+    GroupBox2 = new QGroupBox(u8("枠の印刷"), this);
+    GroupBox2->setGeometry(8, 194, 145, 41);
+    GroupBox2->setToolTip(u8("カットするラインが印刷できます"));
+    CheckBox2 = new QCheckBox(u8("枠を印刷する"), GroupBox2);
+    CheckBox2->setGeometry(16, 18, 121, 17);
+    CheckBox2->setToolTip(GroupBox2->toolTip());
+
+    GroupBox3 = new QGroupBox(u8("印刷範囲"), this);
+    GroupBox3->setGeometry(8, 240, 145, 73);
+    pagecurrent = new QRadioButton(u8("現在のページ"), GroupBox3);
+    pagecurrent->setGeometry(8, 16, 129, 17);
+    pageall = new QRadioButton(u8("すべてのページ"), GroupBox3);
+    pageall->setGeometry(8, 34, 129, 17);
+    pageset = new QRadioButton(u8("ページ指定"), GroupBox3);
+    pageset->setGeometry(8, 52, 72, 17);
+    Edit1 = new QLineEdit(GroupBox3);
+    Edit1->setGeometry(80, 50, 57, kEditHeight);
+    Edit1->setAccessibleName(u8("ページ番号"));
+    Edit1->setToolTip(QStringLiteral("1,3,5-7"));
+    connect(pagecurrent, &QRadioButton::clicked, this, &TForm4::pagecurrentClick);
+    connect(pageall, &QRadioButton::clicked, this, &TForm4::pageallClick);
+    connect(pageset, &QRadioButton::clicked, this, &TForm4::pagesetClick);
+}
+
+void TForm4::buildCaptionGroup()
+{
+    GroupBox4 = new QGroupBox(u8("ファイル名印刷"), this);
+    GroupBox4->setGeometry(160, 8, 193, 233);
+
+    CheckBox1 = new QCheckBox(u8("ファイル名を印刷する"), GroupBox4);
+    CheckBox1->setGeometry(8, 18, 177, 17);
+    connect(CheckBox1, &QCheckBox::toggled, this, &TForm4::CheckBox1Click);
+    CheckBox4 = new QCheckBox(u8("拡張子を印刷する"), GroupBox4);
+    CheckBox4->setGeometry(24, 40, 161, 17);
+
+    // Three columns of two, the way the positions lie on a cell.
+    RadioGroup1 = new QGroupBox(u8("位置"), GroupBox4);
+    RadioGroup1->setGeometry(8, 64, 177, 73);
+    positionButtons_ = new QButtonGroup(this);
+    for (int i = 0; i < 6; ++i) {
+        auto *item = new QRadioButton(u8(kPositionCaptions[static_cast<std::size_t>(i)]), RadioGroup1);
+        item->setGeometry(8 + (i / 2) * 56, 20 + (i % 2) * 24, 54, 17);
+        positionButtons_->addButton(item, i);
+        RadioGroup1Items[static_cast<std::size_t>(i)] = item;
+    }
+
+    Button4 = new QPushButton(u8("フォント指定"), GroupBox4);
+    Button4->setGeometry(8, 144, kButtonWidth, kButtonHeight);
+    connect(Button4, &QPushButton::clicked, this, &TForm4::Button4Click);
+    Edit11 = new QLineEdit(GroupBox4);
+    Edit11->setGeometry(88, 146, 97, kEditHeight);
+    Edit11->setReadOnly(true);
+    Edit11->setAccessibleName(u8("フォント名"));
+
+    Label11 = new QLabel(u8("フォントサイズ"), GroupBox4);
+    Label11->setGeometry(8, 180, 64, 14);
+    Label12 = new QLabel(GroupBox4);
+    Label12->setGeometry(74, 180, 24, 14);
+    Label12->setAccessibleName(u8("フォントサイズ"));
+    Label13 = new QLabel(u8("文字色"), GroupBox4);
+    Label13->setGeometry(104, 180, 36, 14);
+    Panel1 = new QFrame(GroupBox4);
+    Panel1->setGeometry(144, 176, 41, 22);
+    Panel1->setFrameShape(QFrame::Panel);
+    Panel1->setFrameShadow(QFrame::Sunken);
+    Panel1->setAutoFillBackground(true);
+    Panel1->setCursor(Qt::PointingHandCursor);
+    Panel1->setToolTip(u8("クリックすると色を変更できます"));
+    Panel1->setAccessibleName(u8("文字色"));
+    Panel1->installEventFilter(this);
+    setPanel1Color(lastChosenColor_);
+
+    CheckBox3 = new QCheckBox(u8("背景を透過させる"), GroupBox4);
+    CheckBox3->setGeometry(8, 208, 177, 17);
+    CheckBox3->setToolTip(u8("ファイル名を白で透過させると見栄えが良いです"));
+}
+
+void TForm4::buildButtons()
+{
+    Button3 = new QPushButton(u8("プリンタ設定"), this);
+    Button3->setGeometry(168, 253, kButtonWidth, kButtonHeight);
+    Button3->setToolTip(u8("プリンタの用紙設定などをしてください"));
+    connect(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
+
+    Button2 = new QPushButton(u8("キャンセル"), this);
+    Button2->setGeometry(280, 253, kButtonWidth, kButtonHeight);
+    Button2->setToolTip(u8("設定を保持せずに閉じます"));
+    connect(Button2, &QPushButton::clicked, this, [this] { done(kPrintResultCancel); });
+
+    Button1 = new QPushButton(u8("印刷実行"), this);
+    Button1->setGeometry(168, 288, kButtonWidth, kButtonHeight);
+    Button1->setToolTip(u8("印刷を実行します"));
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, [this] { done(kPrintResultPrint); });
+
+    Button5 = new QPushButton(u8("終了"), this);
+    Button5->setGeometry(280, 288, kButtonWidth, kButtonHeight);
+    Button5->setToolTip(u8("設定を保持して閉じます"));
+    connect(Button5, &QPushButton::clicked, this, [this] { done(kPrintResultClose); });
+}
+
+void TForm4::FillFromPageSetup(const PageSetup &setup)
+{
+    workingFont_ = setup.captionFont;
+    setPanel1Color(setup.captionFontCopy.color);
+    CheckBox1->setChecked(setup.captionOption); // runs CheckBox1Click when it changes
+    CheckBox2->setChecked(setup.frameOption);
+    Edit11->setText(setup.captionFont.face);
+    Label12->setText(QString::number(setup.captionFont.pointSize));
+    Edit5->setText(setup.topText);
+    Edit6->setText(setup.bottomText);
+    Edit7->setText(setup.leftText);
+    Edit8->setText(setup.rightText);
+    Edit9->setText(setup.verticalSpacingText);
+    Edit10->setText(setup.horizontalSpacingText);
+    CheckBox3->setChecked(setup.transparentCaptions);
+    CheckBox4->setChecked(setup.captionExtension);
+    if (setup.captionPosition >= 0 && setup.captionPosition < 6)
+        RadioGroup1Items[static_cast<std::size_t>(setup.captionPosition)]->setChecked(true);
+}
+
+PrintDialogValues TForm4::values() const
+{
+    PrintDialogValues v;
+    v.captionOption = CheckBox1->isChecked();
+    v.captionExtension = CheckBox4->isChecked();
+    v.captionPosition = radioGroup1Index();
+    v.transparentCaptions = CheckBox3->isChecked();
+    v.frameOption = CheckBox2->isChecked();
+    v.workingFont = workingFont_;
+    v.topText = Edit5->text();
+    v.bottomText = Edit6->text();
+    v.leftText = Edit7->text();
+    v.rightText = Edit8->text();
+    v.verticalSpacingText = Edit9->text();
+    v.horizontalSpacingText = Edit10->text();
+    // The three choices are tested in this order.
+    v.range = pagecurrent->isChecked() ? PageRange::Current
+              : pageall->isChecked()   ? PageRange::All
+              : pageset->isChecked()   ? PageRange::List
+                                       : PageRange::Current;
+    v.pageList = Edit1->text();
+    return v;
+}
+
+void TForm4::ShowCaptionFont(const FontSpec &font)
+{
+    Edit11->setText(font.face);
+    Label12->setText(QString::number(font.pointSize));
+    setPanel1Color(font.color);
+}
+
+QColor TForm4::Panel1Color() const { return Panel1->palette().color(QPalette::Window); }
+
+QLineEdit *TForm4::fieldEdit(PrintField field) const
+{
+    switch (field) {
+    case PrintField::Top:
+        return Edit5;
+    case PrintField::Bottom:
+        return Edit6;
+    case PrintField::Left:
+        return Edit7;
+    case PrintField::Right:
+        return Edit8;
+    case PrintField::VerticalSpacing:
+        return Edit9;
+    case PrintField::HorizontalSpacing:
+        return Edit10;
+    }
+    return Edit5;
+}
+
+QToolButton *TForm4::SpeedButton(int number) const
+{
+    if (number < 9 || number > 20)
+        return nullptr;
+    return SpeedButtons[static_cast<std::size_t>(number - 9)];
+}
+
+void TForm4::CheckBox1Click()
+{
+    const bool on = CheckBox1->isChecked();
+    RadioGroup1->setEnabled(on);
+    CheckBox4->setEnabled(on);
+}
+
+void TForm4::SpeedButtonClick(int number)
+{
+    if (number < 9 || number > 20)
+        return;
+    const FieldRow &row = kFieldRows[static_cast<std::size_t>((number - 9) / 2)];
+    const bool up = number % 2 == 1; // odd buttons raise
+    QLineEdit *edit = fieldEdit(row.field);
+    try {
+        edit->setText(ArrowStepText(edit->text(), row.field, up, printerMetrics()));
+    } catch (const Error &e) {
+        dialogs().error(this, e.message());
+    }
+}
+
+void TForm4::fieldExit(PrintField field)
+{
+    QLineEdit *edit = fieldEdit(field);
+    try {
+        const QString corrected = FieldExitText(edit->text(), field, printerMetrics());
+        if (corrected != edit->text())
+            edit->setText(corrected);
+    } catch (const Error &e) {
+        dialogs().error(this, e.message());
+    }
+}
+
+void TForm4::Edit5Exit() { fieldExit(PrintField::Top); }
+void TForm4::Edit6Exit() { fieldExit(PrintField::Bottom); }
+void TForm4::Edit7Exit() { fieldExit(PrintField::Left); }
+void TForm4::Edit8Exit() { fieldExit(PrintField::Right); }
+void TForm4::Edit9Exit() { fieldExit(PrintField::VerticalSpacing); }
+void TForm4::Edit10Exit() { fieldExit(PrintField::HorizontalSpacing); }
+
+void TForm4::Button3Click()
+{
+    try {
+        if (dialogs().printerSetup(this, currentPrinter()))
+            ReadPrinterMetrics();
+    } catch (const Error &e) {
+        dialogs().error(this, e.message());
+    }
+}
+
+void TForm4::Button4Click()
+{
+    PageSetup &setup = pageSetup();
+    workingFont_ = setup.captionFontCopy;
+    const std::optional<FontSpec> chosen = dialogs().chooseFont(this, workingFont_);
+    if (!chosen)
+        return;
+    // The face and size wait for the dialog's result; the colour counts at once.
+    setup.captionFontCopy = *chosen;
+    setup.captionFont.color = chosen->color;
+    workingFont_ = *chosen;
+    ShowCaptionFont(*chosen);
+}
+
+void TForm4::Panel1Click()
+{
+    const std::optional<QColor> chosen = dialogs().chooseColor(this, lastChosenColor_);
+    if (!chosen)
+        return;
+    lastChosenColor_ = *chosen;
+    PageSetup &setup = pageSetup();
+    setup.captionFontCopy.color = *chosen;
+    setup.captionFont = setup.captionFontCopy;
+    workingFont_.color = *chosen;
+    setPanel1Color(*chosen);
+}
+
+void TForm4::pagesetClick() { Edit1->setEnabled(true); }
+void TForm4::pagecurrentClick() { Edit1->setEnabled(false); }
+void TForm4::pageallClick() { Edit1->setEnabled(false); }
+
+bool TForm4::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        // Only a move of the focus inside the dialog leaves a field; another window coming to
+        // the front (an error box, a menu) does not.
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            for (const FieldRow &row : kFieldRows)
+                if (watched == fieldEdit(row.field))
+                    fieldExit(row.field);
+        }
+    } else if (watched == Panel1 && event->type() == QEvent::MouseButtonRelease) {
+        if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton
+            && Panel1->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint()))
+            Panel1Click();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm4::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (QScreen *s = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TForm4::reject() { done(kPrintResultCancel); }
+
+void TForm4::setPanel1Color(const QColor &color)
+{
+    QPalette p = Panel1->palette();
+    p.setColor(QPalette::Window, color);
+    Panel1->setPalette(p);
+}
+
+int TForm4::radioGroup1Index() const
+{
+    const int id = positionButtons_->checkedId();
+    return id < 0 ? 1 : id;
+}
+
+} // namespace quiltana

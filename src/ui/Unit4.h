@@ -1,0 +1,105 @@
+#pragma once
+
+#include "pagesetup.h"
+#include "printfields.h"
+#include "printjob.h"
+
+#include <QColor>
+#include <QDialog>
+
+#include <array>
+
+class QButtonGroup;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+namespace quiltana {
+
+// The print dialog "印刷": margins and spacings, captions, frames, the page range and the
+// printer. Created once and shown again for every print command; its handlers keep the fields
+// valid and never print. The print command fills it before each showing and reads it back.
+class TForm4 : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TForm4(QWidget *parent = nullptr);
+    ~TForm4() override;
+
+    // Writes the page setup record into every control except the page range and Edit1, which
+    // keep what the user left in them; the working font becomes the caption font.
+    void FillFromPageSetup(const PageSetup &setup);
+    // The controls' values as the print command takes them over.
+    [[nodiscard]] PrintDialogValues values() const;
+    // Edit11, Label12 and Panel1 show `font`'s face, size and colour.
+    void ShowCaptionFont(const FontSpec &font);
+
+    [[nodiscard]] const FontSpec &workingFont() const { return workingFont_; }
+    [[nodiscard]] QColor Panel1Color() const;
+    // The millimetre field of `field` (Edit5..Edit10).
+    [[nodiscard]] QLineEdit *fieldEdit(PrintField field) const;
+
+    // Handlers. Each shows its own errors in the error box.
+    void CheckBox1Click();
+    void SpeedButtonClick(int number); // SpeedButton9 .. SpeedButton20
+    void Edit5Exit();
+    void Edit6Exit();
+    void Edit7Exit();
+    void Edit8Exit();
+    void Edit9Exit();
+    void Edit10Exit();
+    void Button3Click();
+    void Button4Click();
+    void Panel1Click();
+    void pagesetClick();
+    void pagecurrentClick();
+    void pageallClick();
+
+    // Controls, named as the form names them.
+    QGroupBox *GroupBox1 = nullptr; // "マージン・間隔(mm)"
+    QGroupBox *GroupBox2 = nullptr; // "枠の印刷"
+    QGroupBox *GroupBox3 = nullptr; // "印刷範囲"
+    QGroupBox *GroupBox4 = nullptr; // "ファイル名印刷"
+    QLineEdit *Edit5 = nullptr, *Edit6 = nullptr, *Edit7 = nullptr, *Edit8 = nullptr;
+    QLineEdit *Edit9 = nullptr, *Edit10 = nullptr;
+    std::array<QToolButton *, 12> SpeedButtons{}; // SpeedButton9 .. SpeedButton20 in order
+    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox4 = nullptr;
+    QGroupBox *RadioGroup1 = nullptr;
+    std::array<QRadioButton *, 6> RadioGroup1Items{};
+    QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr;
+    QPushButton *Button5 = nullptr;
+    QLineEdit *Edit11 = nullptr;
+    QLabel *Label11 = nullptr, *Label12 = nullptr, *Label13 = nullptr;
+    QFrame *Panel1 = nullptr;
+    QRadioButton *pagecurrent = nullptr, *pageall = nullptr, *pageset = nullptr;
+    QLineEdit *Edit1 = nullptr;
+
+    [[nodiscard]] QToolButton *SpeedButton(int number) const; // 9 .. 20
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+public slots:
+    void reject() override; // Esc and the close box: "キャンセル"
+
+private:
+    void buildMarginGroup();
+    void buildFrameAndRangeGroups();
+    void buildCaptionGroup();
+    void buildButtons();
+    void fieldExit(PrintField field);
+    void setPanel1Color(const QColor &color);
+    [[nodiscard]] int radioGroup1Index() const;
+
+    QButtonGroup *positionButtons_ = nullptr;
+    FontSpec workingFont_;
+    QColor lastChosenColor_ = QColor(0, 0, 0); // the colour dialog starts where it ended
+};
+
+} // namespace quiltana

@@ -1,0 +1,28 @@
+#include "printcommand.h"
+
+#include <QGuiApplication>
+
+#include "Unit4.h"
+#include "dialogs.h"
+#include "printer.h"
+#include "printjob.h"
+
+namespace quiltana {
+
+int Print1Click(QWidget * /*parent: the dialog already belongs to the window*/, TForm4 &dialog)
+{
+    dialog.FillFromPageSetup(pageSetup());
+    const int result = dialogs().exec(dialog);
+    if (result != kPrintResultPrint && result != kPrintResultClose)
+        return result;
+    const PrintBusyHooks busy{
+        [] { QGuiApplication::setOverrideCursor(Qt::WaitCursor); },
+        [] { QGuiApplication::restoreOverrideCursor(); },
+    };
+    FinishPrintCommand(result, dialog.values(), currentPrinter(), busy);
+    return result;
+}
+
+void MirrorCaptionFont(TForm4 &dialog, const FontSpec &font) { dialog.ShowCaptionFont(font); }
+
+} // namespace quiltana

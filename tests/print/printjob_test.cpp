@@ -1,0 +1,249 @@
+#include "printjob.h"
+
+#include "error.h"
+#include "printjobfixture.h"
+
+#include <gtest/gtest.h>
+
+namespace quiltana {
+namespace {
+
+using test::PrintJobFixture;
+
+PrintDialogValues valuesFromSetup()
+{
+    const PageSetup &s = pageSetup();
+    PrintDialogValues v;
+    v.captionOption = s.captionOption;
+    v.frameOption = s.frameOption;
+    v.workingFont = s.captionFont;
+    v.topText = s.topText;
+    v.bottomText = s.bottomText;
+    v.leftText = s.leftText;
+    v.rightText = s.rightText;
+    v.verticalSpacingText = s.verticalSpacingText;
+    v.horizontalSpacingText = s.horizontalSpacingText;
+    return v;
+}
+
+class PrintJob : public PrintJobFixture {
+protected:
+    void SetUp() override
+    {
+        PrintJobFixture::SetUp();
+        commitSimpleMargins();
+        pageSetup().captionOption = false; // captions would cover the colours the tests read
+    }
+    // The colour at the centre of cell `position` of a printed page.
+    QColor cellColour(const QImage &page, int position) const
+    {
+        const auto cells = CellRects(document().layoutStyle, printer.pw, printer.ph, dotMargins(), ComposeMode::Print);
+        return page.pixelColor(centre(cells[static_cast<std::size_t>(position)]));
+    }
+    void print(PageRange range, const QString &list = {}, int result = kPrintResultPrint)
+    {
+        PrintDialogValues v = valuesFromSetup();
+        v.range = range;
+        v.pageList = list;
+        FinishPrintCommand(result, v, printer);
+    }
+};
+
+TEST_F(PrintJob, AllPagesOfAThreePageDocumentMakeThreeTitledJobs)
+{
+    fillCells(2, {picture("a.png", Qt::red), picture("b.png", Qt::green), picture("c.png", Qt::blue),
+                  picture("d.png", Qt::yellow), picture("e.png", Qt::cyan)});
+    ASSERT_EQ(document().pageCount, 3);
+    print(PageRange::All);
+    ASSERT_EQ(printer.jobs.size(), 3u);
+    for (const auto &job : printer.jobs)
+        EXPECT_EQ(job.title, "Quiltana Document");
+    EXPECT_EQ(cellColour(printer.jobs[0].page, 0), QColor(Qt::red));
+    EXPECT_EQ(cellColour(printer.jobs[0].page, 1), QColor(Qt::green));
+    EXPECT_EQ(cellColour(printer.jobs[1].page, 0), QColor(Qt::blue));
+    EXPECT_EQ(cellColour(printer.jobs[2].page, 0), QColor(Qt::cyan));
+    EXPECT_EQ(cellColour(printer.jobs[2].page, 1), QColor(Qt::white)); // past the last picture
+    EXPECT_EQ(printer.abortedJobs, 0);
+}
+
+TEST_F(PrintJob, PageListPrintsInPageOrder)
+{
+    fillCells(1, {picture("a.png", Qt::red), picture("b.png", Qt::green), picture("c.png", Qt::blue)});
+    print(PageRange::List, QStringLiteral("3,1"));
+    ASSERT_EQ(printer.jobs.size(), 2u);
+    EXPECT_EQ(cellColour(printer.jobs[0].page, 0), QColor(Qt::red));
+    EXPECT_EQ(cellColour(printer.jobs[1].page, 0), QColor(Qt::blue));
+
+    printer.jobs.clear();
+    print(PageRange::List, QStringLiteral("5"));
+    EXPECT_TRUE(printer.jobs.empty());
+    print(PageRange::List, QStringLiteral("1 - 3"));
+    EXPECT_EQ(printer.jobs.size(), 3u);
+}
+
+TEST_F(PrintJob, CurrentPagePrintsTheSourcePicturesNotTheWorkCopies)
+{
+    fillCells(1, {picture("a.png", Qt::red), picture("b.png", Qt::green)});
+    document().cells[1].workPath = picture("b-copy.png", Qt::magenta);
+    document().currentPage = 1;
+    print(PageRange::Current);
+    ASSERT_EQ(printer.jobs.size(), 1u);
+    EXPECT_EQ(cellColour(printer.jobs[0].page, 0), QColor(Qt::green));
+}
+
+TEST_F(PrintJob, FramesAreDrawnRoundEveryCellEmptyOnesIncluded)
+{
+    fillCells(4, {picture("a.png", Qt::red)});
+    pageSetup().frameOption = true;
+    pageSetup().leftText = QStringLiteral("5"); // 10 dots inside the printable area
+    pageSetup().topText = QStringLiteral("5");
+    print(PageRange::Current);
+    ASSERT_EQ(printer.jobs.size(), 1u);
+    const QImage &page = printer.jobs[0].page;
+    const auto cells = CellRects(4, printer.pw, printer.ph, dotMargins(), ComposeMode::Print);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const Rect &r = cells[i];
+        const QPoint c = centre(r);
+        EXPECT_EQ(page.pixel(c.x(), r.top), qRgb(0, 0, 0)) << i;
+        EXPECT_EQ(page.pixel(c.x(), r.bottom - 1), qRgb(0, 0, 0)) << i;
+        EXPECT_EQ(page.pixel(r.left - 1, c.y()), qRgb(255, 255, 255)) << i; // nothing outside
+        if (i > 0) { // cell 0's picture fills its width and lies over the sides of its frame
+            EXPECT_EQ(page.pixel(r.left, c.y()), qRgb(0, 0, 0)) << i;
+            EXPECT_EQ(page.pixel(r.right - 1, c.y()), qRgb(0, 0, 0)) << i;
+        }
+    }
+    EXPECT_EQ(page.pixel(centre(cells[0])), qRgb(255, 0, 0));
+    EXPECT_EQ(page.pixel(centre(cells[3])), qRgb(255, 255, 255)); // an empty cell is white inside
+    // Printing flags every position of the largest layout, beyond the page's own cells too.
+    for (int p = 4; p < 50; ++p)
+        EXPECT_EQ(document().page.redraw[static_cast<std::size_t>(p)], 1) << p;
+}
+
+TEST_F(PrintJob, WithoutTheFrameOptionNoFrameIsPrinted)
+{
+    fillCells(4, {});
+    pageSetup().frameOption = false;
+    print(PageRange::Current);
+    ASSERT_EQ(printer.jobs.size(), 1u); // a blank page is still a job
+    const QImage &page = printer.jobs[0].page;
+    QImage white(page.size(), page.format());
+    white.fill(Qt::white);
+    EXPECT_EQ(page, white);
+}
+
+TEST_F(PrintJob, AFailingPictureAbortsItsJobAndStopsTheRange)
+{
+    fillCells(1, {picture("a.png", Qt::red), brokenPicture("b.png"), picture("c.png", Qt::blue)});
+    int begun = 0, done = 0;
+    PrintBusyHooks hooks{[&] { ++begun; }, [&] { ++done; }};
+    PrintDialogValues v = valuesFromSetup();
+    v.range = PageRange::All;
+    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, hooks), Error);
+    EXPECT_EQ(printer.jobs.size(), 1u); // page 1 only
+    EXPECT_EQ(printer.abortedJobs, 1);  // page 2 was not sent half drawn
+    EXPECT_FALSE(printer.jobOpen);
+    EXPECT_EQ(begun, 2);
+    EXPECT_EQ(done, 2); // the busy cursor ended for the failed page too
+}
+
+TEST_F(PrintJob, APrinterThatCannotStartAJobReportsIt)
+{
+    fillCells(1, {picture("a.png", Qt::red)});
+    printer.failBegin = true;
+    int done = 0;
+    PrintDialogValues v = valuesFromSetup();
+    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, {{}, [&] { ++done; }}), Error);
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(printer.abortedJobs, 0);
+}
+
+TEST_F(PrintJob, CloseCommitsWithoutPrintingAndCancelChangesNothing)
+{
+    fillCells(1, {picture("a.png", Qt::red)});
+    PrintDialogValues v = valuesFromSetup();
+    v.frameOption = true;
+    v.captionPosition = 4;
+    v.topText = QStringLiteral("12.5");
+
+    const PageSetup before = pageSetup();
+    FinishPrintCommand(kPrintResultCancel, v, printer);
+    EXPECT_EQ(pageSetup().topText, before.topText);
+    EXPECT_EQ(pageSetup().topDots, before.topDots);
+    EXPECT_FALSE(pageSetup().frameOption);
+
+    FinishPrintCommand(kPrintResultClose, v, printer);
+    EXPECT_TRUE(printer.jobs.empty());
+    EXPECT_TRUE(pageSetup().frameOption);
+    EXPECT_EQ(pageSetup().captionPosition, 4);
+    EXPECT_EQ(pageSetup().topText, "12.5");
+    EXPECT_EQ(pageSetup().topDots, 40); // 12.5 mm at 4 dots per mm, less the 10 unprintable dots
+}
+
+TEST_F(PrintJob, CommitConvertsTheMarginsOfTheWorkedExample)
+{
+    printer.setMetrics(4760, 6779, 4960, 7015, 100, 100, 201, 287, 600);
+    ReadPrinterMetrics(printer);
+    PrintDialogValues v;
+    v.topText = v.bottomText = v.leftText = v.rightText = QStringLiteral("10");
+    v.verticalSpacingText = v.horizontalSpacingText = QStringLiteral("1");
+    v.captionOption = true;
+    v.captionExtension = true;
+    v.transparentCaptions = true;
+    v.captionPosition = 5;
+    v.workingFont.face = QStringLiteral("IPAPGothic");
+    v.workingFont.pointSize = 14;
+    CommitPrintDialog(v, printer);
+    const PageSetup &s = pageSetup();
+    EXPECT_EQ(s.topDots, 136);
+    EXPECT_EQ(s.bottomDots, 100);
+    EXPECT_EQ(s.leftDots, 136);
+    EXPECT_EQ(s.rightDots, 136);
+    EXPECT_EQ(s.verticalSpacingDots, 23);
+    EXPECT_EQ(s.horizontalSpacingDots, 23);
+    EXPECT_TRUE(s.captionExtension);
+    EXPECT_TRUE(s.transparentCaptions);
+    EXPECT_EQ(s.captionPosition, 5);
+    EXPECT_EQ(s.captionFont, v.workingFont);
+    EXPECT_NE(s.captionFontCopy, v.workingFont); // the copy changes only through the font dialogs
+}
+
+TEST_F(PrintJob, AMarginThatIsNoNumberStopsTheCommandBeforePrinting)
+{
+    fillCells(1, {picture("a.png", Qt::red)});
+    PrintDialogValues v = valuesFromSetup();
+    v.frameOption = true;
+    v.leftText = QStringLiteral("abc");
+    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer), ConversionError);
+    EXPECT_TRUE(printer.jobs.empty());
+    EXPECT_TRUE(pageSetup().frameOption); // what was taken over stays
+    EXPECT_EQ(pageSetup().leftText, "abc");
+}
+
+TEST(PrintPageLists, TheLastPageReadsCellsPastTheTableAsEmpty)
+{
+    Document doc;
+    doc.layoutStyle = 6; // page 166 covers cells 996..1001
+    for (int c = 996; c < 1000; ++c)
+        doc.cells[static_cast<std::size_t>(c)].picturePath = QStringLiteral("/p/%1.png").arg(c);
+    doc.cells[999].orientation = 2;
+    doc.page.workPath[4] = QStringLiteral("stale");
+    LoadPrintPageLists(doc, 166);
+    EXPECT_EQ(doc.page.workPath[0], "/p/996.png");
+    EXPECT_EQ(doc.page.workPath[3], "/p/999.png");
+    EXPECT_EQ(doc.page.orientation[3], 2);
+    EXPECT_TRUE(doc.page.workPath[4].isEmpty());
+    EXPECT_TRUE(doc.page.workPath[5].isEmpty());
+    for (int j = 0; j < 6; ++j)
+        EXPECT_EQ(doc.page.redraw[static_cast<std::size_t>(j)], 1);
+}
+
+TEST(PrintRange, EachChoiceGivesItsPages)
+{
+    EXPECT_EQ(PagesToPrint(PageRange::Current, "3", 2, 5), std::vector<int>{2});
+    EXPECT_EQ(PagesToPrint(PageRange::All, "3", 2, 3), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(PagesToPrint(PageRange::List, "3", 2, 5), std::vector<int>{2});
+    EXPECT_EQ(PagesToPrint(PageRange::List, "2-", 0, 4), (std::vector<int>{1, 2, 3}));
+}
+
+} // namespace
+} // namespace quiltana

@@ -1,0 +1,117 @@
+// One page through the real QPrinter into a PDF file, rasterised again with pdftoppm, to check
+// that frames and pictures land on paper where the cell geometry puts them.
+#include "printjob.h"
+
+#include "printjobfixture.h"
+#include "qtprinter.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+namespace quiltana {
+namespace {
+
+class PrintToPdf : public test::PrintJobFixture {};
+
+// Whether a pixel near (x, y) along the other axis is dark: the rasteriser may put a one-dot
+// line half into the neighbouring pixel.
+bool darkNear(const QImage &img, int x, int y, bool vertical)
+{
+    for (int d = -1; d <= 1; ++d) {
+        const QPoint p = vertical ? QPoint(x + d, y) : QPoint(x, y + d);
+        if (img.valid(p) && qGray(img.pixel(p)) < 128)
+            return true;
+    }
+    return false;
+}
+
+TEST_F(PrintToPdf, FramesAndPicturesStandWhereTheCellsAre)
+{
+    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (pdftoppm.isEmpty())
+        GTEST_SKIP() << "pdftoppm is not installed; the PDF cannot be turned back into an image";
+
+    QtPrinter pdf(dir.filePath(QStringLiteral("page.pdf")));
+    // A small sheet keeps the 600 dpi image small; margins make the printable area's offset
+    // inside the sheet count.
+    pdf.printer()->setPageSize(QPageSize(QPageSize::A6));
+    pdf.printer()->setPageMargins(QMarginsF(6, 9, 4, 7), QPageLayout::Millimeter);
+    ASSERT_EQ(pdf.resolutionX(), 600);
+    setCurrentPrinter(&pdf);
+    ReadPrinterMetrics(pdf);
+    ASSERT_GT(pdf.offsetX(), 0);
+    ASSERT_GT(pdf.offsetY(), 0);
+
+    fillCells(4, {picture("red.png", Qt::red), QString(), QString(), picture("blue.png", Qt::blue, 20, 30)});
+    PrintDialogValues v;
+    v.frameOption = true;
+    v.captionOption = false;
+    v.topText = v.bottomText = v.leftText = v.rightText = QStringLiteral("12");
+    v.verticalSpacingText = v.horizontalSpacingText = QStringLiteral("3");
+    FinishPrintCommand(kPrintResultPrint, v, pdf);
+    const QString file = pdf.lastOutputFile();
+    ASSERT_FALSE(file.isEmpty());
+
+    const QString stem = dir.filePath(QStringLiteral("raster"));
+    QProcess p;
+    p.start(pdftoppm, {QStringLiteral("-r"), QStringLiteral("600"), QStringLiteral("-png"),
+                       QStringLiteral("-singlefile"), file, stem});
+    ASSERT_TRUE(p.waitForFinished(120000)) << "pdftoppm did not finish";
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QImage sheet(stem + QStringLiteral(".png"));
+    ASSERT_FALSE(sheet.isNull());
+    // The image is the whole sheet; the printer's canvas starts at the printable area.
+    EXPECT_NEAR(sheet.width(), pdf.physicalWidth(), 2);
+    EXPECT_NEAR(sheet.height(), pdf.physicalHeight(), 2);
+
+    const int ox = pdf.offsetX();
+    const int oy = pdf.offsetY();
+    const auto cells = CellRects(4, pdf.pageWidth(), pdf.pageHeight(), dotMargins(), ComposeMode::Print);
+    ASSERT_EQ(cells.size(), 4u);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const Rect &r = cells[i];
+        const QPoint c = centre(r) + QPoint(ox, oy);
+        EXPECT_TRUE(darkNear(sheet, c.x(), r.top + oy, false)) << "top frame of cell " << i;
+        EXPECT_TRUE(darkNear(sheet, c.x(), r.bottom - 1 + oy, false)) << "bottom frame of cell " << i;
+        // Just outside the frame the paper is blank.
+        EXPECT_GT(qGray(sheet.pixel(c.x(), r.top + oy - 4)), 200) << i;
+        EXPECT_GT(qGray(sheet.pixel(r.left + ox - 4, c.y())), 200) << i;
+    }
+    for (const std::size_t i : {std::size_t{1}, std::size_t{2}}) { // empty cells: frame, white inside
+        const Rect &r = cells[i];
+        const QPoint c = centre(r) + QPoint(ox, oy);
+        EXPECT_TRUE(darkNear(sheet, r.left + ox, c.y(), true)) << "left frame of cell " << i;
+        EXPECT_TRUE(darkNear(sheet, r.right - 1 + ox, c.y(), true)) << "right frame of cell " << i;
+        EXPECT_GT(qGray(sheet.pixel(r.left + ox + 4, c.y())), 200) << i;
+        EXPECT_GT(qGray(sheet.pixel(c)), 200) << i;
+    }
+    const QRgb red = sheet.pixel(centre(cells[0]) + QPoint(ox, oy));
+    EXPECT_GT(qRed(red), 200);
+    EXPECT_LT(qGreen(red), 60);
+    const QRgb blue = sheet.pixel(centre(cells[3]) + QPoint(ox, oy));
+    EXPECT_GT(qBlue(blue), 200);
+    EXPECT_LT(qRed(blue), 60);
+    // The red picture (wider than tall) fills its cell's width: it starts at the cell's left edge.
+    const int y0 = centre(cells[0]).y() + oy;
+    EXPECT_GT(qRed(sheet.pixel(cells[0].left + ox + 2, y0)), 200);
+    EXPECT_GT(qGray(sheet.pixel(cells[0].left + ox - 4, y0)), 200);
+
+    const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+    if (!pdfinfo.isEmpty()) {
+        QProcess info;
+        info.start(pdfinfo, {file});
+        ASSERT_TRUE(info.waitForFinished(60000));
+        const QString out = QString::fromUtf8(info.readAllStandardOutput());
+        EXPECT_TRUE(out.contains(QStringLiteral("Quiltana Document"))) << out.toStdString();
+        EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\b")))) << out.toStdString();
+    }
+}
+
+} // namespace
+} // namespace quiltana
