@@ -3,7 +3,11 @@
 #include "paths.h"
 
 #include <QImage>
+#include <QSize>
 #include <QString>
+
+#include <cstdio>
+#include <memory>
 
 namespace quiltana {
 
@@ -23,5 +27,58 @@ inline constexpr int kMaxPictureSide = 65535;
 // both directions. `fullWidth`/`fullHeight` receive the picture's own size.
 [[nodiscard]] QImage DecodePictureForSize(const QString &path, PictureKind kind, int minWidth,
                                           int minHeight, int *fullWidth, int *fullHeight);
+
+// The work copy of a picture: `height` rows and trunc(height * w / h) columns (at least one),
+// w x h being the picture's own size, resampled nearest-neighbour as StretchNearest does. Rows
+// are sampled while the decoder delivers them (a JPEG at the smallest DCT scale that still
+// holds the work copy), so a large photograph never has to be held whole. Throws Error as
+// DecodePicture does, and also when the work copy itself would exceed kMaxPicturePixels.
+// A height below 1 gives a null image.
+[[nodiscard]] QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height);
+
+// ---- Shared by the JPEG and PNG decoders -------------------------------------------------
+
+// Receives a decoded picture row by row, top to bottom, as RGB888. Its functions are called
+// from inside the C decoders' error regions, which a C++ exception must never cross, so they
+// report failure by their results and never throw.
+class RowSink {
+public:
+    virtual ~RowSink() = default;
+
+    // The smallest output that serves the sink for a picture of fullWidth x fullHeight; a
+    // decoder that can reduce while decoding may deliver anything that holds it.
+    [[nodiscard]] virtual QSize minimumOutput(int fullWidth, int fullHeight) const noexcept
+    {
+        return QSize(fullWidth, fullHeight);
+    }
+    // The decoder will deliver `height` rows of `width` pixels of a picture whose own size is
+    // fullWidth x fullHeight. Returns nullptr when ready, or the reason it cannot take them.
+    [[nodiscard]] virtual const char *start(int width, int height, int fullWidth,
+                                            int fullHeight) noexcept = 0;
+    // Where row y (width * 3 bytes) is to be written; then rowDone(y) follows.
+    [[nodiscard]] virtual unsigned char *rowBuffer(int y) noexcept = 0;
+    virtual void rowDone(int y) noexcept { (void)y; }
+    // Whether every rowBuffer stays valid until the end, so rows can be filled in any order.
+    [[nodiscard]] virtual bool keepsRows() const noexcept { return false; }
+};
+
+struct FileCloser {
+    void operator()(std::FILE *file) const noexcept { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a picture file for reading, its name in the platform's file-name encoding. Throws
+// Error naming the file when it cannot be opened or is a folder.
+[[nodiscard]] FilePtr OpenPictureFile(const QString &path);
+
+// Whether a picture of the declared size stays within the bounds (no side above
+// kMaxPictureSide, at most kMaxPicturePixels in all). Empty sizes are the decoders' business.
+[[nodiscard]] bool PictureSizeAllowed(qint64 width, qint64 height) noexcept;
+
+// The text of the error that refuses a picture of that declared size.
+[[nodiscard]] QString PictureTooLargeText(qint64 width, qint64 height);
+
+// Throws Error "<path>: <reason>".
+[[noreturn]] void ThrowPictureError(const QString &path, const QString &reason);
 
 } // namespace quiltana

@@ -1,0 +1,199 @@
+#include "jpegdecoder.h"
+
+#include "decode.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace quiltana {
+
+namespace {
+
+// A progressive file's whole-picture coefficient buffer is the one large allocation libjpeg
+// makes on its own; 1 GiB holds it for any picture within the bounds in 4:2:0 and for about
+// 170 megapixels in 4:4:4. Beyond it libjpeg asks for a backing store, which it has not, and
+// fails cleanly.
+constexpr long kMaxJpegMemory = 1L << 30;
+
+// libjpeg walks every scan of a progressive file; a crafted file with thousands of tiny scans
+// costs minutes. Real encoders write about ten.
+constexpr int kMaxProgressiveScans = 1000;
+
+constexpr std::size_t kMessageLength = JMSG_LENGTH_MAX;
+
+// Rows asked of libjpeg per call when they can go straight into the picture: a multiple of
+// the largest MCU height.
+constexpr int kRowsPerRead = 16;
+
+struct JpegErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[kMessageLength];
+};
+
+// Everything the decoding box touches lives here: plain C data, so a longjmp skips nothing
+// that needs destroying.
+struct JpegJob {
+    std::FILE *file;
+    RowSink *sink;
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager error;
+    jpeg_progress_mgr progress;
+    int fullWidth;
+    int fullHeight;
+    // Why the sink or the box itself refused the picture, when libjpeg did not.
+    char refusal[kMessageLength];
+};
+
+enum class JpegOutcome { Decoded, LibraryError, TooLarge, Refused };
+
+extern "C" void JpegErrorExit(j_common_ptr cinfo)
+{
+    auto *error = reinterpret_cast<JpegErrorManager *>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, error->message);
+    std::longjmp(error->jump, 1);
+}
+
+// Warnings ("Premature end of JPEG file", "Corrupt JPEG data: ...") are counted by libjpeg and
+// not fatal; nothing is ever printed.
+extern "C" void JpegOutputMessage(j_common_ptr) {}
+
+extern "C" void JpegProgress(j_common_ptr cinfo)
+{
+    auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->is_decompressor && d->progressive_mode && d->input_scan_number > kMaxProgressiveScans) {
+        auto *error = reinterpret_cast<JpegErrorManager *>(cinfo->err);
+        std::snprintf(error->message, kMessageLength,
+                      "Progressive JPEG with more than %d scans", kMaxProgressiveScans);
+        std::longjmp(error->jump, 1);
+    }
+}
+
+void CmykToRgb(const JSAMPLE *cmyk, unsigned char *rgb, int width, bool inverted)
+{
+    for (int x = 0; x < width; ++x, cmyk += 4, rgb += 3) {
+        // Adobe writes CMYK inverted (0 = full ink), so the stored values are already the
+        // complements: R = (255 - C') * (255 - K') / 255 with C' = 255 - stored.
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        rgb[0] = static_cast<unsigned char>((c * k + 127) / 255);
+        rgb[1] = static_cast<unsigned char>((m * k + 127) / 255);
+        rgb[2] = static_cast<unsigned char>((y * k + 127) / 255);
+    }
+}
+
+// The only function that calls setjmp. It holds no C++ object and destroys the decompressor on
+// every path.
+JpegOutcome RunJpegJob(JpegJob *job)
+{
+    jpeg_decompress_struct *cinfo = &job->cinfo;
+    cinfo->err = jpeg_std_error(&job->error.pub);
+    job->error.pub.error_exit = JpegErrorExit;
+    job->error.pub.output_message = JpegOutputMessage;
+    if (setjmp(job->error.jump)) {
+        jpeg_destroy_decompress(cinfo);
+        return JpegOutcome::LibraryError;
+    }
+    jpeg_create_decompress(cinfo);
+    cinfo->mem->max_memory_to_use = kMaxJpegMemory;
+    job->progress.progress_monitor = JpegProgress;
+    cinfo->progress = &job->progress;
+    jpeg_stdio_src(cinfo, job->file);
+    jpeg_read_header(cinfo, TRUE);
+
+    job->fullWidth = static_cast<int>(cinfo->image_width);
+    job->fullHeight = static_cast<int>(cinfo->image_height);
+    if (!PictureSizeAllowed(cinfo->image_width, cinfo->image_height)) {
+        jpeg_destroy_decompress(cinfo);
+        return JpegOutcome::TooLarge;
+    }
+
+    const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+    cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+
+    const QSize wanted = job->sink->minimumOutput(job->fullWidth, job->fullHeight);
+    cinfo->scale_denom = 8;
+    for (unsigned num = 1; num <= 8; ++num) {
+        cinfo->scale_num = num;
+        jpeg_calc_output_dimensions(cinfo);
+        if (static_cast<qint64>(cinfo->output_width) >= wanted.width()
+            && static_cast<qint64>(cinfo->output_height) >= wanted.height())
+            break;
+    }
+
+    jpeg_start_decompress(cinfo);
+    const int width = static_cast<int>(cinfo->output_width);
+    const int height = static_cast<int>(cinfo->output_height);
+    if (const char *reason = job->sink->start(width, height, job->fullWidth, job->fullHeight)) {
+        std::snprintf(job->refusal, kMessageLength, "%s", reason);
+        jpeg_destroy_decompress(cinfo);
+        return JpegOutcome::Refused;
+    }
+    JSAMPARRAY cmykRow = nullptr;
+    if (cmyk)
+        cmykRow = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                              cinfo->output_width * 4, 1);
+    // A sink that keeps its rows takes several per call, which saves libjpeg its own
+    // intermediate row buffer for most of them.
+    const int rowsPerRead = !cmyk && job->sink->keepsRows() ? kRowsPerRead : 1;
+    while (cinfo->output_scanline < cinfo->output_height) {
+        const int y = static_cast<int>(cinfo->output_scanline);
+        JSAMPROW rows[kRowsPerRead];
+        const int count = std::min(rowsPerRead, height - y);
+        for (int i = 0; i < count; ++i)
+            rows[i] = cmyk ? cmykRow[0] : job->sink->rowBuffer(y + i);
+        const int got = static_cast<int>(jpeg_read_scanlines(cinfo, rows, static_cast<JDIMENSION>(count)));
+        if (got < 1) {
+            // A stdio source never suspends; no progress would mean looping for ever.
+            std::snprintf(job->refusal, kMessageLength, "the decoder stopped delivering rows");
+            jpeg_destroy_decompress(cinfo);
+            return JpegOutcome::Refused;
+        }
+        for (int i = 0; i < got; ++i) {
+            if (cmyk)
+                CmykToRgb(cmykRow[0], job->sink->rowBuffer(y + i), width, cinfo->saw_Adobe_marker);
+            job->sink->rowDone(y + i);
+        }
+    }
+    jpeg_finish_decompress(cinfo);
+    jpeg_destroy_decompress(cinfo);
+    return JpegOutcome::Decoded;
+}
+
+} // namespace
+
+void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight)
+{
+    FilePtr file = OpenPictureFile(path);
+    // Value-initialised, hence zeroed: destroying a decompressor that was never created is
+    // then harmless.
+    auto job = std::make_unique<JpegJob>();
+    job->file = file.get();
+    job->sink = &sink;
+    const JpegOutcome outcome = RunJpegJob(job.get());
+    if (fullWidth)
+        *fullWidth = job->fullWidth;
+    if (fullHeight)
+        *fullHeight = job->fullHeight;
+    switch (outcome) {
+    case JpegOutcome::Decoded:
+        return;
+    case JpegOutcome::TooLarge:
+        ThrowPictureError(path, PictureTooLargeText(job->fullWidth, job->fullHeight));
+    case JpegOutcome::Refused:
+        ThrowPictureError(path, QString::fromLocal8Bit(job->refusal));
+    case JpegOutcome::LibraryError:
+        break;
+    }
+    ThrowPictureError(path, QString::fromLocal8Bit(job->error.message));
+}
+
+} // namespace quiltana

@@ -1,0 +1,169 @@
+#include "pngdecoder.h"
+
+#include "decode.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <png.h>
+
+namespace quiltana {
+
+namespace {
+
+constexpr std::size_t kMessageLength = 256;
+
+// Everything the decoding box touches lives here: plain C data, so a longjmp skips nothing
+// that needs destroying. The two buffers an interlaced file needs are malloc'ed and freed by
+// the box on both of its exits.
+struct PngJob {
+    std::FILE *file;
+    RowSink *sink;
+    png_structp png;
+    png_infop info;
+    png_bytepp rows;
+    png_bytep whole;
+    int fullWidth;
+    int fullHeight;
+    // Every row has reached the sink; what fails after that (the file's tail) is forgiven.
+    bool rowsDelivered;
+    char message[kMessageLength];
+};
+
+enum class PngOutcome { Decoded, LibraryError, TooLarge, Refused };
+
+extern "C" void PngError(png_structp png, png_const_charp message)
+{
+    auto *job = static_cast<PngJob *>(png_get_error_ptr(png));
+    std::snprintf(job->message, kMessageLength, "%s", message ? message : "PNG error");
+    png_longjmp(png, 1);
+}
+
+// Warnings (a bad ancillary chunk's CRC, a broken colour profile) leave the picture usable.
+extern "C" void PngWarning(png_structp, png_const_charp) {}
+
+void ReleasePngJob(PngJob *job)
+{
+    std::free(job->rows);
+    job->rows = nullptr;
+    std::free(job->whole);
+    job->whole = nullptr;
+    png_destroy_read_struct(&job->png, &job->info, nullptr);
+}
+
+// The only function that calls setjmp. It holds no C++ object and releases libpng's
+// structures and its own buffers on every path.
+PngOutcome RunPngJob(PngJob *job)
+{
+    job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, job, PngError, PngWarning);
+    if (!job->png) {
+        std::snprintf(job->message, kMessageLength, "out of memory");
+        return PngOutcome::LibraryError;
+    }
+    job->info = png_create_info_struct(job->png);
+    if (!job->info) {
+        std::snprintf(job->message, kMessageLength, "out of memory");
+        ReleasePngJob(job);
+        return PngOutcome::LibraryError;
+    }
+    if (setjmp(png_jmpbuf(job->png))) {
+        const bool forgiven = job->rowsDelivered;
+        ReleasePngJob(job);
+        return forgiven ? PngOutcome::Decoded : PngOutcome::LibraryError;
+    }
+    png_structp png = job->png;
+    png_infop info = job->info;
+    png_init_io(png, job->file);
+    // libpng checks these while reading IHDR, before it allocates anything for the rows.
+    png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+    png_read_info(png, info);
+
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    job->fullWidth = static_cast<int>(width);
+    job->fullHeight = static_cast<int>(height);
+    if (!PictureSizeAllowed(width, height)) {
+        ReleasePngJob(job);
+        return PngOutcome::TooLarge;
+    }
+
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_strip_alpha(png);
+    png_set_gray_to_rgb(png);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_channels(png, info) != 3 || png_get_bit_depth(png, info) != 8
+        || png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * 3) {
+        std::snprintf(job->message, kMessageLength, "unsupported PNG pixel layout");
+        ReleasePngJob(job);
+        return PngOutcome::Refused;
+    }
+
+    if (const char *reason = job->sink->start(job->fullWidth, job->fullHeight, job->fullWidth,
+                                              job->fullHeight)) {
+        std::snprintf(job->message, kMessageLength, "%s", reason);
+        ReleasePngJob(job);
+        return PngOutcome::Refused;
+    }
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    if (passes == 1) {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, job->sink->rowBuffer(static_cast<int>(y)), nullptr);
+            job->sink->rowDone(static_cast<int>(y));
+        }
+    } else {
+        // Adam7 passes revisit every row, so all rows must stay in reach until the last one.
+        job->rows = static_cast<png_bytepp>(std::malloc(sizeof(png_bytep) * height));
+        const bool ownBuffer = !job->sink->keepsRows();
+        if (ownBuffer)
+            job->whole = static_cast<png_bytep>(std::malloc(rowBytes * height));
+        if (!job->rows || (ownBuffer && !job->whole)) {
+            std::snprintf(job->message, kMessageLength, "out of memory for an interlaced picture");
+            ReleasePngJob(job);
+            return PngOutcome::Refused;
+        }
+        for (png_uint_32 y = 0; y < height; ++y)
+            job->rows[y] = ownBuffer ? job->whole + rowBytes * y
+                                     : job->sink->rowBuffer(static_cast<int>(y));
+        png_read_image(png, job->rows);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            if (ownBuffer)
+                std::memcpy(job->sink->rowBuffer(static_cast<int>(y)), job->rows[y], rowBytes);
+            job->sink->rowDone(static_cast<int>(y));
+        }
+    }
+    job->rowsDelivered = true;
+    png_read_end(png, nullptr);
+    ReleasePngJob(job);
+    return PngOutcome::Decoded;
+}
+
+} // namespace
+
+void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight)
+{
+    FilePtr file = OpenPictureFile(path);
+    auto job = std::make_unique<PngJob>();
+    job->file = file.get();
+    job->sink = &sink;
+    const PngOutcome outcome = RunPngJob(job.get());
+    if (fullWidth)
+        *fullWidth = job->fullWidth;
+    if (fullHeight)
+        *fullHeight = job->fullHeight;
+    switch (outcome) {
+    case PngOutcome::Decoded:
+        return;
+    case PngOutcome::TooLarge:
+        ThrowPictureError(path, PictureTooLargeText(job->fullWidth, job->fullHeight));
+    case PngOutcome::Refused:
+    case PngOutcome::LibraryError:
+        break;
+    }
+    ThrowPictureError(path, QString::fromLocal8Bit(job->message));
+}
+
+} // namespace quiltana

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace quiltana {
+
+class RowSink;
+
+// Decodes the PNG file `path` with libpng into `sink` at full size: every colour type and bit
+// depth comes out as 8-bit RGB, palette and transparent colours expanded, 16-bit samples
+// reduced, alpha dropped (the colours as stored, not composited). Interlaced files are
+// assembled whole before the sink sees them. An error after the last row (a missing IEND)
+// does not fail the decode; any other error, and a declared size above the bounds, throws
+// Error naming the file. `fullWidth`/`fullHeight` (optional) receive the picture's size.
+void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight);
+
+} // namespace quiltana

@@ -1,0 +1,132 @@
+// Files of a few hundred bytes that declare enormous pictures are refused before any large
+// allocation: each is decoded in a child process whose address space is capped.
+#include "decode.h"
+#include "error.h"
+#include "picturewriter.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quiltana {
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+constexpr rlim_t kChildAddressSpace = 512u * 1024 * 1024;
+
+enum ChildResult { Refused = 0, Decoded = 10, OtherFailure = 11 };
+
+// Runs `decode` in a child limited to 512 MB of address space (AddressSanitizer reserves
+// terabytes of shadow memory, so there the cap is left off). Returns the child's exit code, or
+// -signal when it died.
+template <typename Decode>
+int InCappedChild(Decode decode)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!kAddressSanitizer) {
+            const rlimit limit{kChildAddressSpace, kChildAddressSpace};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        int code = Decoded;
+        try {
+            decode();
+        } catch (const Error &) {
+            code = Refused;
+        } catch (...) {
+            code = OtherFailure;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+class BombTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    // Writes the file and checks that both the full decode and the work copy refuse it, with
+    // the file named in the text when `reason` is given.
+    void expectRefused(const QString &name, const QByteArray &bytes, PictureKind kind,
+                       const QString &reason = QString())
+    {
+        SCOPED_TRACE(name.toStdString());
+        const QString path = dir_.filePath(name);
+        test::WriteBytes(path, bytes);
+        EXPECT_LT(bytes.size(), 1000);
+        EXPECT_EQ(InCappedChild([&] { (void)DecodePicture(path, kind); }), Refused);
+        EXPECT_EQ(InCappedChild([&] { (void)DecodeWorkCopyImage(path, kind, 200); }), Refused);
+        if (!reason.isEmpty()) {
+            try {
+                (void)DecodePicture(path, kind);
+            } catch (const Error &e) {
+                EXPECT_TRUE(e.message().startsWith(path + QStringLiteral(": "))) << e.what();
+                EXPECT_TRUE(e.message().contains(reason)) << e.what();
+            }
+        }
+    }
+
+    QTemporaryDir dir_;
+};
+
+const QString kDeclares = QStringLiteral("the picture declares");
+
+TEST_F(BombTest, PngDeclaringHugeSizes)
+{
+    expectRefused(QStringLiteral("side.png"), test::PngDeclaring(65535, 65535), PictureKind::Png, kDeclares);
+    expectRefused(QStringLiteral("area.png"), test::PngDeclaring(20000, 20000), PictureKind::Png, kDeclares);
+    // Beyond the side limit libpng refuses the header itself.
+    expectRefused(QStringLiteral("wide.png"), test::PngDeclaring(100000, 10), PictureKind::Png);
+    expectRefused(QStringLiteral("most.png"), test::PngDeclaring(0x7fffffff, 0x7fffffff), PictureKind::Png);
+}
+
+TEST_F(BombTest, JpegDeclaringHugeSizes)
+{
+    const QByteArray small = test::EncodeJpeg(test::QuadrantJpeg(16, 16));
+    expectRefused(QStringLiteral("side.jpg"), test::WithJpegSize(small, 65500, 65500), PictureKind::Jpeg, kDeclares);
+    // libjpeg itself stops at 65500 a side.
+    expectRefused(QStringLiteral("max.jpg"), test::WithJpegSize(small, 65535, 65535), PictureKind::Jpeg);
+    expectRefused(QStringLiteral("area.jpg"), test::WithJpegSize(small, 64250, 64250), PictureKind::Jpeg, kDeclares);
+    expectRefused(QStringLiteral("long.jpg"), test::WithJpegSize(small, 4, 65535 - 1), PictureKind::Jpeg);
+
+    test::JpegSpec spec = test::QuadrantJpeg(16, 16);
+    spec.progressive = true;
+    const QByteArray progressive = test::EncodeJpeg(spec);
+    expectRefused(QStringLiteral("prog.jpg"), test::WithJpegSize(progressive, 60000, 60000), PictureKind::Jpeg, kDeclares);
+    // Within the pixel bound, but its coefficients (6 bytes a pixel at 4:4:4) exceed the
+    // decoder's memory bound; refused before they are allocated.
+    expectRefused(QStringLiteral("coefficients.jpg"), test::WithJpegSize(progressive, 14000, 13500), PictureKind::Jpeg);
+}
+
+TEST_F(BombTest, BmpDeclaringHugeSizes)
+{
+    expectRefused(QStringLiteral("side.bmp"), test::BmpDeclaring(65535, 65535, 24), PictureKind::Bmp, kDeclares);
+    expectRefused(QStringLiteral("area.bmp"), test::BmpDeclaring(20000, 20000, 32), PictureKind::Bmp, kDeclares);
+    expectRefused(QStringLiteral("wide.bmp"), test::BmpDeclaring(3000000, 2, 8), PictureKind::Bmp, kDeclares);
+    // A negative height only means top-down rows; its size counts the same.
+    expectRefused(QStringLiteral("topdown.bmp"), test::BmpDeclaring(30000, -30000, 24), PictureKind::Bmp, kDeclares);
+    expectRefused(QStringLiteral("lowest.bmp"), test::BmpDeclaring(10, std::numeric_limits<qint32>::min(), 24),
+                  PictureKind::Bmp, kDeclares);
+    expectRefused(QStringLiteral("bits.bmp"), test::BmpDeclaring(10, 10, 7), PictureKind::Bmp,
+                  QStringLiteral("bit count 7"));
+}
+
+} // namespace
+} // namespace quiltana

@@ -1,0 +1,151 @@
+// Every file of the shared decoder corpus must decode or fail as its expected.tsv says, and
+// never crash, hang or take unbounded memory.
+#include "decode.h"
+#include "error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace quiltana {
+namespace {
+
+struct CorpusEntry {
+    QString path;
+    PictureKind kind = PictureKind::None;
+    // The decoder its folder (its extension) stands for, when that is another one.
+    PictureKind folderKind = PictureKind::None;
+    bool ok = false;
+    int width = 0;
+    int height = 0;
+};
+
+PictureKind KindNamed(const QString &name)
+{
+    if (name == QLatin1String("png"))
+        return PictureKind::Png;
+    if (name == QLatin1String("jpeg"))
+        return PictureKind::Jpeg;
+    if (name == QLatin1String("bmp"))
+        return PictureKind::Bmp;
+    return PictureKind::None;
+}
+
+// The decoder is the one the file's contents call for; files of no known format go to the
+// decoder their folder stands for, which must refuse them. The verdict of a file whose
+// contents and folder disagree (a PNG named .jpg) was reached with its folder's decoder, as
+// the program picks decoders by extension.
+std::vector<CorpusEntry> ReadCorpus(const QString &corpus)
+{
+    std::vector<CorpusEntry> entries;
+    QFile table(corpus + QStringLiteral("/expected.tsv"));
+    if (!table.open(QIODevice::ReadOnly | QIODevice::Text))
+        return entries;
+    QTextStream in(&table);
+    in.readLine(); // header
+    while (!in.atEnd()) {
+        const QStringList cols = in.readLine().split(QLatin1Char('\t'));
+        if (cols.size() < 5)
+            continue;
+        CorpusEntry entry;
+        entry.path = corpus + QLatin1Char('/') + cols[0];
+        entry.kind = KindNamed(cols[1]);
+        entry.folderKind = KindNamed(cols[0].section(QLatin1Char('/'), 0, 0));
+        if (entry.kind == PictureKind::None)
+            entry.kind = entry.folderKind;
+        entry.ok = cols[2] == QLatin1String("ok");
+        entry.width = cols[3].toInt();
+        entry.height = cols[4].toInt();
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+class CorpusTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        corpus_ = QStringLiteral(QUILTANA_SHARED_DIR "/corpus");
+        if (!QFile::exists(corpus_ + QStringLiteral("/expected.tsv")))
+            GTEST_SKIP() << "decoder corpus not found at " << corpus_.toStdString();
+        entries_ = ReadCorpus(corpus_);
+        ASSERT_GT(entries_.size(), 1000u);
+    }
+
+    QString corpus_;
+    std::vector<CorpusEntry> entries_;
+};
+
+TEST_F(CorpusTest, EveryFileDecodesOrFailsAsExpected)
+{
+    for (const CorpusEntry &entry : entries_) {
+        SCOPED_TRACE(entry.path.toStdString());
+        ASSERT_NE(entry.kind, PictureKind::None);
+        PictureKind judge = entry.kind;
+        if (entry.folderKind != entry.kind && entry.folderKind != PictureKind::None) {
+            // Read by what it really is, it must decode at its declared size.
+            const QImage image = DecodePicture(entry.path, entry.kind);
+            EXPECT_EQ(image.size(), QSize(entry.width, entry.height));
+            judge = entry.folderKind;
+        }
+        if (entry.ok) {
+            QImage image;
+            try {
+                image = DecodePicture(entry.path, judge);
+            } catch (const Error &e) {
+                ADD_FAILURE() << "should decode: " << e.what();
+                continue;
+            }
+            EXPECT_EQ(image.format(), QImage::Format_RGB888);
+            EXPECT_EQ(image.width(), entry.width);
+            EXPECT_EQ(image.height(), entry.height);
+        } else {
+            try {
+                (void)DecodePicture(entry.path, judge);
+                ADD_FAILURE() << "should have been refused";
+            } catch (const Error &e) {
+                // The text names the file, then the decoder's reason.
+                const QString text = e.message();
+                EXPECT_TRUE(text.startsWith(QDir::toNativeSeparators(entry.path) + QStringLiteral(": ")))
+                    << text.toStdString();
+                EXPECT_GT(text.size(), QDir::toNativeSeparators(entry.path).size() + 2);
+            }
+        }
+    }
+}
+
+// The work copy is sampled from the rows as they arrive (a JPEG at a reduced scale); it must
+// reach the same verdict as the full decode and the size the full size calls for.
+TEST_F(CorpusTest, WorkCopiesFollowTheFullDecode)
+{
+    constexpr int kHeight = 200;
+    for (const CorpusEntry &entry : entries_) {
+        SCOPED_TRACE(entry.path.toStdString());
+        const PictureKind judge = entry.folderKind == PictureKind::None ? entry.kind : entry.folderKind;
+        if (entry.ok) {
+            QImage copy;
+            try {
+                copy = DecodeWorkCopyImage(entry.path, judge, kHeight);
+            } catch (const Error &e) {
+                const qint64 width = static_cast<qint64>(kHeight * (double(entry.width) / entry.height));
+                // A picture of a few pixels' height but thousands wide has no work copy.
+                if (width * kHeight <= kMaxPicturePixels)
+                    ADD_FAILURE() << "should give a work copy: " << e.what();
+                continue;
+            }
+            const int width = std::max(1, static_cast<int>(kHeight * (double(entry.width) / entry.height)));
+            EXPECT_EQ(copy.size(), QSize(width, kHeight));
+            EXPECT_EQ(copy.format(), QImage::Format_RGB888);
+        } else {
+            EXPECT_THROW((void)DecodeWorkCopyImage(entry.path, judge, kHeight), Error);
+        }
+    }
+}
+
+} // namespace
+} // namespace quiltana

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QRgb>
+#include <QString>
+
+#include <vector>
+
+#include <cstdio>
+#include <jpeglib.h>
+
+namespace quiltana::test {
+
+// Writes `bytes` to `path`; fails the calling test when it cannot.
+void WriteBytes(const QString &path, const QByteArray &bytes);
+
+// A PNG written with libpng exactly as described: `rows` holds height rows of packed samples
+// in the file's own layout (colour type, bit depth; 16-bit samples big-endian).
+struct PngSpec {
+    int width = 1;
+    int height = 1;
+    int colorType = 0; // PNG_COLOR_TYPE_*
+    int bitDepth = 8;
+    bool interlaced = false;
+    std::vector<std::vector<unsigned char>> rows;
+    std::vector<unsigned char> palette; // RGB triples
+    std::vector<unsigned char> transparency; // tRNS entries for a palette
+    int transparentGrey = -1; // tRNS for a grey picture, -1 for none
+};
+void WritePng(const QString &path, const PngSpec &spec);
+
+// A PNG whose IHDR declares width x height (grey, 8-bit) followed by one small IDAT and IEND:
+// a few hundred bytes at most, whatever it declares.
+QByteArray PngDeclaring(quint32 width, quint32 height);
+
+// A JPEG written with libjpeg from `pixels` (height rows of width * components samples in
+// `inSpace`), stored in `storedSpace` (JCS_UNKNOWN: libjpeg's default for the input).
+struct JpegSpec {
+    int width = 1;
+    int height = 1;
+    J_COLOR_SPACE inSpace = JCS_RGB;
+    int components = 3;
+    J_COLOR_SPACE storedSpace = JCS_UNKNOWN;
+    bool progressive = false;
+    bool arithmetic = false;
+    bool fullChroma = false; // 4:4:4 instead of libjpeg's default 4:2:0
+    int quality = 95;
+    std::vector<unsigned char> pixels;
+};
+QByteArray EncodeJpeg(const JpegSpec &spec);
+
+// An RGB picture in four flat quadrants of these colours (top left, top right, bottom left,
+// bottom right), stored 4:4:4, so that every block away from the middle lines is one colour.
+inline constexpr QRgb kQuadrants[4] = {0xff0000, 0x00c000, 0x2040ff, 0x808080};
+JpegSpec QuadrantJpeg(int width, int height);
+
+// Rows of packed RGB whose every pixel differs from its neighbours.
+std::vector<std::vector<unsigned char>> PatternRows(int width, int height);
+
+// The JPEG with its frame header (SOFn) changed to declare width x height.
+QByteArray WithJpegSize(QByteArray jpeg, int width, int height);
+
+// A BMP file header and BITMAPINFOHEADER declaring width x height at bitCount bits, followed
+// by a few bytes of pixel data.
+QByteArray BmpDeclaring(qint32 width, qint32 height, int bitCount);
+
+} // namespace quiltana::test
