@@ -18,6 +18,8 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -142,6 +144,12 @@ TForm1::TForm1(const QStringList &arguments, const QString &programFolder, QWidg
 
     QDir::setCurrent(programFolder);
     FormCreate(arguments);
+    // Placed before the first show: a window manager frames the window where it is asked to
+    // appear, so the title bar stays on the screen; a move made while showing would place the
+    // client area, not the frame, at the top edge.
+    winId();
+    if (QWindow *w = windowHandle())
+        w->setFramePosition(topRightPosition());
 
     Form3 = std::make_unique<TForm3>(this);
     Form4 = std::make_unique<TForm4>(this);
@@ -412,6 +420,14 @@ void TForm1::FormCreate(const QStringList &arguments)
     setup.verticalSpacingDots = setup.horizontalSpacingDots = 10;
 }
 
+QPoint TForm1::topRightPosition() const
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return pos();
+    return QPoint(screen->geometry().right() + 1 - kDesignWidth, screen->geometry().top());
+}
+
 int TForm1::clientHeightFor(int width) const
 {
     const int menuHeight = menuBar()->hasHeightForWidth() ? menuBar()->heightForWidth(width)
@@ -426,8 +442,14 @@ void TForm1::FormShow()
     resize(kDesignWidth, clientHeightFor(kDesignWidth));
     FormResize();
     document().layoutStyle = 2;
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().right() + 1 - kDesignWidth, screen->geometry().top());
+    if (QWindow *w = windowHandle(); w && w->framePosition() != topRightPosition())
+        w->setFramePosition(topRightPosition());
+    // Some window managers frame the window only after it is mapped and then leave its title
+    // bar above the screen; once the frame is known, put the frame itself at the top right.
+    QTimer::singleShot(300, this, [this] {
+        if (frameGeometry().topLeft() != topRightPosition())
+            move(topRightPosition());
+    });
     guarded([] { SetPageSetupDefaults(); });
     x1->setChecked(pageSetup().captionOption);
     guarded([this] {

@@ -155,6 +155,7 @@ private:
     void layoutCommand(int style);
     void updatePageControls();
     void setCellCommandEnabled();
+    QPoint topRightPosition() const;
     int clientHeightFor(int width) const;
     void showLeftOut(int leftOut);
     void showConversionErrors(const QStringList &errors);

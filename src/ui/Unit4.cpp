@@ -136,9 +136,9 @@ void TForm4::buildFrameAndRangeGroups()
     pageall = new QRadioButton(u8("すべてのページ"), GroupBox3);
     pageall->setGeometry(8, 34, 129, 17);
     pageset = new QRadioButton(u8("ページ指定"), GroupBox3);
-    pageset->setGeometry(8, 52, 72, 17);
+    pageset->setGeometry(8, 52, 80, 17);
     Edit1 = new QLineEdit(GroupBox3);
-    Edit1->setGeometry(80, 50, 57, kEditHeight);
+    Edit1->setGeometry(88, 50, 49, kEditHeight);
     Edit1->setAccessibleName(u8("ページ番号"));
     Edit1->setToolTip(QStringLiteral("1,3,5-7"));
     connect(pagecurrent, &QRadioButton::clicked, this, &TForm4::pagecurrentClick);
@@ -177,9 +177,9 @@ void TForm4::buildCaptionGroup()
     Edit11->setAccessibleName(u8("フォント名"));
 
     Label11 = new QLabel(u8("フォントサイズ"), GroupBox4);
-    Label11->setGeometry(8, 180, 64, 14);
+    Label11->setGeometry(8, 180, 70, 14);
     Label12 = new QLabel(GroupBox4);
-    Label12->setGeometry(74, 180, 24, 14);
+    Label12->setGeometry(80, 180, 22, 14);
     Label12->setAccessibleName(u8("フォントサイズ"));
     Label13 = new QLabel(u8("文字色"), GroupBox4);
     Label13->setGeometry(104, 180, 36, 14);
