@@ -27,7 +27,12 @@ void MakeWorkCopy(int cell);
 // MakeWorkCopy for every cell first..last (ascending; results and work paths as if done one by
 // one in that order). A failing picture does not stop the others: its error text is collected
 // and the list of texts is returned (empty when all succeeded).
+// The pictures are decoded on QThread::idealThreadCount() threads at once; the work paths are
+// set and the files written on the calling thread in cell order, so the results, the errors and
+// which of two same-named copies is written last are those of converting one cell after another.
 QStringList MakeWorkCopies(int first, int last);
+// The same on `workers` decoding threads; 1 or fewer decodes on the calling thread alone.
+QStringList MakeWorkCopies(int first, int last, int workers);
 
 // The conversion of one picture, split so that the decoding may run anywhere while the naming,
 // the cell's work path and the file are written in cell order.

@@ -3,10 +3,14 @@
 #include <QPainter>
 
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "decode.h"
 #include "error.h"
+#include "jpegdecoder.h"
 #include "paths.h"
+#include "pngdecoder.h"
 #include "scale.h"
 
 namespace quiltana {
@@ -14,6 +18,84 @@ namespace quiltana {
 namespace {
 
 bool hasArea(const Rect &r) { return r.width() > 0 && r.height() > 0; }
+
+// Draws `image` with its top-left corner at (left, top), pixel for pixel.
+void drawAtOwnSize(QPainter &canvas, int left, int top, const QImage &image)
+{
+    const bool smooth = canvas.testRenderHint(QPainter::SmoothPixmapTransform);
+    canvas.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    canvas.drawImage(QPoint(left, top), image);
+    canvas.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+}
+
+// Fits an upright picture into its cell while the decoder delivers it at full size: each row
+// is sampled into the picture rectangle as it arrives, exactly as StretchNearest would sample
+// the whole picture, so a large photograph is never held whole on its way to the printer.
+class FittingSink final : public RowSink {
+public:
+    explicit FittingSink(const Rect &cell) : cell_(cell) {}
+
+    [[nodiscard]] const char *start(int width, int height, int, int) noexcept override
+    {
+        fitted_ = FitPicture(width, height, cell_);
+        sourceHeight_ = height;
+        try {
+            row_.assign(static_cast<std::size_t>(width) * 3, 0);
+            if (fitted_) {
+                const int outWidth = fitted_->width();
+                image_ = QImage(outWidth, fitted_->height(), QImage::Format_RGB888);
+                column_.resize(static_cast<std::size_t>(outWidth));
+                for (int x = 0; x < outWidth; ++x)
+                    column_[static_cast<std::size_t>(x)] =
+                        static_cast<int>(static_cast<qint64>(x) * width / outWidth) * 3;
+            }
+        } catch (const std::bad_alloc &) {
+            return "not enough memory for the picture";
+        }
+        // An image that could not be had leaves the picture undrawn, as a failed transfer
+        // does; the rows are still read so that a broken file is reported all the same.
+        return nullptr;
+    }
+
+    [[nodiscard]] unsigned char *rowBuffer(int) noexcept override { return row_.data(); }
+
+    void rowDone(int y) noexcept override
+    {
+        if (image_.isNull())
+            return;
+        const int width = image_.width();
+        const int height = image_.height();
+        bool sampled = false;
+        while (next_ < height && static_cast<qint64>(next_) * sourceHeight_ / height == y) {
+            uchar *dst = image_.scanLine(next_);
+            if (sampled) {
+                std::memcpy(dst, image_.constScanLine(next_ - 1), static_cast<std::size_t>(width) * 3);
+            } else {
+                const unsigned char *src = row_.data();
+                for (int x = 0; x < width; ++x, dst += 3) {
+                    const unsigned char *p = src + column_[static_cast<std::size_t>(x)];
+                    dst[0] = p[0];
+                    dst[1] = p[1];
+                    dst[2] = p[2];
+                }
+                sampled = true;
+            }
+            ++next_;
+        }
+    }
+
+    [[nodiscard]] const std::optional<Rect> &fitted() const { return fitted_; }
+    [[nodiscard]] const QImage &image() const { return image_; }
+
+private:
+    Rect cell_;
+    std::optional<Rect> fitted_;
+    int sourceHeight_ = 0;
+    int next_ = 0;
+    QImage image_;
+    std::vector<unsigned char> row_;
+    std::vector<int> column_;
+};
 
 } // namespace
 
@@ -79,10 +161,7 @@ int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, co
     const QImage stretched = StretchNearest(bitmap, width, height);
     if (stretched.isNull())
         return -2;
-    const bool smooth = canvas.testRenderHint(QPainter::SmoothPixmapTransform);
-    canvas.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    canvas.drawImage(QPoint(left, top), stretched);
-    canvas.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    drawAtOwnSize(canvas, left, top, stretched);
     return 0;
 }
 
@@ -97,6 +176,17 @@ std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QStrin
     // decoded: its ratio would divide by zero, and decoding a print-size file would be wasted.
     if (!hasArea(cell))
         return std::nullopt;
+    const bool upright = orientation != 1 && orientation != 2;
+    if (upright && (kind == PictureKind::Jpeg || kind == PictureKind::Png)) {
+        FittingSink sink(cell);
+        if (kind == PictureKind::Jpeg)
+            DecodeJpeg(path, sink, nullptr, nullptr);
+        else
+            DecodePng(path, sink, nullptr, nullptr);
+        if (sink.fitted() && !sink.image().isNull())
+            drawAtOwnSize(canvas, sink.fitted()->left, sink.fitted()->top, sink.image());
+        return sink.fitted();
+    }
     const QImage picture = TurnPicture(DecodePicture(path, kind), orientation);
     if (picture.isNull())
         throw Error(QStringLiteral("%1: not enough memory to turn the picture").arg(path));

@@ -15,6 +15,11 @@ namespace {
 
 constexpr std::size_t kMessageLength = 256;
 
+// Bounds on what a PNG's chunks besides the picture data may take: any one chunk (as stored or
+// inflated), and how many text, palette-suggestion and unknown chunks are kept.
+constexpr png_alloc_size_t kMaxPngChunkBytes = 16u * 1024 * 1024;
+constexpr png_uint_32 kMaxPngCachedChunks = 1000;
+
 // Everything the decoding box touches lives here: plain C data, so a longjmp skips nothing
 // that needs destroying. The two buffers an interlaced file needs are malloc'ed and freed by
 // the box on both of its exits.
@@ -78,6 +83,18 @@ PngOutcome RunPngJob(PngJob *job)
     png_init_io(png, job->file);
     // libpng checks these while reading IHDR, before it allocates anything for the rows.
     png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+    // A chunk's declared length is what libpng allocates (and clears) for it before reading a
+    // byte, and text and profile chunks are inflated to whatever they unpack to: a few hundred
+    // bytes could otherwise ask for gigabytes. The picture data itself is bounded by the size
+    // above, not by these.
+    // libpng only warns about an oversized chunk and then reads it all the same, so the
+    // chunks of text, profiles and other metadata, which the program never shows, are skipped
+    // unread; the bounds hold for whatever else it keeps.
+    static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0pCAL\0sCAL";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
+                                static_cast<int>(sizeof kIgnoredChunks / 5));
+    png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
+    png_set_chunk_cache_max(png, kMaxPngCachedChunks);
     png_read_info(png, info);
 
     const png_uint_32 width = png_get_image_width(png, info);

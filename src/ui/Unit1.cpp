@@ -762,7 +762,9 @@ void TForm1::dropEvent(QDropEvent *event)
         mouseX_ = onPreview.x();
         mouseY_ = onPreview.y();
     }
-    WMDropFile(names);
+    // Handled once the drag has ended, so the program the files came from is not held waiting
+    // while the question box is open and the work copies are made.
+    QMetaObject::invokeMethod(this, [this, names] { WMDropFile(names); }, Qt::QueuedConnection);
 }
 
 void TForm1::WMDropFile(const QStringList &names)

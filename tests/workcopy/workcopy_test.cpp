@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -243,6 +244,95 @@ TEST_F(WorkCopyTest, PreparingTouchesNoState)
     EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/pure.bmp.bmp"));
     EXPECT_THROW(CommitWorkCopy(0, failed), Error);
     EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/pure.bmp.bmp"));
+}
+
+// Everything a run of conversions leaves behind: the errors, every cell's work path and the
+// bytes of every file in the work folder.
+struct ConversionOutcome {
+    QStringList errors;
+    QStringList workPaths;
+    QMap<QString, QByteArray> files;
+};
+
+ConversionOutcome ConvertInFreshRun(const QString &runFolder, const Document &start, int workers)
+{
+    const QString previous = QDir::currentPath();
+    EXPECT_TRUE(QDir::setCurrent(runFolder));
+    document() = start;
+    ResetWorkCopyNames();
+    EnsureWorkFolder();
+    // a folder where one work copy should go makes its save fail
+    EXPECT_TRUE(QDir().mkdir(QStringLiteral("temp/blocked.bmp.bmp")));
+    ConversionOutcome outcome;
+    outcome.errors = MakeWorkCopies(0, kCellCount - 1, workers);
+    for (int n = 0; n < kCellCount; ++n)
+        outcome.workPaths << document().cell(n).workPath;
+    const QDir folder(QStringLiteral("temp"));
+    for (const QString &name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        outcome.files.insert(name, file.readAll());
+    }
+    QDir::setCurrent(previous);
+    return outcome;
+}
+
+TEST_F(WorkCopyTest, DecodingOnSeveralThreadsGivesWhatOneAfterAnotherGives)
+{
+    Document start;
+    int n = 0;
+    // A large picture first, so that later, smaller ones are finished before it.
+    QImage large(1600, 1200, QImage::Format_RGB888);
+    for (int y = 0; y < large.height(); ++y)
+        for (int x = 0; x < large.width(); ++x)
+            large.setPixel(x, y, qRgb(x % 256, y % 256, (x * y) % 256));
+    start.cells[n++].picturePath = writePicture(QStringLiteral("large.jpg"), large, "JPG");
+    QImage plain(30, 20, QImage::Format_RGB888);
+    plain.fill(Qt::red);
+    const QString red = writePicture(QStringLiteral("camera1/IMG_0001.png"), plain, "PNG");
+    plain.fill(Qt::green);
+    const QString green = writePicture(QStringLiteral("camera2/IMG_0001.png"), plain, "PNG");
+    start.cells[n++].picturePath = red;
+    start.cells[n++].picturePath = green; // same file name, another picture
+    start.cells[n++].picturePath = red;   // the same picture twice
+    const QString broken = pictures.filePath(QStringLiteral("broken.jpg"));
+    {
+        QFile file(broken);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a picture");
+    }
+    start.cells[n].picturePath = broken;
+    start.cells[n++].workPath = QStringLiteral("earlier");
+    start.cells[n++].picturePath = pictures.filePath(QStringLiteral("missing.bmp"));
+    start.cells[n++].picturePath = writePicture(QStringLiteral("blocked.bmp"), 20, 20);
+    n++; // an empty cell
+    start.cells[n].picturePath = writePicture(QStringLiteral("other.gif"), 20, 20);
+    start.cells[n++].workPath = QStringLiteral("kept");
+    for (int i = 0; i < 12; ++i)
+        start.cells[n++].picturePath =
+            writePicture(QStringLiteral("small%1.bmp").arg(i), 40 + i, 30, QColor(i * 20, 0, 255 - i * 20));
+
+    QTemporaryDir one, several;
+    ASSERT_TRUE(one.isValid());
+    ASSERT_TRUE(several.isValid());
+    const ConversionOutcome sequential = ConvertInFreshRun(one.path(), start, 1);
+    const ConversionOutcome parallel = ConvertInFreshRun(several.path(), start, 3);
+
+    ASSERT_EQ(sequential.errors.size(), 3) << sequential.errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(sequential.errors[0].contains(QStringLiteral("broken.jpg")));
+    EXPECT_TRUE(sequential.errors[1].contains(QStringLiteral("missing.bmp")));
+    EXPECT_TRUE(sequential.errors[2].contains(QStringLiteral("blocked.bmp")));
+    EXPECT_EQ(sequential.workPaths[4], QStringLiteral("earlier"));
+    EXPECT_EQ(sequential.workPaths[8], QStringLiteral("kept"));
+    EXPECT_NE(sequential.workPaths[2], sequential.workPaths[1]);
+    EXPECT_EQ(sequential.workPaths[3], sequential.workPaths[1]);
+    EXPECT_EQ(sequential.files.size(), 15);
+
+    EXPECT_EQ(parallel.errors, sequential.errors);
+    EXPECT_EQ(parallel.workPaths, sequential.workPaths);
+    EXPECT_EQ(parallel.files.keys(), sequential.files.keys());
+    for (auto it = sequential.files.cbegin(); it != sequential.files.cend(); ++it)
+        EXPECT_TRUE(parallel.files.value(it.key()) == it.value()) << it.key().toStdString();
 }
 
 TEST_F(WorkCopyTest, WorkFolderIsCreatedOnceAndReportedWhenItCannotBe)
