@@ -4,7 +4,7 @@
 set -euo pipefail
 
 want=(build-essential cmake ninja-build pkg-config
-      qt6-base-dev libgl-dev libjpeg-dev libpng-dev zlib1g-dev
+      qt6-base-dev libgl-dev libjpeg-dev libpng-dev zlib1g-dev libcups2-dev
       fonts-ipafont-gothic)
 if [ "${1:-run}" = test ]; then
   want+=(libgtest-dev googletest poppler-utils libjpeg-turbo-progs

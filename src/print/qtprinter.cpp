@@ -5,11 +5,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <cups/cups.h>
 
 namespace quiltana {
 
@@ -26,6 +32,46 @@ QString defaultPdfFile()
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::homePath();
     return QDir(folder).filePath(QStringLiteral("Quiltana Document.pdf"));
+}
+
+// Qt's PDF engine, which also carries the CUPS printers, lives on from job to job with the
+// QPrinter and keeps the last state a painter sent it; a fresh painter only sends what it
+// changes. A job that ended right after moving the painter (a caption) would otherwise pass
+// its offset, pen or clipping on to the first drawing of the next job. Marking the state as
+// changed makes the engine take the painter's defaults; the clip path (none) is what clears a
+// stale clip, the clip switch alone does not.
+void startClean(QPainter &painter)
+{
+    painter.resetTransform();
+    painter.setPen(QPen());
+    painter.setBrush(QBrush());
+    painter.setBrushOrigin(0, 0);
+    painter.setFont(QFont());
+    painter.setBackground(QBrush(Qt::white));
+    painter.setBackgroundMode(Qt::TransparentMode);
+    painter.setClipping(false);
+    painter.setOpacity(1.0);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (QPaintEngine *engine = painter.paintEngine())
+        engine->setDirty(QPaintEngine::DirtyTransform | QPaintEngine::DirtyPen | QPaintEngine::DirtyBrush |
+                         QPaintEngine::DirtyBrushOrigin | QPaintEngine::DirtyFont |
+                         QPaintEngine::DirtyBackground | QPaintEngine::DirtyBackgroundMode |
+                         QPaintEngine::DirtyClipEnabled | QPaintEngine::DirtyClipPath |
+                         QPaintEngine::DirtyOpacity | QPaintEngine::DirtyCompositionMode);
+}
+
+// The options the print dialog chose for CUPS printers, as name/value pairs. Qt keeps them in
+// a print engine property of its own.
+constexpr auto kCupsOptionsProperty = static_cast<QPrintEngine::PrintEnginePropertyKey>(0xfe00);
+
+// The print system's name for the paper: the PPD's own name where the printer gave the size,
+// otherwise the size in points.
+QByteArray mediaName(const QPageSize &size)
+{
+    if (size.id() != QPageSize::Custom && !size.key().isEmpty())
+        return size.key().toUtf8();
+    const QSize points = size.sizePoints();
+    return QStringLiteral("Custom.%1x%2").arg(points.width()).arg(points.height()).toUtf8();
 }
 
 } // namespace
@@ -48,6 +94,15 @@ QtPrinter::~QtPrinter()
 {
     if (painter_)
         abortDocument();
+}
+
+bool QtPrinter::usePrinter(const QString &printerName)
+{
+    if (painter_ || QPrinterInfo::printerInfo(printerName).isNull())
+        return false;
+    printer_->setOutputFileName(QString());
+    printer_->setPrinterName(printerName);
+    return printer_->outputFormat() == QPrinter::NativeFormat && printer_->printerName() == printerName;
 }
 
 void QtPrinter::usePdfOutput(const QString &pdfFile)
@@ -125,6 +180,7 @@ QPainter *QtPrinter::beginDocument(const QString &title)
     printer_->setDocName(title);
 
     jobFile_.clear();
+    QPaintDevice *target = printer_.get();
     if (printsToFile()) {
         // The printer setup dialog may have chosen another file since the last job; the name
         // we handed out ourselves is not a new choice.
@@ -134,16 +190,108 @@ QPainter *QtPrinter::beginDocument(const QString &title)
         jobFile_ = freeFileNameFor(baseFile_);
         printer_->setOutputFileName(jobFile_);
         handedOut_ = jobFile_;
+    } else {
+        startSpool(title);
+        target = spool_.get();
     }
 
     auto painter = std::make_unique<QPainter>();
-    if (!painter->begin(printer_.get())) {
-        const QString target = jobFile_.isEmpty() ? name() : QDir::toNativeSeparators(jobFile_);
+    if (!painter->begin(target)) {
+        const QString where = jobFile_.isEmpty() ? name() : QDir::toNativeSeparators(jobFile_);
         jobFile_.clear();
-        throw Error(QStringLiteral("The print job could not be started on \"%1\".").arg(target));
+        discardSpool();
+        throw Error(QStringLiteral("The print job could not be started on \"%1\".").arg(where));
     }
+    startClean(*painter);
     painter_ = std::move(painter);
     return painter_.get();
+}
+
+void QtPrinter::startSpool(const QString &title)
+{
+    auto file = std::make_unique<QTemporaryFile>(
+        QDir(QDir::tempPath()).filePath(QStringLiteral("quiltana-job-XXXXXX.pdf")));
+    if (!file->open())
+        throw Error(QStringLiteral("The print job could not be started on \"%1\": %2")
+                        .arg(name(), file->errorString()));
+    // The PDF engine writes the file by its name; the object only keeps it until it is sent.
+    file->close();
+
+    // The same sheet, borders, resolution and origin as the printer's own canvas, so that the
+    // metrics the page was laid out with hold on this one too.
+    auto spool = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    spool->setOutputFormat(QPrinter::PdfFormat);
+    spool->setResolution(printer_->resolution());
+    spool->setFullPage(printer_->fullPage());
+    const bool laidOut = spool->setPageLayout(printer_->pageLayout());
+    spool->setDocName(title);
+    spool->setCreator(printer_->creator());
+    spool->setOutputFileName(file->fileName());
+    const int dpi = printer_->resolution();
+    if (!laidOut || spool->width() != printer_->width() || spool->height() != printer_->height() ||
+        spool->pageLayout().paintRectPixels(dpi) != printer_->pageLayout().paintRectPixels(dpi))
+        throw Error(QStringLiteral("The print job could not be started on \"%1\": its paper cannot be laid out.")
+                        .arg(name()));
+
+    spoolFile_ = std::move(file);
+    spool_ = std::move(spool);
+}
+
+void QtPrinter::discardSpool()
+{
+    spool_.reset();
+    spoolFile_.reset(); // removes the file
+}
+
+int QtPrinter::submitSpool()
+{
+    const QPageLayout layout = printer_->pageLayout();
+    cups_option_t *options = nullptr;
+    int count = 0;
+    count = cupsAddOption("media", mediaName(layout.pageSize()).constData(), count, &options);
+    if (printer_->copyCount() > 1) {
+        count = cupsAddOption("copies", QByteArray::number(printer_->copyCount()).constData(), count, &options);
+        if (printer_->collateCopies())
+            count = cupsAddOption("Collate", "True", count, &options);
+    }
+    const bool landscape = layout.orientation() == QPageLayout::Landscape;
+    // The job's page is already turned; the print system is told so that it lays the turned
+    // page on the paper the right way round rather than guessing.
+    if (landscape)
+        count = cupsAddOption("orientation-requested", "4", count, &options);
+    switch (printer_->duplex()) {
+    case QPrinter::DuplexNone:
+        count = cupsAddOption("sides", "one-sided", count, &options);
+        break;
+    case QPrinter::DuplexAuto:
+        count = cupsAddOption("sides", landscape ? "two-sided-short-edge" : "two-sided-long-edge", count,
+                              &options);
+        break;
+    case QPrinter::DuplexLongSide:
+        count = cupsAddOption("sides", "two-sided-long-edge", count, &options);
+        break;
+    case QPrinter::DuplexShortSide:
+        count = cupsAddOption("sides", "two-sided-short-edge", count, &options);
+        break;
+    }
+    // What else the print dialog chose (banner pages, n-up, colour ...). Page ranges are left
+    // out: every job is a single page the program composed itself.
+    const QStringList chosen = printer_->printEngine()->property(kCupsOptionsProperty).toStringList();
+    for (qsizetype i = 0; i + 1 < chosen.size(); i += 2) {
+        if (chosen[i] == QLatin1String("page-ranges") || chosen[i] == QLatin1String("page-set"))
+            continue;
+        count = cupsAddOption(chosen[i].toUtf8().constData(), chosen[i + 1].toUtf8().constData(), count,
+                              &options);
+    }
+
+    const int job = cupsPrintFile(printer_->printerName().toUtf8().constData(),
+                                  QFile::encodeName(spoolFile_->fileName()).constData(),
+                                  printer_->docName().toUtf8().constData(), count, options);
+    cupsFreeOptions(count, options);
+    if (job <= 0)
+        throw Error(QStringLiteral("The print job could not be sent to \"%1\": %2")
+                        .arg(name(), QString::fromUtf8(cupsLastErrorString())));
+    return job;
 }
 
 void QtPrinter::endDocument()
@@ -152,8 +300,21 @@ void QtPrinter::endDocument()
         return;
     const bool ok = painter_->end();
     painter_.reset();
-    if (!ok)
+    if (!ok) {
+        discardSpool();
         throw Error(QStringLiteral("The print job on \"%1\" could not be finished.").arg(name()));
+    }
+    if (spool_) {
+        int job = 0;
+        try {
+            job = submitSpool();
+        } catch (...) {
+            discardSpool();
+            throw;
+        }
+        discardSpool();
+        lastJobId_ = job;
+    }
     lastOutputFile_ = jobFile_;
     jobFile_.clear();
 }
@@ -162,6 +323,13 @@ void QtPrinter::abortDocument()
 {
     if (!painter_)
         return;
+    if (spool_) {
+        // Nothing has gone to the printer yet: the drawn part only reaches the temporary file.
+        painter_->end();
+        painter_.reset();
+        discardSpool();
+        return;
+    }
     printer_->abort();
     painter_->end();
     painter_.reset();

@@ -8,6 +8,7 @@
 
 class QPainter;
 class QPrinter;
+class QTemporaryFile;
 
 namespace quiltana {
 
@@ -15,6 +16,10 @@ namespace quiltana {
 // printer. Where no printer is installed it writes PDF files at 600 dpi instead. Whenever the
 // output is a file, every job gets a file name of its own, so that no job overwrites another's
 // or a file that was there before: "name.pdf", then "name-2.pdf", "name-3.pdf" ...
+//
+// A job for an installed printer is drawn into a temporary PDF file first and handed to the
+// print system only when it ends well, since Qt cannot abort a job already going to a CUPS
+// printer: an aborted job is thrown away without anything reaching the printer.
 class QtPrinter : public Printer {
 public:
     // The system's default printer, or PDF files in the user's documents folder.
@@ -48,21 +53,34 @@ public:
     // The QPrinter itself, for the printer setup dialog (printer, paper, orientation, file).
     [[nodiscard]] QPrinter *printer() const { return printer_.get(); }
 
+    // Sends the jobs to the installed printer `printerName` from now on; false (and nothing
+    // changed) where no such printer is installed or a job is running.
+    bool usePrinter(const QString &printerName);
+
     // Whether jobs go into files rather than to a printer.
     [[nodiscard]] bool printsToFile() const;
     // The file the last ended job was written to; "" when it went to a printer or none ended.
     [[nodiscard]] QString lastOutputFile() const { return lastOutputFile_; }
+    // The print system's number for the last job sent to a printer; 0 when none was sent.
+    [[nodiscard]] int lastJobId() const { return lastJobId_; }
 
 private:
     void usePdfOutput(const QString &pdfFile);
     [[nodiscard]] QString freeFileNameFor(const QString &base) const;
+    void startSpool(const QString &title);
+    void discardSpool();
+    [[nodiscard]] int submitSpool();
 
     std::unique_ptr<QPrinter> printer_;
+    // A job for an installed printer: the PDF it is drawn into and that file.
+    std::unique_ptr<QTemporaryFile> spoolFile_;
+    std::unique_ptr<QPrinter> spool_;
     std::unique_ptr<QPainter> painter_;
     QString baseFile_;  // the name the user (or the default) chose for file output
     QString handedOut_; // the last name this class put on the QPrinter
     QString jobFile_;   // the file of the job in progress
     QString lastOutputFile_;
+    int lastJobId_ = 0;
 };
 
 } // namespace quiltana
