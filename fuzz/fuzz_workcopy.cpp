@@ -1,12 +1,16 @@
-// Makes a work copy of an arbitrary file end to end, as a drop does: the first byte picks the
-// extension and whether the copy is made alone or by the conversion of several cells, which
-// reads the picture's header first to plan its memory; the rest is the file.
+// Makes the work copy of an arbitrary file end to end, as a drop does. The file is named after
+// the kind its first bytes claim (any kind for other bytes), so that the seed pictures reach
+// their own decoders; the length picks the spelling of the extension and whether the copy is
+// made alone or by the conversion of several cells, which reads the header first to plan its
+// memory and decodes on worker threads.
 #include "document.h"
 #include "error.h"
 #include "fuzzsupport.h"
 #include "workcopy.h"
 
 #include <QDir>
+
+#include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -15,19 +19,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QDir().mkpath(dir + QStringLiteral("/temp"));
         return QDir::setCurrent(dir);
     }();
-    if (!ready || size == 0)
+    if (!ready)
         return 0;
-    static const char *const extensions[] = {".jpg", ".png", ".bmp", ".jpeg", ".JPG"};
-    const char *ext = extensions[(data[0] & 0x7f) % 5];
-    const bool several = data[0] & 0x80;
-    const QString path = quiltana::fuzz::writeInput(data + 1, size - 1, ext);
+    const auto startsWith = [&](const char *magic) {
+        const std::size_t n = std::strlen(magic);
+        return size >= n && std::memcmp(data, magic, n) == 0;
+    };
+    static const char *const jpegNames[] = {".jpg", ".jpeg", ".JPG"};
+    static const char *const anyNames[] = {".jpg", ".png", ".bmp"};
+    const char *ext = nullptr;
+    if (startsWith("\xff\xd8"))
+        ext = jpegNames[size % 3];
+    else if (startsWith("\x89PNG"))
+        ext = (size % 3) ? ".png" : ".PNG";
+    else if (startsWith("BM"))
+        ext = (size % 3) ? ".bmp" : ".Bmp";
+    else
+        ext = anyNames[size % 3];
+    const bool several = (size / 3) % 2;
+
+    const QString path = quiltana::fuzz::writeInput(data, size, ext);
     quiltana::Document &doc = quiltana::document();
     doc.cells[0].picturePath = path;
     doc.cells[0].workPath.clear();
     if (several) {
-        // The second cell holds nothing, so this is the same picture on the conversion that
-        // runs on worker threads.
-        doc.cells[1] = quiltana::Cell{};
+        // Both cells hold the picture: the conversion reads it on two threads at once.
+        doc.cells[1] = doc.cells[0];
         (void)quiltana::MakeWorkCopies(0, 1, 2);
         return 0;
     }

@@ -4,28 +4,41 @@
 #   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer: any report,
 #      leaks included, fails the run;
 #   3. each libFuzzer target for a bounded time (FUZZ_SECONDS, 30 by default; scripts/fuzz.sh).
+# Every stage runs even when an earlier one failed, so that one run shows every failure; the
+# run fails when any stage did.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/deps.sh" test
 jobs=$(nproc)
+failed=()
 
 echo "== test suite"
-cmake -S "$here" -B "$here/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$here/build-test" -j "$jobs"
-(cd "$here/build-test" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+if ! (
+  # (errexit does not hold inside an if, hence the chain)
+  cmake -S "$here" -B "$here/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+  cmake --build "$here/build-test" -j "$jobs" &&
+  cd "$here/build-test" &&
+  QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j "$jobs"
+); then failed+=("test suite"); fi
 
 echo "== test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
-(
+if ! (
   # Set for the build too: it runs each test program once to list its tests.
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   export LSAN_OPTIONS=suppressions=$here/scripts/lsan.supp:print_suppressions=0
   export QT_QPA_PLATFORM=offscreen
-  cmake -S "$here" -B "$here/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILTANA_SANITIZE=ON >/dev/null
-  cmake --build "$here/build-asan" -j "$jobs"
-  cd "$here/build-asan"
-  ctest --output-on-failure -j "$jobs"
-)
+  cmake -S "$here" -B "$here/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILTANA_SANITIZE=ON >/dev/null &&
+  cmake --build "$here/build-asan" -j "$jobs" &&
+  cd "$here/build-asan" &&
+  ctest --output-on-failure --no-tests=error -j "$jobs"
+); then failed+=("sanitized test suite"); fi
 
 echo "== fuzzing"
-bash "$here/scripts/fuzz.sh"
+if ! bash "$here/scripts/fuzz.sh"; then failed+=("fuzzing"); fi
+
+if [ ${#failed[@]} -gt 0 ]; then
+  printf 'FAILED: %s\n' "${failed[@]}"
+  exit 1
+fi
+echo "every stage passed"

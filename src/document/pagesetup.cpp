@@ -157,10 +157,10 @@ QString formatFixed(double value, int precision, int digits)
     // The exact decimal expansion of the binary value, so that the single rounding below sees
     // every digit (glibc prints doubles exactly).
     const double magnitude = std::fabs(value);
-    const int length = std::snprintf(nullptr, 0, "%.60f", magnitude);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    std::snprintf(text.data(), text.size(), "%.60f", magnitude);
-    text.resize(static_cast<size_t>(length));
+    // The largest finite double has 309 integer digits: 309 + '.' + 60 decimals fit.
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.60f", magnitude);
+    const std::string text(buffer);
     const size_t point = text.find('.');
     std::string all = text.substr(0, point) + text.substr(point + 1); // digits without the point
     int pointPos = static_cast<int>(point);

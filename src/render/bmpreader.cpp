@@ -66,6 +66,7 @@ QString ReadBmpHeader(const QByteArray &bytes, BmpHeader *header)
 
 QImage ReadBmp(const QString &path)
 {
+    CheckPictureFileType(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         ThrowPictureError(path, QStringLiteral("cannot open the file (%1)").arg(file.errorString()));

@@ -222,10 +222,19 @@ QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height)
     ThrowPictureError(path, QStringLiteral("not a picture file"));
 }
 
+void CheckPictureFileType(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        ThrowPictureError(path, QStringLiteral("is a folder, not a picture file"));
+    // Opening a named pipe waits for a writer, and a device may never end: only files are read.
+    if (info.exists() && !info.isFile())
+        ThrowPictureError(path, QStringLiteral("is not a file but a device, pipe or socket"));
+}
+
 FilePtr OpenPictureFile(const QString &path)
 {
-    if (QFileInfo(path).isDir())
-        ThrowPictureError(path, QStringLiteral("is a folder, not a picture file"));
+    CheckPictureFileType(path);
     errno = 0;
     FilePtr file(std::fopen(QFile::encodeName(path).constData(), "rb"));
     if (!file) {

@@ -71,6 +71,10 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // Error naming the file when it cannot be opened or is a folder.
 [[nodiscard]] FilePtr OpenPictureFile(const QString &path);
 
+// Throws Error naming the file when `path` is a folder, or exists but is not a file (a named
+// pipe, device or socket, which could block or never end); a missing file is left to the open.
+void CheckPictureFileType(const QString &path);
+
 // Whether a picture of the declared size stays within the bounds (no side above
 // kMaxPictureSide, at most kMaxPicturePixels in all). Empty sizes are the decoders' business.
 [[nodiscard]] bool PictureSizeAllowed(qint64 width, qint64 height) noexcept;

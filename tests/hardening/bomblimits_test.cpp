@@ -1,0 +1,177 @@
+// Pictures of a few hundred bytes that declare 65535 x 65535 pixels or more are refused with a
+// clear text, in every build: each refusal runs in a child process whose processor time is
+// capped and whose allocations are capped (the address space where it can be; under
+// AddressSanitizer, whose shadow memory needs terabytes of address space, a malloc hook that
+// ends the child on any large allocation).
+#include "decode.h"
+#include "error.h"
+#include "hardeningfixture.h"
+
+#include <QFile>
+
+#include <cstddef>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILTANA_HARDENING_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILTANA_HARDENING_ASAN 1
+#endif
+#endif
+
+#ifdef QUILTANA_HARDENING_ASAN
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void *, std::size_t),
+                                                        void (*free_hook)(const volatile void *));
+#endif
+
+namespace quiltana {
+namespace {
+
+enum ChildExit { Refused = 0, Decoded = 10, OtherFailure = 11, LargeAllocation = 12, WrongText = 13 };
+
+// No refusal needs more than this at once; the smallest bomb would need 12 GB.
+constexpr std::size_t kLargestAllocation = 64u * 1024 * 1024;
+constexpr rlim_t kAddressSpace = 768u * 1024 * 1024;
+// Seconds of processor time; a refusal takes milliseconds, even sanitized.
+constexpr rlim_t kProcessorSeconds = 20;
+
+#ifdef QUILTANA_HARDENING_ASAN
+void EndOnLargeAllocation(const volatile void *, std::size_t size)
+{
+    if (size > kLargestAllocation)
+        _exit(LargeAllocation);
+}
+// The runtime installs a malloc hook only together with a free hook.
+void IgnoreFree(const volatile void *) {}
+#endif
+
+// Runs `refuse` in a capped child. Returns its exit code, or -signal (SIGXCPU when it ran out
+// of time, SIGKILL past the hard limit).
+template <typename Work>
+int InCappedChild(Work refuse)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const rlimit cpu{kProcessorSeconds, kProcessorSeconds + 5};
+        setrlimit(RLIMIT_CPU, &cpu);
+#ifdef QUILTANA_HARDENING_ASAN
+        if (!__sanitizer_install_malloc_and_free_hooks(EndOnLargeAllocation, IgnoreFree))
+            _exit(OtherFailure);
+#else
+        const rlimit memory{kAddressSpace, kAddressSpace};
+        setrlimit(RLIMIT_AS, &memory);
+#endif
+        int code = OtherFailure;
+        try {
+            code = refuse();
+        } catch (...) {
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+class BombLimits : public test::HardeningTest {
+protected:
+    // Copies the fixture into the picture folder under its own name.
+    QString bomb(const char *name)
+    {
+        const QString target = pictureDir_.filePath(QString::fromLatin1(name));
+        EXPECT_TRUE(QFile::copy(QStringLiteral(QUILTANA_TEST_DATA_DIR "/") + QString::fromLatin1(name), target));
+        EXPECT_LT(QFileInfo(target).size(), 1000);
+        return target;
+    }
+
+    // The full decode, the work-copy decode and the work copy of a cell each refuse the file
+    // with a text that names it and, when given, holds `reason`.
+    void expectRefused(const QString &path, PictureKind kind, const QString &reason)
+    {
+        SCOPED_TRACE(path.toStdString());
+        const auto judged = [&](const QString &text) {
+            return text.startsWith(path + QStringLiteral(": ")) && text.contains(reason) ? Refused : WrongText;
+        };
+        const auto full = [&] {
+            try {
+                (void)DecodePicture(path, kind);
+                return int(Decoded);
+            } catch (const Error &e) {
+                return int(judged(e.message()));
+            }
+        };
+        const auto workImage = [&] {
+            try {
+                (void)DecodeWorkCopyImage(path, kind, kWorkCopyHeight);
+                return int(Decoded);
+            } catch (const Error &e) {
+                return int(judged(e.message()));
+            }
+        };
+        const auto workCopy = [&] {
+            document().cells[0].picturePath = path;
+            try {
+                MakeWorkCopy(0);
+                return int(Decoded);
+            } catch (const Error &e) {
+                return int(document().cell(0).picturePath == path ? judged(e.message()) : WrongText);
+            }
+        };
+        EXPECT_EQ(InCappedChild(full), Refused);
+        EXPECT_EQ(InCappedChild(workImage), Refused);
+        EXPECT_EQ(InCappedChild(workCopy), Refused);
+    }
+};
+
+const QString kDeclares = QStringLiteral("the picture declares");
+
+TEST_F(BombLimits, PngDeclaringTheLargestSides)
+{
+    expectRefused(bomb("bomb-65535x65535.png"), PictureKind::Png, kDeclares);
+}
+
+TEST_F(BombLimits, BmpDeclaringTheLargestSides)
+{
+    expectRefused(bomb("bomb-65535x65535.bmp"), PictureKind::Bmp, kDeclares);
+}
+
+TEST_F(BombLimits, JpegDeclaringTheLargestSides)
+{
+    // libjpeg stops above 65500 a side by itself, the program's bound below that.
+    expectRefused(bomb("bomb-65535x65535.jpg"), PictureKind::Jpeg, QStringLiteral("65500"));
+    expectRefused(bomb("bomb-65500x65500.jpg"), PictureKind::Jpeg, kDeclares);
+}
+
+// Found by the PNG fuzzer: a text chunk declaring 1.2 GB in a file of 255 bytes made libpng
+// allocate and clear that much before it found the file ending. The chunk is now skipped
+// unread, and the file refused for ending early.
+TEST_F(BombLimits, PngChunkDeclaringGigabytes)
+{
+    expectRefused(bomb("png-huge-text-chunk.png"), PictureKind::Png, QString());
+}
+
+TEST_F(BombLimits, TheCapsCatchWhatTheyGuardAgainst)
+{
+    // Without this the tests above could pass with caps that never bite.
+    EXPECT_EQ(InCappedChild([] {
+                  // Kept in a volatile pointer, so that the compiler cannot leave it out.
+                  static char *volatile block = nullptr;
+                  block = new char[kLargestAllocation * 16];
+                  block[0] = 1;
+                  delete[] block;
+                  return int(Decoded);
+              }),
+#ifdef QUILTANA_HARDENING_ASAN
+              LargeAllocation
+#else
+              OtherFailure // std::bad_alloc under the address-space cap
+#endif
+    );
+}
+
+} // namespace
+} // namespace quiltana
