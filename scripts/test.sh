@@ -11,6 +11,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/deps.sh" test
 jobs=$(nproc)
 failed=()
+rm -f "$here/build-test/ctest.log" "$here/build-asan/ctest.log"
 
 echo "== test suite"
 if ! (
@@ -18,7 +19,7 @@ if ! (
   cmake -S "$here" -B "$here/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
   cmake --build "$here/build-test" -j "$jobs" &&
   cd "$here/build-test" &&
-  QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j "$jobs"
+  QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j "$jobs" | tee "$here/build-test/ctest.log"
 ); then failed+=("test suite"); fi
 
 echo "== test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
@@ -31,14 +32,27 @@ if ! (
   cmake -S "$here" -B "$here/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILTANA_SANITIZE=ON >/dev/null &&
   cmake --build "$here/build-asan" -j "$jobs" &&
   cd "$here/build-asan" &&
-  ctest --output-on-failure --no-tests=error -j "$jobs"
+  ctest --output-on-failure --no-tests=error -j "$jobs" | tee "$here/build-asan/ctest.log"
 ); then failed+=("sanitized test suite"); fi
 
 echo "== fuzzing"
 if ! bash "$here/scripts/fuzz.sh"; then failed+=("fuzzing"); fi
 
+# One closing count over both suites, from ctest's own summaries.
+passed=0; failedtests=0
+for log in "$here/build-test/ctest.log" "$here/build-asan/ctest.log"; do
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" 2>/dev/null | tail -n 1 || true)
+  if [ -n "$line" ]; then
+    f=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+    n=$(sed -E 's/.* tests failed out of ([0-9]+).*/\1/' <<<"$line")
+    passed=$((passed + n - f)); failedtests=$((failedtests + f))
+  fi
+done
+
 if [ ${#failed[@]} -gt 0 ]; then
   printf 'FAILED: %s\n' "${failed[@]}"
+  echo "$passed passed, $((failedtests > 0 ? failedtests : 1)) failed"
   exit 1
 fi
 echo "every stage passed"
+echo "$passed passed, $failedtests failed"
