@@ -89,6 +89,10 @@ quint32 bigEndian(const uchar *p, int bytes)
 // 0 for pictures that stream and for headers that cannot be read (the decoder reports those).
 qint64 heldBytesWhileDecoding(const QString &path)
 {
+    // Only regular files are looked into: an empty cell has no path, and a pipe named like a
+    // picture would block the read (the decoder refuses both with an error of its own).
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
@@ -99,7 +103,12 @@ qint64 heldBytesWhileDecoding(const QString &path)
         // filter, interlace
         if (file.read(reinterpret_cast<char *>(head), 29) != 29 || head[28] != 1)
             return 0;
-        return qint64(bigEndian(head + 16, 4)) * bigEndian(head + 20, 4) * 3;
+    {
+        // Declared sides are bounded before they are multiplied; the decoder refuses the rest.
+        const qint64 w = bigEndian(head + 16, 4);
+        const qint64 h = bigEndian(head + 20, 4);
+        return PictureSizeAllowed(w, h) ? w * h * 3 : 0;
+    }
     case PictureKind::Bmp: {
         if (file.read(reinterpret_cast<char *>(head), 26) != 26)
             return 0;
@@ -107,7 +116,9 @@ qint64 heldBytesWhileDecoding(const QString &path)
             return qint32(quint32(head[at]) | quint32(head[at + 1]) << 8 | quint32(head[at + 2]) << 16
                           | quint32(head[at + 3]) << 24);
         };
-        return std::abs(qint64(little(18)) * little(22)) * 4;
+        const qint64 w = std::abs(qint64(little(18)));
+        const qint64 h = std::abs(qint64(little(22)));
+        return PictureSizeAllowed(w, h) ? w * h * 4 : 0;
     }
     case PictureKind::Jpeg:
         break;
@@ -157,7 +168,9 @@ qint64 heldBytesWhileDecoding(const QString &path)
 
 // Decodes the pictures of a run of cells on worker threads, ahead of the thread that takes
 // them in cell order. Workers run at most kAheadPerWorker pictures per worker ahead of the
-// taker, so a long drop holds a handful of finished work copies at a time, not all of them.
+// taker, so a long drop holds a handful of finished work copies at a time, not all of them;
+// and pictures that hold much memory while they are decoded (heldBytesWhileDecoding) run side
+// by side only within kHeldBudgetBytes.
 class ConversionAhead {
 public:
     ConversionAhead(std::vector<QString> paths, int workers)
@@ -195,29 +208,54 @@ public:
     }
 
 private:
-    static constexpr std::size_t kAheadPerWorker = 3;
+    // A progressive photograph takes several times as long as its neighbours; the others
+    // must be able to run on past it. Finished work copies are small (about 200 KB).
+    static constexpr std::size_t kAheadPerWorker = 8;
+
+    // Whether a decoding that holds `held` bytes may start now; one alone always may.
+    [[nodiscard]] bool fits(qint64 held) const
+    {
+        return held == 0 || held_ == 0 || held_ + held <= kHeldBudgetBytes;
+    }
 
     void work()
     {
+        // Pictures this worker took that wait for memory; meanwhile it goes on with others.
+        std::vector<std::pair<std::size_t, qint64>> waiting;
         for (;;) {
             std::size_t index = 0;
+            qint64 held = 0;
+            bool claimed = false;
             {
                 std::unique_lock lock(mutex_);
+                auto ready = waiting.end();
                 room_.wait(lock, [&] {
-                    return stop_ || claimed_ >= paths_.size() || claimed_ < taken_ + window_;
+                    ready = std::find_if(waiting.begin(), waiting.end(),
+                                         [&](const auto &w) { return fits(w.second); });
+                    return stop_ || ready != waiting.end() || canClaim()
+                           || (waiting.empty() && claimed_ >= paths_.size());
                 });
-                if (stop_ || claimed_ >= paths_.size())
-                    return;
-                index = claimed_++;
-            }
-            // A picture that needs much memory waits until the others leave room for it; one
-            // alone always runs.
-            const qint64 held = heldBytesWhileDecoding(paths_[index]);
-            {
-                std::unique_lock lock(mutex_);
-                room_.wait(lock, [&] { return stop_ || held_ == 0 || held_ + held <= kHeldBudgetBytes; });
                 if (stop_)
                     return;
+                if (ready != waiting.end()) {
+                    index = ready->first;
+                    held = ready->second;
+                    waiting.erase(ready);
+                    held_ += held;
+                } else if (canClaim()) {
+                    index = claimed_++;
+                    claimed = true;
+                } else {
+                    return;
+                }
+            }
+            if (claimed) {
+                held = heldBytesWhileDecoding(paths_[index]);
+                std::lock_guard lock(mutex_);
+                if (!fits(held)) {
+                    waiting.emplace_back(index, held);
+                    continue;
+                }
                 held_ += held;
             }
             PreparedWorkCopy prepared = prepare(index);
@@ -230,6 +268,8 @@ private:
             room_.notify_all();
         }
     }
+
+    [[nodiscard]] bool canClaim() const { return claimed_ < paths_.size() && claimed_ < taken_ + window_; }
 
     PreparedWorkCopy prepare(std::size_t index) const
     {
