@@ -73,7 +73,7 @@ PreparedWorkCopy failed(const QString &text)
 
 // Room that the decodings running side by side may hold beyond their few rows: two large
 // progressive photographs decoded at once would double the conversion's memory.
-constexpr qint64 kHeldBudgetBytes = 48LL * 1024 * 1024;
+constexpr qint64 kHeldBudgetBytes = 80LL * 1024 * 1024;
 
 quint32 bigEndian(const uchar *p, int bytes)
 {
@@ -428,10 +428,11 @@ QStringList MakeWorkCopies(int first, int last, int workers)
         paths[static_cast<std::size_t>(i)] = document().cell(from + i).picturePath;
 
 #ifdef __GLIBC__
-    // Large blocks (a progressive JPEG's coefficients) are then mapped and unmapped whole,
-    // rather than left behind in the worker threads' heaps once the threshold has crept up.
+    // One heap for all threads: a block freed by one worker (a progressive JPEG's coefficients)
+    // is reused by the next decoding on any thread instead of staying behind in a heap of the
+    // worker's own; mapping such blocks afresh each time instead costs page faults.
     static std::once_flag fixedThreshold;
-    std::call_once(fixedThreshold, [] { mallopt(M_MMAP_THRESHOLD, 1024 * 1024); });
+    std::call_once(fixedThreshold, [] { mallopt(M_ARENA_MAX, 1); });
 #endif
     ConversionAhead ahead(std::move(paths), workers);
     for (int i = 0; i < count; ++i) {
