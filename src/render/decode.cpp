@@ -94,57 +94,20 @@ public:
         const int outWidth = WorkCopyWidth(height_, fullWidth, fullHeight);
         if (!WorkCopyAllowed(outWidth, height_))
             return kWorkCopyTooLarge;
-        try {
-            image_ = QImage(outWidth, height_, QImage::Format_RGB888);
-            row_.assign(static_cast<std::size_t>(width) * 3, 0);
-            column_.resize(static_cast<std::size_t>(outWidth));
-        } catch (const std::bad_alloc &) {
-            image_ = QImage();
-        }
-        if (image_.isNull())
+        if (!sampler_.start(width, height, outWidth, height_) || sampler_.image().isNull())
             return "not enough memory for the work copy";
-        for (int x = 0; x < outWidth; ++x)
-            column_[static_cast<std::size_t>(x)] =
-                static_cast<int>(static_cast<qint64>(x) * width / outWidth) * 3;
-        sourceHeight_ = height;
-        next_ = 0;
         return nullptr;
     }
 
-    [[nodiscard]] unsigned char *rowBuffer(int) noexcept override { return row_.data(); }
+    [[nodiscard]] unsigned char *rowBuffer(int) noexcept override { return sampler_.rowBuffer(); }
 
-    void rowDone(int y) noexcept override
-    {
-        const int width = image_.width();
-        bool sampled = false;
-        while (next_ < height_ && static_cast<qint64>(next_) * sourceHeight_ / height_ == y) {
-            uchar *dst = image_.scanLine(next_);
-            if (sampled) {
-                // An enlarged picture repeats this source row; the previous row is the same.
-                std::memcpy(dst, image_.constScanLine(next_ - 1), static_cast<std::size_t>(width) * 3);
-            } else {
-                const unsigned char *src = row_.data();
-                for (int x = 0; x < width; ++x, dst += 3) {
-                    const unsigned char *p = src + column_[static_cast<std::size_t>(x)];
-                    dst[0] = p[0];
-                    dst[1] = p[1];
-                    dst[2] = p[2];
-                }
-                sampled = true;
-            }
-            ++next_;
-        }
-    }
+    void rowDone(int y) noexcept override { sampler_.rowDone(y); }
 
-    [[nodiscard]] QImage take() { return std::move(image_); }
+    [[nodiscard]] QImage take() { return std::move(sampler_.image()); }
 
 private:
     int height_;
-    int sourceHeight_ = 0;
-    int next_ = 0;
-    QImage image_;
-    std::vector<unsigned char> row_;
-    std::vector<int> column_;
+    NearestRowSampler sampler_;
 };
 
 QImage BmpAsRgb888(const QString &path)

@@ -38,63 +38,26 @@ public:
     [[nodiscard]] const char *start(int width, int height, int, int) noexcept override
     {
         fitted_ = FitPicture(width, height, cell_);
-        sourceHeight_ = height;
-        try {
-            row_.assign(static_cast<std::size_t>(width) * 3, 0);
-            if (fitted_) {
-                const int outWidth = fitted_->width();
-                image_ = QImage(outWidth, fitted_->height(), QImage::Format_RGB888);
-                column_.resize(static_cast<std::size_t>(outWidth));
-                for (int x = 0; x < outWidth; ++x)
-                    column_[static_cast<std::size_t>(x)] =
-                        static_cast<int>(static_cast<qint64>(x) * width / outWidth) * 3;
-            }
-        } catch (const std::bad_alloc &) {
-            return "not enough memory for the picture";
-        }
+        const int outWidth = fitted_ ? fitted_->width() : 0;
+        const int outHeight = fitted_ ? fitted_->height() : 0;
         // An image that could not be had leaves the picture undrawn, as a failed transfer
         // does; the rows are still read so that a broken file is reported all the same.
+        if (!sampler_.start(width, height, outWidth, outHeight))
+            return "not enough memory for the picture";
         return nullptr;
     }
 
-    [[nodiscard]] unsigned char *rowBuffer(int) noexcept override { return row_.data(); }
+    [[nodiscard]] unsigned char *rowBuffer(int) noexcept override { return sampler_.rowBuffer(); }
 
-    void rowDone(int y) noexcept override
-    {
-        if (image_.isNull())
-            return;
-        const int width = image_.width();
-        const int height = image_.height();
-        bool sampled = false;
-        while (next_ < height && static_cast<qint64>(next_) * sourceHeight_ / height == y) {
-            uchar *dst = image_.scanLine(next_);
-            if (sampled) {
-                std::memcpy(dst, image_.constScanLine(next_ - 1), static_cast<std::size_t>(width) * 3);
-            } else {
-                const unsigned char *src = row_.data();
-                for (int x = 0; x < width; ++x, dst += 3) {
-                    const unsigned char *p = src + column_[static_cast<std::size_t>(x)];
-                    dst[0] = p[0];
-                    dst[1] = p[1];
-                    dst[2] = p[2];
-                }
-                sampled = true;
-            }
-            ++next_;
-        }
-    }
+    void rowDone(int y) noexcept override { sampler_.rowDone(y); }
 
     [[nodiscard]] const std::optional<Rect> &fitted() const { return fitted_; }
-    [[nodiscard]] const QImage &image() const { return image_; }
+    [[nodiscard]] const QImage &image() { return sampler_.image(); }
 
 private:
     Rect cell_;
     std::optional<Rect> fitted_;
-    int sourceHeight_ = 0;
-    int next_ = 0;
-    QImage image_;
-    std::vector<unsigned char> row_;
-    std::vector<int> column_;
+    NearestRowSampler sampler_;
 };
 
 } // namespace

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "decode.h"
 #include "error.h"
+#include "scale.h"
 #include "renderfixture.h"
 
 namespace quiltana {
@@ -191,6 +193,28 @@ TEST_F(DrawPictureTest, FitsAndCentresTheDecodedPicture)
     ASSERT_TRUE(drawn);
     EXPECT_EQ(*drawn, (Rect{40, 10, 80, 50}));
     EXPECT_EQ(boundingBox(canvas, [](QRgb c) { return c == rgbOf(Qt::blue); }), QRect(40, 10, 40, 40));
+}
+
+TEST_F(DrawPictureTest, UprightPicturesSampledRowByRowMatchAWholeStretch)
+{
+    // Every pixel its own colour, drawn reduced and enlarged: sampling the rows as the decoder
+    // delivers them must give exactly what stretching the whole decoded picture gives.
+    QImage source(37, 23, QImage::Format_RGB888);
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 37; ++x)
+            source.setPixel(x, y, qRgb(x * 6, y * 10, (x + y) * 4));
+    const QString path = writePicture(dir, "ramp.png", source, "PNG");
+    const QImage decoded = DecodePicture(path, PictureKind::Png);
+    for (const Rect &cell : {Rect{3, 4, 23, 16}, Rect{0, 0, 118, 79}}) {
+        canvas = blankCanvas(120, 80, Qt::gray);
+        const std::optional<Rect> drawn = draw(cell, path);
+        ASSERT_TRUE(drawn);
+        const QImage expected = StretchNearest(decoded, drawn->width(), drawn->height());
+        for (int y = 0; y < drawn->height(); ++y)
+            for (int x = 0; x < drawn->width(); ++x)
+                ASSERT_EQ(rgbAt(canvas, drawn->left + x, drawn->top + y), expected.pixel(x, y) & 0xFFFFFFu)
+                    << "cell " << cell.left << "," << cell.top << " pixel " << x << "," << y;
+    }
 }
 
 TEST_F(DrawPictureTest, ExtensionsAreRecognisedWithoutRegardToCase)
