@@ -80,6 +80,9 @@ TForm5::TForm5(QWidget *parent)
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(0, kPictureHeight, kClientWidth, kClientHeight - kPictureHeight);
     Memo1->setFrameShape(QFrame::NoFrame);
+    // Six lines do not fit its 84 pixels; a scroll bar on a disabled box would only be noise.
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setEnabled(false);
     Memo1->setPlainText(QStringLiteral("Quiltana Ver 3.11\n\n\n\n\n"));
     Memo1->setAccessibleName(QStringLiteral("Quiltana Ver 3.11"));
