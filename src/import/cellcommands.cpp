@@ -36,6 +36,19 @@ void fillCopyBuffer(Document &doc, const Cell &cell, int position)
     doc.copyBuffer.orientation = doc.page.orientation[at(position)];
 }
 
+// The copy buffer into one cell and its position on the page: both paths name the pasted
+// file (no work copy is made), the orientation comes along, and the position is redrawn.
+void pasteBuffer(Document &doc, Cell &cell, int position)
+{
+    const CopyBuffer &buffer = doc.copyBuffer;
+    cell.picturePath = buffer.path;
+    cell.workPath = buffer.path;
+    cell.orientation = buffer.orientation;
+    doc.page.workPath[at(position)] = buffer.path;
+    doc.page.orientation[at(position)] = buffer.orientation;
+    doc.page.redraw[at(position)] = 1;
+}
+
 } // namespace
 
 PopupItems PopupState(int position)
@@ -98,13 +111,7 @@ void Paste(int position)
     Cell *cell = aimedCell(doc, position);
     if (!cell)
         return;
-    const CopyBuffer &buffer = doc.copyBuffer;
-    cell->picturePath = buffer.path;
-    cell->workPath = buffer.path;
-    cell->orientation = buffer.orientation;
-    doc.page.workPath[at(position)] = buffer.path;
-    doc.page.orientation[at(position)] = buffer.orientation;
-    doc.page.redraw[at(position)] = 1;
+    pasteBuffer(doc, *cell, position);
     doc.lastFilledCell = doc.scanLastFilledCell();
     doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
 }
@@ -116,18 +123,9 @@ void PasteToAll(int position)
     if (!source)
         return;
     fillCopyBuffer(doc, *source, position);
-    const CopyBuffer &buffer = doc.copyBuffer;
-    for (int p = 0; p < doc.layoutStyle && p < kPagePositions; ++p) {
-        Cell *cell = doc.cellAt(doc.absoluteCell(p));
-        if (!cell)
-            continue;
-        cell->picturePath = buffer.path;
-        cell->workPath = buffer.path;
-        cell->orientation = buffer.orientation;
-        doc.page.workPath[at(p)] = buffer.path;
-        doc.page.orientation[at(p)] = buffer.orientation;
-        doc.page.redraw[at(p)] = 1;
-    }
+    for (int p = 0; p < doc.layoutStyle && p < kPagePositions; ++p)
+        if (Cell *cell = doc.cellAt(doc.absoluteCell(p)))
+            pasteBuffer(doc, *cell, p);
 }
 
 void CutAll()
