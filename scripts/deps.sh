@@ -7,7 +7,7 @@ want=(build-essential cmake ninja-build pkg-config
       qt6-base-dev libgl-dev libjpeg-dev libpng-dev zlib1g-dev libcups2-dev
       fonts-ipafont-gothic)
 if [ "${1:-run}" = test ]; then
-  want+=(libgtest-dev googletest poppler-utils libjpeg-turbo-progs
+  want+=(libgtest-dev googletest poppler-utils libjpeg-turbo-progs cups cups-bsd printer-driver-cups-pdf
          clang libclang-rt-14-dev xvfb xauth)
 fi
 
