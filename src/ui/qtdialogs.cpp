@@ -2,11 +2,16 @@
 
 #include <QColorDialog>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFont>
 #include <QFontDialog>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPrintDialog>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 #include "printer.h"
 #include "qtprinter.h"
@@ -74,13 +79,44 @@ std::optional<QString> QtDialogs::openPicture(QWidget *parent, const QString &fi
 
 std::optional<FontSpec> QtDialogs::chooseFont(QWidget *parent, const FontSpec &initial)
 {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, toQFont(initial), parent);
-    if (!ok)
+    // Qt's font dialog has no colour, which a caption font carries: the font dialog stands in
+    // a box of our own with a colour button ("色...") beside OK and Cancel.
+    QDialog box(parent);
+    box.setWindowTitle(QStringLiteral("フォント"));
+    auto *fonts = new QFontDialog(toQFont(initial), &box);
+    fonts->setOptions(QFontDialog::NoButtons);
+    fonts->setWindowFlags(Qt::Widget);
+    QColor colour = initial.color;
+    auto *colourButton = new QPushButton(QStringLiteral("色..."), &box);
+    colourButton->setAccessibleName(QStringLiteral("文字色"));
+    const auto showColour = [colourButton, &colour] {
+        QPixmap swatch(16, 16);
+        swatch.fill(colour);
+        colourButton->setIcon(QIcon(swatch));
+    };
+    showColour();
+    QObject::connect(colourButton, &QPushButton::clicked, &box, [&] {
+        const QColor chosen = QColorDialog::getColor(colour, &box);
+        if (chosen.isValid()) {
+            colour = chosen;
+            showColour();
+        }
+    });
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+    buttons->addButton(colourButton, QDialogButtonBox::ActionRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    auto *layout = new QVBoxLayout(&box);
+    layout->addWidget(fonts);
+    layout->addWidget(buttons);
+    if (box.exec() != QDialog::Accepted)
         return std::nullopt;
-    FontSpec result = initial; // Qt's font dialog has no colour: the colour stays
+
+    const QFont chosen = fonts->currentFont();
+    FontSpec result = initial;
     result.face = chosen.family();
     result.pointSize = chosen.pointSize() > 0 ? chosen.pointSize() : initial.pointSize;
+    result.color = colour;
     result.bold = chosen.bold();
     result.italic = chosen.italic();
     result.underline = chosen.underline();
