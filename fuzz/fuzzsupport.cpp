@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 
+#include "decode.h"
+#include "error.h"
+
 #include <unistd.h>
 
 namespace quiltana::fuzz {
@@ -19,6 +22,16 @@ QString writeInput(const uint8_t *data, size_t size, const char *extension)
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
     return path;
+}
+
+void decodeInput(const uint8_t *data, size_t size, const char *extension, PictureKind kind)
+{
+    const QString path = writeInput(data, size, extension);
+    try {
+        (void)DecodePicture(path, kind);
+        (void)DecodeWorkCopyImage(path, kind, 200);
+    } catch (const Error &) {
+    }
 }
 
 } // namespace quiltana::fuzz

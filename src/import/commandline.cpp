@@ -2,6 +2,7 @@
 
 #include "document.h"
 #include "paths.h"
+#include "placer.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -34,18 +35,7 @@ QStringList PicturesInFolder(const QString &folder)
 int FillDocumentFromArguments(const QStringList &arguments)
 {
     Document &doc = document();
-    int next = 0;
-    int leftOut = 0;
-    const auto place = [&](const QString &path) {
-        Cell *cell = doc.cellAt(next);
-        if (!cell) {
-            ++leftOut;
-            return;
-        }
-        cell->picturePath = path;
-        cell->orientation = 0;
-        ++next;
-    };
+    Placer placer(doc, 0);
 
     const qsizetype count = std::min<qsizetype>(arguments.size(), kMaxArguments);
     for (qsizetype i = 0; i < count; ++i) {
@@ -54,13 +44,13 @@ int FillDocumentFromArguments(const QStringList &arguments)
             continue; // names nothing; as a picture path it would only read as an empty cell
         if (QFileInfo(argument).isDir()) {
             for (const QString &picture : PicturesInFolder(argument))
-                place(picture);
+                placer.place(picture);
         } else {
-            place(argument);
+            placer.place(argument);
         }
     }
     doc.lastFilledCell = doc.scanLastFilledCell();
-    return leftOut;
+    return placer.leftOut();
 }
 
 } // namespace quiltana

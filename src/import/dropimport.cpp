@@ -4,6 +4,7 @@
 #include "document.h"
 #include "error.h"
 #include "paths.h"
+#include "placer.h"
 #include "workcopy.h"
 
 #include <QFileInfo>
@@ -27,32 +28,6 @@ void clearDocument(Document &doc)
         doc.page.redraw[p] = 1;
     }
 }
-
-// Places pictures into consecutive cells from `start` on, never past the table.
-class Placer {
-public:
-    Placer(Document &doc, int start) : doc_(doc), start_(start) {}
-
-    void place(const QString &path)
-    {
-        Cell *cell = doc_.cellAt(start_ + placed_);
-        if (!cell) {
-            ++leftOut_;
-            return;
-        }
-        cell->picturePath = path;
-        cell->orientation = 0;
-        ++placed_;
-    }
-    [[nodiscard]] int placed() const { return placed_; }
-    [[nodiscard]] int leftOut() const { return leftOut_; }
-
-private:
-    Document &doc_;
-    int start_;
-    int placed_ = 0;
-    int leftOut_ = 0;
-};
 
 // The one picture of a single drop goes into the cell under the mouse.
 void placeSingle(Document &doc, const QString &name, int position, DropResult &result)
