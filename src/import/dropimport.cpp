@@ -122,9 +122,20 @@ void LoadIntoCell(int absoluteCell, int position, const QString &path)
     const bool onPage = position >= 0 && position < doc.layoutStyle && position < kPagePositions;
     if (onPage)
         doc.page.redraw[static_cast<size_t>(position)] = 1; // also after a failed conversion
+    // The page shows what the cell holds, also after a failed conversion: then nothing rather
+    // than the picture the cell held before.
+    struct ShowCell {
+        Document &doc;
+        const Cell &cell;
+        int position;
+        bool onPage;
+        ~ShowCell()
+        {
+            if (onPage)
+                doc.page.workPath[static_cast<size_t>(position)] = cell.workPath;
+        }
+    } show{doc, *cell, position, onPage};
     MakeWorkCopy(absoluteCell);
-    if (onPage)
-        doc.page.workPath[static_cast<size_t>(position)] = cell->workPath;
 }
 
 } // namespace quiltana

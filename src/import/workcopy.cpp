@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QCryptographicHash>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
@@ -24,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "bmpreader.h"
 #include "decode.h"
 #include "document.h"
 #include "error.h"
@@ -83,11 +87,82 @@ quint32 bigEndian(const uchar *p, int bytes)
     return value;
 }
 
-// What decoding the picture holds at once beyond a few rows, estimated from its header: a
-// progressive JPEG keeps every DCT coefficient (two bytes each) until its last scan, whatever
-// the scale it is decoded at; an interlaced PNG keeps the whole picture; a BMP is read whole.
-// 0 for pictures that stream and for headers that cannot be read (the decoder reports those).
-qint64 heldBytesWhileDecoding(const QString &path)
+// What a decoding of a picture whose header cannot be read may hold: as much as any picture
+// within the bounds, so that it never runs beside another large one.
+constexpr qint64 kWorstHeldBytes = kMaxPicturePixels * 4;
+
+// What a JPEG decoding holds beyond a few rows: a progressive file, and a sequential file whose
+// first scan does not carry every component, keep every DCT coefficient (two bytes each) until
+// the last scan, whatever the scale they are decoded at. The segments before the frame header
+// and between it and the first scan are walked whatever their number.
+qint64 heldBytesWhileDecodingJpeg(QFile &file)
+{
+    uchar head[4] = {};
+    if (file.read(reinterpret_cast<char *>(head), 2) != 2 || head[0] != 0xFF || head[1] != 0xD8)
+        return kWorstHeldBytes;
+    qint64 coefficientBytes = -1; // known once the frame header was read
+    bool progressive = false;
+    int components = 0;
+    for (;;) {
+        if (file.read(reinterpret_cast<char *>(head), 4) != 4 || head[0] != 0xFF)
+            return kWorstHeldBytes;
+        const uchar marker = head[1];
+        const qint64 length = bigEndian(head + 2, 2);
+        if (length < 2)
+            return kWorstHeldBytes;
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (coefficientBytes >= 0)
+                return kWorstHeldBytes; // a second frame header
+            progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+            uchar frameHeader[6] = {};
+            if (file.read(reinterpret_cast<char *>(frameHeader), 6) != 6)
+                return kWorstHeldBytes;
+            const qint64 height = bigEndian(frameHeader + 1, 2);
+            const qint64 width = bigEndian(frameHeader + 3, 2);
+            components = frameHeader[5];
+            if (components < 1 || components > 4 || length != 8 + 3 * components)
+                return kWorstHeldBytes;
+            uchar sampling[4 * 3] = {};
+            if (file.read(reinterpret_cast<char *>(sampling), components * 3) != components * 3)
+                return kWorstHeldBytes;
+            int hMax = 1, vMax = 1;
+            for (int c = 0; c < components; ++c) {
+                hMax = std::max(hMax, sampling[c * 3 + 1] >> 4);
+                vMax = std::max(vMax, sampling[c * 3 + 1] & 15);
+            }
+            qint64 blocks = 0;
+            for (int c = 0; c < components; ++c) {
+                const qint64 h = std::max(1, sampling[c * 3 + 1] >> 4);
+                const qint64 v = std::max(1, sampling[c * 3 + 1] & 15);
+                const qint64 columns = (width * h + hMax - 1) / hMax;
+                const qint64 rows = (height * v + vMax - 1) / vMax;
+                // Each component is padded to whole MCUs: up to hMax x vMax blocks more.
+                blocks += ((columns + 7) / 8 + hMax) * ((rows + 7) / 8 + vMax);
+            }
+            coefficientBytes = blocks * 64 * 2;
+            continue;
+        }
+        if (marker == 0xDA) {
+            if (coefficientBytes < 0)
+                return kWorstHeldBytes;
+            uchar count = 0;
+            if (!file.getChar(reinterpret_cast<char *>(&count)))
+                return kWorstHeldBytes;
+            return progressive || count < components ? coefficientBytes : 0;
+        }
+        if (marker == 0xD9 || !file.seek(file.pos() + length - 2))
+            return kWorstHeldBytes;
+    }
+}
+
+} // namespace
+
+// What decoding the picture holds at once beyond a few rows, estimated from its header: see
+// heldBytesWhileDecodingJpeg; an interlaced PNG keeps the whole picture; a BMP is read whole.
+// 0 for pictures that stream. A header that cannot be read counts as the worst case: the
+// estimate may be too high, never too low.
+qint64 HeldBytesWhileDecoding(const QString &path)
 {
     // Only regular files are looked into: an empty cell has no path, and a pipe named like a
     // picture would block the read (the decoder refuses both with an error of its own).
@@ -95,81 +170,42 @@ qint64 heldBytesWhileDecoding(const QString &path)
         return 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    uchar head[32] = {};
+        return 0; // the decoder cannot open it either, and reports that
+    // A picture is refused when it declares more than its file can hold (PictureSizeAllowed),
+    // so no decoding holds more than that either.
     switch (pictureKindOf(path)) {
-    case PictureKind::Png:
+    case PictureKind::Png: {
         // signature, IHDR length and type, then width, height, depth, colour, compression,
         // filter, interlace
-        if (file.read(reinterpret_cast<char *>(head), 29) != 29 || head[28] != 1)
-            return 0;
-    {
-        // Declared sides are bounded before they are multiplied; the decoder refuses the rest.
+        uchar head[29] = {};
+        if (file.read(reinterpret_cast<char *>(head), 29) != 29)
+            return kWorstHeldBytes;
         const qint64 w = bigEndian(head + 16, 4);
         const qint64 h = bigEndian(head + 20, 4);
-        return PictureSizeAllowed(w, h) ? w * h * 3 : 0;
+        if (!PictureSizeAllowed(w, h, file.size()))
+            return 0; // refused before anything is held
+        return head[28] == 0 ? 0 : w * h * 3;
     }
     case PictureKind::Bmp: {
-        if (file.read(reinterpret_cast<char *>(head), 26) != 26)
-            return 0;
-        const auto little = [&](int at) {
-            return qint32(quint32(head[at]) | quint32(head[at + 1]) << 8 | quint32(head[at + 2]) << 16
-                          | quint32(head[at + 3]) << 24);
-        };
-        const qint64 w = std::abs(qint64(little(18)));
-        const qint64 h = std::abs(qint64(little(22)));
-        return PictureSizeAllowed(w, h) ? w * h * 4 : 0;
+        qint64 w = 0, h = 0;
+        if (!ReadBmpDeclaredSize(file, &w, &h))
+            return kWorstHeldBytes;
+        return PictureSizeAllowed(w, h, file.size()) ? w * h * 4 : 0;
     }
     case PictureKind::Jpeg:
-        break;
+        return std::min(heldBytesWhileDecodingJpeg(file), kWorstHeldBytes);
     case PictureKind::None:
-        return 0;
-    }
-    if (file.read(reinterpret_cast<char *>(head), 2) != 2 || head[0] != 0xFF || head[1] != 0xD8)
-        return 0;
-    for (int segments = 0; segments < 256; ++segments) {
-        if (file.read(reinterpret_cast<char *>(head), 4) != 4 || head[0] != 0xFF)
-            return 0;
-        const uchar marker = head[1];
-        const qint64 length = bigEndian(head + 2, 2);
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (!frame) {
-            if (marker == 0xDA || marker == 0xD9 || length < 2 || !file.seek(file.pos() + length - 2))
-                return 0;
-            continue;
-        }
-        const bool progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
-        uchar frameHeader[6 + 3 * 4] = {};
-        if (!progressive || file.read(reinterpret_cast<char *>(frameHeader), 6) != 6)
-            return 0;
-        const qint64 height = bigEndian(frameHeader + 1, 2);
-        const qint64 width = bigEndian(frameHeader + 3, 2);
-        const int components = std::min<int>(frameHeader[5], 4);
-        uchar sampling[4 * 3] = {};
-        if (file.read(reinterpret_cast<char *>(sampling), components * 3) != components * 3)
-            return 0;
-        int hMax = 1, vMax = 1;
-        for (int c = 0; c < components; ++c) {
-            hMax = std::max(hMax, sampling[c * 3 + 1] >> 4);
-            vMax = std::max(vMax, sampling[c * 3 + 1] & 15);
-        }
-        qint64 blocks = 0;
-        for (int c = 0; c < components; ++c) {
-            const qint64 h = std::max(1, sampling[c * 3 + 1] >> 4);
-            const qint64 v = std::max(1, sampling[c * 3 + 1] & 15);
-            const qint64 columns = (width * h + hMax - 1) / hMax;
-            const qint64 rows = (height * v + vMax - 1) / vMax;
-            blocks += ((columns + 7) / 8) * ((rows + 7) / 8);
-        }
-        return blocks * 64 * 2;
+        break;
     }
     return 0;
 }
 
+namespace {
+
 // Decodes the pictures of a run of cells on worker threads, ahead of the thread that takes
 // them in cell order. Workers run at most kAheadPerWorker pictures per worker ahead of the
 // taker, so a long drop holds a handful of finished work copies at a time, not all of them;
-// and pictures that hold much memory while they are decoded (heldBytesWhileDecoding) run side
+// and pictures that hold much memory while they are decoded (HeldBytesWhileDecoding) run side
 // by side only within kHeldBudgetBytes.
 class ConversionAhead {
 public:
@@ -250,7 +286,7 @@ private:
                 }
             }
             if (claimed) {
-                held = heldBytesWhileDecoding(paths_[index]);
+                held = HeldBytesWhileDecoding(paths_[index]);
                 std::lock_guard lock(mutex_);
                 if (!fits(held)) {
                     waiting.emplace_back(index, held);
@@ -302,7 +338,7 @@ private:
     std::condition_variable room_;  // a result was taken, memory was freed, or the workers must stop
     std::size_t claimed_ = 0;       // pictures handed to workers so far
     std::size_t taken_ = 0;         // results taken so far
-    qint64 held_ = 0;               // what the running decodings hold (heldBytesWhileDecoding)
+    qint64 held_ = 0;               // what the running decodings hold (HeldBytesWhileDecoding)
     bool stop_ = false;
     std::vector<std::thread> threads_;
 };
@@ -311,11 +347,59 @@ private:
 
 void EnsureWorkFolder()
 {
-    if (QFileInfo(QString::fromLatin1(kWorkFolder)).isDir())
+    const QFileInfo folder(QString::fromLatin1(kWorkFolder));
+    // Through a link, the files deleted at close would be somebody else's.
+    if (folder.isSymLink())
+        throw Error(QStringLiteral("Cannot create temp directory.\n%1 is a symbolic link; the work "
+                                   "folder is never used through a link.")
+                        .arg(QDir::toNativeSeparators(folder.absoluteFilePath())));
+    if (folder.isDir())
         return;
     if (!QDir().mkdir(QString::fromLatin1(kWorkFolder)))
         throw Error(QStringLiteral("Cannot create temp directory."));
 }
+
+namespace {
+
+// Work copy names are kept short enough for every file system (255 bytes a name) with room
+// for the suffix of the temporary file that a work copy is written to before it is renamed.
+constexpr qsizetype kMaxWorkCopyNameBytes = 200;
+
+// The file-name part of a picture, shortened when its work copy name would be too long: the
+// longest beginning that fits (whole characters), "~", eight hexadecimal digits of a hash of
+// the whole name, and the picture's own extension, e.g. "とても長い名前...~1a2b3c4d.JPG".
+QString workCopyBaseName(const QString &picturePath)
+{
+    const QString name = fileNamePart(picturePath);
+    // The longest ending besides the base: "~" + a number for a second picture of that name,
+    // then ".bmp".
+    constexpr qsizetype kEndingBytes = 12;
+    if (QFile::encodeName(name).size() + kEndingBytes <= kMaxWorkCopyNameBytes)
+        return name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    QString extension = dot >= 0 ? name.mid(dot) : QString();
+    if (QFile::encodeName(extension).size() > 16)
+        extension.clear();
+    const QByteArray digest = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1);
+    const QString tag = QLatin1Char('~') + QString::fromLatin1(digest.toHex().left(8)) + extension;
+    const qsizetype room = kMaxWorkCopyNameBytes - kEndingBytes - QFile::encodeName(tag).size();
+    QString head;
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < name.size();) {
+        // One character at a time, a surrogate pair as one.
+        const qsizetype length = name.at(i).isHighSurrogate() && i + 1 < name.size() ? 2 : 1;
+        const QString character = name.mid(i, length);
+        const qsizetype more = QFile::encodeName(character).size();
+        if (bytes + more > room)
+            break;
+        head += character;
+        bytes += more;
+        i += length;
+    }
+    return head + tag;
+}
+
+} // namespace
 
 QString WorkCopyPathFor(const QString &picturePath)
 {
@@ -325,7 +409,7 @@ QString WorkCopyPathFor(const QString &picturePath)
     const auto known = names.byPicture.constFind(key);
     if (known != names.byPicture.constEnd())
         return *known;
-    const QString prefix = QString::fromLatin1(kWorkFolder) + QLatin1Char('/') + fileNamePart(picturePath);
+    const QString prefix = QString::fromLatin1(kWorkFolder) + QLatin1Char('/') + workCopyBaseName(picturePath);
     QString candidate = prefix + QStringLiteral(".bmp");
     for (int n = 2; names.taken.contains(fileKey(candidate)); ++n)
         candidate = prefix + QLatin1Char('~') + QString::number(n) + QStringLiteral(".bmp");
@@ -374,18 +458,25 @@ void CommitWorkCopy(int cell, const PreparedWorkCopy &prepared)
     case PreparedWorkCopy::Outcome::Skip:
         return;
     case PreparedWorkCopy::Outcome::Failed:
+        // The cell holds the new picture now; an older work copy would show another one.
+        target->workPath.clear();
         throw Error(prepared.error);
     case PreparedWorkCopy::Outcome::Ready:
         break;
     }
     const QString workPath = WorkCopyPathFor(target->picturePath);
-    // Stored before the save: when the save fails the cell names the file it should have.
-    target->workPath = workPath;
+    target->workPath.clear();
     const QImage image = prepared.image.format() == QImage::Format_RGB888
                              ? prepared.image
                              : prepared.image.convertToFormat(QImage::Format_RGB888);
-    if (!image.save(workPath, "BMP"))
-        throw Error(QStringLiteral("%1: the work copy cannot be written").arg(workPath));
+    // Written under a temporary name and renamed when complete: a full disk or any other
+    // failure leaves neither a half-written work copy nor a work path naming one. The rename
+    // replaces a link of that name rather than writing through it.
+    QSaveFile file(workPath);
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "BMP") || !file.commit())
+        throw Error(QStringLiteral("%1: the work copy cannot be written (%2)")
+                        .arg(QDir::toNativeSeparators(target->picturePath), file.errorString()));
+    target->workPath = workPath;
 }
 
 void MakeWorkCopy(int cell)
@@ -446,13 +537,32 @@ QStringList MakeWorkCopies(int first, int last, int workers)
     return errors;
 }
 
+bool IsWorkCopyName(const QString &fileName)
+{
+    // "<name>.<jpg|jpeg|png|bmp>[~n].bmp", the kinds the program reads, and also
+    // "<name>~<8 hex digits>.<kind>[~n].bmp" for a shortened long name.
+    static const QRegularExpression pattern(
+        QStringLiteral("^.+\\.(?:[jJ][pP][eE]?[gG]|[pP][nN][gG]|[bB][mM][pP])(?:~[0-9]+)?\\.bmp$"));
+    return pattern.match(fileName).hasMatch();
+}
+
 QStringList WorkCopyFiles()
 {
-    const QDir folder(QString::fromLatin1(kWorkFolder));
-    if (!folder.exists())
+    const QFileInfo folderInfo(QString::fromLatin1(kWorkFolder));
+    if (folderInfo.isSymLink() || !folderInfo.isDir())
         return {};
-    // Name filters match without regard to case, as "*.bmp" does on Windows.
-    return folder.entryList({QStringLiteral("*.bmp")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    const QDir folder(folderInfo.filePath());
+    QStringList names;
+    const QStringList entries =
+        folder.entryList({QStringLiteral("*.bmp")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString &name : entries) {
+        // Only the program's own files, and only the files themselves: a link is never
+        // followed, whatever it points to.
+        const QFileInfo entry(folder.filePath(name));
+        if (IsWorkCopyName(name) && !entry.isSymLink() && entry.isFile())
+            names.append(name);
+    }
+    return names;
 }
 
 void DeleteWorkCopies()

@@ -13,14 +13,15 @@ inline constexpr const char *kWorkFolder = "./temp";
 inline constexpr int kWorkCopyHeight = 200;
 
 // Creates "./temp" when it is missing; throws Error("Cannot create temp directory.") when it
-// cannot be created.
+// cannot be created or is a symbolic link (never used through a link).
 void EnsureWorkFolder();
 
 // The work copy of one cell (0..999): the picture decoded, stretched nearest-neighbour to 200
 // pixels high and trunc(200 * w / h) wide (at least 1), saved as a 24-bit BMP under "./temp/", and its path
 // stored as the cell's work path. Empty path or unsupported extension: nothing happens.
-// Errors (unreadable picture, failed save) throw Error naming the file. A failed save happens
-// after the work path was stored, so the cell then names a file that was not written.
+// Errors (unreadable picture, failed save) throw Error naming the picture file, and leave the
+// cell without a work path, so that the preview never shows an older picture in its place.
+// The file is written under a temporary name and renamed when complete.
 // MakeWorkCopy(cell) is CommitWorkCopy(cell, PrepareWorkCopy(picture path of cell)).
 void MakeWorkCopy(int cell);
 
@@ -47,23 +48,36 @@ struct PreparedWorkCopy {
 // run on any thread.
 [[nodiscard]] PreparedWorkCopy PrepareWorkCopy(const QString &picturePath);
 
-// Stores the work path of `cell` and saves the prepared image there (Ready); throws Error with
-// the prepared text (Failed) or when the file cannot be written; does nothing for Skip or a
-// cell outside 0..999. Must run on one thread, in cell order.
+// Saves the prepared image as the work copy of `cell` and stores its work path (Ready); throws
+// Error with the prepared text (Failed) or when the file cannot be written, and then empties
+// the cell's work path; does nothing for Skip or a cell outside 0..999. Must run on one thread,
+// in cell order.
 void CommitWorkCopy(int cell, const PreparedWorkCopy &prepared);
 
 // The work path of a picture file: "./temp/" + its file name + ".bmp" for the first picture file
 // of that name in this run; a different picture file of the same name gets "./temp/" + name +
 // "~2.bmp" (then ~3 ...), so that no two pictures share a work copy. The same picture file
-// always gets the same path.
+// always gets the same path. A name too long for the file system is shortened to its beginning,
+// "~", eight hexadecimal digits of its hash and its extension.
 [[nodiscard]] QString WorkCopyPathFor(const QString &picturePath);
 
 // Forgets every work path handed out by WorkCopyPathFor (a new run, or a test).
 void ResetWorkCopyNames();
 
-// The "*.bmp" files in the work folder (file names), for the question at close.
+// Whether a file name has the form the program gives its work copies: a picture's name with
+// its extension (.jpg, .jpeg, .png, .bmp, any case), an optional "~n", then ".bmp".
+[[nodiscard]] bool IsWorkCopyName(const QString &fileName);
+
+// The work copies in the work folder (file names), for the question at close: regular files
+// with work-copy names only, never a link, and nothing when the folder itself is a link.
 [[nodiscard]] QStringList WorkCopyFiles();
-// Deletes every "*.bmp" in the work folder, ignoring failures.
+// Deletes the files WorkCopyFiles() lists, ignoring failures. A user's own files in the
+// folder stay.
 void DeleteWorkCopies();
+
+// What decoding the picture file holds at once beyond a few rows (bytes), estimated from its
+// header, to plan decodings side by side. Never below what the decoders hold; a header that
+// cannot be read counts as the largest picture the bounds allow.
+[[nodiscard]] qint64 HeldBytesWhileDecoding(const QString &path);
 
 } // namespace quiltana

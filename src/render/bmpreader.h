@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QImage>
 #include <QString>
 
@@ -10,6 +11,11 @@ namespace quiltana {
 // allocate a huge picture. Returns the picture as Qt decodes it (any format). Throws Error
 // naming the file when it cannot be opened, is not a BMP, declares a size above the bounds or
 // cannot be decoded.
+// A file whose plainly stored rows end past the end of the file (truncated) is refused too.
 [[nodiscard]] QImage ReadBmp(const QString &path);
+
+// The width and height that the BMP header at the device's position declares (OS/2 and
+// Windows headers; the sides as absolute values). False when the header is unusable.
+[[nodiscard]] bool ReadBmpDeclaredSize(QIODevice &device, qint64 *width, qint64 *height);
 
 } // namespace quiltana

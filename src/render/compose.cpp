@@ -1,4 +1,7 @@
 #include "compose.h"
+#include "decode.h"
+
+#include <QDir>
 
 #include <QFont>
 #include <QFontMetrics>
@@ -141,7 +144,20 @@ void ComposePage(QPainter &canvas, int W, int H, int frameSwitch, int mode)
         doc.page.redraw[p] = 0;
         const QString path = doc.page.workPath[p];
         const int orientation = doc.page.orientation[p];
-        const std::optional<Rect> picture = DrawPicture(canvas, cells[p], path, orientation);
+        std::optional<Rect> picture;
+        try {
+            picture = DrawPicture(canvas, cells[p], path, orientation);
+        } catch (const PictureError &e) {
+            // The preview draws a stand-in, the work copy; the user knows only the picture.
+            // (Printing draws the pictures themselves.)
+            if (print)
+                throw;
+            const QString &own = doc.cell(doc.absoluteCell(static_cast<int>(p))).picturePath;
+            if (own.isEmpty() || own == path)
+                throw;
+            throw Error(QStringLiteral("%1: its work copy cannot be shown (%2)")
+                            .arg(QDir::toNativeSeparators(own), e.reason()));
+        }
         if (!picture)
             continue;
         if (print && setup.captionOption)

@@ -15,6 +15,8 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+
+#include <sys/stat.h>
 #include <vector>
 
 namespace quiltana {
@@ -60,22 +62,6 @@ private:
     qsizetype stride_ = 0;
 };
 
-// trunc(height * w / h) computed in double precision, at least 1.
-int WorkCopyWidth(int height, int fullWidth, int fullHeight)
-{
-    if (fullHeight <= 0)
-        return 1;
-    const double width = std::trunc(height * (static_cast<double>(fullWidth) / fullHeight));
-    return static_cast<int>(std::clamp(width, 1.0, 2147483647.0));
-}
-
-bool WorkCopyAllowed(int width, int height)
-{
-    return static_cast<qint64>(width) * height <= kMaxPicturePixels;
-}
-
-const char *const kWorkCopyTooLarge = "the work copy of this picture would be too large";
-
 // Samples the work copy out of the rows as they arrive: destination row y takes source row
 // y * sourceHeight / height and column x source column x * sourceWidth / width, exactly as
 // StretchNearest does on a whole picture. Only one source row is held at a time.
@@ -85,16 +71,14 @@ public:
 
     [[nodiscard]] QSize minimumOutput(int fullWidth, int fullHeight) const noexcept override
     {
-        return QSize(WorkCopyWidth(height_, fullWidth, fullHeight), height_);
+        return WorkCopySize(height_, fullWidth, fullHeight);
     }
 
     [[nodiscard]] const char *start(int width, int height, int fullWidth,
                                     int fullHeight) noexcept override
     {
-        const int outWidth = WorkCopyWidth(height_, fullWidth, fullHeight);
-        if (!WorkCopyAllowed(outWidth, height_))
-            return kWorkCopyTooLarge;
-        if (!sampler_.start(width, height, outWidth, height_) || sampler_.image().isNull())
+        const QSize out = WorkCopySize(height_, fullWidth, fullHeight);
+        if (!sampler_.start(width, height, out.width(), out.height()) || sampler_.image().isNull())
             return "not enough memory for the work copy";
         return nullptr;
     }
@@ -171,10 +155,8 @@ QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height)
         return sink.take();
     case PictureKind::Bmp: {
         const QImage full = ReadBmp(path);
-        const int width = WorkCopyWidth(height, full.width(), full.height());
-        if (!WorkCopyAllowed(width, height))
-            ThrowPictureError(path, QString::fromLatin1(kWorkCopyTooLarge));
-        QImage copy = StretchNearest(full, width, height);
+        const QSize size = WorkCopySize(height, full.width(), full.height());
+        QImage copy = StretchNearest(full, size.width(), size.height());
         if (copy.isNull())
             ThrowPictureError(path, QStringLiteral("not enough memory for the work copy"));
         return copy;
@@ -183,6 +165,20 @@ QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height)
         break;
     }
     ThrowPictureError(path, QStringLiteral("not a picture file"));
+}
+
+QSize WorkCopySize(int height, int fullWidth, int fullHeight)
+{
+    if (height < 1)
+        return QSize(0, 0);
+    if (fullWidth < 1 || fullHeight < 1)
+        return QSize(1, height);
+    // trunc(height * w / h) in double precision, at least 1.
+    const double width = std::trunc(height * (static_cast<double>(fullWidth) / fullHeight));
+    if (width <= kMaxWorkCopyWidth)
+        return QSize(static_cast<int>(std::max(width, 1.0)), height);
+    const double followed = std::trunc(kMaxWorkCopyWidth * (static_cast<double>(fullHeight) / fullWidth));
+    return QSize(kMaxWorkCopyWidth, static_cast<int>(std::clamp(followed, 1.0, double(height))));
 }
 
 void CheckPictureFileType(const QString &path)
@@ -213,6 +209,38 @@ bool PictureSizeAllowed(qint64 width, qint64 height) noexcept
     return width <= kMaxPictureSide && height <= kMaxPictureSide && width * height <= kMaxPicturePixels;
 }
 
+bool PictureSizeAllowed(qint64 width, qint64 height, qint64 fileBytes) noexcept
+{
+    if (!PictureSizeAllowed(width, height))
+        return false;
+    // Sides are bounded now, so neither product can overflow.
+    return width * height <= kFreePicturePixels + kMaxPixelsPerFileByte * std::max<qint64>(fileBytes, 0);
+}
+
+QString PictureTooLargeText(qint64 width, qint64 height, qint64 fileBytes)
+{
+    if (!PictureSizeAllowed(width, height))
+        return PictureTooLargeText(width, height);
+    return QStringLiteral("the picture declares %1 x %2 pixels, far more than a file of %3 bytes "
+                          "can hold; the file is damaged or made to exhaust the computer")
+        .arg(width)
+        .arg(height)
+        .arg(fileBytes);
+}
+
+qint64 PictureFileBytes(std::FILE *file) noexcept
+{
+    struct stat info {};
+    if (!file || fstat(fileno(file), &info) != 0)
+        return 0;
+    return static_cast<qint64>(info.st_size);
+}
+
+PictureError::PictureError(const QString &path, const QString &reason)
+    : Error(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason)), reason_(reason)
+{
+}
+
 QString PictureTooLargeText(qint64 width, qint64 height)
 {
     return QStringLiteral("the picture declares %1 x %2 pixels, more than can be opened (at most "
@@ -225,7 +253,7 @@ QString PictureTooLargeText(qint64 width, qint64 height)
 
 void ThrowPictureError(const QString &path, const QString &reason)
 {
-    throw Error(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason));
+    throw PictureError(path, reason);
 }
 
 } // namespace quiltana

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "error.h"
 #include "paths.h"
 
 #include <QImage>
@@ -15,6 +16,20 @@ namespace quiltana {
 // is held as 24-bit RGB, so this bound keeps one picture below about 600 MB.
 inline constexpr qint64 kMaxPicturePixels = 200'000'000;
 inline constexpr int kMaxPictureSide = 65535;
+
+// Decoding costs time in proportion to the pixels a file declares, not to its bytes: a file of
+// a few hundred bytes may declare 200 million pixels. So a file of n bytes may declare at most
+// kFreePicturePixels + kMaxPixelsPerFileByte * n pixels. Real pictures stay far below: a flat
+// baseline JPEG packs about 250 pixels into a byte, a flat RGB PNG about 350 and a blank 1-bit
+// PNG, the most compact real picture there is, about 8000 (and then only above 16 megapixels).
+// Every decode is thereby bounded by a fixed amount of work and memory per byte of its file.
+inline constexpr qint64 kFreePicturePixels = 16'000'000;
+inline constexpr qint64 kMaxPixelsPerFileByte = 2048;
+
+// Work copies are 200 pixels high; a picture wider than 20:1 would make them enormous (a tiny
+// file declaring 5000 x 1 pixels, a million pixels wide). Above this width the width stays at
+// it and the height follows the picture's aspect ratio instead (at least one pixel).
+inline constexpr int kMaxWorkCopyWidth = 4000;
 
 // Decodes a picture file of the given kind into a QImage::Format_RGB888 image (alpha
 // dropped: the colours as decoded). JPEG and PNG go through libjpeg and libpng directly, BMP
@@ -35,6 +50,12 @@ inline constexpr int kMaxPictureSide = 65535;
 // DecodePicture does, and also when the work copy itself would exceed kMaxPicturePixels.
 // A height below 1 gives a null image.
 [[nodiscard]] QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height);
+
+// The size of the work copy of a picture of fullWidth x fullHeight for a work copy `height`
+// pixels high: trunc(height * w / h) wide (at least 1) and `height` high, unless that is wider
+// than kMaxWorkCopyWidth: then kMaxWorkCopyWidth wide and trunc(kMaxWorkCopyWidth * h / w)
+// high (at least 1).
+[[nodiscard]] QSize WorkCopySize(int height, int fullWidth, int fullHeight);
 
 // ---- Shared by the JPEG and PNG decoders -------------------------------------------------
 
@@ -78,11 +99,29 @@ void CheckPictureFileType(const QString &path);
 // Whether a picture of the declared size stays within the bounds (no side above
 // kMaxPictureSide, at most kMaxPicturePixels in all). Empty sizes are the decoders' business.
 [[nodiscard]] bool PictureSizeAllowed(qint64 width, qint64 height) noexcept;
+// The same, and at most kFreePicturePixels + kMaxPixelsPerFileByte * fileBytes pixels.
+[[nodiscard]] bool PictureSizeAllowed(qint64 width, qint64 height, qint64 fileBytes) noexcept;
 
 // The text of the error that refuses a picture of that declared size.
 [[nodiscard]] QString PictureTooLargeText(qint64 width, qint64 height);
+// The same for a file of fileBytes bytes: names whichever bound it breaks.
+[[nodiscard]] QString PictureTooLargeText(qint64 width, qint64 height, qint64 fileBytes);
 
-// Throws Error "<path>: <reason>".
+// The length of the file in bytes (0 when it cannot be told).
+[[nodiscard]] qint64 PictureFileBytes(std::FILE *file) noexcept;
+
+// An error about one picture file: its text is "<path>: <reason>"; the reason is kept apart,
+// so that an error met while reading a stand-in (a work copy) can name the user's picture.
+class PictureError : public Error {
+public:
+    PictureError(const QString &path, const QString &reason);
+    [[nodiscard]] QString reason() const { return reason_; }
+
+private:
+    QString reason_;
+};
+
+// Throws PictureError "<path>: <reason>".
 [[noreturn]] void ThrowPictureError(const QString &path, const QString &reason);
 
 } // namespace quiltana

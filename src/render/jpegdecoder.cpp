@@ -18,9 +18,13 @@ namespace {
 // fails cleanly.
 constexpr long kMaxJpegMemory = 1L << 30;
 
-// libjpeg walks every scan of a progressive file; a crafted file with thousands of tiny scans
-// costs minutes. Real encoders write about ten.
-constexpr int kMaxProgressiveScans = 1000;
+// Every scan of a file that has several costs a pass over the whole picture's coefficients,
+// and a scan can take only a few bytes: a crafted file with thousands of scans costs minutes.
+// A sequential file sends each component once, so it has at most four scans; damaged files
+// that other programs still show have up to about ten. Real progressive encoders write about
+// ten scans, aggressive optimisers a few dozen.
+constexpr int kMaxSequentialScans = 16;
+constexpr int kMaxProgressiveScans = 100;
 
 constexpr std::size_t kMessageLength = JMSG_LENGTH_MAX;
 
@@ -44,6 +48,7 @@ struct JpegJob {
     jpeg_progress_mgr progress;
     int fullWidth;
     int fullHeight;
+    long long fileBytes;
     // Why the sink or the box itself refused the picture, when libjpeg did not.
     char refusal[kMessageLength];
 };
@@ -61,13 +66,18 @@ extern "C" void JpegErrorExit(j_common_ptr cinfo)
 // not fatal; nothing is ever printed.
 extern "C" void JpegOutputMessage(j_common_ptr) {}
 
+// Called by libjpeg for every row of MCUs it reads, so also inside each of many scans.
 extern "C" void JpegProgress(j_common_ptr cinfo)
 {
     auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (d->is_decompressor && d->progressive_mode && d->input_scan_number > kMaxProgressiveScans) {
+    if (!d->is_decompressor)
+        return;
+    const int limit = d->progressive_mode ? kMaxProgressiveScans : kMaxSequentialScans;
+    if (d->input_scan_number > limit) {
         auto *error = reinterpret_cast<JpegErrorManager *>(cinfo->err);
         std::snprintf(error->message, kMessageLength,
-                      "Progressive JPEG with more than %d scans", kMaxProgressiveScans);
+                      "the %s JPEG has more than %d scans (a damaged or crafted file)",
+                      d->progressive_mode ? "progressive" : "sequential", limit);
         std::longjmp(error->jump, 1);
     }
 }
@@ -111,7 +121,7 @@ JpegOutcome RunJpegJob(JpegJob *job)
 
     job->fullWidth = static_cast<int>(cinfo->image_width);
     job->fullHeight = static_cast<int>(cinfo->image_height);
-    if (!PictureSizeAllowed(cinfo->image_width, cinfo->image_height)) {
+    if (!PictureSizeAllowed(cinfo->image_width, cinfo->image_height, job->fileBytes)) {
         jpeg_destroy_decompress(cinfo);
         return JpegOutcome::TooLarge;
     }
@@ -178,6 +188,7 @@ void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHei
     auto job = std::make_unique<JpegJob>();
     job->file = file.get();
     job->sink = &sink;
+    job->fileBytes = PictureFileBytes(file.get());
     const JpegOutcome outcome = RunJpegJob(job.get());
     if (fullWidth)
         *fullWidth = job->fullWidth;
@@ -187,7 +198,7 @@ void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHei
     case JpegOutcome::Decoded:
         return;
     case JpegOutcome::TooLarge:
-        ThrowPictureError(path, PictureTooLargeText(job->fullWidth, job->fullHeight));
+        ThrowPictureError(path, PictureTooLargeText(job->fullWidth, job->fullHeight, job->fileBytes));
     case JpegOutcome::Refused:
         ThrowPictureError(path, QString::fromLocal8Bit(job->refusal));
     case JpegOutcome::LibraryError:

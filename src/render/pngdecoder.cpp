@@ -32,6 +32,7 @@ struct PngJob {
     png_bytep whole;
     int fullWidth;
     int fullHeight;
+    long long fileBytes;
     // Every row has reached the sink; what fails after that (the file's tail) is forgiven.
     bool rowsDelivered;
     char message[kMessageLength];
@@ -101,7 +102,7 @@ PngOutcome RunPngJob(PngJob *job)
     const png_uint_32 height = png_get_image_height(png, info);
     job->fullWidth = static_cast<int>(width);
     job->fullHeight = static_cast<int>(height);
-    if (!PictureSizeAllowed(width, height)) {
+    if (!PictureSizeAllowed(width, height, job->fileBytes)) {
         ReleasePngJob(job);
         return PngOutcome::TooLarge;
     }
@@ -166,6 +167,7 @@ void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeig
     auto job = std::make_unique<PngJob>();
     job->file = file.get();
     job->sink = &sink;
+    job->fileBytes = PictureFileBytes(file.get());
     const PngOutcome outcome = RunPngJob(job.get());
     if (fullWidth)
         *fullWidth = job->fullWidth;
@@ -175,7 +177,7 @@ void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeig
     case PngOutcome::Decoded:
         return;
     case PngOutcome::TooLarge:
-        ThrowPictureError(path, PictureTooLargeText(job->fullWidth, job->fullHeight));
+        ThrowPictureError(path, PictureTooLargeText(job->fullWidth, job->fullHeight, job->fileBytes));
     case PngOutcome::Refused:
     case PngOutcome::LibraryError:
         break;

@@ -85,6 +85,9 @@ private:
 bool canWriteWorkFolderIn(const QString &folder)
 {
     QDir dir(folder);
+    // A "temp" that is a link is not used: closing deletes files in the work folder.
+    if (QFileInfo(dir.filePath(QStringLiteral("temp"))).isSymLink())
+        return false;
     if (!dir.exists(QStringLiteral("temp")) && !dir.mkdir(QStringLiteral("temp")))
         return false;
     QTemporaryFile probe(dir.filePath(QStringLiteral("temp/probe-XXXXXX")));

@@ -116,6 +116,18 @@ QByteArray EncodeJpeg(const JpegSpec &spec)
     jpeg_set_quality(&cinfo, spec.quality, TRUE);
     if (spec.progressive)
         jpeg_simple_progression(&cinfo);
+    std::vector<jpeg_scan_info> scans;
+    if (spec.scanPerComponent) {
+        for (int c = 0; c < cinfo.num_components; ++c) {
+            jpeg_scan_info scan{};
+            scan.comps_in_scan = 1;
+            scan.component_index[0] = c;
+            scan.Se = 63;
+            scans.push_back(scan);
+        }
+        cinfo.scan_info = scans.data();
+        cinfo.num_scans = static_cast<int>(scans.size());
+    }
     cinfo.arith_code = spec.arithmetic ? TRUE : FALSE;
     jpeg_start_compress(&cinfo, TRUE);
     const size_t stride = static_cast<size_t>(spec.width) * static_cast<size_t>(spec.components);
@@ -128,6 +140,19 @@ QByteArray EncodeJpeg(const JpegSpec &spec)
     QByteArray bytes(reinterpret_cast<const char *>(buffer), static_cast<qsizetype>(size));
     std::free(buffer);
     return bytes;
+}
+
+QByteArray WithLastScanRepeated(const QByteArray &jpeg, int times)
+{
+    const qsizetype scan = jpeg.lastIndexOf(QByteArray("\xff\xda", 2));
+    const qsizetype end = jpeg.lastIndexOf(QByteArray("\xff\xd9", 2));
+    EXPECT_GT(scan, 0);
+    EXPECT_GT(end, scan);
+    const QByteArray last = jpeg.mid(scan, end - scan);
+    QByteArray result = jpeg.left(end);
+    for (int i = 0; i < times; ++i)
+        result += last;
+    return result + jpeg.mid(end);
 }
 
 JpegSpec QuadrantJpeg(int width, int height)

@@ -44,6 +44,7 @@ struct JpegSpec {
     bool progressive = false;
     bool arithmetic = false;
     bool fullChroma = false; // 4:4:4 instead of libjpeg's default 4:2:0
+    bool scanPerComponent = false; // sequential, one scan for each component (not interleaved)
     int quality = 95;
     std::vector<unsigned char> pixels;
 };
@@ -56,6 +57,9 @@ JpegSpec QuadrantJpeg(int width, int height);
 
 // Rows of packed RGB whose every pixel differs from its neighbours.
 std::vector<std::vector<unsigned char>> PatternRows(int width, int height);
+
+// The JPEG with its last scan (from its last SOS marker up to EOI) sent `times` times more.
+QByteArray WithLastScanRepeated(const QByteArray &jpeg, int times);
 
 // The JPEG with its frame header (SOFn) changed to declare width x height.
 QByteArray WithJpegSize(QByteArray jpeg, int width, int height);

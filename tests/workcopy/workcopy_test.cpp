@@ -74,18 +74,17 @@ TEST_F(WorkCopyTest, WorkCopyIs200HighWithTheTruncatedWidth)
     }
 }
 
-TEST_F(WorkCopyTest, PictureTooWideForAWorkCopyIsRefusedWithItsName)
+TEST_F(WorkCopyTest, WorkCopyOfAVeryWidePictureIsBoundedAndKeepsItsShape)
 {
-    // 60000 x 1 would need a work copy 12 million pixels wide
+    // 200 rows would make 60000 x 1 twelve million pixels wide, and 5000 x 1 a million
     cell(0).picturePath = writePicture(QStringLiteral("strip.bmp"), 60000, 1);
-    cell(0).workPath = QStringLiteral("earlier");
-    try {
-        MakeWorkCopy(0);
-        ADD_FAILURE() << "no error";
-    } catch (const Error &e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("strip.bmp"))) << e.message().toStdString();
-    }
-    EXPECT_EQ(cell(0).workPath, QStringLiteral("earlier"));
+    cell(1).picturePath = writePicture(QStringLiteral("band.bmp"), 8000, 100);
+    cell(2).picturePath = writePicture(QStringLiteral("panorama.bmp"), 4000, 200);
+    for (int n = 0; n < 3; ++n)
+        MakeWorkCopy(n);
+    EXPECT_EQ(QImage(cell(0).workPath).size(), QSize(4000, 1));
+    EXPECT_EQ(QImage(cell(1).workPath).size(), QSize(4000, 50));
+    EXPECT_EQ(QImage(cell(2).workPath).size(), QSize(4000, 200));
 }
 
 TEST_F(WorkCopyTest, WorkCopyIsA24BitBmpResampledNearestNeighbour)
@@ -180,17 +179,26 @@ TEST_F(WorkCopyTest, ConvertingTheSameCellTwiceRewritesTheSameFile)
     EXPECT_EQ(folderFiles(), QStringList{QStringLiteral("again.bmp.bmp")});
 }
 
-TEST_F(WorkCopyTest, FailedSaveLeavesTheWorkPathNamingTheUnwrittenFile)
+TEST_F(WorkCopyTest, FailedSaveLeavesNoFileAndNoWorkPathAndNamesThePicture)
 {
     cell(0).picturePath = writePicture(QStringLiteral("blocked.bmp"), 20, 20);
     cell(0).workPath = QStringLiteral("earlier");
     // a folder in the way of the work copy
     ASSERT_TRUE(QDir().mkdir(QStringLiteral("temp/blocked.bmp.bmp")));
-    EXPECT_THROW(MakeWorkCopy(0), Error);
-    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/blocked.bmp.bmp"));
+    try {
+        MakeWorkCopy(0);
+        ADD_FAILURE() << "no error";
+    } catch (const Error &e) {
+        EXPECT_TRUE(e.message().startsWith(cell(0).picturePath)) << e.what();
+        EXPECT_FALSE(e.message().contains(QStringLiteral("./temp"))) << e.what();
+    }
+    EXPECT_TRUE(cell(0).workPath.isEmpty());
+    // nothing half written is left beside the folder in the way
+    EXPECT_EQ(QDir(QStringLiteral("temp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("blocked.bmp.bmp")});
 }
 
-TEST_F(WorkCopyTest, UnreadablePictureThrowsAndKeepsTheWorkPath)
+TEST_F(WorkCopyTest, UnreadablePictureThrowsAndEmptiesTheWorkPath)
 {
     const QString broken = pictures.filePath(QStringLiteral("broken.png"));
     QFile file(broken);
@@ -205,7 +213,8 @@ TEST_F(WorkCopyTest, UnreadablePictureThrowsAndKeepsTheWorkPath)
     } catch (const Error &e) {
         EXPECT_TRUE(e.message().contains(QStringLiteral("broken.png"))) << e.message().toStdString();
     }
-    EXPECT_EQ(cell(0).workPath, QStringLiteral("earlier"));
+    // "earlier" would show the cell's former picture in the preview
+    EXPECT_TRUE(cell(0).workPath.isEmpty());
     EXPECT_TRUE(folderFiles().isEmpty());
 }
 
@@ -243,7 +252,7 @@ TEST_F(WorkCopyTest, PreparingTouchesNoState)
     CommitWorkCopy(0, ready);
     EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/pure.bmp.bmp"));
     EXPECT_THROW(CommitWorkCopy(0, failed), Error);
-    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/pure.bmp.bmp"));
+    EXPECT_TRUE(cell(0).workPath.isEmpty());
 }
 
 // Everything a run of conversions leaves behind: the errors, every cell's work path and the
@@ -322,7 +331,7 @@ TEST_F(WorkCopyTest, DecodingOnSeveralThreadsGivesWhatOneAfterAnotherGives)
     EXPECT_TRUE(sequential.errors[0].contains(QStringLiteral("broken.jpg")));
     EXPECT_TRUE(sequential.errors[1].contains(QStringLiteral("missing.bmp")));
     EXPECT_TRUE(sequential.errors[2].contains(QStringLiteral("blocked.bmp")));
-    EXPECT_EQ(sequential.workPaths[4], QStringLiteral("earlier"));
+    EXPECT_TRUE(sequential.workPaths[4].isEmpty()); // failed: its former copy is not shown
     EXPECT_EQ(sequential.workPaths[8], QStringLiteral("kept"));
     EXPECT_NE(sequential.workPaths[2], sequential.workPaths[1]);
     EXPECT_EQ(sequential.workPaths[3], sequential.workPaths[1]);
@@ -351,18 +360,76 @@ TEST_F(WorkCopyTest, WorkFolderIsCreatedOnceAndReportedWhenItCannotBe)
     }
 }
 
-TEST_F(WorkCopyTest, CleanUpDeletesOnlyBitmapsAndKeepsTheFolder)
+TEST_F(WorkCopyTest, CleanUpDeletesOnlyWorkCopiesAndNeverThroughALink)
 {
-    for (const char *name : {"temp/a.bmp", "temp/B.BMP", "temp/notes.txt"}) {
-        QFile f(QString::fromLatin1(name));
+    QTemporaryDir outside;
+    ASSERT_TRUE(outside.isValid());
+    const QString target = outside.filePath(QStringLiteral("target.jpg.bmp"));
+    for (const QString &name : {QStringLiteral("temp/IMG_1.JPG.bmp"), QStringLiteral("temp/b.png~2.bmp"),
+                                QStringLiteral("temp/x~0a1b2c3d.jpeg.bmp"), QStringLiteral("temp/precious.bmp"),
+                                QStringLiteral("temp/holiday.BMP"), QStringLiteral("temp/notes.txt"),
+                                QStringLiteral("temp/C.BMP.BMP"), target}) {
+        QFile f(name);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
+    // a link with a work copy's name leads outside
+    ASSERT_TRUE(QFile::link(target, QStringLiteral("temp/link.jpg.bmp")));
     QStringList found = WorkCopyFiles();
     found.sort();
-    EXPECT_EQ(found, (QStringList{QStringLiteral("B.BMP"), QStringLiteral("a.bmp")}));
+    EXPECT_EQ(found, (QStringList{QStringLiteral("IMG_1.JPG.bmp"), QStringLiteral("b.png~2.bmp"),
+                                  QStringLiteral("x~0a1b2c3d.jpeg.bmp")}));
     DeleteWorkCopies();
     EXPECT_TRUE(WorkCopyFiles().isEmpty());
-    EXPECT_EQ(folderFiles(), QStringList{QStringLiteral("notes.txt")});
+    QStringList left = QDir(QStringLiteral("temp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{QStringLiteral("C.BMP.BMP"), QStringLiteral("holiday.BMP"), QStringLiteral("link.jpg.bmp"),
+                                 QStringLiteral("notes.txt"), QStringLiteral("precious.bmp")}));
+    EXPECT_TRUE(QFileInfo::exists(target));
+}
+
+TEST_F(WorkCopyTest, WorkFolderThatIsALinkIsNeitherUsedNorCleaned)
+{
+    QTemporaryDir users;
+    ASSERT_TRUE(users.isValid());
+    const QString own = users.filePath(QStringLiteral("photo.jpg.bmp"));
+    {
+        QFile f(own);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QDir(QStringLiteral("temp")).removeRecursively());
+    ASSERT_TRUE(QFile::link(users.path(), QStringLiteral("temp")));
+    EXPECT_THROW(EnsureWorkFolder(), Error);
+    EXPECT_TRUE(WorkCopyFiles().isEmpty());
+    DeleteWorkCopies();
+    EXPECT_TRUE(QFileInfo::exists(own));
+}
+
+TEST_F(WorkCopyTest, LongNamesGetShortStableAndDistinctWorkCopies)
+{
+    // 83 three-byte characters and ".jpg": 253 bytes, to which ".bmp" cannot be added within
+    // the 255 bytes a file name may have
+    const QString longName = QString(83, QChar(0x5199)) + QStringLiteral(".jpg");
+    ASSERT_TRUE(QDir(pictures.path()).mkpath(QStringLiteral("a")));
+    ASSERT_TRUE(QDir(pictures.path()).mkpath(QStringLiteral("b")));
+    const QString a = pictures.filePath(QStringLiteral("a/") + longName);
+    const QString b = pictures.filePath(QStringLiteral("b/") + longName);
+    QImage picture(40, 30, QImage::Format_RGB888);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(a, "JPEG"));
+    ASSERT_TRUE(picture.save(b, "JPEG"));
+    cell(0).picturePath = a;
+    cell(1).picturePath = b;
+    cell(2).picturePath = a;
+    EXPECT_TRUE(MakeWorkCopies(0, 2, 1).isEmpty());
+    const QString name = QFileInfo(cell(0).workPath).fileName();
+    EXPECT_LE(QFile::encodeName(name).size(), 200);
+    EXPECT_TRUE(name.startsWith(QString(10, QChar(0x5199)))) << name.toStdString();
+    EXPECT_TRUE(IsWorkCopyName(name)) << name.toStdString();
+    EXPECT_EQ(cell(2).workPath, cell(0).workPath);
+    EXPECT_NE(cell(1).workPath, cell(0).workPath);
+    EXPECT_EQ(QImage(cell(1).workPath).size(), QSize(266, 200));
+    DeleteWorkCopies();
+    EXPECT_TRUE(folderFiles().isEmpty());
 }
 
 } // namespace
