@@ -348,6 +348,20 @@ TEST_F(LoadTest, FailedLoadKeepsThePicturePathAndThrows)
     EXPECT_TRUE(document().cell(1).workPath.isEmpty());
 }
 
+TEST_F(LoadTest, FailedLoadOverAPictureShowsNothingRatherThanTheOldPicture)
+{
+    Document &doc = document();
+    LoadIntoCell(1, 1, picture(QStringLiteral("ok.png")));
+    ASSERT_FALSE(doc.cell(1).workPath.isEmpty());
+    ASSERT_EQ(doc.page.workPath[1], doc.cell(1).workPath);
+    const QString bad = file(QStringLiteral("broken.jpg"), "not a jpeg");
+    EXPECT_THROW(LoadIntoCell(1, 1, bad), Error);
+    EXPECT_EQ(doc.cell(1).picturePath, bad);
+    EXPECT_TRUE(doc.cell(1).workPath.isEmpty());
+    EXPECT_TRUE(doc.page.workPath[1].isEmpty());
+    EXPECT_EQ(doc.page.redraw[1], 1);
+}
+
 TEST_F(LoadTest, CellPastTheTableIsNotTouched)
 {
     Document &doc = document();

@@ -246,6 +246,26 @@ TEST_F(ComposeTest, UnreadablePictureStopsTheCompositionWhereItStands)
     EXPECT_EQ(rgbAt(canvas, 221, 400), 0x000000u);
 }
 
+TEST_F(ComposeTest, AWorkCopyThatCannotBeShownIsReportedByItsPicture)
+{
+    const QString broken = dir.filePath("IMG_7.JPG.bmp");
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("BM but nothing else");
+    file.close();
+    setPage(2, {broken});
+    const QString own = dir.filePath("photos/IMG_7.JPG");
+    document().cells[0].picturePath = own;
+    QImage canvas = blankCanvas(200, 300, kPage);
+    try {
+        compose(canvas, 0, 0);
+        ADD_FAILURE() << "no error";
+    } catch (const Error &e) {
+        EXPECT_TRUE(e.message().startsWith(own)) << e.what();
+        EXPECT_FALSE(e.message().contains(broken)) << e.what();
+    }
+}
+
 // ---- Captions --------------------------------------------------------------------------
 
 class CaptionTest : public ComposeTest {

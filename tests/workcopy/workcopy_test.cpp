@@ -4,11 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
 #include <QMap>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include "decode.h"
 #include "document.h"
 #include "error.h"
 
@@ -342,6 +344,57 @@ TEST_F(WorkCopyTest, DecodingOnSeveralThreadsGivesWhatOneAfterAnotherGives)
     EXPECT_EQ(parallel.files.keys(), sequential.files.keys());
     for (auto it = sequential.files.cbegin(); it != sequential.files.cend(); ++it)
         EXPECT_TRUE(parallel.files.value(it.key()) == it.value()) << it.key().toStdString();
+}
+
+TEST_F(WorkCopyTest, MemoryEstimateNeverFallsBelowWhatTheDecodingHolds)
+{
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        const QString path = pictures.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    };
+    const auto le = [](QByteArray &b, quint32 v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b.append(char((v >> (8 * i)) & 255));
+    };
+    // An OS/2 BMP: 12-byte header with 16-bit sides, 3000 x 2000 at 24 bits.
+    QByteArray os2("BM");
+    le(os2, 0, 4);
+    le(os2, 0, 4);
+    le(os2, 26, 4);
+    le(os2, 12, 4);
+    le(os2, 3000, 2);
+    le(os2, 2000, 2);
+    le(os2, 1, 2);
+    le(os2, 24, 2);
+    os2.append(QByteArray(6000 * 3, '\0'));
+    EXPECT_GE(HeldBytesWhileDecoding(write(QStringLiteral("os2.bmp"), os2)), 3000LL * 2000 * 3);
+
+    // A progressive JPEG whose frame header follows 300 other segments.
+    QImage photo(64, 48, QImage::Format_RGB888);
+    photo.fill(Qt::darkCyan);
+    const QString plain = pictures.filePath(QStringLiteral("plain.jpg"));
+    QImageWriter writer(plain, "JPEG");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(photo));
+    QFile plainFile(plain);
+    ASSERT_TRUE(plainFile.open(QIODevice::ReadOnly));
+    const QByteArray jpeg = plainFile.readAll();
+    QByteArray padded = jpeg.left(2);
+    for (int i = 0; i < 300; ++i)
+        padded.append("\xff\xe5\x00\x06four", 10);
+    padded.append(jpeg.mid(2));
+    const qint64 coefficients = 64LL * 48 * 2; // at least one component's blocks
+    EXPECT_GE(HeldBytesWhileDecoding(write(QStringLiteral("segments.jpg"), padded)), coefficients);
+
+    // Headers that cannot be read count as the largest picture.
+    for (const auto &[name, bytes] : {std::pair{"cut.jpg", jpeg.left(20)}, std::pair{"cut.bmp", os2.left(16)},
+                                      std::pair{"cut.png", QByteArray("\x89PNG\r\n\x1a\n", 8)}})
+        EXPECT_GE(HeldBytesWhileDecoding(write(QString::fromLatin1(name), bytes)), kMaxPicturePixels) << name;
+    // A picture that streams holds nothing worth planning for.
+    EXPECT_EQ(HeldBytesWhileDecoding(writePicture(QStringLiteral("row.png"), QImage(40, 30, QImage::Format_RGB888), "PNG")), 0);
 }
 
 TEST_F(WorkCopyTest, WorkFolderIsCreatedOnceAndReportedWhenItCannotBe)
