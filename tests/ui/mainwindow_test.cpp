@@ -405,6 +405,13 @@ TEST(ProgramFolder, FallsBackToTheCacheWhenTheExecutableFolderIsNotWritable)
     const QString fallback = TForm1::ProgramFolder(file);
     EXPECT_EQ(fallback, QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
     EXPECT_TRUE(QFileInfo(fallback).isDir());
+
+    // A "temp" that is a link to a folder of the user's is not used: closing would delete in it.
+    QTemporaryDir linked, users;
+    ASSERT_TRUE(linked.isValid());
+    ASSERT_TRUE(users.isValid());
+    ASSERT_TRUE(QFile::link(users.path(), QDir(linked.path()).filePath(QStringLiteral("temp"))));
+    EXPECT_EQ(TForm1::ProgramFolder(linked.path()), fallback);
 }
 
 } // namespace
