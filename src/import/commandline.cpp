@@ -8,13 +8,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
-#include <algorithm>
-
 namespace quiltana {
-
-namespace {
-constexpr int kMaxArguments = 1000;
-} // namespace
 
 QStringList PicturesInFolder(const QString &folder)
 {
@@ -37,9 +31,8 @@ int FillDocumentFromArguments(const QStringList &arguments)
     Document &doc = document();
     Placer placer(doc, 0);
 
-    const qsizetype count = std::min<qsizetype>(arguments.size(), kMaxArguments);
-    for (qsizetype i = 0; i < count; ++i) {
-        const QString &argument = arguments.at(i);
+    // Every argument is looked at, so that each picture that finds no cell is counted.
+    for (const QString &argument : arguments) {
         if (argument.isEmpty())
             continue; // names nothing; as a picture path it would only read as an empty cell
         if (QFileInfo(argument).isDir()) {

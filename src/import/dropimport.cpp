@@ -9,13 +9,9 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
-
 namespace quiltana {
 
 namespace {
-
-constexpr qsizetype kMaxDroppedNames = 1000;
 
 // Clears the whole table for a new document; the page lists are blanked so that the next
 // render draws every position afresh.
@@ -79,9 +75,8 @@ DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::fu
         }
 
         Placer placer(doc, start);
-        const qsizetype count = std::min(names.size(), kMaxDroppedNames);
-        for (qsizetype i = 0; i < count; ++i) {
-            const QString &name = names.at(i);
+        // Every name is looked at, so that each picture that finds no cell is counted.
+        for (const QString &name : names) {
             const bool isDir = QFileInfo(name).isDir();
             if (folderDrop) {
                 if (isDir)

@@ -26,8 +26,8 @@ struct DropResult {
 
 // The drop of files or folders on the main window, on the program-wide document.
 //
-// `names` are the dropped local paths in the order the drag delivered them; only the first 1000
-// are looked at. `cellUnderMouse` is CellUnderMouse() of the last mouse position over the
+// `names` are the dropped local paths in the order the drag delivered them; every one is looked
+// at. `cellUnderMouse` is CellUnderMouse() of the last mouse position over the
 // preview (a position on the current page). `askAppend` shows kAppendQuestion (caption
 // kAppendQuestionCaption, OK and Cancel, OK the default) and returns true for OK; it is called
 // only when the document holds a picture beyond cell 0; an empty function counts as OK.

@@ -95,14 +95,15 @@ TEST_F(CommandLineTest, PicturesBeyondTheLastCellAreCountedNotPlaced)
     EXPECT_EQ(doc.lastFilledCell, 999);
 }
 
-TEST_F(CommandLineTest, OnlyTheFirstThousandArgumentsAreRead)
+TEST_F(CommandLineTest, EveryArgumentIsReadAndTheSurplusCounted)
 {
     QStringList arguments;
-    for (int i = 0; i < 1001; ++i)
+    for (int i = 0; i < 1200; ++i)
         arguments.append(QStringLiteral("/nowhere/%1.jpg").arg(i));
+    arguments.insert(500, QString()); // an empty argument names nothing and is not counted
 
-    // The 1001st argument is not read at all, so nothing counts as left out.
-    EXPECT_EQ(FillDocumentFromArguments(arguments), 0);
+    EXPECT_EQ(FillDocumentFromArguments(arguments), 200);
+    EXPECT_EQ(document().cell(0).picturePath, QStringLiteral("/nowhere/0.jpg"));
     EXPECT_EQ(document().cell(999).picturePath, QStringLiteral("/nowhere/999.jpg"));
     EXPECT_EQ(document().lastFilledCell, 999);
 }

@@ -228,23 +228,65 @@ TEST_F(DropTest, FolderDropTakesTheFolderInDirectoryOrder)
     EXPECT_EQ(document().lastFilledCell, 1);
 }
 
-TEST_F(DropTest, OnlyTheFirstThousandNamesAreLookedAt)
+// Names of pictures that do not exist: placed like any picture, their conversion fails fast.
+QStringList missingPictures(int count, const QString &prefix = QStringLiteral("/nowhere/"))
 {
     QStringList names;
-    for (int i = 0; i < 999; ++i)
-        names.append(QStringLiteral("/nowhere/%1.txt").arg(i));
-    const QString last = picture(QStringLiteral("thousandth.png"));
-    names.append(last);
-    const QString beyond = picture(QStringLiteral("beyond.png"));
-    for (int i = 0; i < 200; ++i)
-        names.append(beyond);
+    for (int i = 0; i < count; ++i)
+        names.append(QStringLiteral("%1%2.png").arg(prefix).arg(i));
+    return names;
+}
+
+TEST_F(DropTest, EveryDroppedNameIsLookedAtAndTheSurplusCounted)
+{
+    QStringList names = missingPictures(1200);
+    for (int i = 0; i < 30; ++i)
+        names.insert(i * 40, QStringLiteral("/nowhere/%1.txt").arg(i)); // passed over, never counted
 
     const DropResult result = DropFiles(names, 0, noQuestion());
 
-    EXPECT_EQ(result.placed, 1);
-    EXPECT_EQ(result.leftOut, 0);
-    EXPECT_EQ(document().cell(0).picturePath, last);
-    EXPECT_EQ(document().scanLastFilledCell(), 0);
+    EXPECT_EQ(result.mode, PlacementMode::Fresh);
+    EXPECT_EQ(result.placed, 1000);
+    EXPECT_EQ(result.leftOut, 200);
+    EXPECT_EQ(document().cell(999).picturePath, QStringLiteral("/nowhere/999.png"));
+    EXPECT_EQ(document().lastFilledCell, 999);
+
+    // Onto the full table: appending places nothing and counts every picture of the drop,
+    // starting afresh places the first 1000 again.
+    const DropResult appended = DropFiles(missingPictures(1200, QStringLiteral("/elsewhere/")), 0, answer(true));
+    EXPECT_EQ(appended.mode, PlacementMode::Append);
+    EXPECT_EQ(appended.placed, 0);
+    EXPECT_EQ(appended.leftOut, 1200);
+    EXPECT_EQ(document().cell(999).picturePath, QStringLiteral("/nowhere/999.png"));
+
+    const DropResult fresh = DropFiles(missingPictures(1001, QStringLiteral("/elsewhere/")), 0, answer(false));
+    EXPECT_EQ(fresh.placed, 1000);
+    EXPECT_EQ(fresh.leftOut, 1);
+    EXPECT_EQ(document().cell(0).picturePath, QStringLiteral("/elsewhere/0.png"));
+}
+
+TEST_F(DropTest, PicturesOfSeveralFoldersBeyondCell999AreCounted)
+{
+    const QString first = folder(QStringLiteral("first"));
+    const QString second = folder(QStringLiteral("second"));
+    for (int i = 0; i < 600; ++i) {
+        file(QStringLiteral("first/%1.png").arg(i), QByteArray());
+        file(QStringLiteral("second/%1.jpg").arg(i), QByteArray());
+    }
+    file(QStringLiteral("second/notes.txt"));
+
+    const DropResult result = DropFiles({first, second}, 0, noQuestion());
+    EXPECT_EQ(result.placed, 1000);
+    EXPECT_EQ(result.leftOut, 200);
+    EXPECT_TRUE(document().cell(599).picturePath.startsWith(first));
+    EXPECT_TRUE(document().cell(600).picturePath.startsWith(second));
+    EXPECT_EQ(document().lastFilledCell, 999);
+
+    // The same folder appended to the full table: all of its pictures are left out.
+    const DropResult again = DropFiles({second}, 0, answer(true));
+    EXPECT_EQ(again.mode, PlacementMode::Append);
+    EXPECT_EQ(again.placed, 0);
+    EXPECT_EQ(again.leftOut, 600);
 }
 
 TEST_F(DropTest, PicturesBeyondCell999AreCountedNotPlaced)

@@ -377,6 +377,39 @@ TEST_F(MainWindow, DroppedFilesFillTheDocumentFromTheFirstPage)
     EXPECT_TRUE(fake.errors.isEmpty());
 }
 
+// The left-out message of the window, with its count.
+QString leftOutText(int count)
+{
+    return QStringLiteral("写真は1000枚までです。入りきらなかった%1枚は読み込みませんでした。").arg(count);
+}
+
+TEST_F(MainWindow, PicturesPastTheLastCellAreToldOnceHoweverTheyArrive)
+{
+    QStringList names;
+    for (int i = 0; i < 1200; ++i)
+        names.append(QDir(pictureDir.path()).filePath(QStringLiteral("missing%1.png").arg(i)));
+
+    open(names);
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages.front().text, leftOutText(200));
+    EXPECT_EQ(document().cell(999).picturePath, names.at(999));
+
+    // A second drop onto the full document, appended: every picture of it is left out.
+    fake.messages.clear();
+    fake.okCancelAnswers = {true};
+    window->WMDropFile(names.mid(0, 7));
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages.front().text, leftOutText(7));
+
+    // Started afresh, the drop fills the 1000 cells again and tells of the rest.
+    fake.messages.clear();
+    fake.okCancelAnswers = {false};
+    window->WMDropFile(names);
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages.front().text, leftOutText(200));
+    EXPECT_EQ(document().lastFilledCell, 999);
+}
+
 TEST_F(MainWindow, ClearingTheDocumentShowsAnEmptyFirstPage)
 {
     TForm1 &w = open();
