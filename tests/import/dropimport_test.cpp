@@ -3,6 +3,10 @@
 #include "cellcommands.h"
 #include "error.h"
 #include "importfixture.h"
+#include "names.h"
+#include "rawnames.h"
+
+#include <QUrl>
 
 namespace quiltana {
 namespace {
@@ -310,6 +314,57 @@ TEST_F(DropTest, PicturesBeyondCell999AreCountedNotPlaced)
     EXPECT_EQ(full.placed, 0);
     EXPECT_EQ(full.leftOut, 5);
     EXPECT_EQ(document().cell(999).picturePath, photos.at(1));
+}
+
+// The URL a file manager hands over for a file: its bytes percent-encoded.
+QUrl urlOf(const QByteArray &rawPath) { return QUrl::fromEncoded("file://" + rawPath.toPercentEncoding("/")); }
+
+TEST_F(DropTest, NamesThatAreNoUtf8AreRefusedAndTakeNoCell)
+{
+    const QString dir = folder(QStringLiteral("drop"));
+    const test::RawName badFile(dir, "caf\xE9.jpg");
+    const QByteArray &bad = badFile.path();
+    if (!badFile.made())
+        GTEST_SKIP() << "the file system takes no names that are not UTF-8";
+    const QString good = picture(QStringLiteral("drop/good.png"));
+    const QString message = UnrepresentableNameError(bad);
+
+    // Dropped alone: nothing is placed and nothing asked, the work copies are made again.
+    fillCells(0, 2);
+    DroppedNames dropped = NamesOfDroppedUrls({urlOf(bad)});
+    ASSERT_TRUE(dropped.names.isEmpty());
+    DropResult result = DropFiles(dropped.names, 1, noQuestion(), dropped.refused);
+    EXPECT_EQ(result.mode, PlacementMode::Fresh);
+    EXPECT_EQ(result.placed, 0);
+    EXPECT_EQ(result.errors, QStringList{message});
+    EXPECT_TRUE(hasWorkCopy(1));
+    EXPECT_EQ(document().lastFilledCell, 2);
+
+    // Dropped with a picture: still a drop of several names, so the picture does not go into
+    // the cell under the mouse but behind the filled cells.
+    dropped = NamesOfDroppedUrls({urlOf(bad), QUrl::fromLocalFile(good)});
+    EXPECT_EQ(dropped.names, QStringList{good});
+    result = DropFiles(dropped.names, 1, answer(true), dropped.refused);
+    EXPECT_EQ(questions_, 1);
+    EXPECT_EQ(result.mode, PlacementMode::Append);
+    EXPECT_EQ(result.placed, 1);
+    EXPECT_EQ(result.errors, QStringList{message});
+    EXPECT_EQ(document().cell(3).picturePath, good);
+    EXPECT_TRUE(hasWorkCopy(3));
+
+    // Several names, every one refused: nothing to place, so nothing is asked or cleared.
+    result = DropFiles({}, 1, noQuestion(), {message, message});
+    EXPECT_EQ(result.placed, 0);
+    EXPECT_EQ(result.errors.size(), 2);
+    EXPECT_EQ(document().lastFilledCell, 3);
+
+    // The folder dropped: its good picture is placed, the other refused before conversion.
+    document() = Document{};
+    result = DropFiles({dir}, 0, noQuestion());
+    EXPECT_EQ(result.placed, 1);
+    EXPECT_EQ(result.errors, QStringList{message});
+    EXPECT_EQ(document().cell(0).picturePath, good);
+    EXPECT_TRUE(document().cell(1).picturePath.isEmpty());
 }
 
 TEST_F(DropTest, UnreadablePictureDoesNotEndTheImport)

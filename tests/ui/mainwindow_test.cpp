@@ -6,7 +6,14 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
 #include "cellcommands.h"
+#include "commandline.h"
+#include "names.h"
+#include "rawnames.h"
 #include "layouts.h"
 #include "uitestsupport.h"
 #include "workcopy.h"
@@ -408,6 +415,70 @@ TEST_F(MainWindow, PicturesPastTheLastCellAreToldOnceHoweverTheyArrive)
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages.front().text, leftOutText(200));
     EXPECT_EQ(document().lastFilledCell, 999);
+}
+
+// A drag of `urls` that enters the window and is let go in its middle; the drop is handled
+// once the events are processed.
+void dropOn(TForm1 &w, const QList<QUrl> &urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint middle(w.width() / 2, w.height() / 2);
+    QDragEnterEvent enter(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(middle), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &drop);
+    ASSERT_TRUE(drop.isAccepted());
+    settle();
+}
+
+TEST_F(MainWindow, NamesThatAreNoUtf8AreToldInTheOneErrorBoxOfTheirCommand)
+{
+    const test::RawName badFile(pictureDir.path(), "caf\xE9.jpg");
+    const QByteArray &bad = badFile.path();
+    if (!badFile.made())
+        GTEST_SKIP() << "the file system takes no names that are not UTF-8";
+    const QString good = picture(QStringLiteral("good.png"), Qt::red);
+    const QString broken = QDir(pictureDir.path()).filePath(QStringLiteral("broken.jpg"));
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("garbage, not a picture");
+    f.close();
+    const QString escaped = QDir(pictureDir.path()).filePath(QStringLiteral("caf\\xE9.jpg"));
+
+    // The command line as main reads it from the raw arguments.
+    const CommandLine line = ReadCommandLine({bad, QFile::encodeName(good), QFile::encodeName(broken)});
+    window = std::make_unique<TForm1>(line.paths, programDir.path(), line.refused);
+    window->show();
+    settle();
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors.front().contains(escaped)) << fake.errors.front().toStdString();
+    EXPECT_TRUE(fake.errors.front().contains(QStringLiteral("broken.jpg")));
+    EXPECT_EQ(document().cell(0).picturePath, good);
+    EXPECT_EQ(document().cell(1).picturePath, broken);
+    EXPECT_EQ(document().lastFilledCell, 1);
+
+    // The folder dropped on the window the way a file manager does it: one box again, and
+    // no cell is given the name that Qt would have made of the bytes.
+    fake.errors.clear();
+    fake.okCancelAnswers = {false};
+    dropOn(*window, {QUrl::fromLocalFile(pictureDir.path())});
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors.front().contains(escaped)) << fake.errors.front().toStdString();
+    EXPECT_TRUE(fake.errors.front().contains(QStringLiteral("broken.jpg")));
+    for (int c = 0; c <= document().lastFilledCell; ++c)
+        EXPECT_FALSE(document().cell(c).picturePath.contains(QChar(0xFFFD))) << c;
+    EXPECT_EQ(document().lastFilledCell, 1);
+
+    // The file itself dropped with another one, its bytes percent-encoded in the URL.
+    fake.errors.clear();
+    fake.okCancelAnswers = {false};
+    dropOn(*window, {QUrl::fromEncoded("file://" + bad.toPercentEncoding("/")), QUrl::fromLocalFile(good)});
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_EQ(fake.errors.front(), UnrepresentableNameError(bad));
+    EXPECT_EQ(document().cell(0).picturePath, good);
+    EXPECT_TRUE(document().cell(1).picturePath.isEmpty());
 }
 
 TEST_F(MainWindow, ClearingTheDocumentShowsAnEmptyFirstPage)
