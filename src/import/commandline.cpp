@@ -1,49 +1,76 @@
 #include "commandline.h"
 
 #include "document.h"
+#include "names.h"
 #include "paths.h"
 #include "placer.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
 
 namespace quiltana {
 
-namespace {
-constexpr int kMaxArguments = 1000;
-} // namespace
-
-QStringList PicturesInFolder(const QString &folder)
+QStringList PicturesInFolder(const QString &folder, QStringList *refused)
 {
     QStringList pictures;
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+#ifdef Q_OS_UNIX
+    // The folder's names as the file system holds them, in its reading order: Qt's listing
+    // would already have turned a name that is no valid UTF-8 into one that names nothing.
+    const QByteArray rawPrefix = QFile::encodeName(prefix);
+    DIR *dir = opendir(rawPrefix.constData());
+    if (!dir)
+        return pictures;
+    while (const dirent *entry = readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        const QString text = QFile::decodeName(name);
+        if (!isAcceptedPicture(text)) // also passes over "." and ".."
+            continue;
+        // A file, or a link to one; a subfolder called "x.jpg", a link that leads nowhere, a
+        // pipe or a device is no picture.
+        const QByteArray raw = rawPrefix + name;
+        struct stat info {};
+        if (::stat(raw.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        if (IsRepresentableName(name))
+            pictures.append(prefix + text);
+        else if (refused)
+            refused->append(UnrepresentableNameError(raw));
+    }
+    closedir(dir);
+#else
     // QDirIterator without sorting hands the entries over in the file system's reading order;
     // QDir::Files keeps a subfolder called "x.jpg" out, QDir::Hidden keeps hidden pictures in.
+    Q_UNUSED(refused);
     QDirIterator it(folder, QDir::Files | QDir::Hidden);
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     while (it.hasNext()) {
         it.next();
         const QString name = it.fileName();
         if (isAcceptedPicture(name))
             pictures.append(prefix + name);
     }
+#endif
     return pictures;
 }
 
-int FillDocumentFromArguments(const QStringList &arguments)
+int FillDocumentFromArguments(const QStringList &arguments, QStringList *refused)
 {
     Document &doc = document();
     Placer placer(doc, 0);
 
-    const qsizetype count = std::min<qsizetype>(arguments.size(), kMaxArguments);
-    for (qsizetype i = 0; i < count; ++i) {
-        const QString &argument = arguments.at(i);
+    // Every argument is looked at, so that each picture that finds no cell is counted.
+    for (const QString &argument : arguments) {
         if (argument.isEmpty())
             continue; // names nothing; as a picture path it would only read as an empty cell
         if (QFileInfo(argument).isDir()) {
-            for (const QString &picture : PicturesInFolder(argument))
+            for (const QString &picture : PicturesInFolder(argument, refused))
                 placer.place(picture);
         } else {
             placer.place(argument);
@@ -51,6 +78,26 @@ int FillDocumentFromArguments(const QStringList &arguments)
     }
     doc.lastFilledCell = doc.scanLastFilledCell();
     return placer.leftOut();
+}
+
+CommandLine ReadCommandLine(const QList<QByteArray> &rawArguments)
+{
+    CommandLine result;
+    const QDir start = QDir::current();
+    QByteArray startFolder = QFile::encodeName(start.path());
+    if (!startFolder.endsWith('/'))
+        startFolder += '/';
+    for (const QByteArray &raw : rawArguments) {
+        if (!IsRepresentableName(raw)) {
+            const QByteArray absolute =
+                raw.startsWith('/') ? raw : startFolder + raw;
+            result.refused.append(UnrepresentableNameError(absolute));
+            continue;
+        }
+        const QString path = QFile::decodeName(raw);
+        result.paths.append(path.isEmpty() ? path : QDir::cleanPath(start.absoluteFilePath(path)));
+    }
+    return result;
 }
 
 } // namespace quiltana

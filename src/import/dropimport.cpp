@@ -9,13 +9,9 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
-
 namespace quiltana {
 
 namespace {
-
-constexpr qsizetype kMaxDroppedNames = 1000;
 
 // Clears the whole table for a new document; the page lists are blanked so that the next
 // render draws every position afresh.
@@ -56,13 +52,17 @@ void placeSingle(Document &doc, const QString &name, int position, DropResult &r
 
 } // namespace
 
-DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::function<bool()> &askAppend)
+DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::function<bool()> &askAppend,
+                     const QStringList &refused)
 {
     Document &doc = document();
     DropResult result;
+    QStringList refusals = refused;
     const bool folderDrop = !names.isEmpty() && QFileInfo(names.first()).isDir();
 
-    if (names.size() <= 1 && !folderDrop) {
+    // A refused name still counts as dropped: two names of which one is refused are not a drop
+    // of one picture onto the cell under the mouse. With nothing left to place, nothing is asked.
+    if (names.isEmpty() || (names.size() + refused.size() <= 1 && !folderDrop)) {
         if (!names.isEmpty())
             placeSingle(doc, names.first(), cellUnderMouse, result);
     } else {
@@ -79,13 +79,12 @@ DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::fu
         }
 
         Placer placer(doc, start);
-        const qsizetype count = std::min(names.size(), kMaxDroppedNames);
-        for (qsizetype i = 0; i < count; ++i) {
-            const QString &name = names.at(i);
+        // Every name is looked at, so that each picture that finds no cell is counted.
+        for (const QString &name : names) {
             const bool isDir = QFileInfo(name).isDir();
             if (folderDrop) {
                 if (isDir)
-                    for (const QString &picture : PicturesInFolder(name))
+                    for (const QString &picture : PicturesInFolder(name, &refusals))
                         placer.place(picture);
             } else if (!isDir && isAcceptedPicture(name)) {
                 placer.place(name);
@@ -109,6 +108,7 @@ DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::fu
         break;
     }
     doc.lastFilledCell = lastFilled;
+    result.errors = refusals + result.errors;
     return result;
 }
 

@@ -159,17 +159,23 @@ void QtPrinter::setOrientation(Orientation o)
     printer_->setPageOrientation(o == Orientation::Landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
-QString QtPrinter::freeFileNameFor(const QString &base) const
+QString QtPrinter::createFreeFile(const QString &base) const
 {
-    if (!QFileInfo::exists(base))
-        return base;
     const QFileInfo info(base);
     const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
     const QString stem = info.suffix().isEmpty() ? info.fileName() : info.completeBaseName();
-    for (int n = 2;; ++n) {
-        const QString candidate = info.dir().filePath(stem + QLatin1Char('-') + QString::number(n) + suffix);
-        if (!QFileInfo::exists(candidate))
+    for (int n = 1;; ++n) {
+        const QString candidate =
+            n == 1 ? base : info.dir().filePath(stem + QLatin1Char('-') + QString::number(n) + suffix);
+        // O_CREAT | O_EXCL: fails on any name that is taken, a symbolic link included, whether it
+        // leads anywhere or not, so the job never writes through a link or over a file.
+        QFile file(candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return candidate;
+        const QFileInfo taken(candidate);
+        if (!taken.exists() && !taken.isSymLink())
+            throw Error(QStringLiteral("The print job could not be started on \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(candidate), file.errorString()));
     }
 }
 
@@ -187,7 +193,8 @@ QPainter *QtPrinter::beginDocument(const QString &title)
         const QString requested = printer_->outputFileName();
         if (requested != handedOut_)
             baseFile_ = requested;
-        jobFile_ = freeFileNameFor(baseFile_);
+        // The job's file is created here, empty and our own, before the PDF engine opens it.
+        jobFile_ = createFreeFile(baseFile_);
         printer_->setOutputFileName(jobFile_);
         handedOut_ = jobFile_;
     } else {
@@ -198,6 +205,8 @@ QPainter *QtPrinter::beginDocument(const QString &title)
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(target)) {
         const QString where = jobFile_.isEmpty() ? name() : QDir::toNativeSeparators(jobFile_);
+        if (!jobFile_.isEmpty())
+            QFile::remove(jobFile_); // the empty file created for this job
         jobFile_.clear();
         discardSpool();
         throw Error(QStringLiteral("The print job could not be started on \"%1\".").arg(where));

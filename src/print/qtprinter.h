@@ -15,7 +15,9 @@ namespace quiltana {
 // The program's real printer: a high-resolution QPrinter, at first the system's default
 // printer. Where no printer is installed it writes PDF files at 600 dpi instead. Whenever the
 // output is a file, every job gets a file name of its own, so that no job overwrites another's
-// or a file that was there before: "name.pdf", then "name-2.pdf", "name-3.pdf" ...
+// or a file that was there before: "name.pdf", then "name-2.pdf", "name-3.pdf" ... The file is
+// created exclusively, so a name taken in any form (a symbolic link that leads nowhere
+// included) is passed over and no job ever writes through a link.
 //
 // A job for an installed printer is drawn into a temporary PDF file first and handed to the
 // print system only when it ends well, since Qt cannot abort a job already going to a CUPS
@@ -66,7 +68,9 @@ public:
 
 private:
     void usePdfOutput(const QString &pdfFile);
-    [[nodiscard]] QString freeFileNameFor(const QString &base) const;
+    // Creates the first free one of base, base-2, base-3 ... and returns its name; throws Error
+    // when none can be created.
+    [[nodiscard]] QString createFreeFile(const QString &base) const;
     void startSpool(const QString &title);
     void discardSpool();
     [[nodiscard]] int submitSpool();

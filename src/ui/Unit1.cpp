@@ -41,6 +41,7 @@
 #include "error.h"
 #include "glyphs.h"
 #include "hittest.h"
+#include "names.h"
 #include "layouts.h"
 #include "printcommand.h"
 #include "printer.h"
@@ -117,7 +118,8 @@ QString TForm1::ProgramFolder(const QString &executableFolder)
     return cache;
 }
 
-TForm1::TForm1(const QStringList &arguments, const QString &programFolder, QWidget *parent)
+TForm1::TForm1(const QStringList &arguments, const QString &programFolder, const QStringList &refusedArguments,
+               QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
@@ -146,7 +148,7 @@ TForm1::TForm1(const QStringList &arguments, const QString &programFolder, QWidg
     setStatusBar(StatusBar1);
 
     QDir::setCurrent(programFolder);
-    FormCreate(arguments);
+    FormCreate(arguments, refusedArguments);
     // Placed before the first show: a window manager frames the window where it is asked to
     // appear, so the title bar stays on the screen; a move made while showing would place the
     // client area, not the frame, at the top edge.
@@ -402,16 +404,19 @@ void TForm1::showConversionErrors(const QStringList &errors)
         dialogs().error(this, errors.join(QLatin1Char('\n')));
 }
 
-void TForm1::FormCreate(const QStringList &arguments)
+void TForm1::FormCreate(const QStringList &arguments, const QStringList &refusedArguments)
 {
     Document &doc = document();
     guarded([&] {
-        const int leftOut = FillDocumentFromArguments(arguments);
+        QStringList errors = refusedArguments;
+        const int leftOut = FillDocumentFromArguments(arguments, &errors);
         doc.lastFilledCell = doc.scanLastFilledCell();
         showLeftOut(leftOut);
         EnsureWorkFolder();
-        // Every picture that can be converted is; the failures are told once, together.
-        showConversionErrors(MakeWorkCopies(0, doc.lastFilledCell));
+        // Every picture that can be converted is; the failures, refused names first, are told
+        // once, together.
+        errors += MakeWorkCopies(0, doc.lastFilledCell);
+        showConversionErrors(errors);
     });
     doc.layoutStyle = 2;
     doc.currentPage = 0;
@@ -753,10 +758,7 @@ void TForm1::dragEnterEvent(QDragEnterEvent *event)
 
 void TForm1::dropEvent(QDropEvent *event)
 {
-    QStringList names;
-    for (const QUrl &url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            names.append(QDir::toNativeSeparators(url.toLocalFile()));
+    const DroppedNames dropped = NamesOfDroppedUrls(event->mimeData()->urls());
     event->acceptProposedAction();
     // A picture dropped on the preview goes where it was let go: no mouse moves arrive during
     // a drag, so the drop point is the last mouse position over the preview.
@@ -767,20 +769,24 @@ void TForm1::dropEvent(QDropEvent *event)
     }
     // Handled once the drag has ended, so the program the files came from is not held waiting
     // while the question box is open and the work copies are made.
-    QMetaObject::invokeMethod(this, [this, names] { WMDropFile(names); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, dropped] { WMDropFile(dropped.names, dropped.refused); }, Qt::QueuedConnection);
 }
 
-void TForm1::WMDropFile(const QStringList &names)
+void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
 {
     raise();
     activateWindow();
     DropResult result;
     bool dropped = false;
     guarded([&] {
-        result = DropFiles(names, CellUnderMouse(), [this] {
-            return dialogs().askOkCancel(this, QString::fromUtf8(kAppendQuestion),
-                                         QString::fromUtf8(kAppendQuestionCaption));
-        });
+        result = DropFiles(
+            names, CellUnderMouse(),
+            [this] {
+                return dialogs().askOkCancel(this, QString::fromUtf8(kAppendQuestion),
+                                             QString::fromUtf8(kAppendQuestionCaption));
+            },
+            refused);
         dropped = true;
     });
     if (!dropped)

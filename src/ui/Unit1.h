@@ -30,7 +30,10 @@ class TForm1 : public QMainWindow {
 public:
     // `arguments` are the command line's paths, already absolute. `programFolder` is the folder
     // that becomes the current directory, the one holding "./temp" (see ProgramFolder).
-    TForm1(const QStringList &arguments, const QString &programFolder, QWidget *parent = nullptr);
+    // `refusedArguments` are the messages for the arguments whose names cannot be represented
+    // (ReadCommandLine); they are shown with the conversion errors of the start-up.
+    TForm1(const QStringList &arguments, const QString &programFolder, const QStringList &refusedArguments = {},
+           QWidget *parent = nullptr);
     ~TForm1() override;
 
     // The folder beside the executable in `executableFolder` when a "temp" folder can be made
@@ -38,7 +41,7 @@ public:
     [[nodiscard]] static QString ProgramFolder(const QString &executableFolder);
 
     // Start-up, show, resize and close, in the order the window meets them.
-    void FormCreate(const QStringList &arguments);
+    void FormCreate(const QStringList &arguments, const QStringList &refusedArguments = {});
     void FormShow();
     void FormResize();
     // True when the window may close (always; the question only decides about the work copies).
@@ -84,7 +87,8 @@ public:
     void About1Click();
 
     // Drop, pop-up and Edit/File menu commands.
-    void WMDropFile(const QStringList &names);
+    // `refused`: the messages for dropped names that cannot be represented (NamesOfDroppedUrls).
+    void WMDropFile(const QStringList &names, const QStringList &refused = {});
     void PopupMenu1Popup();
     void rotateClick();
     void N14Click();

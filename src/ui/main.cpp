@@ -1,13 +1,15 @@
 // The program's entry: splash, title, the main window and the message loop.
 #include <QApplication>
-#include <QDir>
+#include <QByteArray>
 #include <QFont>
+#include <QList>
 #include <QStringList>
 
 #include <exception>
 
 #include "Unit1.h"
 #include "Unit5.h"
+#include "commandline.h"
 #include "dialogs.h"
 #include "error.h"
 #include "printer.h"
@@ -29,19 +31,6 @@ void registerFontSubstitutions()
     QFont::insertSubstitutions(QStringLiteral("MS Gothic"), fixed);
 }
 
-// The command line's paths, absolute against the folder the program was started in: the
-// current directory moves to the program's folder before they are read.
-QStringList absoluteArguments(const QStringList &arguments)
-{
-    const QDir start = QDir::current();
-    QStringList result;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &a = arguments.at(i);
-        result.append(a.isEmpty() ? a : QDir::cleanPath(start.absoluteFilePath(a)));
-    }
-    return result;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -49,7 +38,15 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quiltana"));
     registerFontSubstitutions();
-    const QStringList arguments = absoluteArguments(QApplication::arguments());
+    // The arguments as the system handed them over, before any conversion to text: a name that
+    // is no valid UTF-8 is refused by its own bytes rather than opened under a changed name.
+    // QApplication has taken out the options meant for Qt. The paths are made absolute now,
+    // against the folder the program was started in: the window moves the current directory to
+    // the program's folder before it reads them.
+    QList<QByteArray> rawArguments;
+    for (int i = 1; i < argc; ++i)
+        rawArguments.append(QByteArray(argv[i]));
+    const quiltana::CommandLine commandLine = quiltana::ReadCommandLine(rawArguments);
 
     try {
         // Shown and painted before the rest loads; it closes and frees itself.
@@ -61,7 +58,9 @@ int main(int argc, char **argv)
         quiltana::QtPrinter printer;
         quiltana::setCurrentPrinter(&printer);
         {
-            quiltana::TForm1 form(arguments, quiltana::TForm1::ProgramFolder(QCoreApplication::applicationDirPath()));
+            quiltana::TForm1 form(commandLine.paths,
+                                  quiltana::TForm1::ProgramFolder(QCoreApplication::applicationDirPath()),
+                                  commandLine.refused);
             form.show();
             QApplication::exec();
         }

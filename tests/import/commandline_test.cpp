@@ -1,6 +1,8 @@
 #include "commandline.h"
 
 #include "importfixture.h"
+#include "names.h"
+#include "rawnames.h"
 
 namespace quiltana {
 namespace {
@@ -95,16 +97,66 @@ TEST_F(CommandLineTest, PicturesBeyondTheLastCellAreCountedNotPlaced)
     EXPECT_EQ(doc.lastFilledCell, 999);
 }
 
-TEST_F(CommandLineTest, OnlyTheFirstThousandArgumentsAreRead)
+TEST_F(CommandLineTest, EveryArgumentIsReadAndTheSurplusCounted)
 {
     QStringList arguments;
-    for (int i = 0; i < 1001; ++i)
+    for (int i = 0; i < 1200; ++i)
         arguments.append(QStringLiteral("/nowhere/%1.jpg").arg(i));
+    arguments.insert(500, QString()); // an empty argument names nothing and is not counted
 
-    // The 1001st argument is not read at all, so nothing counts as left out.
-    EXPECT_EQ(FillDocumentFromArguments(arguments), 0);
+    EXPECT_EQ(FillDocumentFromArguments(arguments), 200);
+    EXPECT_EQ(document().cell(0).picturePath, QStringLiteral("/nowhere/0.jpg"));
     EXPECT_EQ(document().cell(999).picturePath, QStringLiteral("/nowhere/999.jpg"));
     EXPECT_EQ(document().lastFilledCell, 999);
+}
+
+TEST_F(CommandLineTest, FolderRefusesPicturesWhoseNamesAreNoUtf8)
+{
+    const QString dir = folder(QStringLiteral("names"));
+    const test::RawName badFile(dir, "caf\xE9.jpg");
+    const QByteArray &bad = badFile.path();
+    if (!badFile.made())
+        GTEST_SKIP() << "the file system takes no names that are not UTF-8";
+    const test::RawName text(dir, "caf\xE9.txt"); // no picture: passed over without a word
+    const test::RawName sub(dir, "dir\xE9.png", test::RawName::Folder); // no picture either
+    const QString good = file(QStringLiteral("names/good.png"));
+
+    QStringList refused;
+    EXPECT_EQ(PicturesInFolder(dir, &refused), QStringList{good});
+    EXPECT_EQ(refused, QStringList{UnrepresentableNameError(bad)});
+    EXPECT_TRUE(refused.first().contains(QStringLiteral("/caf\\xE9.jpg"))) << refused.first().toStdString();
+    EXPECT_EQ(PicturesInFolder(dir), QStringList{good}); // without a list the refusal is silent
+
+    refused.clear();
+    EXPECT_EQ(FillDocumentFromArguments({dir, dir}, &refused), 0);
+    EXPECT_EQ(refused, QStringList({UnrepresentableNameError(bad), UnrepresentableNameError(bad)}));
+    EXPECT_EQ(document().cell(0).picturePath, good);
+    EXPECT_EQ(document().cell(1).picturePath, good);
+    EXPECT_TRUE(document().cell(2).picturePath.isEmpty());
+}
+
+TEST_F(CommandLineTest, ArgumentsAreMadeAbsoluteOrRefusedByTheirBytes)
+{
+    const QString dir = folder(QStringLiteral("args"));
+    const test::RawName badFile(dir, "\xFFphoto.png");
+    const QByteArray &bad = badFile.path();
+    if (!badFile.made())
+        GTEST_SKIP() << "the file system takes no names that are not UTF-8";
+    const QString here = QDir::currentPath();
+
+    const CommandLine line = ReadCommandLine({"relative/../x.jpg", bad, QByteArray(), "sub\xE9/y.jpg",
+                                              QFile::encodeName(dir + QStringLiteral("/./写真.png"))});
+
+    EXPECT_EQ(line.paths, QStringList({here + QStringLiteral("/x.jpg"), QString(), dir + QStringLiteral("/写真.png")}));
+    ASSERT_EQ(line.refused.size(), 2);
+    EXPECT_EQ(line.refused.at(0), UnrepresentableNameError(bad));
+    EXPECT_EQ(line.refused.at(1), UnrepresentableNameError(QFile::encodeName(here) + "/sub\xE9/y.jpg"));
+
+    // What is refused takes no cell: the others follow one another from cell 0.
+    EXPECT_EQ(FillDocumentFromArguments(line.paths), 0);
+    EXPECT_EQ(document().cell(0).picturePath, line.paths.at(0));
+    EXPECT_EQ(document().cell(1).picturePath, line.paths.at(2));
+    EXPECT_EQ(document().lastFilledCell, 1);
 }
 
 } // namespace

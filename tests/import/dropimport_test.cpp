@@ -3,6 +3,10 @@
 #include "cellcommands.h"
 #include "error.h"
 #include "importfixture.h"
+#include "names.h"
+#include "rawnames.h"
+
+#include <QUrl>
 
 namespace quiltana {
 namespace {
@@ -228,23 +232,65 @@ TEST_F(DropTest, FolderDropTakesTheFolderInDirectoryOrder)
     EXPECT_EQ(document().lastFilledCell, 1);
 }
 
-TEST_F(DropTest, OnlyTheFirstThousandNamesAreLookedAt)
+// Names of pictures that do not exist: placed like any picture, their conversion fails fast.
+QStringList missingPictures(int count, const QString &prefix = QStringLiteral("/nowhere/"))
 {
     QStringList names;
-    for (int i = 0; i < 999; ++i)
-        names.append(QStringLiteral("/nowhere/%1.txt").arg(i));
-    const QString last = picture(QStringLiteral("thousandth.png"));
-    names.append(last);
-    const QString beyond = picture(QStringLiteral("beyond.png"));
-    for (int i = 0; i < 200; ++i)
-        names.append(beyond);
+    for (int i = 0; i < count; ++i)
+        names.append(QStringLiteral("%1%2.png").arg(prefix).arg(i));
+    return names;
+}
+
+TEST_F(DropTest, EveryDroppedNameIsLookedAtAndTheSurplusCounted)
+{
+    QStringList names = missingPictures(1200);
+    for (int i = 0; i < 30; ++i)
+        names.insert(i * 40, QStringLiteral("/nowhere/%1.txt").arg(i)); // passed over, never counted
 
     const DropResult result = DropFiles(names, 0, noQuestion());
 
-    EXPECT_EQ(result.placed, 1);
-    EXPECT_EQ(result.leftOut, 0);
-    EXPECT_EQ(document().cell(0).picturePath, last);
-    EXPECT_EQ(document().scanLastFilledCell(), 0);
+    EXPECT_EQ(result.mode, PlacementMode::Fresh);
+    EXPECT_EQ(result.placed, 1000);
+    EXPECT_EQ(result.leftOut, 200);
+    EXPECT_EQ(document().cell(999).picturePath, QStringLiteral("/nowhere/999.png"));
+    EXPECT_EQ(document().lastFilledCell, 999);
+
+    // Onto the full table: appending places nothing and counts every picture of the drop,
+    // starting afresh places the first 1000 again.
+    const DropResult appended = DropFiles(missingPictures(1200, QStringLiteral("/elsewhere/")), 0, answer(true));
+    EXPECT_EQ(appended.mode, PlacementMode::Append);
+    EXPECT_EQ(appended.placed, 0);
+    EXPECT_EQ(appended.leftOut, 1200);
+    EXPECT_EQ(document().cell(999).picturePath, QStringLiteral("/nowhere/999.png"));
+
+    const DropResult fresh = DropFiles(missingPictures(1001, QStringLiteral("/elsewhere/")), 0, answer(false));
+    EXPECT_EQ(fresh.placed, 1000);
+    EXPECT_EQ(fresh.leftOut, 1);
+    EXPECT_EQ(document().cell(0).picturePath, QStringLiteral("/elsewhere/0.png"));
+}
+
+TEST_F(DropTest, PicturesOfSeveralFoldersBeyondCell999AreCounted)
+{
+    const QString first = folder(QStringLiteral("first"));
+    const QString second = folder(QStringLiteral("second"));
+    for (int i = 0; i < 600; ++i) {
+        file(QStringLiteral("first/%1.png").arg(i), QByteArray());
+        file(QStringLiteral("second/%1.jpg").arg(i), QByteArray());
+    }
+    file(QStringLiteral("second/notes.txt"));
+
+    const DropResult result = DropFiles({first, second}, 0, noQuestion());
+    EXPECT_EQ(result.placed, 1000);
+    EXPECT_EQ(result.leftOut, 200);
+    EXPECT_TRUE(document().cell(599).picturePath.startsWith(first));
+    EXPECT_TRUE(document().cell(600).picturePath.startsWith(second));
+    EXPECT_EQ(document().lastFilledCell, 999);
+
+    // The same folder appended to the full table: all of its pictures are left out.
+    const DropResult again = DropFiles({second}, 0, answer(true));
+    EXPECT_EQ(again.mode, PlacementMode::Append);
+    EXPECT_EQ(again.placed, 0);
+    EXPECT_EQ(again.leftOut, 600);
 }
 
 TEST_F(DropTest, PicturesBeyondCell999AreCountedNotPlaced)
@@ -268,6 +314,57 @@ TEST_F(DropTest, PicturesBeyondCell999AreCountedNotPlaced)
     EXPECT_EQ(full.placed, 0);
     EXPECT_EQ(full.leftOut, 5);
     EXPECT_EQ(document().cell(999).picturePath, photos.at(1));
+}
+
+// The URL a file manager hands over for a file: its bytes percent-encoded.
+QUrl urlOf(const QByteArray &rawPath) { return QUrl::fromEncoded("file://" + rawPath.toPercentEncoding("/")); }
+
+TEST_F(DropTest, NamesThatAreNoUtf8AreRefusedAndTakeNoCell)
+{
+    const QString dir = folder(QStringLiteral("drop"));
+    const test::RawName badFile(dir, "caf\xE9.jpg");
+    const QByteArray &bad = badFile.path();
+    if (!badFile.made())
+        GTEST_SKIP() << "the file system takes no names that are not UTF-8";
+    const QString good = picture(QStringLiteral("drop/good.png"));
+    const QString message = UnrepresentableNameError(bad);
+
+    // Dropped alone: nothing is placed and nothing asked, the work copies are made again.
+    fillCells(0, 2);
+    DroppedNames dropped = NamesOfDroppedUrls({urlOf(bad)});
+    ASSERT_TRUE(dropped.names.isEmpty());
+    DropResult result = DropFiles(dropped.names, 1, noQuestion(), dropped.refused);
+    EXPECT_EQ(result.mode, PlacementMode::Fresh);
+    EXPECT_EQ(result.placed, 0);
+    EXPECT_EQ(result.errors, QStringList{message});
+    EXPECT_TRUE(hasWorkCopy(1));
+    EXPECT_EQ(document().lastFilledCell, 2);
+
+    // Dropped with a picture: still a drop of several names, so the picture does not go into
+    // the cell under the mouse but behind the filled cells.
+    dropped = NamesOfDroppedUrls({urlOf(bad), QUrl::fromLocalFile(good)});
+    EXPECT_EQ(dropped.names, QStringList{good});
+    result = DropFiles(dropped.names, 1, answer(true), dropped.refused);
+    EXPECT_EQ(questions_, 1);
+    EXPECT_EQ(result.mode, PlacementMode::Append);
+    EXPECT_EQ(result.placed, 1);
+    EXPECT_EQ(result.errors, QStringList{message});
+    EXPECT_EQ(document().cell(3).picturePath, good);
+    EXPECT_TRUE(hasWorkCopy(3));
+
+    // Several names, every one refused: nothing to place, so nothing is asked or cleared.
+    result = DropFiles({}, 1, noQuestion(), {message, message});
+    EXPECT_EQ(result.placed, 0);
+    EXPECT_EQ(result.errors.size(), 2);
+    EXPECT_EQ(document().lastFilledCell, 3);
+
+    // The folder dropped: its good picture is placed, the other refused before conversion.
+    document() = Document{};
+    result = DropFiles({dir}, 0, noQuestion());
+    EXPECT_EQ(result.placed, 1);
+    EXPECT_EQ(result.errors, QStringList{message});
+    EXPECT_EQ(document().cell(0).picturePath, good);
+    EXPECT_TRUE(document().cell(1).picturePath.isEmpty());
 }
 
 TEST_F(DropTest, UnreadablePictureDoesNotEndTheImport)

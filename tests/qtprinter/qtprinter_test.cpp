@@ -130,6 +130,40 @@ TEST_F(QtPrinterTest, TwoJobsWriteTwoFilesAndOverwriteNothing)
     EXPECT_EQ(kept.readAll(), QByteArray("not ours"));
 }
 
+TEST_F(QtPrinterTest, NamesTakenByLinksOrFoldersArePassedOverAndNoLinkIsFollowed)
+{
+    const QString base = path(QStringLiteral("Quiltana Document.pdf"));
+    const QString nowhere = path(QStringLiteral("nowhere.pdf"));
+    const QString kept = path(QStringLiteral("kept.pdf"));
+    {
+        QFile target(kept);
+        ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+        target.write("not ours");
+    }
+    ASSERT_TRUE(QFile::link(nowhere, base));                                   // leads nowhere
+    ASSERT_TRUE(QFile::link(kept, path(QStringLiteral("Quiltana Document-2.pdf")))); // leads to a file
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Quiltana Document-3.pdf")));
+
+    QtPrinter p(base);
+    printOnePage(p, QStringLiteral("Quiltana Document"));
+    EXPECT_EQ(p.lastOutputFile(), path(QStringLiteral("Quiltana Document-4.pdf")));
+    EXPECT_GT(QFileInfo(p.lastOutputFile()).size(), 0);
+    EXPECT_FALSE(QFileInfo(p.lastOutputFile()).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(nowhere)); // the link's target was not created
+    EXPECT_TRUE(QFileInfo(base).isSymLink());
+    QFile target(kept);
+    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+    EXPECT_EQ(target.readAll(), QByteArray("not ours"));
+
+    // A file chosen in printer setup that is a dangling link is passed over the same way.
+    const QString chosen = path(QStringLiteral("chosen.pdf"));
+    ASSERT_TRUE(QFile::link(nowhere, chosen));
+    p.printer()->setOutputFileName(chosen);
+    printOnePage(p, QStringLiteral("Quiltana Document"));
+    EXPECT_EQ(p.lastOutputFile(), path(QStringLiteral("chosen-2.pdf")));
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
+}
+
 TEST_F(QtPrinterTest, FileChosenInSetupBecomesTheNewBase)
 {
     QtPrinter p(path(QStringLiteral("first.pdf")));

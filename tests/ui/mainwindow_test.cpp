@@ -6,7 +6,14 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
 #include "cellcommands.h"
+#include "commandline.h"
+#include "names.h"
+#include "rawnames.h"
 #include "layouts.h"
 #include "uitestsupport.h"
 #include "workcopy.h"
@@ -375,6 +382,103 @@ TEST_F(MainWindow, DroppedFilesFillTheDocumentFromTheFirstPage)
     EXPECT_EQ(document().cell(2).picturePath, c);
     EXPECT_EQ(w.Label1->text(), QStringLiteral("1/2"));
     EXPECT_TRUE(fake.errors.isEmpty());
+}
+
+// The left-out message of the window, with its count.
+QString leftOutText(int count)
+{
+    return QStringLiteral("写真は1000枚までです。入りきらなかった%1枚は読み込みませんでした。").arg(count);
+}
+
+TEST_F(MainWindow, PicturesPastTheLastCellAreToldOnceHoweverTheyArrive)
+{
+    QStringList names;
+    for (int i = 0; i < 1200; ++i)
+        names.append(QDir(pictureDir.path()).filePath(QStringLiteral("missing%1.png").arg(i)));
+
+    open(names);
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages.front().text, leftOutText(200));
+    EXPECT_EQ(document().cell(999).picturePath, names.at(999));
+
+    // A second drop onto the full document, appended: every picture of it is left out.
+    fake.messages.clear();
+    fake.okCancelAnswers = {true};
+    window->WMDropFile(names.mid(0, 7));
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages.front().text, leftOutText(7));
+
+    // Started afresh, the drop fills the 1000 cells again and tells of the rest.
+    fake.messages.clear();
+    fake.okCancelAnswers = {false};
+    window->WMDropFile(names);
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages.front().text, leftOutText(200));
+    EXPECT_EQ(document().lastFilledCell, 999);
+}
+
+// A drag of `urls` that enters the window and is let go in its middle; the drop is handled
+// once the events are processed.
+void dropOn(TForm1 &w, const QList<QUrl> &urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint middle(w.width() / 2, w.height() / 2);
+    QDragEnterEvent enter(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(middle), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &drop);
+    ASSERT_TRUE(drop.isAccepted());
+    settle();
+}
+
+TEST_F(MainWindow, NamesThatAreNoUtf8AreToldInTheOneErrorBoxOfTheirCommand)
+{
+    const test::RawName badFile(pictureDir.path(), "caf\xE9.jpg");
+    const QByteArray &bad = badFile.path();
+    if (!badFile.made())
+        GTEST_SKIP() << "the file system takes no names that are not UTF-8";
+    const QString good = picture(QStringLiteral("good.png"), Qt::red);
+    const QString broken = QDir(pictureDir.path()).filePath(QStringLiteral("broken.jpg"));
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("garbage, not a picture");
+    f.close();
+    const QString escaped = QDir(pictureDir.path()).filePath(QStringLiteral("caf\\xE9.jpg"));
+
+    // The command line as main reads it from the raw arguments.
+    const CommandLine line = ReadCommandLine({bad, QFile::encodeName(good), QFile::encodeName(broken)});
+    window = std::make_unique<TForm1>(line.paths, programDir.path(), line.refused);
+    window->show();
+    settle();
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors.front().contains(escaped)) << fake.errors.front().toStdString();
+    EXPECT_TRUE(fake.errors.front().contains(QStringLiteral("broken.jpg")));
+    EXPECT_EQ(document().cell(0).picturePath, good);
+    EXPECT_EQ(document().cell(1).picturePath, broken);
+    EXPECT_EQ(document().lastFilledCell, 1);
+
+    // The folder dropped on the window the way a file manager does it: one box again, and
+    // no cell is given the name that Qt would have made of the bytes.
+    fake.errors.clear();
+    fake.okCancelAnswers = {false};
+    dropOn(*window, {QUrl::fromLocalFile(pictureDir.path())});
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors.front().contains(escaped)) << fake.errors.front().toStdString();
+    EXPECT_TRUE(fake.errors.front().contains(QStringLiteral("broken.jpg")));
+    for (int c = 0; c <= document().lastFilledCell; ++c)
+        EXPECT_FALSE(document().cell(c).picturePath.contains(QChar(0xFFFD))) << c;
+    EXPECT_EQ(document().lastFilledCell, 1);
+
+    // The file itself dropped with another one, its bytes percent-encoded in the URL.
+    fake.errors.clear();
+    fake.okCancelAnswers = {false};
+    dropOn(*window, {QUrl::fromEncoded("file://" + bad.toPercentEncoding("/")), QUrl::fromLocalFile(good)});
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_EQ(fake.errors.front(), UnrepresentableNameError(bad));
+    EXPECT_EQ(document().cell(0).picturePath, good);
+    EXPECT_TRUE(document().cell(1).picturePath.isEmpty());
 }
 
 TEST_F(MainWindow, ClearingTheDocumentShowsAnEmptyFirstPage)
