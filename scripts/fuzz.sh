@@ -24,7 +24,11 @@ export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$here/scripts/lsan.supp:print_suppressions=0
 export QT_QPA_PLATFORM=offscreen
-mkdir -p "$build/artifacts" "$build/logs"
+# The targets' scratch files (inputs written for the decoders, work copies) stay in the build
+# tree; a target that dies on a finding leaves its folder, which the next run clears.
+export QUILTANA_FUZZ_DIR="$build/scratch"
+rm -rf "$QUILTANA_FUZZ_DIR"
+mkdir -p "$build/artifacts" "$build/logs" "$QUILTANA_FUZZ_DIR"
 failed=()
 for t in "${targets[@]}"; do
   seeds=()
