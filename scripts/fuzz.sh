@@ -8,9 +8,32 @@
 # inputs are kept in build-fuzz/corpus/TARGET; a failing input (crash, leak, hang, excess memory)
 # is left in build-fuzz/artifacts/ and fails the run. Inputs that once failed belong, with their
 # fix, in tests/hardening/data/, where the test suite replays them.
+#
+# Resource limits: a hang or a memory blow-up is a finding like a crash. libFuzzer writes the
+# input as build-fuzz/artifacts/TARGET-timeout-* or TARGET-oom-* and exits non-zero.
+#   -max_len=32768      inputs up to 32 KiB. The decoders allow a file of n bytes to declare at
+#                       most 16 million + 2048 * n pixels, so a decode that keeps to that rule
+#                       stays below about 83 million pixels (250 MB as RGB888) here.
+#   -timeout=10         seconds for one run of an input (libFuzzer looks every 6 s, so a run
+#                       is caught once it passes 10 to 12 s). Measured here, instrumented, on a
+#                       shared two-core machine: the costliest decode the rule allows, an 81
+#                       million pixel progressive 4:4:4 JPEG at full size and as a work copy,
+#                       takes 4 to 5.5 s; a 32 KiB JPEG of that size whose scans repeat 3000
+#                       times takes far longer, and such files cost minutes at larger sizes.
+#   -malloc_limit_mb=512  largest single allocation: above the 250 MB of the largest picture
+#                       allowed at this length, below the 600 MB of a picture at the 200
+#                       million pixel bound or of a work copy 1,000,000 pixels wide.
+#   -rss_limit_mb=1536  the whole process, AddressSanitizer's shadow memory and quarantine
+#                       included: room for the largest allowed picture, a progressive JPEG's
+#                       coefficient buffers and a work copy (on two threads in fuzz_workcopy),
+#                       not for the 1.4 GB and more of an oversized work copy.
+# ASAN_OPTIONS quarantine_size_mb=64 (256 by default) keeps freed memory from counting long
+# towards the RSS limit, so that the limit measures what the decoders hold.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 secs=${FUZZ_SECONDS:-30}
+# At most two compile jobs: the machines that run this are small and shared.
+jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 shared="$here/../shared/corpus"
 build="$here/build-fuzz"
 
@@ -18,9 +41,9 @@ CC=clang CXX=clang++ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Re
   -DQUILTANA_FUZZ=ON >/dev/null
 targets=(fuzz_jpeg fuzz_png fuzz_bmp fuzz_workcopy fuzz_pagelist)
 [ $# -gt 0 ] && targets=("$@")
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
-export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
+export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1:quarantine_size_mb=64
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$here/scripts/lsan.supp:print_suppressions=0
 export QT_QPA_PLATFORM=offscreen
@@ -53,7 +76,8 @@ for t in "${targets[@]}"; do
   log="$build/logs/$t.log"
   rc=0
   # The first folder receives the new inputs; the seed folders are only read.
-  "$build/fuzz/$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2560 -max_len=1048576 \
+  "$build/fuzz/$t" -max_total_time="$secs" -max_len=32768 -timeout=10 \
+    -malloc_limit_mb=512 -rss_limit_mb=1536 \
     -print_final_stats=1 -artifact_prefix="$build/artifacts/$t-" \
     "$build/corpus/$t" "${existing[@]}" >"$log" 2>&1 || rc=$?
   grep -E '^(stat::number_of_executed_units|stat::new_units_added|stat::peak_rss_mb)' "$log" || true
