@@ -4,7 +4,10 @@
 #   FUZZ_SECONDS=600 scripts/fuzz.sh                 # a longer run of every target
 #   FUZZ_SECONDS=3600 scripts/fuzz.sh fuzz_jpeg      # one long run of one target
 # Targets: fuzz_jpeg fuzz_png fuzz_bmp fuzz_workcopy fuzz_pagelist.
-# Seeds come from the shared decoder corpus beside the clone when it is there (read only). New
+# Seeds come from fuzz/make-seeds.py, written afresh into build-fuzz/seeds/TARGET at each run
+# (pictures that cost a decoder time or memory: scans repeated thousands of times, extreme
+# aspect ratios, OS/2 bitmaps, truncated files, hundreds of APPn segments), and from the shared
+# decoder corpus beside the clone when it is there (read only). New
 # inputs are kept in build-fuzz/corpus/TARGET; a failing input (crash, leak, hang, excess memory)
 # is left in build-fuzz/artifacts/ and fails the run. Inputs that once failed belong, with their
 # fix, in tests/hardening/data/, where the test suite replays them.
@@ -52,20 +55,22 @@ export QT_QPA_PLATFORM=offscreen
 export QUILTANA_FUZZ_DIR="$build/scratch"
 rm -rf "$QUILTANA_FUZZ_DIR"
 mkdir -p "$build/artifacts" "$build/logs" "$QUILTANA_FUZZ_DIR"
+rm -rf "$build/seeds"
+python3 "$here/fuzz/make-seeds.py" "$build/seeds"
 failed=()
 for t in "${targets[@]}"; do
   seeds=()
   case $t in
-    fuzz_jpeg) seeds=("$shared/jpeg") ;;
-    fuzz_png) seeds=("$shared/png") ;;
-    fuzz_bmp) seeds=("$shared/bmp") ;;
-    fuzz_workcopy) seeds=("$shared/jpeg" "$shared/png" "$shared/bmp") ;;
+    fuzz_jpeg) seeds=("$build/seeds/$t" "$shared/jpeg") ;;
+    fuzz_png) seeds=("$build/seeds/$t" "$shared/png") ;;
+    fuzz_bmp) seeds=("$build/seeds/$t" "$shared/bmp") ;;
+    fuzz_workcopy) seeds=("$build/seeds/$t" "$shared/jpeg" "$shared/png" "$shared/bmp") ;;
     fuzz_pagelist) seeds=("$here/fuzz/pagelist-seeds") ;;
     *) echo "unknown fuzz target $t"; exit 2 ;;
   esac
   existing=()
   for s in "${seeds[@]}"; do [ -d "$s" ] && existing+=("$s"); done
-  [ ${#existing[@]} -eq 0 ] && echo "note: $shared is absent; $t starts from an empty corpus"
+  [ "$t" != fuzz_pagelist ] && [ ! -d "$shared" ] && echo "note: $shared is absent; $t starts from the generated seeds"
   mkdir -p "$build/corpus/$t"
   # Failing inputs of an earlier run are kept aside, so that this run judges only itself.
   if compgen -G "$build/artifacts/$t-*" >/dev/null; then
