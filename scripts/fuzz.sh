@@ -17,12 +17,14 @@
 #   -max_len=32768      inputs up to 32 KiB. The decoders allow a file of n bytes to declare at
 #                       most 16 million + 2048 * n pixels, so a decode that keeps to that rule
 #                       stays below about 83 million pixels (250 MB as RGB888) here.
-#   -timeout=10         seconds for one run of an input (libFuzzer looks every 6 s, so a run
-#                       is caught once it passes 10 to 12 s). Measured here, instrumented, on a
-#                       shared two-core machine: the costliest decode the rule allows, an 81
-#                       million pixel progressive 4:4:4 JPEG at full size and as a work copy,
-#                       takes 4 to 5.5 s; a 32 KiB JPEG of that size whose scans repeat 3000
-#                       times takes far longer, and such files cost minutes at larger sizes.
+#   -timeout=6          seconds for one run of an input. libFuzzer looks every 4 s (timeout/2+1),
+#                       so a run is caught somewhere between 6 and 10 s, never below 6. Measured
+#                       here, instrumented, on a shared two-core machine: the costliest decode
+#                       the rule allows, an 81 million pixel progressive 4:4:4 JPEG at full size
+#                       and as a work copy, takes 4 to 5.5 s a run; a 32 KiB JPEG of that size
+#                       whose scans repeat a thousand times or more takes 9 to 13 s, and such
+#                       files cost minutes at larger sizes. A larger timeout would let those
+#                       through, a smaller one would flag honest pictures.
 #   -malloc_limit_mb=512  largest single allocation: above the 250 MB of the largest picture
 #                       allowed at this length, below the 600 MB of a picture at the 200
 #                       million pixel bound or of a work copy 1,000,000 pixels wide.
@@ -81,7 +83,7 @@ for t in "${targets[@]}"; do
   log="$build/logs/$t.log"
   rc=0
   # The first folder receives the new inputs; the seed folders are only read.
-  "$build/fuzz/$t" -max_total_time="$secs" -max_len=32768 -timeout=10 \
+  "$build/fuzz/$t" -max_total_time="$secs" -max_len=32768 -timeout=6 \
     -malloc_limit_mb=512 -rss_limit_mb=1536 \
     -print_final_stats=1 -artifact_prefix="$build/artifacts/$t-" \
     "$build/corpus/$t" "${existing[@]}" >"$log" 2>&1 || rc=$?
