@@ -15,7 +15,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const bool ready = [] {
-        const QString dir = QDir::tempPath() + QStringLiteral("/quiltana-fuzz-workcopy");
+        // The work copies go to "temp" in the current folder, as in the program.
+        const QString dir = quiltana::fuzz::scratchFolder();
         QDir().mkpath(dir + QStringLiteral("/temp"));
         return QDir::setCurrent(dir);
     }();

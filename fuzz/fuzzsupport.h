@@ -9,8 +9,14 @@
 
 namespace quiltana::fuzz {
 
-// Writes the fuzzer's bytes to a scratch file with the given extension (the decoders read
-// files, as the program does) and returns its path.
+// The folder of this process's scratch files: quiltana-fuzz-PID inside $QUILTANA_FUZZ_DIR
+// (scripts/fuzz.sh points it into the build tree), else inside the system's temp folder.
+// Created on first use and removed when the process exits normally; a process that dies on a
+// finding leaves it, in that folder, for the next run of fuzz.sh to clear.
+QString scratchFolder();
+
+// Writes the fuzzer's bytes to a scratch file with the given extension in scratchFolder()
+// (the decoders read files, as the program does) and returns its path.
 QString writeInput(const uint8_t *data, size_t size, const char *extension);
 
 // Decodes the bytes as a picture of `kind`, at full size and as a work copy: either gives a
