@@ -23,8 +23,20 @@ constexpr long kMaxJpegMemory = 1L << 30;
 // A sequential file sends each component once, so it has at most four scans; damaged files
 // that other programs still show have up to about ten. Real progressive encoders write about
 // ten scans, aggressive optimisers a few dozen.
+// Beyond kFreeScans, a progressive file pays for each further scan in bytes: one byte of the
+// file for every kBlocksPerScanByte blocks of the picture, up to kMaxProgressiveScans. A
+// photograph has bytes to spare for a hundred scans; a flat picture of a few kilobytes still
+// gets sixteen. So no file costs more than a fixed number of block visits per byte.
 constexpr int kMaxSequentialScans = 16;
 constexpr int kMaxProgressiveScans = 100;
+constexpr int kFreeScans = 16;
+constexpr long long kBlocksPerScanByte = 64;
+
+// libjpeg's progress monitor with the scan limit of the file at hand.
+struct ScanGuard {
+    jpeg_progress_mgr pub;
+    int scanLimit;
+};
 
 constexpr std::size_t kMessageLength = JMSG_LENGTH_MAX;
 
@@ -45,7 +57,7 @@ struct JpegJob {
     RowSink *sink;
     jpeg_decompress_struct cinfo;
     JpegErrorManager error;
-    jpeg_progress_mgr progress;
+    ScanGuard progress;
     int fullWidth;
     int fullHeight;
     long long fileBytes;
@@ -72,11 +84,11 @@ extern "C" void JpegProgress(j_common_ptr cinfo)
     auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (!d->is_decompressor)
         return;
-    const int limit = d->progressive_mode ? kMaxProgressiveScans : kMaxSequentialScans;
+    const int limit = reinterpret_cast<ScanGuard *>(d->progress)->scanLimit;
     if (d->input_scan_number > limit) {
         auto *error = reinterpret_cast<JpegErrorManager *>(cinfo->err);
         std::snprintf(error->message, kMessageLength,
-                      "the %s JPEG has more than %d scans (a damaged or crafted file)",
+                      "the %s JPEG has more than %d scans for its size (a damaged or crafted file)",
                       d->progressive_mode ? "progressive" : "sequential", limit);
         std::longjmp(error->jump, 1);
     }
@@ -114,8 +126,9 @@ JpegOutcome RunJpegJob(JpegJob *job)
     }
     jpeg_create_decompress(cinfo);
     cinfo->mem->max_memory_to_use = kMaxJpegMemory;
-    job->progress.progress_monitor = JpegProgress;
-    cinfo->progress = &job->progress;
+    job->progress.pub.progress_monitor = JpegProgress;
+    job->progress.scanLimit = kMaxSequentialScans;
+    cinfo->progress = &job->progress.pub;
     jpeg_stdio_src(cinfo, job->file);
     jpeg_read_header(cinfo, TRUE);
 
@@ -124,6 +137,15 @@ JpegOutcome RunJpegJob(JpegJob *job)
     if (!PictureSizeAllowed(cinfo->image_width, cinfo->image_height, job->fileBytes)) {
         jpeg_destroy_decompress(cinfo);
         return JpegOutcome::TooLarge;
+    }
+
+    if (cinfo->progressive_mode) {
+        long long blocks = 1;
+        for (int c = 0; c < cinfo->num_components; ++c)
+            blocks += static_cast<long long>(cinfo->comp_info[c].width_in_blocks)
+                      * cinfo->comp_info[c].height_in_blocks;
+        const long long paid = job->fileBytes * kBlocksPerScanByte / blocks;
+        job->progress.scanLimit = static_cast<int>(std::min<long long>(kFreeScans + paid, kMaxProgressiveScans));
     }
 
     const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
