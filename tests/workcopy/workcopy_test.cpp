@@ -384,7 +384,7 @@ TEST_F(WorkCopyTest, MemoryEstimateNeverFallsBelowWhatTheDecodingHolds)
     const QByteArray jpeg = plainFile.readAll();
     QByteArray padded = jpeg.left(2);
     for (int i = 0; i < 300; ++i)
-        padded.append("\xff\xe5\x00\x06four", 10);
+        padded.append(QByteArray::fromHex("ffe50006") + "four"); // an APP5 segment of 4 bytes
     padded.append(jpeg.mid(2));
     const qint64 coefficients = 64LL * 48 * 2; // at least one component's blocks
     EXPECT_GE(HeldBytesWhileDecoding(write(QStringLiteral("segments.jpg"), padded)), coefficients);
