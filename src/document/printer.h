@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QPageSize>
 #include <QString>
+#include <QStringList>
 
 class QPainter;
 
@@ -28,6 +31,22 @@ public:
 
     [[nodiscard]] virtual Orientation orientation() const = 0;
     virtual void setOrientation(Orientation o) = 0;
+
+    // What printer setup chooses: where the jobs go, on which paper, which way round.
+    struct Setup {
+        QString printerName; // an installed printer; empty for PDF files named after outputFile
+        QString outputFile;
+        QPageSize paper;
+        Orientation orientation = Orientation::Portrait;
+    };
+    [[nodiscard]] virtual Setup setup() const = 0;
+    // Takes the whole setup, or throws Error saying why not and leaves everything as it was
+    // (a printer that is gone, a paper it does not take, a job in progress).
+    virtual void applySetup(const Setup &setup) = 0;
+    // The printers that can be chosen besides the PDF files.
+    [[nodiscard]] virtual QStringList installedPrinters() const = 0;
+    // The papers `printerName` takes ("" for the PDF files), in the order to offer them.
+    [[nodiscard]] virtual QList<QPageSize> paperSizes(const QString &printerName) const = 0;
 
     // One print job: begin returns the canvas (origin at the printable area's top-left corner)
     // and throws Error when the job cannot start. end sends the job; abort discards it.

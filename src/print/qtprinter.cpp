@@ -105,12 +105,100 @@ bool QtPrinter::usePrinter(const QString &printerName)
     return printer_->outputFormat() == QPrinter::NativeFormat && printer_->printerName() == printerName;
 }
 
+void QtPrinter::makePdfOutput(QPrinter &target, const QString &pdfFile)
+{
+    target.setOutputFormat(QPrinter::PdfFormat);
+    target.setResolution(kPdfResolution);
+    target.setOutputFileName(pdfFile);
+}
+
 void QtPrinter::usePdfOutput(const QString &pdfFile)
 {
-    printer_->setOutputFormat(QPrinter::PdfFormat);
-    printer_->setResolution(kPdfResolution);
-    printer_->setOutputFileName(pdfFile);
+    makePdfOutput(*printer_, pdfFile);
     baseFile_ = pdfFile;
+}
+
+QList<QPageSize> QtPrinter::pdfPaperSizes()
+{
+    // L and 2L are the photo prints of Japanese labs (3.5 x 5 and 5 x 7 inches, as they are
+    // cut in millimetres); Qt has no ids for them.
+    return {QPageSize(QPageSize::A4),
+            QPageSize(QPageSize::A3),
+            QPageSize(QPageSize::A5),
+            QPageSize(QPageSize::JisB4),
+            QPageSize(QPageSize::JisB5),
+            QPageSize(QPageSize::Postcard),
+            QPageSize(QSizeF(89, 127), QPageSize::Millimeter, QStringLiteral("L判"), QPageSize::ExactMatch),
+            QPageSize(QSizeF(127, 178), QPageSize::Millimeter, QStringLiteral("2L判"), QPageSize::ExactMatch),
+            QPageSize(QPageSize::Letter),
+            QPageSize(QPageSize::Legal)};
+}
+
+QStringList QtPrinter::installedPrinters() const { return QPrinterInfo::availablePrinterNames(); }
+
+QList<QPageSize> QtPrinter::paperSizes(const QString &printerName) const
+{
+    if (printerName.isEmpty())
+        return pdfPaperSizes();
+    return QPrinterInfo::printerInfo(printerName).supportedPageSizes();
+}
+
+Printer::Setup QtPrinter::setup() const
+{
+    Setup s;
+    if (!printsToFile())
+        s.printerName = printer_->printerName();
+    s.outputFile = baseFile_.isEmpty() ? defaultPdfFile() : baseFile_;
+    s.paper = printer_->pageLayout().pageSize();
+    s.orientation = orientation();
+    return s;
+}
+
+void QtPrinter::applySetup(const Setup &setup)
+{
+    const QString wanted = setup.printerName.isEmpty()
+                               ? QStringLiteral("PDF (%1)").arg(QDir::toNativeSeparators(setup.outputFile))
+                               : setup.printerName;
+    if (painter_)
+        throw Error(QStringLiteral("The printer setup cannot change while a job is printing on \"%1\".").arg(name()));
+    const bool toFile = setup.printerName.isEmpty();
+    if (toFile && setup.outputFile.isEmpty())
+        throw Error(QStringLiteral("PDF output needs a file name."));
+    if (!toFile && QPrinterInfo::printerInfo(setup.printerName).isNull())
+        throw Error(QStringLiteral("The printer \"%1\" is not installed.").arg(setup.printerName));
+    if (!setup.paper.isValid())
+        throw Error(QStringLiteral("No paper was chosen for \"%1\".").arg(wanted));
+
+    // Everything is set on a printer of its own first, so that a paper the printer refuses
+    // leaves the current one as it was. Another printer starts from its own defaults (copies,
+    // two-sided printing, its borders); the same printer keeps what it had.
+    const bool samePrinter = toFile ? printsToFile() : !printsToFile() && printer_->printerName() == setup.printerName;
+    auto next = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (toFile)
+        makePdfOutput(*next, setup.outputFile);
+    else
+        next->setPrinterName(setup.printerName);
+    if (samePrinter) {
+        next->setResolution(printer_->resolution());
+        next->setFullPage(printer_->fullPage());
+        next->setPageLayout(printer_->pageLayout());
+        next->setCopyCount(printer_->copyCount());
+        next->setCollateCopies(printer_->collateCopies());
+        next->setDuplex(printer_->duplex());
+        next->setColorMode(printer_->colorMode());
+    }
+    if (!toFile && (next->outputFormat() != QPrinter::NativeFormat || next->printerName() != setup.printerName))
+        throw Error(QStringLiteral("The printer \"%1\" cannot be used.").arg(setup.printerName));
+    next->setPageOrientation(QPageLayout::Portrait);
+    if (!next->setPageSize(setup.paper) || !next->pageLayout().pageSize().isEquivalentTo(setup.paper))
+        throw Error(QStringLiteral("\"%1\" does not take the paper %2.").arg(wanted, setup.paper.name()));
+    next->setPageOrientation(setup.orientation == Orientation::Landscape ? QPageLayout::Landscape
+                                                                        : QPageLayout::Portrait);
+
+    printer_ = std::move(next);
+    handedOut_.clear();
+    if (toFile)
+        baseFile_ = setup.outputFile;
 }
 
 bool QtPrinter::printsToFile() const { return !printer_->outputFileName().isEmpty(); }

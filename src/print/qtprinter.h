@@ -48,11 +48,20 @@ public:
     [[nodiscard]] Orientation orientation() const override;
     void setOrientation(Orientation o) override;
 
+    [[nodiscard]] Setup setup() const override;
+    // Another printer starts afresh from that printer's own defaults; the PDF files are written
+    // at 600 dpi, named as the constructor taking a file name does.
+    void applySetup(const Setup &setup) override;
+    [[nodiscard]] QStringList installedPrinters() const override;
+    [[nodiscard]] QList<QPageSize> paperSizes(const QString &printerName) const override;
+    // The papers offered for PDF files: the common office sizes and the photo prints.
+    [[nodiscard]] static QList<QPageSize> pdfPaperSizes();
+
     QPainter *beginDocument(const QString &title) override;
     void endDocument() override;
     void abortDocument() override;
 
-    // The QPrinter itself, for the printer setup dialog (printer, paper, orientation, file).
+    // The QPrinter itself; applySetup puts another one in its place.
     [[nodiscard]] QPrinter *printer() const { return printer_.get(); }
 
     // Sends the jobs to the installed printer `printerName` from now on; false (and nothing
@@ -68,6 +77,8 @@ public:
 
 private:
     void usePdfOutput(const QString &pdfFile);
+    // `target` writes PDF files named after `pdfFile` at the PDF resolution.
+    static void makePdfOutput(QPrinter &target, const QString &pdfFile);
     // Creates the first free one of base, base-2, base-3 ... and returns its name; throws Error
     // when none can be created.
     [[nodiscard]] QString createFreeFile(const QString &base) const;

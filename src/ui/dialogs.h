@@ -33,7 +33,8 @@ public:
     virtual std::optional<FontSpec> chooseFont(QWidget *parent, const FontSpec &initial) = 0;
     // Colour dialog starting on `initial`; the chosen colour, or nothing.
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) = 0;
-    // Printer setup (printer, paper, orientation) on the current printer; true when confirmed.
+    // Printer setup (printer, paper, orientation) on `printer`; true when confirmed, and then the
+    // choice is in force. Throws Error when the printer refuses it, having changed nothing.
     virtual bool printerSetup(QWidget *parent, Printer &printer) = 0;
     // Shows one of the program's own modal dialogs (print dialog, About box) and returns its
     // result code.

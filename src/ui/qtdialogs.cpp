@@ -9,12 +9,11 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
-#include <QPrintDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "printer.h"
-#include "qtprinter.h"
+#include "printersetupdialog.h"
 
 namespace quiltana {
 
@@ -134,16 +133,11 @@ std::optional<QColor> QtDialogs::chooseColor(QWidget *parent, const QColor &init
 
 bool QtDialogs::printerSetup(QWidget *parent, Printer &printer)
 {
-    auto *real = dynamic_cast<QtPrinter *>(&printer);
-    if (!real || !real->printer())
+    PrinterSetupDialog dialog(printer, parent);
+    if (dialog.exec() != QDialog::Accepted)
         return false;
-    // The print dialog chooses the printer (a PDF file counts as one), the paper and the
-    // orientation; printing itself is started elsewhere.
-    QPrintDialog dialog(real->printer(), parent);
-    dialog.setWindowTitle(QStringLiteral("プリンタの設定"));
-    dialog.setOptions(QAbstractPrintDialog::PrintToFile);
-    dialog.setMinMax(1, 1);
-    return dialog.exec() == QDialog::Accepted;
+    printer.applySetup(dialog.chosen());
+    return true;
 }
 
 int QtDialogs::exec(QDialog &dialog) { return dialog.exec(); }

@@ -4,7 +4,8 @@
 
 namespace quiltana {
 
-// The dialogs of the running program: Qt's message boxes and common dialogs.
+// The dialogs of the running program: Qt's message boxes and common dialogs, and the
+// program's own printer setup (PrinterSetupDialog).
 class QtDialogs : public Dialogs {
 public:
     bool askOkCancel(QWidget *parent, const QString &text, const QString &caption) override;

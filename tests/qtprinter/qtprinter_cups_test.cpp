@@ -215,6 +215,50 @@ TEST_F(QtPrinterCups, JobCarriesThePrinterSettings)
     EXPECT_EQ(jobAttribute(id, "orientation-requested").toStdString(), "landscape");
 }
 
+// Printer setup on the queue: a paper from the queue's own list and landscape reach the job as
+// its media; PDF files and back again are printers like any other.
+TEST_F(QtPrinterCups, PaperChosenInSetupIsTheJobsMedia)
+{
+    const QList<QPageSize> papers = printer.paperSizes(queue);
+    ASSERT_FALSE(papers.isEmpty());
+    const auto a5 = std::find_if(papers.begin(), papers.end(), [](const QPageSize &p) { return p.id() == QPageSize::A5; });
+    if (a5 == papers.end())
+        GTEST_SKIP() << queue.toStdString() << " has no A5 paper";
+    EXPECT_TRUE(printer.installedPrinters().contains(queue));
+
+    Printer::Setup s = printer.setup();
+    EXPECT_EQ(s.printerName, queue);
+    s.paper = *a5;
+    s.orientation = Printer::Orientation::Landscape;
+    printer.applySetup(s);
+    EXPECT_TRUE(printer.setup().paper.isEquivalentTo(*a5));
+    EXPECT_GT(printer.pageWidth(), printer.pageHeight());
+    ReadPrinterMetrics(printer);
+    EXPECT_EQ(printerMetrics().widthMM, printer.widthMM());
+
+    QPainter *canvas = printer.beginDocument(QStringLiteral("Quiltana Document"));
+    ASSERT_NE(canvas, nullptr);
+    canvas->drawRect(0, 0, printer.pageWidth() / 2, printer.pageHeight() / 2);
+    printer.endDocument();
+    const int id = printer.lastJobId();
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(jobAttribute(id, "media").toStdString(), a5->key().toStdString());
+    EXPECT_EQ(jobAttribute(id, "orientation-requested").toStdString(), "landscape");
+
+    const QString file = dir.filePath(QStringLiteral("setup.pdf"));
+    printer.applySetup({QString(), file, QPageSize(QPageSize::A4), Printer::Orientation::Portrait});
+    EXPECT_TRUE(printer.printsToFile());
+    printer.beginDocument(QStringLiteral("Quiltana Document"));
+    printer.endDocument();
+    EXPECT_EQ(printer.lastOutputFile(), file);
+
+    s.orientation = Printer::Orientation::Portrait;
+    printer.applySetup(s);
+    EXPECT_FALSE(printer.printsToFile());
+    EXPECT_EQ(printer.setup().printerName, queue);
+    EXPECT_TRUE(printer.setup().paper.isEquivalentTo(*a5));
+}
+
 TEST_F(QtPrinterCups, FailedJobIsNotSent)
 {
     const QString broken = dir.filePath(QStringLiteral("broken.png"));

@@ -2,6 +2,9 @@
 
 #include "error.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace quiltana::test {
 
 TestPrinter::TestPrinter() { setMetrics(4760, 6779, 4960, 7015, 100, 100, 201, 287, 600); }
@@ -18,6 +21,56 @@ void TestPrinter::setMetrics(int pageW, int pageH, int physicalW, int physicalH,
     mmW = widthMM_;
     mmH = heightMM_;
     dpiX = dpiY = dpi;
+}
+
+void TestPrinter::setOrientation(Orientation o)
+{
+    if (o == orient)
+        return;
+    std::swap(pw, ph);
+    std::swap(fullW, fullH);
+    std::swap(offX, offY);
+    std::swap(mmW, mmH);
+    std::swap(dpiX, dpiY);
+    orient = o;
+}
+
+Printer::Setup TestPrinter::setup() const { return Setup{printerName, outputFile, paper, orient}; }
+
+QList<QPageSize> TestPrinter::paperSizes(const QString &name) const
+{
+    if (const auto it = papers.find(name); it != papers.end())
+        return it->second;
+    return {QPageSize(QPageSize::A4), QPageSize(QPageSize::A5), QPageSize(QPageSize::Letter)};
+}
+
+void TestPrinter::applySetup(const Setup &s)
+{
+    if (jobOpen)
+        throw Error(QStringLiteral("A print job is open."));
+    if (!s.printerName.isEmpty() && !installed.contains(s.printerName))
+        throw Error(QStringLiteral("No printer \"%1\".").arg(s.printerName));
+    const QList<QPageSize> offered = paperSizes(s.printerName);
+    if (std::none_of(offered.begin(), offered.end(), [&](const QPageSize &p) { return p.isEquivalentTo(s.paper); }))
+        throw Error(QStringLiteral("\"%1\" does not take %2.").arg(s.printerName, s.paper.name()));
+
+    setOrientation(Orientation::Portrait);
+    if (!s.paper.isEquivalentTo(paper)) {
+        const int right = fullW - pw - offX;
+        const int bottom = fullH - ph - offY;
+        const QSize sheet = s.paper.sizePixels(dpiX);
+        fullW = sheet.width();
+        fullH = sheet.height();
+        pw = fullW - offX - right;
+        ph = fullH - offY - bottom;
+        mmW = pw * 254 / (dpiX * 10); // as the default A4 page: 4760 dots at 600 dpi are 201 mm
+        mmH = ph * 254 / (dpiY * 10);
+    }
+    paper = s.paper;
+    printerName = s.printerName;
+    outputFile = s.outputFile;
+    setOrientation(s.orientation);
+    ++setupsApplied;
 }
 
 QPainter *TestPrinter::beginDocument(const QString &title)

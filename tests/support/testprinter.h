@@ -3,10 +3,13 @@
 #include "printer.h"
 
 #include <QImage>
+#include <QList>
+#include <QPageSize>
 #include <QPainter>
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -24,7 +27,10 @@ public:
     // Default: an A4-like page at 600 dpi with a small unprintable border.
     TestPrinter();
 
-    QString name() const override { return printerName; }
+    QString name() const override
+    {
+        return printerName.isEmpty() ? QStringLiteral("PDF (%1)").arg(outputFile) : printerName;
+    }
     int pageWidth() const override { return pw; }
     int pageHeight() const override { return ph; }
     int physicalWidth() const override { return fullW; }
@@ -36,7 +42,15 @@ public:
     int resolutionX() const override { return dpiX; }
     int resolutionY() const override { return dpiY; }
     Orientation orientation() const override { return orient; }
-    void setOrientation(Orientation o) override { orient = o; }
+    // Turns the page as a real printer does: widths and heights, borders and dpi change places.
+    void setOrientation(Orientation o) override;
+
+    Setup setup() const override;
+    // Refuses what a real printer refuses (a printer not in `installed`, a paper not in its
+    // list, an open job). A new paper keeps the unprintable borders and the dpi.
+    void applySetup(const Setup &setup) override;
+    QStringList installedPrinters() const override { return installed; }
+    QList<QPageSize> paperSizes(const QString &name) const override;
 
     QPainter *beginDocument(const QString &title) override;
     void endDocument() override;
@@ -46,7 +60,13 @@ public:
     void setMetrics(int pageW, int pageH, int physicalW, int physicalH, int offsetX, int offsetY,
                     int widthMM, int heightMM, int dpi = 600);
 
-    QString printerName = QStringLiteral("Test printer");
+    QString printerName = QStringLiteral("Test printer"); // "" while it "prints" to PDF files
+    QString outputFile = QStringLiteral("/nowhere/Quiltana Document.pdf");
+    QPageSize paper = QPageSize(QPageSize::A4);
+    QStringList installed{QStringLiteral("Test printer")};
+    // Papers per printer ("" the PDF files); a printer not listed takes A4, A5 and Letter.
+    std::map<QString, QList<QPageSize>> papers;
+    int setupsApplied = 0;
     int pw, ph, fullW, fullH, offX, offY, mmW, mmH, dpiX, dpiY;
     Orientation orient = Orientation::Portrait;
     bool failBegin = false; // beginDocument throws, as a printer that cannot start a job

@@ -325,16 +325,18 @@ TEST_F(MainWindow, PrinterSetupKeepsTheChosenSizeAndReturnsToPortrait)
 {
     TForm1 &w = open();
     fake.onPrinterSetup = [](Printer &p) {
-        auto &tp = static_cast<TestPrinter &>(p);
-        tp.setOrientation(Printer::Orientation::Landscape);
-        tp.setMetrics(6779, 4760, 7015, 4960, 100, 100, 287, 201, 600);
+        Printer::Setup landscape = p.setup();
+        landscape.orientation = Printer::Orientation::Landscape;
+        p.applySetup(landscape);
         return true;
     };
     w.N3Click();
     EXPECT_EQ(pageSizeCache().width, 6779);
     EXPECT_EQ(pageSizeCache().height, 4760);
     EXPECT_EQ(printer.orientation(), Printer::Orientation::Portrait);
-    EXPECT_EQ(printerMetrics().widthMM, 287);
+    // The metrics are read after the return to portrait.
+    EXPECT_EQ(printerMetrics().widthMM, 201);
+    EXPECT_EQ(printerMetrics().heightMM, 287);
 
     // A cancelled setup changes nothing.
     fake.onPrinterSetup = [](Printer &) { return false; };

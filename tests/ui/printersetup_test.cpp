@@ -1,0 +1,282 @@
+// The printer setup dialog of the running program, driven as a user drives it: opened modally
+// by the menu command, the toolbar or the print dialog, answered with keys and clicks.
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest/QTest>
+
+#include <functional>
+
+#include "Unit4.h"
+#include "printersetupdialog.h"
+#include "qtdialogs.h"
+#include "uitestsupport.h"
+
+namespace quiltana::test {
+namespace {
+
+QPageSize lPrint()
+{
+    return QPageSize(QSizeF(89, 127), QPageSize::Millimeter, QStringLiteral("L判"), QPageSize::ExactMatch);
+}
+
+QPageSize twoLPrint()
+{
+    return QPageSize(QSizeF(127, 178), QPageSize::Millimeter, QStringLiteral("2L判"), QPageSize::ExactMatch);
+}
+
+// Scripted answers for everything but printer setup, which is the program's own dialog.
+class RealPrinterSetup : public FakeDialogs {
+public:
+    bool printerSetup(QWidget *parent, Printer &printer) override { return qt.printerSetup(parent, printer); }
+    QtDialogs qt;
+};
+
+// Runs `act` on the printer setup dialog once it is up and modal. The dialog must be closed
+// by `act`; one left open is reported and cancelled, so that the test goes on.
+void whenSetupOpens(std::function<void(PrinterSetupDialog &)> act)
+{
+    QTimer::singleShot(0, qApp, [act] {
+        auto *dialog = qobject_cast<PrinterSetupDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            ADD_FAILURE() << "the printer setup dialog is not open";
+            return;
+        }
+        act(*dialog);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the printer setup dialog was left open";
+            dialog->reject();
+        }
+    });
+}
+
+QStringList items(const QComboBox *box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+class PrinterSetup : public MainWindowFixture {
+protected:
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        printer.installed = QStringList{QStringLiteral("Test printer"), QStringLiteral("Photo printer")};
+        printer.papers[QStringLiteral("Photo printer")] = {lPrint(), QPageSize(QPageSize::A5), twoLPrint()};
+    }
+
+    RealPrinterSetup real; // made after the fixture's own answers, so it is the one in force
+};
+
+TEST(PlaceWithin, MovesAFrameOntoTheScreenAsLittleAsItTakes)
+{
+    const QRect screen(0, 0, 1024, 768);
+    struct Case {
+        QRect frame;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {QRect(100, 100, 300, 200), QPoint(100, 100)},  // inside: stays
+        {QRect(900, 10, 300, 200), QPoint(724, 10)},    // past the right edge
+        {QRect(-50, 700, 300, 200), QPoint(0, 568)},    // past the left and the bottom edges
+        {QRect(724, 568, 300, 200), QPoint(724, 568)},  // touching the bottom right corner
+        {QRect(500, -30, 1200, 900), QPoint(0, 0)},     // larger than the screen: title bar on it
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(placeWithin(c.frame, screen).topLeft(), c.expected) << c.frame.x() << "," << c.frame.y();
+    // A screen that does not start at the origin (the left one of two).
+    EXPECT_EQ(placeWithin(QRect(-100, 0, 300, 200), QRect(-1280, 0, 1280, 1024)).topLeft(), QPoint(-300, 0));
+    EXPECT_EQ(placeWithin(QRect(-100, 0, 300, 200), QRect(-1280, 0, 1280, 1024)).size(), QSize(300, 200));
+}
+
+TEST(PaperLabel, NamesThePaperAndItsMillimetres)
+{
+    EXPECT_EQ(paperLabel(QPageSize(QPageSize::A4)), QStringLiteral("A4 (210 x 297 mm)"));
+    EXPECT_EQ(paperLabel(QPageSize(QPageSize::Postcard)), QStringLiteral("はがき (100 x 148 mm)"));
+    EXPECT_EQ(paperLabel(lPrint()), QStringLiteral("L判 (89 x 127 mm)"));
+    EXPECT_TRUE(paperLabel(QPageSize(QPageSize::Letter)).endsWith(QStringLiteral("(215.9 x 279.4 mm)")));
+}
+
+TEST_F(PrinterSetup, ListsThePrintersAndEachPrintersOwnPapers)
+{
+    printer.applySetup({QStringLiteral("Test printer"), printer.outputFile, QPageSize(QPageSize::A5),
+                        Printer::Orientation::Portrait});
+    PrinterSetupDialog dialog(printer);
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("プリンタの設定"));
+    EXPECT_EQ(items(dialog.PrinterBox),
+              (QStringList{QStringLiteral("Test printer"), QStringLiteral("Photo printer"), QStringLiteral("PDF ファイル")}));
+    EXPECT_EQ(dialog.PrinterBox->currentIndex(), 0);
+    EXPECT_EQ(dialog.PaperBox->currentText(), QStringLiteral("A5 (148 x 210 mm)"));
+    EXPECT_TRUE(dialog.PortraitButton->isChecked());
+    EXPECT_FALSE(dialog.FileEdit->isEnabled());
+    EXPECT_EQ(dialog.CancelButton->text(), QStringLiteral("キャンセル"));
+
+    // Another printer: its papers, the chosen one kept where it has it too.
+    QTest::keyClick(dialog.PrinterBox, Qt::Key_Down);
+    EXPECT_EQ(items(dialog.PaperBox), (QStringList{QStringLiteral("L判 (89 x 127 mm)"), QStringLiteral("A5 (148 x 210 mm)"),
+                                                   QStringLiteral("2L判 (127 x 178 mm)")}));
+    EXPECT_EQ(dialog.PaperBox->currentIndex(), 1);
+    QTest::keyClick(dialog.PaperBox, Qt::Key_Up);
+    EXPECT_TRUE(dialog.chosen().paper.isEquivalentTo(lPrint()));
+    EXPECT_EQ(dialog.chosen().printerName, QStringLiteral("Photo printer"));
+
+    // Back to a printer without L: A4, its usual paper, rather than nothing.
+    QTest::keyClick(dialog.PrinterBox, Qt::Key_Up);
+    EXPECT_EQ(dialog.PaperBox->currentText(), QStringLiteral("A4 (210 x 297 mm)"));
+
+    // The PDF files: the file name field counts, and without a name there is nothing to confirm.
+    dialog.PrinterBox->setCurrentIndex(2);
+    EXPECT_TRUE(dialog.FileEdit->isEnabled());
+    EXPECT_TRUE(dialog.BrowseButton->isEnabled());
+    EXPECT_TRUE(dialog.chosen().printerName.isEmpty());
+    dialog.FileEdit->clear();
+    EXPECT_FALSE(dialog.OkButton->isEnabled());
+    QTest::keyClicks(dialog.FileEdit, QStringLiteral("/tmp/sheet.pdf"));
+    EXPECT_TRUE(dialog.OkButton->isEnabled());
+    EXPECT_EQ(dialog.chosen().outputFile, QStringLiteral("/tmp/sheet.pdf"));
+    // The PDF papers here are the stand-in printer's own list.
+    EXPECT_EQ(dialog.PaperBox->count(), printer.paperSizes(QString()).size());
+}
+
+// The menu command: another paper in landscape. The page size cache keeps the landscape page,
+// the printer ends in portrait on that paper, and the metrics are read from it.
+TEST_F(PrinterSetup, EnterTakesThePaperAndOrientationFromTheMenuCommand)
+{
+    TForm1 &w = open();
+    const int a4Width = printer.pageWidth();
+    whenSetupOpens([](PrinterSetupDialog &d) {
+        EXPECT_EQ(d.PaperBox->currentText(), QStringLiteral("A4 (210 x 297 mm)"));
+        QTest::keyClick(d.PaperBox, Qt::Key_Down); // A5
+        QTest::mouseClick(d.LandscapeButton, Qt::LeftButton);
+        QTest::keyClick(d.PaperBox, Qt::Key_Return);
+    });
+    w.N3Click();
+    EXPECT_TRUE(real.errors.isEmpty()) << real.errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(printer.setupsApplied, 1);
+    EXPECT_TRUE(printer.paper.isEquivalentTo(QPageSize(QPageSize::A5)));
+    EXPECT_EQ(printer.orientation(), Printer::Orientation::Portrait);
+    EXPECT_LT(printer.pageWidth(), a4Width);
+    // The cache holds the page as it was chosen, turned.
+    EXPECT_EQ(pageSizeCache().width, printer.pageHeight());
+    EXPECT_EQ(pageSizeCache().height, printer.pageWidth());
+    EXPECT_EQ(printerMetrics().widthMM, printer.widthMM());
+    EXPECT_EQ(printerMetrics().heightMM, printer.heightMM());
+    EXPECT_LT(printerMetrics().widthMM, 201);
+}
+
+TEST_F(PrinterSetup, TheToolbarButtonOpensItToo)
+{
+    TForm1 &w = open();
+    whenSetupOpens([](PrinterSetupDialog &d) {
+        QTest::keyClick(d.PrinterBox, Qt::Key_Down); // Photo printer
+        QTest::keyClick(d.PaperBox, Qt::Key_Home);   // L
+        QTest::mouseClick(d.OkButton, Qt::LeftButton);
+    });
+    w.SpeedButton2->click();
+    EXPECT_EQ(printer.printerName, QStringLiteral("Photo printer"));
+    EXPECT_TRUE(printer.paper.isEquivalentTo(lPrint()));
+    EXPECT_EQ(printerMetrics().widthMM, printer.widthMM());
+}
+
+TEST_F(PrinterSetup, EscapeAndCancelChangeNothing)
+{
+    TForm1 &w = open();
+    const Printer::Setup before = printer.setup();
+    const PrinterMetrics metrics = printerMetrics();
+    pageSizeCache() = PageSizeCache{1, 2};
+    const auto choose = [](PrinterSetupDialog &d) {
+        QTest::keyClick(d.PrinterBox, Qt::Key_Down);
+        QTest::keyClick(d.PaperBox, Qt::Key_Down);
+        QTest::mouseClick(d.LandscapeButton, Qt::LeftButton);
+    };
+    whenSetupOpens([&](PrinterSetupDialog &d) {
+        choose(d);
+        QTest::keyClick(d.PaperBox, Qt::Key_Escape);
+    });
+    w.N3Click();
+    whenSetupOpens([&](PrinterSetupDialog &d) {
+        choose(d);
+        QTest::mouseClick(d.CancelButton, Qt::LeftButton);
+    });
+    w.N3Click();
+
+    EXPECT_EQ(printer.setupsApplied, 0);
+    EXPECT_EQ(printer.printerName, before.printerName);
+    EXPECT_TRUE(printer.paper.isEquivalentTo(before.paper));
+    EXPECT_EQ(printer.orientation(), before.orientation);
+    EXPECT_EQ(pageSizeCache().width, 1);
+    EXPECT_EQ(pageSizeCache().height, 2);
+    EXPECT_EQ(printerMetrics().widthMM, metrics.widthMM);
+    EXPECT_EQ(printerMetrics().topDots, metrics.topDots);
+}
+
+// The print dialog's "プリンタ設定" rereads the metrics but leaves the orientation in force.
+TEST_F(PrinterSetup, ThePrintDialogsButtonKeepsLandscape)
+{
+    TForm1 &w = open();
+    pageSizeCache() = PageSizeCache{1, 2};
+    whenSetupOpens([](PrinterSetupDialog &d) {
+        QTest::mouseClick(d.LandscapeButton, Qt::LeftButton);
+        QTest::keyClick(d.PrinterBox, Qt::Key_Enter);
+    });
+    w.printDialog()->Button3Click();
+    EXPECT_EQ(printer.orientation(), Printer::Orientation::Landscape);
+    EXPECT_GT(printer.pageWidth(), printer.pageHeight());
+    EXPECT_EQ(printerMetrics().widthMM, printer.widthMM());
+    EXPECT_GT(printerMetrics().widthMM, printerMetrics().heightMM);
+    EXPECT_EQ(pageSizeCache().width, 1); // only the main window's command fills the cache
+
+    // Opened again, it shows what is in force.
+    whenSetupOpens([](PrinterSetupDialog &d) {
+        EXPECT_TRUE(d.LandscapeButton->isChecked());
+        QTest::keyClick(d.PrinterBox, Qt::Key_Escape);
+    });
+    w.printDialog()->Button3Click();
+}
+
+// A printer that went away while the dialog was open: the user is told, and nothing changes.
+TEST_F(PrinterSetup, ARefusedChoiceIsReportedAndChangesNothing)
+{
+    TForm1 &w = open();
+    pageSizeCache() = PageSizeCache{1, 2};
+    whenSetupOpens([this](PrinterSetupDialog &d) {
+        QTest::keyClick(d.PrinterBox, Qt::Key_Down);
+        printer.installed.removeAll(QStringLiteral("Photo printer"));
+        QTest::keyClick(d.PrinterBox, Qt::Key_Return);
+    });
+    w.N3Click();
+    ASSERT_EQ(real.errors.size(), 1);
+    EXPECT_TRUE(real.errors[0].contains(QStringLiteral("Photo printer"))) << real.errors[0].toStdString();
+    EXPECT_EQ(printer.printerName, QStringLiteral("Test printer"));
+    EXPECT_EQ(pageSizeCache().width, 1);
+}
+
+TEST_F(PrinterSetup, OpensWhollyOnScreenBesideTheTopRightWindow)
+{
+    TForm1 &w = open();
+    const QRect screen = w.screen()->availableGeometry();
+    // The main window stands at the right edge (its frame may stick out a little until the
+    // window manager has framed it).
+    EXPECT_GT(w.frameGeometry().right(), screen.right() - 10);
+    QRect placed;
+    whenSetupOpens([&](PrinterSetupDialog &d) {
+        placed = d.frameGeometry();
+        QTest::keyClick(d.PrinterBox, Qt::Key_Escape);
+    });
+    w.N3Click();
+    ASSERT_TRUE(placed.isValid());
+    EXPECT_TRUE(screen.contains(placed)) << placed.x() << "," << placed.y() << " " << placed.width() << "x"
+                                         << placed.height();
+    EXPECT_TRUE(placed.intersects(w.frameGeometry()));
+}
+
+} // namespace
+} // namespace quiltana::test
