@@ -2,6 +2,11 @@
 // by the menu command, the toolbar or the print dialog, answered with keys and clicks.
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,6 +20,7 @@
 #include "Unit4.h"
 #include "printersetupdialog.h"
 #include "qtdialogs.h"
+#include "qtprinter.h"
 #include "uitestsupport.h"
 
 namespace quiltana::test {
@@ -257,6 +263,35 @@ TEST_F(PrinterSetup, ARefusedChoiceIsReportedAndChangesNothing)
     EXPECT_TRUE(real.errors[0].contains(QStringLiteral("Photo printer"))) << real.errors[0].toStdString();
     EXPECT_EQ(printer.printerName, QStringLiteral("Test printer"));
     EXPECT_EQ(pageSizeCache().width, 1);
+}
+
+// The real printer behind the real dialog: L prints in landscape, typed as a user types.
+TEST(PrinterSetupOnPdf, TheChosenPaperIsThePageOfTheNextJob)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("photos.pdf"));
+    QtPrinter printer(file);
+    whenSetupOpens([](PrinterSetupDialog &d) {
+        EXPECT_EQ(d.PrinterBox->currentText(), QStringLiteral("PDF ファイル"));
+        QTest::keyClicks(d.PaperBox, QStringLiteral("L")); // the first paper named with an L
+        EXPECT_EQ(d.PaperBox->currentText(), QStringLiteral("L判 (89 x 127 mm)"));
+        QTest::mouseClick(d.LandscapeButton, Qt::LeftButton);
+        QTest::keyClick(d.PaperBox, Qt::Key_Return);
+    });
+    ASSERT_TRUE(QtDialogs().printerSetup(nullptr, printer));
+
+    const QPageLayout layout = printer.printer()->pageLayout();
+    EXPECT_TRUE(layout.pageSize().isEquivalentTo(lPrint()));
+    EXPECT_EQ(layout.orientation(), QPageLayout::Landscape);
+    EXPECT_GT(printer.physicalWidth(), printer.physicalHeight());
+    QPainter *canvas = printer.beginDocument(QStringLiteral("Quiltana Document"));
+    ASSERT_NE(canvas, nullptr);
+    EXPECT_EQ(canvas->device()->width(), printer.pageWidth());
+    EXPECT_EQ(canvas->device()->height(), printer.pageHeight());
+    printer.endDocument();
+    EXPECT_EQ(printer.lastOutputFile(), file);
+    EXPECT_GT(QFileInfo(file).size(), 0);
 }
 
 TEST_F(PrinterSetup, OpensWhollyOnScreenBesideTheTopRightWindow)
