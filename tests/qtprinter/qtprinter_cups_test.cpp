@@ -221,7 +221,8 @@ TEST_F(QtPrinterCups, PaperChosenInSetupIsTheJobsMedia)
 {
     const QList<QPageSize> papers = printer.paperSizes(queue);
     ASSERT_FALSE(papers.isEmpty());
-    const auto a5 = std::find_if(papers.begin(), papers.end(), [](const QPageSize &p) { return p.id() == QPageSize::A5; });
+    const auto a5 =
+        std::find_if(papers.begin(), papers.end(), [](const QPageSize &p) { return p.id() == QPageSize::A5; });
     if (a5 == papers.end())
         GTEST_SKIP() << queue.toStdString() << " has no A5 paper";
     EXPECT_TRUE(printer.installedPrinters().contains(queue));

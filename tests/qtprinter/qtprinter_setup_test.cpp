@@ -59,7 +59,8 @@ protected:
         QProcess p;
         p.start(pdfinfo, {pdf});
         if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-            ADD_FAILURE() << "pdfinfo failed on " << pdf.toStdString() << ": " << p.readAllStandardError().toStdString();
+            ADD_FAILURE() << "pdfinfo failed on " << pdf.toStdString() << ": "
+                          << p.readAllStandardError().toStdString();
             return {};
         }
         const QString out = QString::fromUtf8(p.readAllStandardOutput());

@@ -110,8 +110,8 @@ TEST_F(PrinterSetup, ListsThePrintersAndEachPrintersOwnPapers)
     PrinterSetupDialog dialog(printer);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("プリンタの設定"));
-    EXPECT_EQ(items(dialog.PrinterBox),
-              (QStringList{QStringLiteral("Test printer"), QStringLiteral("Photo printer"), QStringLiteral("PDF ファイル")}));
+    EXPECT_EQ(items(dialog.PrinterBox), (QStringList{QStringLiteral("Test printer"), QStringLiteral("Photo printer"),
+                                                     QStringLiteral("PDF ファイル")}));
     EXPECT_EQ(dialog.PrinterBox->currentIndex(), 0);
     EXPECT_EQ(dialog.PaperBox->currentText(), QStringLiteral("A5 (148 x 210 mm)"));
     EXPECT_TRUE(dialog.PortraitButton->isChecked());
@@ -120,7 +120,8 @@ TEST_F(PrinterSetup, ListsThePrintersAndEachPrintersOwnPapers)
 
     // Another printer: its papers, the chosen one kept where it has it too.
     QTest::keyClick(dialog.PrinterBox, Qt::Key_Down);
-    EXPECT_EQ(items(dialog.PaperBox), (QStringList{QStringLiteral("L判 (89 x 127 mm)"), QStringLiteral("A5 (148 x 210 mm)"),
+    EXPECT_EQ(items(dialog.PaperBox), (QStringList{QStringLiteral("L判 (89 x 127 mm)"),
+                                                   QStringLiteral("A5 (148 x 210 mm)"),
                                                    QStringLiteral("2L判 (127 x 178 mm)")}));
     EXPECT_EQ(dialog.PaperBox->currentIndex(), 1);
     QTest::keyClick(dialog.PaperBox, Qt::Key_Up);
