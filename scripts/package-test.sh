@@ -106,7 +106,7 @@ echo "ok $copy"
 echo "ok nothing written beside /usr/bin/quiltana"
 
 step "removing"
-files=$(dpkg -L quiltana | while read -r f; do [ -f "$f" ] && echo "$f"; done)
+files=$(dpkg -L quiltana | while read -r f; do if [ -f "$f" ]; then echo "$f"; fi; done)
 $SUDO dpkg -r quiltana >/dev/null
 we_installed=""
 installed && fail "quiltana is still installed"
@@ -116,7 +116,9 @@ case "$status" in
   *) fail "dpkg keeps quiltana as: $status" ;;
 esac
 left=""
-while read -r f; do [ -n "$f" ] && [ -e "$f" ] && left+="$f "; done <<<"$files"
+while read -r f; do
+  if [ -n "$f" ] && [ -e "$f" ]; then left+="$f "; fi
+done <<<"$files"
 [ -z "$left" ] || fail "left behind: $left"
 echo "ok no file of the package is left ($(wc -l <<<"$files") files removed)"
 echo "package test passed"
