@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quiltana needs to build, run and test, when they are missing.
-# Usage: scripts/deps.sh [run|test]   (test adds what only the test suite needs)
+# Usage: scripts/deps.sh [run|test|package]
+#   test adds what only the test suite needs; package what building and checking the Debian
+#   package needs (dpkg-shlibdeps from dpkg-dev, file, appstreamcli from appstream).
 set -euo pipefail
 
 want=(build-essential cmake ninja-build pkg-config
       qt6-base-dev libgl-dev libjpeg-dev libpng-dev zlib1g-dev libcups2-dev
       fonts-ipafont-gothic)
-if [ "${1:-run}" = test ]; then
-  want+=(libgtest-dev googletest poppler-utils libjpeg-turbo-progs cups cups-bsd printer-driver-cups-pdf
-         clang libclang-rt-14-dev xvfb xauth)
-fi
+case "${1:-run}" in
+  test)
+    want+=(libgtest-dev googletest poppler-utils libjpeg-turbo-progs cups cups-bsd printer-driver-cups-pdf
+           clang libclang-rt-14-dev xvfb xauth appstream)
+    ;;
+  package)
+    want+=(dpkg-dev file appstream)
+    ;;
+esac
 
 missing=()
 for p in "${want[@]}"; do

@@ -198,7 +198,7 @@ QString formatFixed(double value, int precision, int digits)
     std::string integerPart = all.substr(0, static_cast<size_t>(pointPos));
     integerPart.erase(0, std::min(integerPart.find_first_not_of('0'), integerPart.size()));
     if (integerPart.empty())
-        integerPart = "0";
+        integerPart.push_back('0'); // (assigning "0" here draws a false -Wrestrict from GCC 12 at -O3)
     std::string fraction = all.substr(static_cast<size_t>(pointPos), static_cast<size_t>(digits));
     fraction.resize(static_cast<size_t>(digits), '0');
     const bool zero = all.find_first_not_of('0') == std::string::npos;

@@ -9,6 +9,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -28,6 +29,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 #include "Unit3.h"
@@ -56,6 +58,12 @@ constexpr int kDesignWidth = 400;
 constexpr int kToolbarHeight = 25;
 constexpr int kButtonWidth = 23;
 constexpr int kButtonHeight = 22;
+constexpr int kIndicatorX = 298;
+constexpr int kIndicatorWidth = 48;  // the design width, enough for "10/10"
+constexpr int kIndicatorPadding = 3; // clear space either side of the page indicator's text
+constexpr int kIndicatorFontSize = 15;
+constexpr int kIndicatorGap = 2;      // from the indicator's last pixel to the arrows
+constexpr int kUpDownWidth = 17;
 
 const QString kEmptyCellHint = QStringLiteral("右クリックし、ポップアップメニューを出すか、ファイルをドラッグして下さい");
 const QString kOpenPictureFilter =
@@ -95,6 +103,13 @@ bool canWriteWorkFolderIn(const QString &folder)
     return probe.open();
 }
 
+// Where a window frame `frameWidth` wide goes so that its top-right corner is the top-right
+// corner of the screen's `available` area (the area the panels leave free).
+QPoint topRightFramePosition(const QRect &available, int frameWidth)
+{
+    return QPoint(available.right() + 1 - frameWidth, available.top());
+}
+
 } // namespace
 
 template <typename F> void TForm1::guarded(F &&command)
@@ -110,12 +125,25 @@ template <typename F> void TForm1::guarded(F &&command)
 
 QString TForm1::ProgramFolder(const QString &executableFolder)
 {
-    if (canWriteWorkFolderIn(executableFolder))
+    if (!IsInstalledFolder(executableFolder) && canWriteWorkFolderIn(executableFolder))
         return executableFolder;
     // An installed program cannot write beside itself; its per-user cache takes that place.
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
     QDir().mkpath(cache);
     return cache;
+}
+
+bool TForm1::IsInstalledFolder(const QString &executableFolder)
+{
+    // Run by root, an installed copy could write beside itself, and would leave a "temp" among
+    // the system's programs that no package owns.
+    const QString folder = QFileInfo(executableFolder).canonicalFilePath();
+    if (folder.isEmpty())
+        return false;
+    const QString installed[] = {QStringLiteral(QUILTANA_INSTALL_BINDIR), QStringLiteral("/usr/bin"),
+                                 QStringLiteral("/usr/local/bin")};
+    return std::any_of(std::begin(installed), std::end(installed),
+                       [&](const QString &bin) { return QFileInfo(bin).canonicalFilePath() == folder; });
 }
 
 TForm1::TForm1(const QStringList &arguments, const QString &programFolder, const QStringList &refusedArguments,
@@ -335,21 +363,33 @@ void TForm1::createToolbar()
 
     Label1 = new QLabel(QStringLiteral("10/10"), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(298, 2, 48, 21);
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setAutoFillBackground(true);
     QPalette white = Label1->palette();
     white.setColor(QPalette::Window, Qt::white);
     white.setColor(QPalette::WindowText, Qt::black);
     Label1->setPalette(white);
+    // The design's 48 pixels hold "10/10" but not the widest text a document can ask for,
+    // "1000/1000"; the label grows to that text in its font. Should a wide face stand in for
+    // the Windows one and push the arrows past the toolbar's design width, the face gets
+    // smaller instead.
+    const QString widest = pageIndicatorText(kCellCount - 1, kCellCount);
+    const int room = kDesignWidth - kIndicatorX - kIndicatorGap - kUpDownWidth;
     QFont indicator = Label1->font();
-    indicator.setPixelSize(15);
+    int indicatorWidth = 0;
+    for (int size = kIndicatorFontSize;; --size) {
+        indicator.setPixelSize(size);
+        indicatorWidth = QFontMetrics(indicator).horizontalAdvance(widest) + 2 * kIndicatorPadding;
+        if (indicatorWidth <= room || size <= kIndicatorFontSize * 2 / 3)
+            break;
+    }
     Label1->setFont(indicator);
+    Label1->setGeometry(kIndicatorX, 2, std::max(kIndicatorWidth, indicatorWidth), 21);
     Label1->setAccessibleName(Label1->text());
 
     UpDown1 = new QSpinBox(Panel1);
     UpDown1->setObjectName(QStringLiteral("UpDown1"));
-    UpDown1->setGeometry(347, 1, 17, 23);
+    UpDown1->setGeometry(Label1->geometry().right() + kIndicatorGap, 1, kUpDownWidth, 23);
     UpDown1->setMinimum(0);
     UpDown1->setMaximum(0);
     UpDown1->setWrapping(false);
@@ -430,10 +470,13 @@ void TForm1::FormCreate(const QStringList &arguments, const QStringList &refused
 
 QPoint TForm1::topRightPosition() const
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
+    const QScreen *where = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!where)
         return pos();
-    return QPoint(screen->geometry().right() + 1 - kDesignWidth, screen->geometry().top());
+    // The window is about to be, or already is, the design width; its frame adds the window
+    // manager's borders, known only once it has framed the window (zero before that).
+    const int borders = frameGeometry().width() - width();
+    return topRightFramePosition(where->availableGeometry(), kDesignWidth + borders);
 }
 
 int TForm1::clientHeightFor(int width) const

@@ -37,8 +37,12 @@ public:
     ~TForm1() override;
 
     // The folder beside the executable in `executableFolder` when a "temp" folder can be made
-    // and written there, otherwise the per-user cache folder (created when missing).
+    // and written there and it is no installed copy's folder, otherwise the per-user cache
+    // folder (created when missing).
     [[nodiscard]] static QString ProgramFolder(const QString &executableFolder);
+    // True for the folders an installed copy runs from (the install's bin folder, /usr/bin,
+    // /usr/local/bin): the work folder is then always in the per-user cache.
+    [[nodiscard]] static bool IsInstalledFolder(const QString &executableFolder);
 
     // Start-up, show, resize and close, in the order the window meets them.
     void FormCreate(const QStringList &arguments, const QStringList &refusedArguments = {});

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLinearGradient>
@@ -20,6 +21,8 @@ constexpr int kClientHeight = 309;
 constexpr int kPictureWidth = 297;
 constexpr int kPictureHeight = 225;
 constexpr int kLifetimeMs = 3000;
+constexpr int kTextLeft = 170;  // where the title and the two labels begin over the picture
+constexpr int kTextMargin = 4;  // clear space between them and the window's right edge
 } // namespace
 
 QImage SplashPicture()
@@ -31,12 +34,21 @@ QImage SplashPicture()
     sky.setColorAt(1, QColor(150, 190, 230));
     p.fillRect(image.rect(), sky);
     p.drawImage(QPoint(18, 30), ProgramPicture(QSize(150, 150)));
+    // The picture is wider than the window that shows it, so the title keeps to the part that
+    // shows; the face standing in for the Windows one may be wider, so the size comes from
+    // measuring the name, not from the design.
+    const QString name = QStringLiteral("Quiltana");
+    const QRect titleArea(kTextLeft, 60, kClientWidth - kTextLeft - kTextMargin, 40);
     QFont title(QStringLiteral("ＭＳ Ｐゴシック"));
-    title.setPixelSize(30);
     title.setBold(true);
+    for (int size = 30; size >= 10; --size) {
+        title.setPixelSize(size);
+        if (QFontMetrics(title, &image).horizontalAdvance(name) <= titleArea.width())
+            break;
+    }
     p.setFont(title);
     p.setPen(Qt::white);
-    p.drawText(QRect(170, 60, 125, 40), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Quiltana"));
+    p.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, name);
     p.end();
     return image;
 }
@@ -65,14 +77,14 @@ TForm5::TForm5(QWidget *parent)
     version.setItalic(true);
     Label1->setFont(version);
     Label1->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-    Label1->setGeometry(170, 110, 120, 24);
+    Label1->setGeometry(kTextLeft, 110, kClientWidth - kTextLeft - kTextMargin, 24);
     Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
     Label1->setAccessibleName(Label1->text());
 
     Label2 = new QLabel(QStringLiteral("2015.8.18"), Image1);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-    Label2->setGeometry(170, 140, 120, 18);
+    Label2->setGeometry(kTextLeft, 140, kClientWidth - kTextLeft - kTextMargin, 18);
     Label2->setAttribute(Qt::WA_TransparentForMouseEvents);
     Label2->setAccessibleName(Label2->text());
 

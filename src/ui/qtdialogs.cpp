@@ -6,11 +6,16 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QFontDialog>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "printer.h"
 #include "printersetupdialog.h"
@@ -39,6 +44,53 @@ QFont toQFont(const FontSpec &spec)
     return font;
 }
 
+// A message box that places itself once its size is known: centred on its parent window when
+// that is on screen, otherwise (at start-up, before the main window shows) on the screen.
+// Qt alone would centre it on a parent that is not shown yet, which has no place, and the box
+// would open in the screen's corner.
+class CentredMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+    int exec() override
+    {
+        // Without a window of its own on screen the box would open under the splash, which
+        // stays on top of everything for its three seconds.
+        if (!ownerOnScreen())
+            setWindowFlag(Qt::WindowStaysOnTopHint);
+        return QMessageBox::exec();
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event); // sizes the box to its text and buttons
+        const QWidget *owner = ownerOnScreen();
+        const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+        if (!screen)
+            return;
+        const QRect available = screen->availableGeometry();
+        const QPoint centre = owner ? owner->frameGeometry().center() : available.center();
+        // move() places the frame. Its borders are known here on some window systems; on the
+        // others they are still zero and the box is centred by its client area.
+        QRect placed(QPoint(0, 0), frameGeometry().size());
+        placed.moveCenter(centre);
+        // A box larger than its owner still opens whole on the screen.
+        placed.moveRight(std::min(placed.right(), available.right()));
+        placed.moveBottom(std::min(placed.bottom(), available.bottom()));
+        placed.moveLeft(std::max(placed.left(), available.left()));
+        placed.moveTop(std::max(placed.top(), available.top()));
+        move(placed.topLeft());
+    }
+
+private:
+    [[nodiscard]] const QWidget *ownerOnScreen() const
+    {
+        const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+        return owner && owner->isVisible() ? owner : nullptr;
+    }
+};
+
 } // namespace
 
 Dialogs &dialogs() { return g_dialogs ? *g_dialogs : qtDialogs(); }
@@ -47,7 +99,7 @@ void setDialogs(Dialogs *d) { g_dialogs = d; }
 
 bool QtDialogs::askOkCancel(QWidget *parent, const QString &text, const QString &caption)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    CentredMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
@@ -55,13 +107,13 @@ bool QtDialogs::askOkCancel(QWidget *parent, const QString &text, const QString 
 
 void QtDialogs::message(QWidget *parent, const QString &text, const QString &caption)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
+    CentredMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
 void QtDialogs::error(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Quiltana"), text, QMessageBox::Ok, parent);
+    CentredMessageBox box(QMessageBox::Critical, QStringLiteral("Quiltana"), text, QMessageBox::Ok, parent);
     box.exec();
 }
 
