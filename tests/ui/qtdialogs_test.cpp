@@ -9,6 +9,7 @@
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListView>
@@ -207,6 +208,11 @@ TEST(OpenPictureDialog, PreviewShowsThePictureChosenAndNothingForABrokenFile)
             EXPECT_EQ(previewOf(spy, path), std::optional<bool>(path == good));
             EXPECT_EQ(preview->hasPicture(), path == good);
         }
+        // 640 x 480 shrunk into the 200-pixel square, its own size written beneath.
+        QStringList shown;
+        for (const QLabel *label : preview->findChildren<QLabel *>())
+            shown << (label->pixmap().isNull() ? label->text() : QStringLiteral("%1x%2").arg(label->pixmap().width()).arg(label->pixmap().height()));
+        EXPECT_EQ(shown, QStringList({QStringLiteral("200x150"), QStringLiteral("640 x 480")}));
         QTest::keyClick(list, Qt::Key_Return);
     });
     const std::optional<QString> chosen = real.openPicture(nullptr, QStringLiteral("JPEG (*.jpg)"));
