@@ -18,11 +18,13 @@ bool InstallQtTranslations()
     if (installed && installed->parent() == app)
         return true;
 
-    const QStringList folders{QLibraryInfo::path(QLibraryInfo::TranslationsPath),
-                              QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations"))};
+    const QStringList folders{
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations"))};
     auto *translator = new QTranslator(app);
     for (const QString &folder : folders) {
-        if (translator->load(QStringLiteral("qtbase_ja"), folder) && QCoreApplication::installTranslator(translator)) {
+        if (translator->load(QStringLiteral("qtbase_ja"), folder)
+            && QCoreApplication::installTranslator(translator)) {
             installed = translator;
             return true;
         }

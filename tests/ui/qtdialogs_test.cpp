@@ -143,7 +143,8 @@ TEST(CaptionFontBox, EscapeCancelsAndEnterConfirmsTheWholeBox)
 
 TEST(QtTranslations, StandardButtonsAreJapaneseAndTheProgramsTextsStay)
 {
-    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ja.qm")))
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(folder + QStringLiteral("/qtbase_ja.qm")))
         GTEST_SKIP() << "Qt's Japanese catalogue is not installed (Debian: qt6-translations-l10n)";
     ASSERT_TRUE(InstallQtTranslations());
     QtDialogs real;
@@ -211,7 +212,8 @@ TEST(OpenPictureDialog, PreviewShowsThePictureChosenAndNothingForABrokenFile)
         // 640 x 480 shrunk into the 200-pixel square, its own size written beneath.
         QStringList shown;
         for (const QLabel *label : preview->findChildren<QLabel *>())
-            shown << (label->pixmap().isNull() ? label->text() : QStringLiteral("%1x%2").arg(label->pixmap().width()).arg(label->pixmap().height()));
+            shown << (label->pixmap().isNull() ? label->text()
+                                               : QStringLiteral("%1x%2").arg(label->pixmap().width()).arg(label->pixmap().height()));
         EXPECT_EQ(shown, QStringList({QStringLiteral("200x150"), QStringLiteral("640 x 480")}));
         QTest::keyClick(list, Qt::Key_Return);
     });
