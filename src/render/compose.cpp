@@ -75,6 +75,17 @@ std::optional<QPoint> CaptionOrigin(int position, bool turned, const Rect &pictu
     }
 }
 
+QFont CaptionFont(const FontSpec &spec)
+{
+    QFont font(spec.face);
+    font.setPointSize(std::max(1, spec.pointSize));
+    font.setWeight(QFont::Normal);
+    font.setItalic(spec.italic);
+    font.setUnderline(spec.underline);
+    font.setStrikeOut(spec.strikeOut);
+    return font;
+}
+
 void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, int orientation,
                  const PageSetup &setup)
 {
@@ -85,13 +96,7 @@ void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, int
 
     // Points on the painter's own device: the paint device's vertical resolution turns them
     // into dots, so the caption has the same size on paper at any printer resolution.
-    QFont font(spec.face);
-    font.setPointSize(std::max(1, spec.pointSize));
-    font.setWeight(QFont::Normal);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
-    font.setStrikeOut(spec.strikeOut);
-    canvas.setFont(font);
+    canvas.setFont(CaptionFont(spec));
     canvas.setBrush(QBrush(Qt::white, setup.transparentCaptions ? Qt::NoBrush : Qt::SolidPattern));
 
     const QFontMetrics metrics = canvas.fontMetrics();

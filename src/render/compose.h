@@ -2,6 +2,7 @@
 
 #include "geometry.h"
 
+#include <QFont>
 #include <QPoint>
 #include <QString>
 
@@ -11,6 +12,7 @@ class QPainter;
 
 namespace quiltana {
 
+struct FontSpec;
 struct PageSetup;
 
 // Composes the current page (document().page, layout style, pageSetup()) onto `canvas` of
@@ -34,6 +36,11 @@ void DrawFrameRectangle(QPainter &canvas, const Rect &rect);
 // quarter clockwise when `turned`. Nothing for a position outside 0..5.
 [[nodiscard]] std::optional<QPoint> CaptionOrigin(int position, bool turned, const Rect &picture,
                                                   int textWidth, int textHeight);
+
+// The font captions are drawn in for the caption font `spec`: its face (through the font
+// mapper's substitutions), its point size (at least 1) on the device it is used on, normal
+// weight whatever the style says, italic, underline and strike-out as it says.
+[[nodiscard]] QFont CaptionFont(const FontSpec &spec);
 
 // Draws the caption of `path` beside `picture` on `canvas` as the caption settings of `setup`
 // say; `orientation` 1 turns it with the picture.

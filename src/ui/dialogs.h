@@ -29,7 +29,9 @@ public:
     virtual void error(QWidget *parent, const QString &text) = 0;
     // The open-picture dialog (with a preview); the chosen file's full path, or nothing.
     virtual std::optional<QString> openPicture(QWidget *parent, const QString &filter) = 0;
-    // Font dialog on `initial`; the chosen font with its colour, or nothing when cancelled.
+    // Font dialog on `initial`, showing the face it is printed in; the chosen font with its
+    // colour, or nothing when cancelled. What the user left alone stays as `initial` has it
+    // (a face asked for by a substitute name keeps that name).
     virtual std::optional<FontSpec> chooseFont(QWidget *parent, const FontSpec &initial) = 0;
     // Colour dialog starting on `initial`; the chosen colour, or nothing.
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) = 0;

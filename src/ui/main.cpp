@@ -14,6 +14,7 @@
 #include "error.h"
 #include "printer.h"
 #include "qtprinter.h"
+#include "translations.h"
 
 namespace {
 
@@ -38,6 +39,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quiltana"));
     registerFontSubstitutions();
+    // Before the first window: Qt's standard buttons and dialogs take their texts when made.
+    quiltana::InstallQtTranslations();
     // The arguments as the system handed them over, before any conversion to text: a name that
     // is no valid UTF-8 is refused by its own bytes rather than opened under a changed name.
     // QApplication has taken out the options meant for Qt. The paths are made absolute now,

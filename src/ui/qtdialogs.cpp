@@ -6,8 +6,11 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QFontDialog>
+#include <QFontInfo>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
@@ -17,6 +20,8 @@
 
 #include <algorithm>
 
+#include "compose.h"
+#include "picturepreview.h"
 #include "printer.h"
 #include "printersetupdialog.h"
 
@@ -32,9 +37,12 @@ QtDialogs &qtDialogs()
 
 Dialogs *g_dialogs = nullptr;
 
-QFont toQFont(const FontSpec &spec)
+// The font the chooser starts on: the face the captions are really printed in (a requested
+// face such as "ＭＳ Ｐゴシック" exists here only as a substitution, which the chooser's
+// list of installed faces does not hold), with the size and style of `spec`.
+QFont offeredFont(const FontSpec &spec)
 {
-    QFont font(spec.face);
+    QFont font(QFontInfo(CaptionFont(spec)).family());
     if (spec.pointSize > 0)
         font.setPointSize(spec.pointSize);
     font.setBold(spec.bold);
@@ -91,6 +99,48 @@ private:
     }
 };
 
+// What the user made of `initial` in the chooser, which started on `offered` and ended on
+// `chosen`: only what was changed is taken over, so that confirming without a change leaves
+// the caption font (the requested face above all) exactly as it was.
+FontSpec chosenFont(const FontSpec &initial, const QFont &offered, const QFont &chosen)
+{
+    FontSpec result = initial;
+    if (chosen.family() != offered.family())
+        result.face = chosen.family();
+    if (chosen.pointSize() > 0 && chosen.pointSize() != offered.pointSize())
+        result.pointSize = chosen.pointSize();
+    // One entry of the style list sets both.
+    if (chosen.bold() != offered.bold() || chosen.italic() != offered.italic()) {
+        result.bold = chosen.bold();
+        result.italic = chosen.italic();
+    }
+    if (chosen.underline() != offered.underline())
+        result.underline = chosen.underline();
+    if (chosen.strikeOut() != offered.strikeOut())
+        result.strikeOut = chosen.strikeOut();
+    return result;
+}
+
+// Qt's font chooser as one part of the caption font box. On its own it closes itself on
+// Escape and on Enter in its lists; here those belong to the whole box: its ending is passed
+// on to the box, and the keys it does not use itself go up to the box.
+class EmbeddedFontChooser : public QFontDialog {
+public:
+    EmbeddedFontChooser(const QFont &initial, QDialog &box) : QFontDialog(initial, &box), box_(box)
+    {
+        setOptions(QFontDialog::NoButtons);
+        setWindowFlags(Qt::Widget);
+    }
+
+    void done(int result) override { box_.done(result); }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override { QWidget::keyPressEvent(event); }
+
+private:
+    QDialog &box_;
+};
+
 } // namespace
 
 Dialogs &dialogs() { return g_dialogs ? *g_dialogs : qtDialogs(); }
@@ -120,12 +170,25 @@ void QtDialogs::error(QWidget *parent, const QString &text)
 std::optional<QString> QtDialogs::openPicture(QWidget *parent, const QString &filter)
 {
     // Qt's own dialog rather than the desktop's, so the chosen path comes back as typed,
-    // without a portal's document copy standing in for the user's file.
-    const QString path = QFileDialog::getOpenFileName(parent, QString(), QString(), filter, nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
-    if (path.isEmpty())
+    // without a portal's document copy standing in for the user's file, and so that the
+    // preview can stand beside its file list.
+    QFileDialog dialog(parent, QString(), QString(), filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // The dialog's widgets stand in a grid; the preview takes a column of its own on the right.
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout())) {
+        auto *preview = new PicturePreview(&dialog);
+        grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1, Qt::AlignTop);
+        QObject::connect(&dialog, &QFileDialog::currentChanged, preview, &PicturePreview::showFile);
+        dialog.resize(dialog.sizeHint().width() + PicturePreview::kSide, dialog.sizeHint().height());
+    }
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return path;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty())
+        return std::nullopt;
+    return files.first();
 }
 
 std::optional<FontSpec> QtDialogs::chooseFont(QWidget *parent, const FontSpec &initial)
@@ -134,9 +197,8 @@ std::optional<FontSpec> QtDialogs::chooseFont(QWidget *parent, const FontSpec &i
     // a box of our own with a colour button ("色...") beside OK and Cancel.
     QDialog box(parent);
     box.setWindowTitle(QStringLiteral("フォント"));
-    auto *fonts = new QFontDialog(toQFont(initial), &box);
-    fonts->setOptions(QFontDialog::NoButtons);
-    fonts->setWindowFlags(Qt::Widget);
+    auto *fonts = new EmbeddedFontChooser(offeredFont(initial), box);
+    const QFont offered = fonts->currentFont();
     QColor colour = initial.color;
     auto *colourButton = new QPushButton(QStringLiteral("色..."), &box);
     colourButton->setAccessibleName(QStringLiteral("文字色"));
@@ -155,6 +217,7 @@ std::optional<FontSpec> QtDialogs::chooseFont(QWidget *parent, const FontSpec &i
     });
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
     buttons->addButton(colourButton, QDialogButtonBox::ActionRole);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
     auto *layout = new QVBoxLayout(&box);
@@ -163,15 +226,8 @@ std::optional<FontSpec> QtDialogs::chooseFont(QWidget *parent, const FontSpec &i
     if (box.exec() != QDialog::Accepted)
         return std::nullopt;
 
-    const QFont chosen = fonts->currentFont();
-    FontSpec result = initial;
-    result.face = chosen.family();
-    result.pointSize = chosen.pointSize() > 0 ? chosen.pointSize() : initial.pointSize;
+    FontSpec result = chosenFont(initial, offered, fonts->currentFont());
     result.color = colour;
-    result.bold = chosen.bold();
-    result.italic = chosen.italic();
-    result.underline = chosen.underline();
-    result.strikeOut = chosen.strikeOut();
     return result;
 }
 
