@@ -2,7 +2,7 @@
 """Writes seed pictures for the decoder fuzz targets: the classes of input that cost a decoder
 time or memory rather than crash it, which the fuzzers would be slow to build by mutation.
 
-    python3 fuzz/make-seeds.py OUTDIR      # OUTDIR/fuzz_jpeg, fuzz_png, fuzz_bmp, fuzz_workcopy
+    python3 fuzz/make-seeds.py OUTDIR      # OUTDIR/fuzz_jpeg, fuzz_png, fuzz_bmp, fuzz_workcopy, fuzz_exif
 
 Only the standard library: the JPEG, PNG and BMP files are written byte by byte here. Every file
 fits in MAX_LEN bytes, the longest input scripts/fuzz.sh lets libFuzzer use, so that none is cut
@@ -195,6 +195,23 @@ def jpeg_many_apps(count):
                 comps=((1, 2, 2), (2, 1, 1), (3, 1, 1)), apps=apps)
 
 
+def tiff_orientation(value, big_endian=False, thumbnail=False):
+    """A TIFF structure as an EXIF block holds it: IFD0 with the orientation, and with
+    thumbnail an IFD1 that has its own orientation."""
+    e = ">" if big_endian else "<"
+    out = (b"MM" if big_endian else b"II") + struct.pack(e + "HI", 42, 8)
+    out += struct.pack(e + "H", 1) + struct.pack(e + "HHIHH", 0x0112, 3, 1, value, 0)
+    if not thumbnail:
+        return out + struct.pack(e + "I", 0)
+    out += struct.pack(e + "I", len(out) + 4)
+    return out + struct.pack(e + "H", 1) + struct.pack(e + "HHIHH", 0x0112, 3, 1, 1, 0) \
+        + struct.pack(e + "I", 0)
+
+
+def exif_orientation(value, big_endian=False, thumbnail=False):
+    return b"Exif\0\0" + tiff_orientation(value, big_endian, thumbnail)
+
+
 # ---- PNG --------------------------------------------------------------------------------------
 
 def chunk(kind, data):
@@ -292,6 +309,9 @@ def seeds():
     small = jpeg_baseline(640, 480)
     jpegs["cut-640x480.jpg"] = small[: len(small) // 2]
     jpegs["apps-x300.jpg"] = jpeg_many_apps(300)
+    jpegs["exif-orientation-6.jpg"] = jpeg(64, 48, [((0, 1, 2), 0, 63, 0, 0, True)],
+                                          comps=((1, 2, 2), (2, 1, 1), (3, 1, 1)),
+                                          apps=[(1, exif_orientation(6))])
 
     pngs = {}
     for w, h in ((5000, 1), (1, 5000), (65535, 1)):
@@ -302,6 +322,8 @@ def seeds():
     noisy = png(96, 80, rows=lambda y: lcg_bytes(y + 1, 96 * 3))
     idat_end = noisy.index(b"IEND") - 4
     pngs["cut-96x80.png"] = noisy[: idat_end // 2]
+    plain = png(40, 30)
+    pngs["exif-orientation-8.png"] = plain[:33] + chunk(b"eXIf", tiff_orientation(8, True)) + plain[33:]
 
     bmps = {
         "os2-24bit-64x48.bmp": bmp(64, 48, 24, core=True),
@@ -317,7 +339,11 @@ def seeds():
     everything = {}
     for group in (jpegs, pngs, bmps):
         everything.update(group)
-    return {"fuzz_jpeg": jpegs, "fuzz_png": pngs, "fuzz_bmp": bmps, "fuzz_workcopy": everything}
+    exifs = {"orientation-%d%s.exif" % (v, "-mm" if big else ""): exif_orientation(v, big)
+             for v in (3, 6) for big in (False, True)}
+    exifs["thumbnail.exif"] = exif_orientation(8, thumbnail=True)
+    return {"fuzz_jpeg": jpegs, "fuzz_png": pngs, "fuzz_bmp": bmps, "fuzz_workcopy": everything,
+            "fuzz_exif": exifs}
 
 
 def main(argv):

@@ -3,7 +3,8 @@
 #   scripts/fuzz.sh                                  # every target, 30 s each
 #   FUZZ_SECONDS=600 scripts/fuzz.sh                 # a longer run of every target
 #   FUZZ_SECONDS=3600 scripts/fuzz.sh fuzz_jpeg      # one long run of one target
-# Targets: fuzz_jpeg fuzz_png fuzz_bmp fuzz_workcopy fuzz_pagelist.
+# Targets: fuzz_jpeg fuzz_png fuzz_bmp fuzz_workcopy fuzz_exif fuzz_pagelist. The EXIF reader is
+# fuzzed on its own by fuzz_exif, and through the decoders by fuzz_jpeg and fuzz_png.
 # Seeds come from fuzz/make-seeds.py, written afresh into build-fuzz/seeds/TARGET at each run
 # (pictures that cost a decoder time or memory: scans repeated thousands of times, extreme
 # aspect ratios, OS/2 bitmaps, truncated files, hundreds of APPn segments), and from the shared
@@ -44,7 +45,7 @@ build="$here/build-fuzz"
 
 CC=clang CXX=clang++ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILTANA_FUZZ=ON >/dev/null
-targets=(fuzz_jpeg fuzz_png fuzz_bmp fuzz_workcopy fuzz_pagelist)
+targets=(fuzz_jpeg fuzz_png fuzz_bmp fuzz_workcopy fuzz_exif fuzz_pagelist)
 [ $# -gt 0 ] && targets=("$@")
 cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
@@ -67,12 +68,13 @@ for t in "${targets[@]}"; do
     fuzz_png) seeds=("$build/seeds/$t" "$shared/png") ;;
     fuzz_bmp) seeds=("$build/seeds/$t" "$shared/bmp") ;;
     fuzz_workcopy) seeds=("$build/seeds/$t" "$shared/jpeg" "$shared/png" "$shared/bmp") ;;
+    fuzz_exif) seeds=("$build/seeds/$t") ;;
     fuzz_pagelist) seeds=("$here/fuzz/pagelist-seeds") ;;
     *) echo "unknown fuzz target $t"; exit 2 ;;
   esac
   existing=()
   for s in "${seeds[@]}"; do [ -d "$s" ] && existing+=("$s"); done
-  [ "$t" != fuzz_pagelist ] && [ ! -d "$shared" ] && echo "note: $shared is absent; $t starts from the generated seeds"
+  [ "$t" != fuzz_pagelist ] && [ "$t" != fuzz_exif ] && [ ! -d "$shared" ] && echo "note: $shared is absent; $t starts from the generated seeds"
   mkdir -p "$build/corpus/$t"
   # Failing inputs of an earlier run are kept aside, so that this run judges only itself.
   if compgen -G "$build/artifacts/$t-*" >/dev/null; then

@@ -2,6 +2,7 @@
 
 #include "bmpreader.h"
 #include "error.h"
+#include "exif.h"
 #include "jpegdecoder.h"
 #include "pngdecoder.h"
 #include "scale.h"
@@ -15,6 +16,8 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <utility>
 
 #include <sys/stat.h>
 #include <vector>
@@ -22,45 +25,6 @@
 namespace quiltana {
 
 namespace {
-
-// Collects the decoded rows into one RGB888 image.
-class ImageSink final : public RowSink {
-public:
-    // A valid `minimum` lets a JPEG be reduced while decoding to no less than it.
-    explicit ImageSink(QSize minimum = QSize()) : minimum_(minimum) {}
-
-    [[nodiscard]] QSize minimumOutput(int fullWidth, int fullHeight) const noexcept override
-    {
-        if (!minimum_.isValid())
-            return QSize(fullWidth, fullHeight);
-        return QSize(std::min(minimum_.width(), fullWidth), std::min(minimum_.height(), fullHeight));
-    }
-
-    [[nodiscard]] const char *start(int width, int height, int, int) noexcept override
-    {
-        try {
-            image_ = QImage(width, height, QImage::Format_RGB888);
-        } catch (const std::bad_alloc &) {
-            image_ = QImage();
-        }
-        if (image_.isNull())
-            return "not enough memory for the picture";
-        bits_ = image_.bits();
-        stride_ = image_.bytesPerLine();
-        return nullptr;
-    }
-
-    [[nodiscard]] unsigned char *rowBuffer(int y) noexcept override { return bits_ + stride_ * y; }
-    [[nodiscard]] bool keepsRows() const noexcept override { return true; }
-
-    [[nodiscard]] QImage take() { return std::move(image_); }
-
-private:
-    QSize minimum_;
-    QImage image_;
-    uchar *bits_ = nullptr;
-    qsizetype stride_ = 0;
-};
 
 // Samples the work copy out of the rows as they arrive: destination row y takes source row
 // y * sourceHeight / height and column x source column x * sourceWidth / width, exactly as
@@ -87,11 +51,33 @@ public:
 
     void rowDone(int y) noexcept override { sampler_.rowDone(y); }
 
-    [[nodiscard]] QImage take() { return std::move(sampler_.image()); }
+    // A picture that is to be turned or mirrored is collected whole, reduced no further than
+    // its work copy allows, and sampled once it stands upright.
+    [[nodiscard]] RowSink *sinkFor(int exifOrientation, int fullWidth, int fullHeight) noexcept override
+    {
+        if (exifOrientation == kExifUpright)
+            return this;
+        const QSize upright = ExifUprightSize(fullWidth, fullHeight, exifOrientation);
+        whole_.emplace(WorkCopySize(height_, upright.width(), upright.height()));
+        return whole_->sinkFor(exifOrientation, fullWidth, fullHeight);
+    }
+
+    [[nodiscard]] QImage take(const QString &path)
+    {
+        if (!whole_)
+            return std::move(sampler_.image());
+        const QImage upright = whole_->takeUpright();
+        const QSize size = WorkCopySize(height_, upright.width(), upright.height());
+        QImage copy = upright.isNull() ? QImage() : StretchNearest(upright, size.width(), size.height());
+        if (copy.isNull())
+            ThrowPictureError(path, QStringLiteral("not enough memory for the work copy"));
+        return copy;
+    }
 
 private:
     int height_;
     NearestRowSampler sampler_;
+    std::optional<WholePictureSink> whole_;
 };
 
 QImage BmpAsRgb888(const QString &path)
@@ -102,16 +88,23 @@ QImage BmpAsRgb888(const QString &path)
     return image;
 }
 
-QImage DecodeThroughSink(const QString &path, PictureKind kind, ImageSink &sink, int *fullWidth,
-                         int *fullHeight)
+QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink &sink,
+                         int *fullWidth, int *fullHeight)
 {
     switch (kind) {
     case PictureKind::Jpeg:
-        DecodeJpeg(path, sink, fullWidth, fullHeight);
-        return sink.take();
-    case PictureKind::Png:
-        DecodePng(path, sink, fullWidth, fullHeight);
-        return sink.take();
+    case PictureKind::Png: {
+        if (kind == PictureKind::Jpeg)
+            DecodeJpeg(path, sink, fullWidth, fullHeight);
+        else
+            DecodePng(path, sink, fullWidth, fullHeight);
+        if (ExifSwapsSides(sink.exifOrientation()) && fullWidth && fullHeight)
+            std::swap(*fullWidth, *fullHeight);
+        QImage upright = sink.takeUpright();
+        if (upright.isNull())
+            ThrowPictureError(path, QStringLiteral("not enough memory to stand the picture upright"));
+        return upright;
+    }
     case PictureKind::Bmp: {
         QImage image = BmpAsRgb888(path);
         if (fullWidth)
@@ -128,16 +121,47 @@ QImage DecodeThroughSink(const QString &path, PictureKind kind, ImageSink &sink,
 
 } // namespace
 
+QSize WholePictureSink::minimumOutput(int fullWidth, int fullHeight) const noexcept
+{
+    if (!minimum_.isValid())
+        return QSize(fullWidth, fullHeight);
+    // The minimum is the upright picture's; the decoder delivers the stored one.
+    const QSize stored = ExifSwapsSides(orientation_) ? minimum_.transposed() : minimum_;
+    return QSize(std::min(stored.width(), fullWidth), std::min(stored.height(), fullHeight));
+}
+
+const char *WholePictureSink::start(int width, int height, int, int) noexcept
+{
+    try {
+        image_ = QImage(width, height, QImage::Format_RGB888);
+    } catch (const std::bad_alloc &) {
+        image_ = QImage();
+    }
+    if (image_.isNull())
+        return "not enough memory for the picture";
+    bits_ = image_.bits();
+    stride_ = image_.bytesPerLine();
+    return nullptr;
+}
+
+QImage WholePictureSink::takeUpright()
+{
+    QImage stored = std::move(image_);
+    if (orientation_ == kExifUpright || stored.isNull())
+        return stored;
+    return ExifUpright(stored, orientation_);
+}
+
 QImage DecodePicture(const QString &path, PictureKind kind)
 {
-    ImageSink sink;
+    WholePictureSink sink;
     return DecodeThroughSink(path, kind, sink, nullptr, nullptr);
 }
 
 QImage DecodePictureForSize(const QString &path, PictureKind kind, int minWidth, int minHeight,
                             int *fullWidth, int *fullHeight)
 {
-    ImageSink sink(QSize(std::max(minWidth, 1), std::max(minHeight, 1)));
+    WholePictureSink sink(QSize(std::max(minWidth, 1), std::max(minHeight, 1)));
     return DecodeThroughSink(path, kind, sink, fullWidth, fullHeight);
 }
 
@@ -149,10 +173,10 @@ QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height)
     switch (kind) {
     case PictureKind::Jpeg:
         DecodeJpeg(path, sink, nullptr, nullptr);
-        return sink.take();
+        return sink.take(path);
     case PictureKind::Png:
         DecodePng(path, sink, nullptr, nullptr);
-        return sink.take();
+        return sink.take(path);
     case PictureKind::Bmp: {
         const QImage full = ReadBmp(path);
         const QSize size = WorkCopySize(height, full.width(), full.height());

@@ -32,21 +32,22 @@ inline constexpr qint64 kMaxPixelsPerFileByte = 2048;
 inline constexpr int kMaxWorkCopyWidth = 4000;
 
 // Decodes a picture file of the given kind into a QImage::Format_RGB888 image (alpha
-// dropped: the colours as decoded). JPEG and PNG go through libjpeg and libpng directly, BMP
+// dropped: the colours as decoded), stood upright as its EXIF orientation says (JPEG, PNG). JPEG and PNG go through libjpeg and libpng directly, BMP
 // through QImage. A file that cannot be opened, is corrupt, truncated or unsupported, or
 // declares a size above the bounds throws Error whose text names the file and the reason.
 [[nodiscard]] QImage DecodePicture(const QString &path, PictureKind kind);
 
 // As DecodePicture, for a picture that will be shown no larger than minWidth x minHeight:
 // a JPEG may be decoded at a reduced DCT scale whose output still holds at least that size in
-// both directions. `fullWidth`/`fullHeight` receive the picture's own size.
+// both directions. `fullWidth`/`fullHeight` receive the picture's own size, upright.
 [[nodiscard]] QImage DecodePictureForSize(const QString &path, PictureKind kind, int minWidth,
                                           int minHeight, int *fullWidth, int *fullHeight);
 
 // The work copy of a picture: `height` rows and trunc(height * w / h) columns (at least one),
-// w x h being the picture's own size, resampled nearest-neighbour as StretchNearest does. Rows
-// are sampled while the decoder delivers them (a JPEG at the smallest DCT scale that still
-// holds the work copy), so a large photograph never has to be held whole. Throws Error as
+// w x h being the picture's own size upright, resampled nearest-neighbour as StretchNearest
+// does. Rows are sampled while the decoder delivers them (a JPEG at the smallest DCT scale
+// that still holds the work copy), so a large photograph never has to be held whole; only a
+// picture whose EXIF orientation turns or mirrors it is collected whole at that scale first. Throws Error as
 // DecodePicture does, and also when the work copy itself would exceed kMaxPicturePixels.
 // A height below 1 gives a null image.
 [[nodiscard]] QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height);
@@ -81,6 +82,46 @@ public:
     virtual void rowDone(int y) noexcept { (void)y; }
     // Whether every rowBuffer stays valid until the end, so rows can be filled in any order.
     [[nodiscard]] virtual bool keepsRows() const noexcept { return false; }
+    // Told by the decoder, before anything else, the EXIF orientation of the picture (1 when
+    // it has none) and its stored size: answers the sink that is to take the rows, this one or
+    // one that collects the stored picture whole, to be stood upright once decoded.
+    [[nodiscard]] virtual RowSink *sinkFor(int exifOrientation, int fullWidth, int fullHeight) noexcept
+    {
+        (void)exifOrientation;
+        (void)fullWidth;
+        (void)fullHeight;
+        return this;
+    }
+};
+
+// Collects the decoded rows into one RGB888 image, as stored; remembers the EXIF orientation
+// the decoder reported, so that take() answers the picture upright.
+class WholePictureSink final : public RowSink {
+public:
+    // A valid `minimum` lets a JPEG be reduced while decoding to no less than it, in the
+    // upright picture's terms.
+    explicit WholePictureSink(QSize minimum = QSize()) : minimum_(minimum) {}
+
+    [[nodiscard]] QSize minimumOutput(int fullWidth, int fullHeight) const noexcept override;
+    [[nodiscard]] const char *start(int width, int height, int, int) noexcept override;
+    [[nodiscard]] unsigned char *rowBuffer(int y) noexcept override { return bits_ + stride_ * y; }
+    [[nodiscard]] bool keepsRows() const noexcept override { return true; }
+    [[nodiscard]] RowSink *sinkFor(int exifOrientation, int, int) noexcept override
+    {
+        orientation_ = exifOrientation;
+        return this;
+    }
+
+    [[nodiscard]] int exifOrientation() const noexcept { return orientation_; }
+    // The picture stood upright (null when memory for that could not be had).
+    [[nodiscard]] QImage takeUpright();
+
+private:
+    QSize minimum_;
+    int orientation_ = 1;
+    QImage image_;
+    uchar *bits_ = nullptr;
+    qsizetype stride_ = 0;
 };
 
 struct FileCloser {

@@ -1,10 +1,12 @@
 #include "jpegdecoder.h"
 
 #include "decode.h"
+#include "exif.h"
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 
 #include <jpeglib.h>
 
@@ -112,6 +114,18 @@ void CmykToRgb(const JSAMPLE *cmyk, unsigned char *rgb, int width, bool inverted
     }
 }
 
+// The orientation in the file's first EXIF APP1 segment, 1 when there is none.
+int ExifOrientationOf(const jpeg_decompress_struct *cinfo) noexcept
+{
+    for (jpeg_saved_marker_ptr marker = cinfo->marker_list; marker; marker = marker->next) {
+        static const char kExif[] = "Exif\0";
+        if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= sizeof kExif
+            && std::memcmp(marker->data, kExif, sizeof kExif) == 0)
+            return ExifOrientation(marker->data, marker->data_length);
+    }
+    return kExifUpright;
+}
+
 // The only function that calls setjmp. It holds no C++ object and destroys the decompressor on
 // every path.
 JpegOutcome RunJpegJob(JpegJob *job)
@@ -130,6 +144,8 @@ JpegOutcome RunJpegJob(JpegJob *job)
     job->progress.scanLimit = kMaxSequentialScans;
     cinfo->progress = &job->progress.pub;
     jpeg_stdio_src(cinfo, job->file);
+    // APP1 segments hold the EXIF block (and XMP); each is at most 64 KB.
+    jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(cinfo, TRUE);
 
     job->fullWidth = static_cast<int>(cinfo->image_width);
@@ -138,6 +154,8 @@ JpegOutcome RunJpegJob(JpegJob *job)
         jpeg_destroy_decompress(cinfo);
         return JpegOutcome::TooLarge;
     }
+
+    job->sink = job->sink->sinkFor(ExifOrientationOf(cinfo), job->fullWidth, job->fullHeight);
 
     if (cinfo->progressive_mode) {
         long long blocks = 1;

@@ -8,6 +8,7 @@
 
 #include "decode.h"
 #include "error.h"
+#include "exif.h"
 #include "jpegdecoder.h"
 #include "paths.h"
 #include "pngdecoder.h"
@@ -51,13 +52,25 @@ public:
 
     void rowDone(int y) noexcept override { sampler_.rowDone(y); }
 
+    // A picture that its EXIF orientation turns or mirrors is collected whole instead.
+    [[nodiscard]] RowSink *sinkFor(int exifOrientation, int fullWidth, int fullHeight) noexcept override
+    {
+        if (exifOrientation == kExifUpright)
+            return this;
+        whole_.emplace();
+        return whole_->sinkFor(exifOrientation, fullWidth, fullHeight);
+    }
+
     [[nodiscard]] const std::optional<Rect> &fitted() const { return fitted_; }
     [[nodiscard]] const QImage &image() { return sampler_.image(); }
+    [[nodiscard]] bool collectedWhole() const { return whole_.has_value(); }
+    [[nodiscard]] QImage takeUpright() { return whole_ ? whole_->takeUpright() : QImage(); }
 
 private:
     Rect cell_;
     std::optional<Rect> fitted_;
     NearestRowSampler sampler_;
+    std::optional<WholePictureSink> whole_;
 };
 
 } // namespace
@@ -140,17 +153,26 @@ std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QStrin
     if (!hasArea(cell))
         return std::nullopt;
     const bool upright = orientation != 1 && orientation != 2;
+    QImage decoded;
     if (upright && (kind == PictureKind::Jpeg || kind == PictureKind::Png)) {
         FittingSink sink(cell);
         if (kind == PictureKind::Jpeg)
             DecodeJpeg(path, sink, nullptr, nullptr);
         else
             DecodePng(path, sink, nullptr, nullptr);
-        if (sink.fitted() && !sink.image().isNull())
-            drawAtOwnSize(canvas, sink.fitted()->left, sink.fitted()->top, sink.image());
-        return sink.fitted();
+        if (!sink.collectedWhole()) {
+            if (sink.fitted() && !sink.image().isNull())
+                drawAtOwnSize(canvas, sink.fitted()->left, sink.fitted()->top, sink.image());
+            return sink.fitted();
+        }
+        decoded = sink.takeUpright();
+        if (decoded.isNull())
+            throw Error(QStringLiteral("%1: not enough memory to stand the picture upright").arg(path));
+    } else {
+        decoded = DecodePicture(path, kind);
     }
-    const QImage picture = TurnPicture(DecodePicture(path, kind), orientation);
+    // The user's turn comes on top of the camera's orientation.
+    const QImage picture = TurnPicture(decoded, orientation);
     if (picture.isNull())
         throw Error(QStringLiteral("%1: not enough memory to turn the picture").arg(path));
     const std::optional<Rect> fitted = FitPicture(picture.width(), picture.height(), cell);

@@ -1,6 +1,7 @@
 #include "pngdecoder.h"
 
 #include "decode.h"
+#include "exif.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -91,7 +92,8 @@ PngOutcome RunPngJob(PngJob *job)
     // libpng only warns about an oversized chunk and then reads it all the same, so the
     // chunks of text, profiles and other metadata, which the program never shows, are skipped
     // unread; the bounds hold for whatever else it keeps.
-    static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0pCAL\0sCAL";
+    // The eXIf chunk is read, for the orientation, and bounded by the chunk size above.
+    static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0pCAL\0sCAL";
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
                                 static_cast<int>(sizeof kIgnoredChunks / 5));
     png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
@@ -106,6 +108,14 @@ PngOutcome RunPngJob(PngJob *job)
         ReleasePngJob(job);
         return PngOutcome::TooLarge;
     }
+
+    // Only an eXIf chunk before the picture data can stand it upright while it is read.
+    png_uint_32 exifBytes = 0;
+    png_bytep exif = nullptr;
+    int orientation = kExifUpright;
+    if (png_get_eXIf_1(png, info, &exifBytes, &exif) != 0 && exif)
+        orientation = ExifOrientationOfTiff(exif, exifBytes);
+    job->sink = job->sink->sinkFor(orientation, job->fullWidth, job->fullHeight);
 
     png_set_expand(png);
     png_set_strip_16(png);

@@ -1,6 +1,7 @@
 #include "picturewriter.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -218,6 +219,74 @@ QByteArray BmpDeclaring(qint32 width, qint32 height, int bitCount)
     AppendLittleEndian(bytes, 0, 4);
     AppendLittleEndian(bytes, 0, 4);
     return bytes + pixels;
+}
+
+} // namespace quiltana::test
+
+namespace quiltana::test {
+
+QByteArray TiffWithOrientation(int orientation, bool bigEndian)
+{
+    QByteArray tiff;
+    auto put = [&](quint32 value, int size) {
+        for (int i = 0; i < size; ++i) {
+            const int shift = bigEndian ? 8 * (size - 1 - i) : 8 * i;
+            tiff.append(static_cast<char>((value >> shift) & 0xff));
+        }
+    };
+    tiff.append(bigEndian ? "MM" : "II", 2);
+    put(42, 2);
+    put(8, 4); // IFD0 right after the header
+    put(1, 2); // one entry
+    put(0x0112, 2);
+    put(3, 2); // SHORT
+    put(1, 4);
+    put(static_cast<quint32>(orientation), 2);
+    put(0, 2); // the value field's unused half
+    put(0, 4); // no IFD1
+    return tiff;
+}
+
+QByteArray ExifWithOrientation(int orientation, bool bigEndian)
+{
+    return QByteArray("Exif\0\0", 6) + TiffWithOrientation(orientation, bigEndian);
+}
+
+QByteArray WithApp1(const QByteArray &jpeg, const QByteArray &payload)
+{
+    EXPECT_TRUE(jpeg.startsWith("\xff\xd8"));
+    const int length = static_cast<int>(payload.size()) + 2;
+    EXPECT_LE(length, 0xffff);
+    QByteArray segment("\xff\xe1", 2);
+    segment.append(static_cast<char>((length >> 8) & 0xff)).append(static_cast<char>(length & 0xff));
+    return jpeg.left(2) + segment + payload + jpeg.mid(2);
+}
+
+QByteArray WithPngChunk(const QByteArray &png, const char *type, const QByteArray &data)
+{
+    // Signature (8 bytes) and IHDR (4 + 4 + 13 + 4).
+    constexpr int kAfterIhdr = 33;
+    EXPECT_EQ(png.mid(12, 4), QByteArray("IHDR"));
+    return png.left(kAfterIhdr) + PngChunk(type, data) + png.mid(kAfterIhdr);
+}
+
+QByteArray QuadrantPng(int width, int height)
+{
+    const JpegSpec pixels = QuadrantJpeg(width, height);
+    PngSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.colorType = PNG_COLOR_TYPE_RGB;
+    const auto rowBytes = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y)
+        spec.rows.emplace_back(pixels.pixels.begin() + static_cast<std::ptrdiff_t>(rowBytes * y),
+                               pixels.pixels.begin() + static_cast<std::ptrdiff_t>(rowBytes * (y + 1)));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("quadrants.png"));
+    WritePng(path, spec);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return file.readAll();
 }
 
 } // namespace quiltana::test

@@ -64,6 +64,22 @@ QByteArray WithLastScanRepeated(const QByteArray &jpeg, int times);
 // The JPEG with its frame header (SOFn) changed to declare width x height.
 QByteArray WithJpegSize(QByteArray jpeg, int width, int height);
 
+// A TIFF structure as an EXIF block holds it: the byte-order mark ("II" or "MM"), then IFD0
+// with one entry, the orientation (tag 0x0112, SHORT, one value).
+QByteArray TiffWithOrientation(int orientation, bool bigEndian = false);
+
+// The same behind "Exif\0\0", as a JPEG's APP1 segment carries it.
+QByteArray ExifWithOrientation(int orientation, bool bigEndian = false);
+
+// The JPEG with an APP1 segment holding `payload` put right after its SOI marker.
+QByteArray WithApp1(const QByteArray &jpeg, const QByteArray &payload);
+
+// The PNG with a chunk of that type and data put between its IHDR and the chunk after it.
+QByteArray WithPngChunk(const QByteArray &png, const char *type, const QByteArray &data);
+
+// A PNG (RGB, 8-bit) of the four flat kQuadrants, as bytes.
+QByteArray QuadrantPng(int width, int height);
+
 // A BMP file header and BITMAPINFOHEADER declaring width x height at bitCount bits, followed
 // by a few bytes of pixel data.
 QByteArray BmpDeclaring(qint32 width, qint32 height, int bitCount);
