@@ -1,5 +1,6 @@
 #include "picture.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <cstring>
@@ -28,6 +29,37 @@ void drawAtOwnSize(QPainter &canvas, int left, int top, const QImage &image)
     canvas.drawImage(QPoint(left, top), image);
     canvas.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
 }
+
+// Asks the painter, while it lives, to keep the pictures it draws lossless when it paints on
+// paper: the PDF a printer receives stores images as JPEG unless told otherwise, which would
+// blur the sharp edges of a PNG or BMP. A JPEG picture may stay JPEG. The screen's back buffer
+// is left as it is.
+class LosslessOnPaper {
+public:
+    LosslessOnPaper(QPainter &canvas, PictureKind kind) : canvas_(canvas)
+    {
+        const QPaintEngine *engine = canvas.paintEngine();
+        const bool paper = (canvas.device() && canvas.device()->devType() == QInternal::Printer)
+                           || (engine && engine->type() == QPaintEngine::Pdf);
+        if (!paper || kind == PictureKind::Jpeg)
+            return;
+        set_ = true;
+        was_ = canvas.testRenderHint(QPainter::LosslessImageRendering);
+        canvas.setRenderHint(QPainter::LosslessImageRendering, true);
+    }
+    ~LosslessOnPaper()
+    {
+        if (set_)
+            canvas_.setRenderHint(QPainter::LosslessImageRendering, was_);
+    }
+    LosslessOnPaper(const LosslessOnPaper &) = delete;
+    LosslessOnPaper &operator=(const LosslessOnPaper &) = delete;
+
+private:
+    QPainter &canvas_;
+    bool set_ = false;
+    bool was_ = false;
+};
 
 // Fits an upright picture into its cell while the decoder delivers it at full size: each row
 // is sampled into the picture rectangle as it arrives, exactly as StretchNearest would sample
@@ -152,6 +184,7 @@ std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QStrin
     // decoded: its ratio would divide by zero, and decoding a print-size file would be wasted.
     if (!hasArea(cell))
         return std::nullopt;
+    const LosslessOnPaper lossless(canvas, kind);
     const bool upright = orientation != 1 && orientation != 2;
     QImage decoded;
     if (upright && (kind == PictureKind::Jpeg || kind == PictureKind::Png)) {

@@ -11,9 +11,10 @@ class QPainter;
 
 namespace quiltana {
 
-// Draws the picture file `path` into `cell` on `canvas`: decoded by extension, turned by
-// `orientation` (1 right, 2 left, anything else upright), fitted with its aspect ratio and
-// centred, stretched nearest-neighbour. Returns the picture rectangle, or nothing when nothing
+// Draws the picture file `path` into `cell` on `canvas`: decoded by extension, stood upright
+// as its EXIF orientation says, turned by `orientation` (1 right, 2 left, anything else
+// upright), fitted with its aspect ratio and centred, stretched nearest-neighbour. On a
+// printer or PDF a PNG or BMP picture is passed on lossless (a JPEG may be stored as JPEG). Returns the picture rectangle, or nothing when nothing
 // was drawn (empty path, unrecognised extension, a cell or picture of zero or negative size).
 // A file that cannot be read throws Error. When only the transfer to the canvas fails for want
 // of memory the rectangle is still returned, so the caller's caption still lands in place.

@@ -5,6 +5,8 @@
 #include "printjobfixture.h"
 #include "qtprinter.h"
 
+#include <QFileInfo>
+#include <QMap>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
@@ -13,6 +15,9 @@
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
 
 namespace quiltana {
 namespace {
@@ -111,6 +116,70 @@ TEST_F(PrintToPdf, FramesAndPicturesStandWhereTheCellsAre)
         EXPECT_TRUE(out.contains(QStringLiteral("Quiltana Document"))) << out.toStdString();
         EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\b")))) << out.toStdString();
     }
+}
+
+// A picture whose every pixel differs from its neighbours, which JPEG cannot keep.
+QImage SharpPattern(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, (x + y) % 2 ? qRgb(255, (x * 37) & 0xff, 0) : qRgb(0, (y * 53) & 0xff, 255));
+    return image;
+}
+
+// Pictures that were lossless on disk reach the PDF lossless (Flate); a JPEG stays JPEG (DCT).
+// pdfimages lists each image with its size and encoding ("jpeg" for DCT, "image" for Flate);
+// the three pictures have different shapes, so their images tell themselves apart.
+TEST_F(PrintToPdf, PngAndBmpPicturesStayLosslessAndJpegsStayJpeg)
+{
+    const QString pdfimages = QStandardPaths::findExecutable(QStringLiteral("pdfimages"));
+    if (pdfimages.isEmpty())
+        GTEST_SKIP() << "pdfimages is not installed; the PDF's images cannot be listed";
+
+    QtPrinter pdf(dir.filePath(QStringLiteral("page.pdf")));
+    pdf.printer()->setPageSize(QPageSize(QPageSize::A6));
+    setCurrentPrinter(&pdf);
+    ReadPrinterMetrics(pdf);
+
+    const QString png = dir.filePath(QStringLiteral("wide.png"));
+    const QString bmp = dir.filePath(QStringLiteral("square.bmp"));
+    const QString jpg = dir.filePath(QStringLiteral("tall.jpg"));
+    ASSERT_TRUE(SharpPattern(60, 20).save(png, "PNG"));
+    ASSERT_TRUE(SharpPattern(30, 30).save(bmp, "BMP"));
+    ASSERT_TRUE(SharpPattern(20, 60).save(jpg, "JPG", 90));
+    fillCells(4, {png, bmp, jpg});
+    PrintDialogValues v;
+    v.frameOption = false;
+    v.captionOption = false;
+    v.topText = v.bottomText = v.leftText = v.rightText = QStringLiteral("12");
+    v.verticalSpacingText = v.horizontalSpacingText = QStringLiteral("3");
+    FinishPrintCommand(kPrintResultPrint, v, pdf);
+    const QString file = pdf.lastOutputFile();
+    ASSERT_FALSE(file.isEmpty());
+    std::cout << "PDF of the page: " << QFileInfo(file).size() << " bytes\n";
+
+    QProcess list;
+    list.start(pdfimages, {QStringLiteral("-list"), file});
+    ASSERT_TRUE(list.waitForFinished(60000)) << "pdfimages did not finish";
+    ASSERT_EQ(list.exitCode(), 0) << list.readAllStandardError().toStdString();
+    // page num type width height color comp bpc enc ...
+    QMap<QString, QString> encodingOf; // "wide", "square", "tall"
+    for (const QString &line : QString::fromUtf8(list.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const QStringList cols = line.simplified().split(QLatin1Char(' '));
+        if (cols.size() < 9 || cols[2] != QLatin1String("image"))
+            continue;
+        const double ratio = cols[3].toDouble() / std::max(1.0, cols[4].toDouble());
+        const QString shape = ratio > 2 ? QStringLiteral("wide")
+                              : ratio < 0.5 ? QStringLiteral("tall")
+                                            : QStringLiteral("square");
+        EXPECT_FALSE(encodingOf.contains(shape)) << "two images look " << shape.toStdString();
+        encodingOf[shape] = cols[8];
+    }
+    ASSERT_EQ(encodingOf.size(), 3) << "the page should hold three images";
+    EXPECT_EQ(encodingOf[QStringLiteral("wide")].toStdString(), "image") << "the PNG";
+    EXPECT_EQ(encodingOf[QStringLiteral("square")].toStdString(), "image") << "the BMP";
+    EXPECT_EQ(encodingOf[QStringLiteral("tall")].toStdString(), "jpeg") << "the JPEG";
 }
 
 } // namespace
