@@ -17,6 +17,7 @@
 #endif
 
 #include <algorithm>
+#include <cstring>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstddef>
@@ -159,7 +160,8 @@ qint64 heldBytesWhileDecodingJpeg(QFile &file)
 } // namespace
 
 // What decoding the picture holds at once beyond a few rows, estimated from its header: see
-// heldBytesWhileDecodingJpeg; an interlaced PNG keeps the whole picture; a BMP is read whole.
+// heldBytesWhileDecodingJpeg; an interlaced PNG, or one with an EXIF block that may turn it,
+// keeps the whole picture; a BMP is read whole.
 // 0 for pictures that stream. A header that cannot be read counts as the worst case: the
 // estimate may be too high, never too low.
 qint64 HeldBytesWhileDecoding(const QString &path)
@@ -184,7 +186,20 @@ qint64 HeldBytesWhileDecoding(const QString &path)
         const qint64 h = bigEndian(head + 20, 4);
         if (!PictureSizeAllowed(w, h, file.size()))
             return 0; // refused before anything is held
-        return head[28] == 0 ? 0 : w * h * 3;
+        if (head[28] != 0)
+            return w * h * 3;
+        // An eXIf chunk before the picture data may call for the picture to be turned, which
+        // collects it whole.
+        for (qint64 at = 33;;) {
+            uchar chunk[8] = {};
+            if (!file.seek(at) || file.read(reinterpret_cast<char *>(chunk), 8) != 8)
+                return 0; // the decoder fails there too
+            if (std::memcmp(chunk + 4, "IDAT", 4) == 0 || std::memcmp(chunk + 4, "IEND", 4) == 0)
+                return 0;
+            if (std::memcmp(chunk + 4, "eXIf", 4) == 0)
+                return w * h * 3;
+            at += 12 + static_cast<qint64>(bigEndian(chunk, 4));
+        }
     }
     case PictureKind::Bmp: {
         qint64 w = 0, h = 0;
