@@ -92,7 +92,8 @@ PngOutcome RunPngJob(PngJob *job)
     // libpng only warns about an oversized chunk and then reads it all the same, so the
     // chunks of text, profiles and other metadata, which the program never shows, are skipped
     // unread; the bounds hold for whatever else it keeps.
-    // The eXIf chunk is read, for the orientation, and bounded by the chunk size above.
+    // The eXIf chunk is kept, for the orientation: like every chunk kept it may take at most
+    // kMaxPngChunkBytes, and one longer than kMaxExifBytes is not looked into.
     static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0pCAL\0sCAL";
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
                                 static_cast<int>(sizeof kIgnoredChunks / 5));

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "document.h"
+#include "picturewriter.h"
 #include "error.h"
 #include "pagesetup.h"
 #include "renderfixture.h"
@@ -334,6 +336,26 @@ TEST_F(CaptionTest, UprightPositions)
             << "position " << position;
         EXPECT_GT(countPixels(canvas, [](QRgb c) { return c == rgbOf(kPicture); }), 0);
     }
+}
+
+// A picture the camera stored on its side stands upright, and its caption with it: Hello.png
+// is 200 x 100 as stored, tagged to be turned a quarter clockwise, so it stands 100 x 200 at
+// (125, 0, 275, 300), as a picture the user turned would, but the caption stays upright.
+TEST_F(CaptionTest, CaptionFollowsAPictureStoodUprightByItsExifOrientation)
+{
+    const QString stored = writePicture(dir, QStringLiteral("stored.png"), solidPicture(200, 100, kPicture), "PNG");
+    QFile in(stored);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QString path = dir.filePath(QStringLiteral("Hello.png"));
+    test::WriteBytes(path, test::WithPngChunk(in.readAll(), "eXIf", test::TiffWithOrientation(6)));
+    const QSize t = textExtent(QStringLiteral("Hello"));
+    pageSetup().captionPosition = 5;
+    setPage(1, {path}, {0});
+    QImage canvas = blankCanvas(400, 301, kPage);
+    compose(canvas, 1, 1);
+    EXPECT_EQ(boundingBox(canvas, [](QRgb c) { return c == rgbOf(kPicture); }) | whiteBox(canvas),
+              QRect(125, 0, 150, 300));
+    EXPECT_EQ(whiteBox(canvas), captionBox(275 - t.width(), 300 - t.height(), t, false));
 }
 
 TEST_F(CaptionTest, TurnedPositionsFollowTheTurnedPicture)
