@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <png.h>
+#include <zlib.h>
 
 namespace quiltana {
 
@@ -34,6 +36,7 @@ struct PngJob {
     int fullWidth;
     int fullHeight;
     long long fileBytes;
+    int exifOrientation;
     // Every row has reached the sink; what fails after that (the file's tail) is forgiven.
     bool rowsDelivered;
     char message[kMessageLength];
@@ -50,6 +53,46 @@ extern "C" void PngError(png_structp png, png_const_charp message)
 
 // Warnings (a bad ancillary chunk's CRC, a broken colour profile) leave the picture usable.
 extern "C" void PngWarning(png_structp, png_const_charp) {}
+
+quint32 BigEndian32(const unsigned char *p)
+{
+    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
+}
+
+// The orientation in the file's eXIf chunk, walking the chunk headers from the start up to
+// the picture data, and then back to the start for libpng. libpng would allocate an eXIf
+// chunk at whatever length it declares; here one longer than an EXIF block can be, or whose
+// checksum fails, is passed over, and only chunks before IDAT count (a decoder delivering
+// rows cannot wait for one after).
+int PngExifOrientation(std::FILE *file)
+{
+    int orientation = kExifUpright;
+    unsigned char head[8];
+    if (std::fread(head, 1, 8, file) == 8) {
+        while (std::fread(head, 1, 8, file) == 8) {
+            const quint32 length = BigEndian32(head);
+            if (length > 0x7fffffffu || std::memcmp(head + 4, "IDAT", 4) == 0
+                || std::memcmp(head + 4, "IEND", 4) == 0)
+                break;
+            if (std::memcmp(head + 4, "eXIf", 4) == 0) {
+                if (length <= kMaxExifBytes) {
+                    std::vector<unsigned char> chunk(length + 4);
+                    if (std::fread(chunk.data(), 1, chunk.size(), file) == chunk.size()) {
+                        uLong crc = crc32(0, head + 4, 4);
+                        crc = crc32(crc, chunk.data(), length);
+                        if (crc == BigEndian32(chunk.data() + length))
+                            orientation = ExifOrientationOfTiff(chunk.data(), length);
+                    }
+                }
+                break;
+            }
+            if (std::fseek(file, static_cast<long>(length) + 4, SEEK_CUR) != 0)
+                break;
+        }
+    }
+    std::rewind(file);
+    return orientation;
+}
 
 void ReleasePngJob(PngJob *job)
 {
@@ -92,9 +135,8 @@ PngOutcome RunPngJob(PngJob *job)
     // libpng only warns about an oversized chunk and then reads it all the same, so the
     // chunks of text, profiles and other metadata, which the program never shows, are skipped
     // unread; the bounds hold for whatever else it keeps.
-    // The eXIf chunk is kept, for the orientation: like every chunk kept it may take at most
-    // kMaxPngChunkBytes, and one longer than kMaxExifBytes is not looked into.
-    static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0pCAL\0sCAL";
+    // The eXIf chunk was read beforehand (PngExifOrientation), within bounds of its own.
+    static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0pCAL\0sCAL";
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
                                 static_cast<int>(sizeof kIgnoredChunks / 5));
     png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
@@ -110,13 +152,7 @@ PngOutcome RunPngJob(PngJob *job)
         return PngOutcome::TooLarge;
     }
 
-    // Only an eXIf chunk before the picture data can stand it upright while it is read.
-    png_uint_32 exifBytes = 0;
-    png_bytep exif = nullptr;
-    int orientation = kExifUpright;
-    if (png_get_eXIf_1(png, info, &exifBytes, &exif) != 0 && exif)
-        orientation = ExifOrientationOfTiff(exif, exifBytes);
-    job->sink = job->sink->sinkFor(orientation, job->fullWidth, job->fullHeight);
+    job->sink = job->sink->sinkFor(job->exifOrientation, job->fullWidth, job->fullHeight);
 
     png_set_expand(png);
     png_set_strip_16(png);
@@ -179,6 +215,7 @@ void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeig
     job->file = file.get();
     job->sink = &sink;
     job->fileBytes = PictureFileBytes(file.get());
+    job->exifOrientation = PngExifOrientation(file.get());
     const PngOutcome outcome = RunPngJob(job.get());
     if (fullWidth)
         *fullWidth = job->fullWidth;

@@ -216,11 +216,15 @@ TEST_F(ExifTest, BlocksThatLieLeaveThePictureAsStored)
     const QString cutPng = write(QStringLiteral("cut.png"), test::WithPngChunk(pngBytes, "eXIf", goodTiff.left(14)));
     const QString hugePng = write(QStringLiteral("huge.png"),
                                   test::WithPngChunk(pngBytes, "eXIf", goodTiff + QByteArray(70000, '\0')));
+    // An eXIf chunk whose checksum fails is not believed.
+    QByteArray badCrc = test::WithPngChunk(pngBytes, "eXIf", goodTiff);
+    badCrc[33 + 8 + goodTiff.size() + 3] = char(badCrc[33 + 8 + goodTiff.size() + 3] ^ 1);
+    const QString badCrcPng = write(QStringLiteral("badcrc.png"), badCrc);
     // An APP1 segment that is not EXIF (XMP) before the EXIF one does not hide it.
     const QString xmpFirst = write(QStringLiteral("xmp.jpg"),
                                    test::WithApp1(test::WithApp1(jpegBytes, good),
                                                   QByteArray("http://ns.adobe.com/xap/1.0/\0<x/>", 34)));
-    for (const QString &path : {cutJpeg, cutPng, hugePng}) {
+    for (const QString &path : {cutJpeg, cutPng, hugePng, badCrcPng}) {
         const std::string what = path.section(QLatin1Char('/'), -1).toStdString();
         QImage picture;
         ASSERT_NO_THROW(picture = DecodePicture(path, pictureKindOf(path))) << what;

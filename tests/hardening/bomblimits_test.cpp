@@ -154,6 +154,14 @@ TEST_F(BombLimits, PngChunkDeclaringGigabytes)
     expectRefused(bomb("png-huge-text-chunk.png"), PictureKind::Png, QString());
 }
 
+// Found by the PNG fuzzer: an eXIf chunk declaring 1 GB in a file of 59 bytes, which libpng
+// would allocate before reading it. The EXIF block is read apart, only up to 64 KB; libpng
+// skips the chunk unread, and the file is refused for ending early.
+TEST_F(BombLimits, PngExifChunkDeclaringAGigabyte)
+{
+    expectRefused(bomb("png-huge-exif-chunk.png"), PictureKind::Png, QString());
+}
+
 TEST_F(BombLimits, TheCapsCatchWhatTheyGuardAgainst)
 {
     // Without this the tests above could pass with caps that never bite.
