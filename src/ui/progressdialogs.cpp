@@ -2,10 +2,12 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 
 #include <functional>
 #include <utility>
@@ -85,6 +87,14 @@ void ImportProgress::report(int done, int total)
         dialog_->setMinimumDuration(kImportProgressDelayMs);
         dialog_->setRange(0, total);
         dialog_->setValue(0); // starts the clock of the minimum duration
+        // At start-up the window is not on screen yet: the dialog goes to the middle of the
+        // screen rather than beside the window's future place.
+        if (!parent_ || !parent_->isVisible()) {
+            if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+                const QSize size = dialog_->sizeHint();
+                dialog_->move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
+            }
+        }
     }
     dialog_->setValue(done);
     // Repaints and timers, no clicks or keys: no other command may start while the cells are
