@@ -481,10 +481,13 @@ void TForm1::FormCreate(const QStringList &arguments, const QStringList &refused
         EnsureWorkFolder();
         // Every picture that can be converted is; the failures, refused names first, are told
         // once, together.
-        const BusyScope busy(busy_);
-        ImportProgress progress(this);
-        errors += MakeWorkCopies(0, doc.lastFilledCell,
-                                 [&progress](int done, int total) { progress.report(done, total); });
+        {
+            // The progress dialog closes before the errors are shown.
+            const BusyScope busy(busy_);
+            ImportProgress progress(this);
+            errors += MakeWorkCopies(0, doc.lastFilledCell,
+                                     [&progress](int done, int total) { progress.report(done, total); });
+        }
         showConversionErrors(errors);
     });
     doc.layoutStyle = 2;

@@ -149,36 +149,6 @@ TEST_F(PrintJob, AFailingPictureAbortsItsJobAndStopsTheRange)
     EXPECT_EQ(done, 2); // the busy cursor ended for the failed page too
 }
 
-// The question between pages: which page comes next and how many there are, asked before each
-// job and never while one is open.
-struct PageQuestions {
-    std::vector<std::pair<int, int>> asked; // (page, pages)
-    std::vector<bool> jobOpenWhenAsked;
-};
-
-TEST_F(PrintJob, EveryPageIsAnnouncedBeforeItsJobWithTheRunsLength)
-{
-    fillCells(1, {picture("a.png", Qt::red), picture("b.png", Qt::green), picture("c.png", Qt::blue),
-                  picture("d.png", Qt::yellow)});
-    PageQuestions q;
-    PrintBusyHooks hooks;
-    hooks.nextPage = [&](int page, int pages) {
-        q.asked.emplace_back(page, pages);
-        q.jobOpenWhenAsked.push_back(printer.jobOpen);
-        EXPECT_EQ(static_cast<int>(printer.jobs.size()), page - 1); // the pages before it are sent
-        return true;
-    };
-    PrintDialogValues v = valuesFromSetup();
-    v.range = PageRange::List;
-    v.pageList = QStringLiteral("4,2-3"); // three pages, printed 2, 3, 4
-    FinishPrintCommand(kPrintResultPrint, v, printer, hooks);
-    ASSERT_EQ(printer.jobs.size(), 3u);
-    const std::vector<std::pair<int, int>> expected{{1, 3}, {2, 3}, {3, 3}};
-    EXPECT_EQ(q.asked, expected);
-    EXPECT_EQ(q.jobOpenWhenAsked, std::vector<bool>(3, false));
-    EXPECT_EQ(cellColour(printer.jobs[2].page, 0), QColor(Qt::yellow));
-}
-
 TEST_F(PrintJob, StoppingAfterTwoOfFivePagesSendsTwoWholeJobsAndNoMore)
 {
     const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan};
@@ -186,10 +156,12 @@ TEST_F(PrintJob, StoppingAfterTwoOfFivePagesSendsTwoWholeJobsAndNoMore)
     for (int i = 0; i < 5; ++i)
         paths << picture(QStringLiteral("p%1.png").arg(i), colours[i]);
     fillCells(1, paths);
-    std::vector<int> asked;
+    std::vector<std::pair<int, int>> asked; // (page, pages), asked only between jobs
     PrintBusyHooks hooks;
-    hooks.nextPage = [&](int page, int) {
-        asked.push_back(page);
+    hooks.nextPage = [&](int page, int pages) {
+        asked.emplace_back(page, pages);
+        EXPECT_FALSE(printer.jobOpen);
+        EXPECT_EQ(static_cast<int>(printer.jobs.size()), page - 1); // the pages before it are sent
         return page <= 2;
     };
     PrintDialogValues v = valuesFromSetup();
@@ -197,7 +169,8 @@ TEST_F(PrintJob, StoppingAfterTwoOfFivePagesSendsTwoWholeJobsAndNoMore)
     FinishPrintCommand(kPrintResultPrint, v, printer, hooks);
 
     ASSERT_EQ(printer.jobs.size(), 2u);
-    EXPECT_EQ(asked, (std::vector<int>{1, 2, 3})); // nothing is asked once the run has stopped
+    // Nothing is asked once the run has stopped.
+    EXPECT_EQ(asked, (std::vector<std::pair<int, int>>{{1, 5}, {2, 5}, {3, 5}}));
     EXPECT_EQ(printer.abortedJobs, 0);
     EXPECT_FALSE(printer.jobOpen);
     // Both sent pages are whole: their one picture fills the cell.
