@@ -37,6 +37,10 @@ public:
         bar->setAlignment(Qt::AlignCenter);
         setBar(bar);
         setWindowModality(Qt::WindowModal);
+        // Neither maximised nor closed: the work decides when the dialog goes, "中止" asks it to.
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+        // Room for "1000 / 1000" and a bar whose steps can be seen.
+        setMinimumWidth(kMinimumWidth);
     }
 
 protected:
@@ -58,6 +62,7 @@ protected:
     }
 
 private:
+    static constexpr int kMinimumWidth = 280;
     std::function<void()> askStop_;
 };
 
