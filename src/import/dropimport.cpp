@@ -53,7 +53,7 @@ void placeSingle(Document &doc, const QString &name, int position, DropResult &r
 } // namespace
 
 DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::function<bool()> &askAppend,
-                     const QStringList &refused)
+                     const QStringList &refused, const ConversionProgress &progress)
 {
     Document &doc = document();
     DropResult result;
@@ -97,12 +97,12 @@ DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::fu
     const int lastFilled = doc.scanLastFilledCell();
     switch (result.mode) {
     case PlacementMode::Fresh:
-        result.errors = MakeWorkCopies(0, lastFilled);
+        result.errors = MakeWorkCopies(0, lastFilled, progress);
         break;
     case PlacementMode::Append:
         // The drop filled exactly the cells just behind the old last filled cell.
         if (result.placed > 0)
-            result.errors = MakeWorkCopies(lastFilled - result.placed + 1, lastFilled);
+            result.errors = MakeWorkCopies(lastFilled - result.placed + 1, lastFilled, progress);
         break;
     case PlacementMode::Single:
         break;

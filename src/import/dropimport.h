@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "workcopy.h"
+
 namespace quiltana {
 
 // The question a drop asks when the document already holds pictures beyond the first cell.
@@ -54,8 +56,9 @@ struct DropResult {
 // count, page 1 rendered), repaints the preview, and afterwards tells the user how many
 // pictures were left out and shows one error box listing `errors`. The copy buffer is not
 // touched.
+// `progress` is passed on to MakeWorkCopies for the conversions of a Fresh or Append drop.
 DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::function<bool()> &askAppend,
-                     const QStringList &refused = {});
+                     const QStringList &refused = {}, const ConversionProgress &progress = {});
 
 // Loads the picture file `path`, chosen in the open dialog, into the cell `absoluteCell`, shown
 // at `position` of the current page: the cell's picture path becomes `path` (its orientation

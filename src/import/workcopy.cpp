@@ -502,12 +502,12 @@ void MakeWorkCopy(int cell)
     CommitWorkCopy(cell, PrepareWorkCopy(target->picturePath));
 }
 
-QStringList MakeWorkCopies(int first, int last)
+QStringList MakeWorkCopies(int first, int last, const ConversionProgress &progress)
 {
-    return MakeWorkCopies(first, last, QThread::idealThreadCount());
+    return MakeWorkCopies(first, last, QThread::idealThreadCount(), progress);
 }
 
-QStringList MakeWorkCopies(int first, int last, int workers)
+QStringList MakeWorkCopies(int first, int last, int workers, const ConversionProgress &progress)
 {
     QStringList errors;
     const int from = std::max(first, 0);
@@ -523,6 +523,8 @@ QStringList MakeWorkCopies(int first, int last, int workers)
             } catch (const Error &e) {
                 errors << e.message();
             }
+            if (progress)
+                progress(cell - from + 1, count);
         }
         return errors;
     }
@@ -548,6 +550,9 @@ QStringList MakeWorkCopies(int first, int last, int workers)
         } catch (const Error &e) {
             errors << e.message();
         }
+        // The workers decode on meanwhile, up to their window ahead.
+        if (progress)
+            progress(i + 1, count);
     }
     return errors;
 }

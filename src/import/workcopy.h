@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace quiltana {
 
 // The work folder, relative to the current directory.
@@ -31,9 +33,15 @@ void MakeWorkCopy(int cell);
 // The pictures are decoded on QThread::idealThreadCount() threads at once; the work paths are
 // set and the files written on the calling thread in cell order, so the results, the errors and
 // which of two same-named copies is written last are those of converting one cell after another.
-QStringList MakeWorkCopies(int first, int last);
+//
+// `progress`, when given, is told on the calling thread after each cell of the run is done
+// (converted, skipped or failed): `done` cells of `total` (the cells first..last within the
+// table), so done runs 1, 2, ... total. It may let the window repaint, but must not touch the
+// cell table. It changes nothing of the results.
+using ConversionProgress = std::function<void(int done, int total)>;
+QStringList MakeWorkCopies(int first, int last, const ConversionProgress &progress = {});
 // The same on `workers` decoding threads; 1 or fewer decodes on the calling thread alone.
-QStringList MakeWorkCopies(int first, int last, int workers);
+QStringList MakeWorkCopies(int first, int last, int workers, const ConversionProgress &progress = {});
 
 // The conversion of one picture, split so that the decoding may run anywhere while the naming,
 // the cell's work path and the file are written in cell order.

@@ -101,12 +101,20 @@ void LoadPrintPageLists(Document &doc, int page)
     }
 }
 
-void PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer, const PrintBusyHooks &hooks)
+int PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer, const PrintBusyHooks &hooks)
 {
     const int frameSwitch = frameOption ? 0 : 1;
     std::fill_n(document().page.redraw.begin(), kPrintRedrawFlags, 1);
-    for (const int page : pages)
+    const int total = static_cast<int>(pages.size());
+    int sent = 0;
+    for (const int page : pages) {
+        // Asked only between jobs, so that stopping never cuts a page short.
+        if (hooks.nextPage && !hooks.nextPage(sent + 1, total))
+            break;
         printOnePage(page, frameSwitch, printer, hooks);
+        ++sent;
+    }
+    return sent;
 }
 
 void FinishPrintCommand(int result, const PrintDialogValues &values, Printer &printer, const PrintBusyHooks &hooks)

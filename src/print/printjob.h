@@ -53,17 +53,23 @@ void LoadPrintPageLists(Document &doc, int page);
 
 // Called around the printing of each page so that the window can show a busy cursor; `done`
 // runs on every exit, a failed page included.
+//
+// `nextPage`, when given, is asked before each page of the run, between jobs: `page` (1, 2, ...
+// `pages`) is the one about to be printed, `pages` how many the run prints. It returns false to
+// stop: that page and the ones after it are not printed, while the jobs already sent stay
+// sent. A page once begun is always finished (or, when it fails, aborted).
 struct PrintBusyHooks {
     std::function<void()> begin;
     std::function<void()> done;
+    std::function<bool(int page, int pages)> nextPage;
 };
 
 // Prints `pages` of the program's document, each a job of its own on `printer`, composed at
 // the printer's page size; frames when `frameOption` is on. A page whose composition fails
 // has its job aborted (nothing half drawn is sent); the error propagates and the pages after
-// it are not printed.
-void PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer,
-                const PrintBusyHooks &hooks = {});
+// it are not printed. Returns the number of jobs sent: fewer than the pages when
+// hooks.nextPage stopped the run.
+int PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer, const PrintBusyHooks &hooks = {});
 
 // What the print command does once the dialog has closed with `result`: 1 commits and prints
 // the chosen range, 6 commits only, anything else changes nothing. The caller refreshes the

@@ -47,6 +47,7 @@
 #include "layouts.h"
 #include "printcommand.h"
 #include "printer.h"
+#include "progressdialogs.h"
 #include "workcopy.h"
 
 namespace quiltana {
@@ -103,6 +104,18 @@ bool canWriteWorkFolderIn(const QString &folder)
     return probe.open();
 }
 
+// Marks the window busy for the length of an import or a print, however it ends.
+class BusyScope {
+public:
+    explicit BusyScope(bool &flag) : flag_(flag) { flag_ = true; }
+    ~BusyScope() { flag_ = false; }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    bool &flag_;
+};
+
 // Where a window frame `frameWidth` wide goes so that its top-right corner is the top-right
 // corner of the screen's `available` area (the area the panels leave free).
 QPoint topRightFramePosition(const QRect &available, int frameWidth)
@@ -121,6 +134,17 @@ template <typename F> void TForm1::guarded(F &&command)
     } catch (const std::exception &e) {
         dialogs().error(this, QString::fromLocal8Bit(e.what()));
     }
+}
+
+template <typename Sender, typename Signal>
+void TForm1::connectCommand(Sender *sender, Signal signal, void (TForm1::*handler)())
+{
+    // The progress dialogs keep the window painting while an import or a print runs; a command
+    // reached meanwhile (a shortcut, a click let through) would change the cells under it.
+    connect(sender, signal, this, [this, handler] {
+        if (!busy_)
+            (this->*handler)();
+    });
 }
 
 QString TForm1::ProgramFolder(const QString &executableFolder)
@@ -199,7 +223,7 @@ void TForm1::createMenus()
         if (!shortcut.isEmpty())
             action->setShortcut(shortcut);
         if (handler)
-            connect(action, &QAction::triggered, this, handler);
+            connectCommand(action, &QAction::triggered, handler);
         if (menu)
             menu->addAction(action);
         return action;
@@ -338,7 +362,7 @@ void TForm1::createToolbar()
         if (!hint.isEmpty())
             b->setToolTip(hint);
         b->setAccessibleName(hint.isEmpty() ? QStringLiteral("分割設定") : hint);
-        connect(b, &QToolButton::clicked, this, handler);
+        connectCommand(b, &QToolButton::clicked, handler);
         this->*member = b;
         return b;
     };
@@ -399,7 +423,7 @@ void TForm1::createToolbar()
     UpDown1->setStyleSheet(QStringLiteral("QSpinBox { color: transparent; selection-color: transparent; "
                                           "selection-background-color: transparent; }"));
     UpDown1->setAccessibleName(QStringLiteral("ページ"));
-    connect(UpDown1, &QSpinBox::valueChanged, this, &TForm1::UpDown1Click);
+    connectCommand(UpDown1, &QSpinBox::valueChanged, &TForm1::UpDown1Click);
 }
 
 void TForm1::createPreview()
@@ -420,6 +444,8 @@ void TForm1::createPreview()
     PaintBox1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     centralWidget()->layout()->addWidget(PaintBox1);
     connect(PaintBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        if (busy_)
+            return;
         PaintBox1MouseMove(pos.x(), pos.y());
         PopupMenu1Popup();
         PopupMenu1->exec(PaintBox1->mapToGlobal(pos));
@@ -455,7 +481,13 @@ void TForm1::FormCreate(const QStringList &arguments, const QStringList &refused
         EnsureWorkFolder();
         // Every picture that can be converted is; the failures, refused names first, are told
         // once, together.
-        errors += MakeWorkCopies(0, doc.lastFilledCell);
+        {
+            // The progress dialog closes before the errors are shown.
+            const BusyScope busy(busy_);
+            ImportProgress progress(this);
+            errors += MakeWorkCopies(0, doc.lastFilledCell,
+                                     [&progress](int done, int total) { progress.report(done, total); });
+        }
         showConversionErrors(errors);
     });
     doc.layoutStyle = 2;
@@ -765,7 +797,10 @@ void TForm1::N3Click()
 
 void TForm1::Print1Click()
 {
-    guarded([this] { quiltana::Print1Click(this, *Form4); });
+    {
+        const BusyScope busy(busy_);
+        guarded([this] { quiltana::Print1Click(this, *Form4); });
+    }
     // Printing leaves the source pictures in the page lists: refresh in every case.
     guarded([this] { RefreshPage(); });
     RepaintPreview();
@@ -789,7 +824,7 @@ void TForm1::About1Click()
 void TForm1::dragEnterEvent(QDragEnterEvent *event)
 {
     const QMimeData *mime = event->mimeData();
-    if (mime && mime->hasUrls()) {
+    if (!busy_ && mime && mime->hasUrls()) {
         for (const QUrl &url : mime->urls())
             if (url.isLocalFile()) {
                 event->acceptProposedAction();
@@ -801,6 +836,10 @@ void TForm1::dragEnterEvent(QDragEnterEvent *event)
 
 void TForm1::dropEvent(QDropEvent *event)
 {
+    if (busy_) {
+        event->ignore();
+        return;
+    }
     const DroppedNames dropped = NamesOfDroppedUrls(event->mimeData()->urls());
     event->acceptProposedAction();
     // A picture dropped on the preview goes where it was let go: no mouse moves arrive during
@@ -818,18 +857,23 @@ void TForm1::dropEvent(QDropEvent *event)
 
 void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
 {
+    // A drop that arrived while another import or a print ran is not taken.
+    if (busy_)
+        return;
     raise();
     activateWindow();
     DropResult result;
     bool dropped = false;
     guarded([&] {
+        const BusyScope busy(busy_);
+        ImportProgress progress(this);
         result = DropFiles(
             names, CellUnderMouse(),
             [this] {
                 return dialogs().askOkCancel(this, QString::fromUtf8(kAppendQuestion),
                                              QString::fromUtf8(kAppendQuestionCaption));
             },
-            refused);
+            refused, [&progress](int done, int total) { progress.report(done, total); });
         dropped = true;
     });
     if (!dropped)

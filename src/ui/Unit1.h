@@ -118,6 +118,9 @@ public:
     [[nodiscard]] int hitTestHeight() const { return hitHeight_; }
     [[nodiscard]] TForm3 *aboutBox() const { return Form3.get(); }
     [[nodiscard]] TForm4 *printDialog() const { return Form4.get(); }
+    // True while an import or a print runs: the window then lets the progress dialog repaint,
+    // and no menu item, button or drop starts another command.
+    [[nodiscard]] bool busy() const { return busy_; }
 
     // Menu items, toolbar and controls, under their designer names. Qt's parent ownership
     // releases them with the window.
@@ -169,6 +172,8 @@ private:
     void showConversionErrors(const QStringList &errors);
     // Runs `command` and shows an error it raises in the error box.
     template <typename F> void guarded(F &&command);
+    // Connects a menu item, button or control to `handler`, which does not run while busy.
+    template <typename Sender, typename Signal> void connectCommand(Sender *sender, Signal signal, void (TForm1::*handler)());
 
     QImage Image1; // the back buffer of the preview
     std::unique_ptr<TForm3> Form3;
@@ -177,6 +182,7 @@ private:
     int hitWidth_ = 0, hitHeight_ = 0;
     bool shown_ = false;
     bool inResize_ = false;
+    bool busy_ = false;
 };
 
 } // namespace quiltana

@@ -6,18 +6,21 @@
 #include "dialogs.h"
 #include "printer.h"
 #include "printjob.h"
+#include "progressdialogs.h"
 
 namespace quiltana {
 
-int Print1Click(QWidget * /*parent: the dialog already belongs to the window*/, TForm4 &dialog)
+int Print1Click(QWidget *parent, TForm4 &dialog)
 {
     dialog.FillFromPageSetup(pageSetup());
     const int result = dialogs().exec(dialog);
     if (result != kPrintResultPrint && result != kPrintResultClose)
         return result;
+    PrintProgress progress(parent);
     const PrintBusyHooks busy{
         [] { QGuiApplication::setOverrideCursor(Qt::WaitCursor); },
         [] { QGuiApplication::restoreOverrideCursor(); },
+        [&progress](int page, int pages) { return progress.nextPage(page, pages); },
     };
     FinishPrintCommand(result, dialog.values(), currentPrinter(), busy);
     return result;

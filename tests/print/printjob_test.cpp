@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace quiltana {
 namespace {
 
@@ -135,7 +138,7 @@ TEST_F(PrintJob, AFailingPictureAbortsItsJobAndStopsTheRange)
 {
     fillCells(1, {picture("a.png", Qt::red), brokenPicture("b.png"), picture("c.png", Qt::blue)});
     int begun = 0, done = 0;
-    PrintBusyHooks hooks{[&] { ++begun; }, [&] { ++done; }};
+    PrintBusyHooks hooks{[&] { ++begun; }, [&] { ++done; }, {}};
     PrintDialogValues v = valuesFromSetup();
     v.range = PageRange::All;
     EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, hooks), Error);
@@ -146,13 +149,52 @@ TEST_F(PrintJob, AFailingPictureAbortsItsJobAndStopsTheRange)
     EXPECT_EQ(done, 2); // the busy cursor ended for the failed page too
 }
 
+TEST_F(PrintJob, StoppingAfterTwoOfFivePagesSendsTwoWholeJobsAndNoMore)
+{
+    const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan};
+    QStringList paths;
+    for (int i = 0; i < 5; ++i)
+        paths << picture(QStringLiteral("p%1.png").arg(i), colours[i]);
+    fillCells(1, paths);
+    std::vector<std::pair<int, int>> asked; // (page, pages), asked only between jobs
+    PrintBusyHooks hooks;
+    hooks.nextPage = [&](int page, int pages) {
+        asked.emplace_back(page, pages);
+        EXPECT_FALSE(printer.jobOpen);
+        EXPECT_EQ(static_cast<int>(printer.jobs.size()), page - 1); // the pages before it are sent
+        return page <= 2;
+    };
+    PrintDialogValues v = valuesFromSetup();
+    v.range = PageRange::All;
+    FinishPrintCommand(kPrintResultPrint, v, printer, hooks);
+
+    ASSERT_EQ(printer.jobs.size(), 2u);
+    // Nothing is asked once the run has stopped.
+    EXPECT_EQ(asked, (std::vector<std::pair<int, int>>{{1, 5}, {2, 5}, {3, 5}}));
+    EXPECT_EQ(printer.abortedJobs, 0);
+    EXPECT_FALSE(printer.jobOpen);
+    // Both sent pages are whole: their one picture fills the cell.
+    EXPECT_EQ(cellColour(printer.jobs[0].page, 0), QColor(Qt::red));
+    EXPECT_EQ(cellColour(printer.jobs[1].page, 0), QColor(Qt::green));
+
+    // Stopping before the first page prints nothing at all; PrintPages says how many it sent.
+    printer.jobs.clear();
+    hooks.nextPage = [](int, int) { return false; };
+    EXPECT_EQ(PrintPages({0, 1, 2}, false, printer, hooks), 0);
+    EXPECT_TRUE(printer.jobs.empty());
+    hooks.nextPage = [](int page, int) { return page != 3; };
+    EXPECT_EQ(PrintPages({4, 0, 1, 2}, false, printer, hooks), 2);
+    ASSERT_EQ(printer.jobs.size(), 2u);
+    EXPECT_EQ(cellColour(printer.jobs[0].page, 0), QColor(Qt::cyan));
+}
+
 TEST_F(PrintJob, APrinterThatCannotStartAJobReportsIt)
 {
     fillCells(1, {picture("a.png", Qt::red)});
     printer.failBegin = true;
     int done = 0;
     PrintDialogValues v = valuesFromSetup();
-    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, {{}, [&] { ++done; }}), Error);
+    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, {{}, [&] { ++done; }, {}}), Error);
     EXPECT_EQ(done, 1);
     EXPECT_EQ(printer.abortedJobs, 0);
 }

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "decode.h"
 #include "document.h"
 #include "error.h"
@@ -265,7 +268,8 @@ struct ConversionOutcome {
     QMap<QString, QByteArray> files;
 };
 
-ConversionOutcome ConvertInFreshRun(const QString &runFolder, const Document &start, int workers)
+ConversionOutcome ConvertInFreshRun(const QString &runFolder, const Document &start, int workers,
+                                    const ConversionProgress &progress = {})
 {
     const QString previous = QDir::currentPath();
     EXPECT_TRUE(QDir::setCurrent(runFolder));
@@ -275,7 +279,7 @@ ConversionOutcome ConvertInFreshRun(const QString &runFolder, const Document &st
     // a folder where one work copy should go makes its save fail
     EXPECT_TRUE(QDir().mkdir(QStringLiteral("temp/blocked.bmp.bmp")));
     ConversionOutcome outcome;
-    outcome.errors = MakeWorkCopies(0, kCellCount - 1, workers);
+    outcome.errors = MakeWorkCopies(0, kCellCount - 1, workers, progress);
     for (int n = 0; n < kCellCount; ++n)
         outcome.workPaths << document().cell(n).workPath;
     const QDir folder(QStringLiteral("temp"));
@@ -344,6 +348,67 @@ TEST_F(WorkCopyTest, DecodingOnSeveralThreadsGivesWhatOneAfterAnotherGives)
     EXPECT_EQ(parallel.files.keys(), sequential.files.keys());
     for (auto it = sequential.files.cbegin(); it != sequential.files.cend(); ++it)
         EXPECT_TRUE(parallel.files.value(it.key()) == it.value()) << it.key().toStdString();
+}
+
+// A run of conversions with its progress reports: what the cell table held at each report.
+struct Report {
+    int done;
+    int total;
+    bool cellDone; // the reported cell has its outcome: a work path, or (failed, skipped) none
+};
+
+TEST_F(WorkCopyTest, ProgressIsToldOncePerCellInOrderAndChangesNoResult)
+{
+    Document start;
+    start.cells[0].picturePath = writePicture(QStringLiteral("a.bmp"), 40, 30);
+    start.cells[1].picturePath = pictures.filePath(QStringLiteral("missing.jpg"));
+    start.cells[2].picturePath = writePicture(QStringLiteral("c.gif"), 20, 10); // skipped
+    // cell 3 empty
+    for (int i = 4; i < 30; ++i)
+        start.cells[static_cast<std::size_t>(i)].picturePath =
+            writePicture(QStringLiteral("p%1.bmp").arg(i), 30 + i, 20, QColor(i * 8, 40, 100));
+    start.cells[30].picturePath = start.cells[0].picturePath; // the same picture again
+
+    for (const int workers : {1, 3}) {
+        SCOPED_TRACE(workers);
+        QTemporaryDir without, with;
+        ASSERT_TRUE(without.isValid());
+        ASSERT_TRUE(with.isValid());
+        const ConversionOutcome plain = ConvertInFreshRun(without.path(), start, workers);
+        std::vector<Report> reports;
+        const ConversionOutcome told =
+            ConvertInFreshRun(with.path(), start, workers, [&](int done, int total) {
+                // Reported after the cell is committed: a picture that converted has its path.
+                const Cell &cell = document().cell(done - 1);
+                const bool converted = !cell.workPath.isEmpty();
+                const bool shouldHave = done - 1 == 0 || (done - 1 >= 4 && done - 1 <= 30);
+                reports.push_back({done, total, converted == shouldHave});
+            });
+        EXPECT_EQ(told.errors, plain.errors);
+        EXPECT_EQ(told.workPaths, plain.workPaths);
+        EXPECT_EQ(told.files, plain.files);
+
+        ASSERT_EQ(reports.size(), static_cast<std::size_t>(kCellCount));
+        for (std::size_t i = 0; i < reports.size(); ++i) {
+            EXPECT_EQ(reports[i].done, static_cast<int>(i) + 1);
+            EXPECT_EQ(reports[i].total, kCellCount);
+            EXPECT_TRUE(reports[i].cellDone) << "cell " << i;
+        }
+    }
+}
+
+TEST_F(WorkCopyTest, ProgressCountsTheCellsOfTheRunWithinTheTable)
+{
+    cell(997).picturePath = writePicture(QStringLiteral("x.bmp"), 20, 20);
+    std::vector<std::pair<int, int>> reports;
+    const auto record = [&](int done, int total) { reports.emplace_back(done, total); };
+    // A run that reaches past cell 999 counts only the cells that exist.
+    EXPECT_TRUE(MakeWorkCopies(996, 1005, 2, record).isEmpty());
+    EXPECT_EQ(reports, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+    // An empty run reports nothing.
+    reports.clear();
+    EXPECT_TRUE(MakeWorkCopies(5, 4, record).isEmpty());
+    EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(WorkCopyTest, MemoryEstimateNeverFallsBelowWhatTheDecodingHolds)
