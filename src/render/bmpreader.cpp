@@ -16,6 +16,8 @@ namespace {
 // File header (14 bytes) plus the part of any info header that holds size, bit count and
 // compression.
 constexpr int kHeaderBytes = 14 + 20;
+// What is read of the headers: also the number of colours used, where the info header has it.
+constexpr int kPeekBytes = 14 + 36;
 
 // Compression methods whose rows are stored plainly, each a fixed number of bytes.
 constexpr quint32 kUncompressed = 0;  // BI_RGB
@@ -31,6 +33,8 @@ struct BmpHeader {
     int bitCount = 0;
     quint32 compression = kUncompressed;
     qint64 pixelOffset = 0; // where the rows start, from the file header
+    quint32 infoSize = 0;
+    quint32 coloursUsed = 0; // 0: as many as the bit count allows
 };
 
 // Reads the declared size from the file header and the info header. OS/2 1.x headers (12
@@ -45,6 +49,7 @@ QString ReadBmpHeader(const QByteArray &bytes, BmpHeader *header)
     if (bytes.size() < (infoSize == 12 ? 26 : kHeaderBytes))
         return QStringLiteral("the BMP header is truncated");
     header->pixelOffset = le32(p + 10);
+    header->infoSize = infoSize;
     if (infoSize == 12) {
         header->width = le16(p + 18);
         header->height = le16(p + 20);
@@ -55,6 +60,8 @@ QString ReadBmpHeader(const QByteArray &bytes, BmpHeader *header)
         header->bitCount = static_cast<int>(le16(p + 28));
         if (infoSize >= 20 && bytes.size() >= 34)
             header->compression = le32(p + 30);
+        if (infoSize >= 36 && bytes.size() >= kPeekBytes)
+            header->coloursUsed = le32(p + 46);
     } else {
         return QStringLiteral("unsupported BMP header size %1").arg(infoSize);
     }
@@ -121,12 +128,18 @@ private:
     qint64 at_ = 0;
 };
 
+// The entries of the colour table of a picture of 1 to 8 bits a pixel.
+int PaletteColours(const BmpHeader &header)
+{
+    const quint32 entries = 1u << header.bitCount;
+    return int(header.coloursUsed == 0 || header.coloursUsed > entries ? entries : header.coloursUsed);
+}
+
 // A run-length coded BMP (4 or 8 bits a pixel). Qt's reader leaves every pixel that the
 // stream does not write (deltas, an early end of line or of picture, a stream cut short) as
 // whatever the memory held, so these are decoded here, into a picture first cleared to the
 // palette's first colour. Each pair of bytes writes at most 255 pixels.
-QImage DecodeRle(QFile &file, const BmpHeader &header, quint32 infoSize, quint32 coloursUsed,
-                 const QString &path)
+QImage DecodeRle(QFile &file, const BmpHeader &header, const QString &path)
 {
     const int bits = header.compression == kRle8 ? 8 : 4;
     if (header.bitCount != bits)
@@ -138,9 +151,8 @@ QImage DecodeRle(QFile &file, const BmpHeader &header, quint32 infoSize, quint32
     if (width < 1 || height < 1)
         ThrowPictureError(path, QStringLiteral("the BMP declares no pixels"));
 
-    const int entries = 1 << bits;
-    const int colours = coloursUsed == 0 || coloursUsed > quint32(entries) ? entries : int(coloursUsed);
-    if (!file.seek(14 + qint64(infoSize)))
+    const int colours = PaletteColours(header);
+    if (!file.seek(14 + qint64(header.infoSize)))
         ThrowPictureError(path, file.errorString());
     const QByteArray palette = file.read(qint64(colours) * 4);
     QList<QRgb> table(256, qRgb(0, 0, 0)); // indices past the palette show black
@@ -217,7 +229,7 @@ qint64 PlainRowsEnd(const BmpHeader &header)
 bool ReadBmpDeclaredSize(QIODevice &device, qint64 *width, qint64 *height)
 {
     BmpHeader header;
-    if (!ReadBmpHeader(device.read(kHeaderBytes), &header).isEmpty())
+    if (!ReadBmpHeader(device.read(kPeekBytes), &header).isEmpty())
         return false;
     *width = std::llabs(header.width);
     *height = std::llabs(header.height);
@@ -231,7 +243,7 @@ QImage ReadBmp(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         ThrowPictureError(path, QStringLiteral("cannot open the file (%1)").arg(file.errorString()));
     BmpHeader header;
-    const QString problem = ReadBmpHeader(file.read(kHeaderBytes), &header);
+    const QString problem = ReadBmpHeader(file.read(kPeekBytes), &header);
     if (!problem.isEmpty())
         ThrowPictureError(path, problem);
     const qint64 width = std::llabs(header.width);
@@ -239,21 +251,12 @@ QImage ReadBmp(const QString &path)
     const qint64 fileBytes = file.size();
     if (!PictureSizeAllowed(width, height, fileBytes))
         ThrowPictureError(path, PictureTooLargeText(width, height, fileBytes));
-    if (!file.seek(0))
-        ThrowPictureError(path, file.errorString());
-    const QByteArray head = file.read(kHeaderBytes + 20);
-    const auto *p = reinterpret_cast<const uchar *>(head.constData());
-    const quint32 infoSize = le32(p + 14);
-    const quint32 coloursUsed = infoSize >= 36 && head.size() >= 50 ? le32(p + 46) : 0;
-    if (header.bitCount >= 1 && header.bitCount <= 8) {
-        // Without its colour table a picture of palette indices means nothing.
-        const qint64 entries = 1LL << header.bitCount;
-        const qint64 colours = coloursUsed == 0 || coloursUsed > entries ? entries : coloursUsed;
-        if (14 + qint64(infoSize) + colours * (infoSize == 12 ? 3 : 4) > fileBytes)
-            ThrowPictureError(path, QStringLiteral("the file ends inside its colour table"));
-    }
+    // Without its colour table a picture of palette indices means nothing.
+    if (header.bitCount >= 1 && header.bitCount <= 8
+        && 14 + qint64(header.infoSize) + PaletteColours(header) * (header.infoSize == 12 ? 3 : 4) > fileBytes)
+        ThrowPictureError(path, QStringLiteral("the file ends inside its colour table"));
     if (header.compression == kRle8 || header.compression == kRle4)
-        return DecodeRle(file, header, infoSize, coloursUsed, path);
+        return DecodeRle(file, header, path);
     ZeroPaddedFile padded(file, PlainRowsEnd(header));
     if (!padded.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !padded.seek(0))
         ThrowPictureError(path, file.errorString());
