@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "decodecost.h"
+
 namespace quiltana {
 
 // The work folder, relative to the current directory.
@@ -82,10 +84,5 @@ void ResetWorkCopyNames();
 // Deletes the files WorkCopyFiles() lists, ignoring failures. A user's own files in the
 // folder stay.
 void DeleteWorkCopies();
-
-// What decoding the picture file holds at once beyond a few rows (bytes), estimated from its
-// header, to plan decodings side by side. Never below what the decoders hold; a header that
-// cannot be read counts as the largest picture the bounds allow.
-[[nodiscard]] qint64 HeldBytesWhileDecoding(const QString &path);
 
 } // namespace quiltana

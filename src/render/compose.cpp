@@ -6,10 +6,15 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QThread>
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
+#include <vector>
 
+#include "decodeahead.h"
+#include "decodecost.h"
 #include "document.h"
 #include "pagesetup.h"
 #include "paths.h"
@@ -121,6 +126,87 @@ void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, int
     canvas.setTransform(saved);
 }
 
+namespace {
+
+// What the pictures decoded for paper side by side may hold at once, results waiting to be
+// drawn included; the next picture to draw may always start, so a page of one huge picture
+// still prints.
+constexpr qint64 kPrintDecodeBudgetBytes = 128LL * 1024 * 1024;
+// How many pictures per worker the decodings may run ahead of the one being drawn.
+constexpr std::size_t kPrintAheadPerWorker = 4;
+
+// The pictures of a page decoded on worker threads for print, taken in position order. An error
+// is kept and thrown again when its position's turn comes, so what the page shows before it
+// is drawn exactly as without workers.
+class PrintPicturesAhead {
+public:
+    PrintPicturesAhead(const PageLists &page, const std::vector<Rect> &cells, std::size_t positions)
+        : cells_(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(positions))
+    {
+        for (std::size_t p = 0; p < positions; ++p) {
+            const bool drawn = page.redraw[p] == 1;
+            paths_.push_back(drawn ? page.workPath[p] : QString());
+            orientations_.push_back(page.orientation[p]);
+        }
+        const int workers = std::max(1, QThread::idealThreadCount());
+        pool_.emplace(
+            positions, workers, static_cast<std::size_t>(workers) * kPrintAheadPerWorker,
+            kPrintDecodeBudgetBytes, [this](std::size_t p) { return cost(p); },
+            [this](std::size_t p) { return prepare(p); });
+    }
+
+    // The picture of position p, fitted into its cell; throws what its decoding threw.
+    FittedPicture take(std::size_t p)
+    {
+        Outcome outcome = pool_->take(p);
+        if (outcome.error)
+            std::rethrow_exception(outcome.error);
+        return std::move(outcome.picture);
+    }
+
+private:
+    struct Outcome {
+        FittedPicture picture;
+        std::exception_ptr error;
+    };
+
+    [[nodiscard]] AheadCost cost(std::size_t p) const
+    {
+        const QString &path = paths_[p];
+        if (path.isEmpty())
+            return {};
+        // The finished picture is at most its cell; a turned one is first collected whole at a
+        // scale of up to twice the cell each way. A PNG turned by the user is collected at its
+        // full size, which its header alone does not tell here: it decodes alone.
+        const qint64 cellBytes = static_cast<qint64>(std::max(cells_[p].width(), 0))
+                                 * std::max(cells_[p].height(), 0) * 3;
+        const bool turned = orientations_[p] == 1 || orientations_[p] == 2;
+        qint64 decoding = HeldBytesWhileDecoding(path) + 4 * cellBytes;
+        if (turned && pictureKindOf(path) == PictureKind::Png)
+            decoding += kPrintDecodeBudgetBytes;
+        return {decoding, cellBytes};
+    }
+
+    [[nodiscard]] Outcome prepare(std::size_t p) const noexcept
+    {
+        Outcome outcome;
+        try {
+            if (!paths_[p].isEmpty())
+                outcome.picture = FitPictureFile(cells_[p], paths_[p], orientations_[p]);
+        } catch (...) {
+            outcome.error = std::current_exception();
+        }
+        return outcome;
+    }
+
+    std::vector<Rect> cells_;
+    std::vector<QString> paths_;
+    std::vector<int> orientations_;
+    std::optional<DecodeAhead<Outcome>> pool_; // last: its workers stop before the lists go
+};
+
+} // namespace
+
 void ComposePage(QPainter &canvas, int W, int H, int frameSwitch, int mode)
 {
     Document &doc = document();
@@ -142,6 +228,12 @@ void ComposePage(QPainter &canvas, int W, int H, int frameSwitch, int mode)
                 DrawFrameRectangle(canvas, CellFrameRect(doc.layoutStyle, cells[p], W, H));
     }
 
+    // On paper the pictures are decoded on every core ahead of the drawing, which takes them in
+    // cell order; the screen's work copies are small and drawn as they come.
+    std::optional<PrintPicturesAhead> ahead;
+    if (print)
+        ahead.emplace(doc.page, cells, positions);
+
     for (std::size_t p = 0; p < positions; ++p) {
         if (doc.page.redraw[p] != 1)
             continue;
@@ -151,7 +243,8 @@ void ComposePage(QPainter &canvas, int W, int H, int frameSwitch, int mode)
         const int orientation = doc.page.orientation[p];
         std::optional<Rect> picture;
         try {
-            picture = DrawPicture(canvas, cells[p], path, orientation);
+            picture = ahead ? DrawFittedPicture(canvas, ahead->take(p))
+                            : DrawPicture(canvas, cells[p], path, orientation);
         } catch (const PictureError &e) {
             // The preview draws a stand-in, the work copy; the user knows only the picture.
             // (Printing draws the pictures themselves.)

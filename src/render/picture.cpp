@@ -61,16 +61,42 @@ private:
     bool was_ = false;
 };
 
-// Fits an upright picture into its cell while the decoder delivers it at full size: each row
-// is sampled into the picture rectangle as it arrives, exactly as StretchNearest would sample
-// the whole picture, so a large photograph is never held whole on its way to the printer.
+// Fits a picture into its cell while the decoder delivers it. The picture rectangle comes from
+// the picture's own size (stood upright, then turned as the user asked), so it is the same to
+// the dot whatever scale the decoder works at; a JPEG is decoded at the smallest DCT scale that
+// still gives at least the rectangle's pixels in both directions. An upright picture's rows are
+// sampled into the rectangle as they arrive, so a large photograph is never held whole; one that
+// its EXIF orientation or the user's turn turns is collected whole at that reduced scale first.
 class FittingSink final : public RowSink {
 public:
-    explicit FittingSink(const Rect &cell) : cell_(cell) {}
+    FittingSink(const Rect &cell, int orientation) : cell_(cell), orientation_(orientation) {}
 
-    [[nodiscard]] const char *start(int width, int height, int, int) noexcept override
+    [[nodiscard]] RowSink *sinkFor(int exifOrientation, int fullWidth, int fullHeight) noexcept override
     {
-        fitted_ = FitPicture(width, height, cell_);
+        const QSize upright = ExifUprightSize(fullWidth, fullHeight, exifOrientation);
+        const QSize turned = userTurns() ? upright.transposed() : upright;
+        fitted_ = FitPicture(turned.width(), turned.height(), cell_);
+        placed_ = true;
+        if (exifOrientation == kExifUpright && !userTurns())
+            return this;
+        QSize wanted = fitted_ ? QSize(fitted_->width(), fitted_->height()) : QSize(1, 1);
+        if (userTurns())
+            wanted.transpose();
+        whole_.emplace(wanted);
+        return whole_->sinkFor(exifOrientation, fullWidth, fullHeight);
+    }
+
+    [[nodiscard]] QSize minimumOutput(int fullWidth, int fullHeight) const noexcept override
+    {
+        if (!fitted_)
+            return QSize(1, 1); // nothing to draw; the rows are still read to find a broken file
+        return QSize(std::min(fitted_->width(), fullWidth), std::min(fitted_->height(), fullHeight));
+    }
+
+    [[nodiscard]] const char *start(int width, int height, int fullWidth, int fullHeight) noexcept override
+    {
+        if (!placed_)
+            fitted_ = FitPicture(fullWidth, fullHeight, cell_);
         const int outWidth = fitted_ ? fitted_->width() : 0;
         const int outHeight = fitted_ ? fitted_->height() : 0;
         // An image that could not be had leaves the picture undrawn, as a failed transfer
@@ -84,22 +110,34 @@ public:
 
     void rowDone(int y) noexcept override { sampler_.rowDone(y); }
 
-    // A picture that its EXIF orientation turns or mirrors is collected whole instead.
-    [[nodiscard]] RowSink *sinkFor(int exifOrientation, int fullWidth, int fullHeight) noexcept override
+    // The picture in its rectangle once decoded; `path` names it in an error.
+    [[nodiscard]] FittedPicture finish(const QString &path)
     {
-        if (exifOrientation == kExifUpright)
-            return this;
-        whole_.emplace();
-        return whole_->sinkFor(exifOrientation, fullWidth, fullHeight);
+        FittedPicture result;
+        result.rect = fitted_;
+        if (!fitted_)
+            return result;
+        if (!whole_) {
+            result.image = std::move(sampler_.image());
+            return result;
+        }
+        const QImage upright = whole_->takeUpright();
+        if (upright.isNull())
+            ThrowPictureError(path, QStringLiteral("not enough memory to stand the picture upright"));
+        // The user's turn comes on top of the camera's orientation.
+        const QImage turned = TurnPicture(upright, orientation_);
+        if (turned.isNull())
+            ThrowPictureError(path, QStringLiteral("not enough memory to turn the picture"));
+        result.image = StretchNearest(turned, fitted_->width(), fitted_->height());
+        return result;
     }
 
-    [[nodiscard]] const std::optional<Rect> &fitted() const { return fitted_; }
-    [[nodiscard]] const QImage &image() { return sampler_.image(); }
-    [[nodiscard]] bool collectedWhole() const { return whole_.has_value(); }
-    [[nodiscard]] QImage takeUpright() { return whole_ ? whole_->takeUpright() : QImage(); }
-
 private:
+    [[nodiscard]] bool userTurns() const { return orientation_ == 1 || orientation_ == 2; }
+
     Rect cell_;
+    int orientation_;
+    bool placed_ = false;
     std::optional<Rect> fitted_;
     NearestRowSampler sampler_;
     std::optional<WholePictureSink> whole_;
@@ -173,48 +211,51 @@ int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, co
     return 0;
 }
 
-std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QString &path, int orientation)
+FittedPicture FitPictureFile(const Rect &cell, const QString &path, int orientation)
 {
+    FittedPicture result;
     if (path.isEmpty())
-        return std::nullopt;
-    const PictureKind kind = pictureKindOf(path);
-    if (kind == PictureKind::None)
-        return std::nullopt;
+        return result;
+    result.kind = pictureKindOf(path);
     // A cell without room (margins larger than the page) is left alone before the picture is
     // decoded: its ratio would divide by zero, and decoding a print-size file would be wasted.
-    if (!hasArea(cell))
-        return std::nullopt;
-    const LosslessOnPaper lossless(canvas, kind);
-    const bool upright = orientation != 1 && orientation != 2;
-    QImage decoded;
-    if (upright && (kind == PictureKind::Jpeg || kind == PictureKind::Png)) {
-        FittingSink sink(cell);
-        if (kind == PictureKind::Jpeg)
+    if (result.kind == PictureKind::None || !hasArea(cell))
+        return result;
+    if (result.kind == PictureKind::Jpeg || result.kind == PictureKind::Png) {
+        FittingSink sink(cell, orientation);
+        if (result.kind == PictureKind::Jpeg)
             DecodeJpeg(path, sink, nullptr, nullptr);
         else
             DecodePng(path, sink, nullptr, nullptr);
-        if (!sink.collectedWhole()) {
-            if (sink.fitted() && !sink.image().isNull())
-                drawAtOwnSize(canvas, sink.fitted()->left, sink.fitted()->top, sink.image());
-            return sink.fitted();
-        }
-        decoded = sink.takeUpright();
-        if (decoded.isNull())
-            throw Error(QStringLiteral("%1: not enough memory to stand the picture upright").arg(path));
-    } else {
-        decoded = DecodePicture(path, kind);
+        FittedPicture fitted = sink.finish(path);
+        fitted.kind = result.kind;
+        return fitted;
     }
-    // The user's turn comes on top of the camera's orientation.
-    const QImage picture = TurnPicture(decoded, orientation);
+    const QImage picture = TurnPicture(DecodePicture(path, result.kind), orientation);
     if (picture.isNull())
-        throw Error(QStringLiteral("%1: not enough memory to turn the picture").arg(path));
-    const std::optional<Rect> fitted = FitPicture(picture.width(), picture.height(), cell);
-    if (!fitted)
+        ThrowPictureError(path, QStringLiteral("not enough memory to turn the picture"));
+    result.rect = FitPicture(picture.width(), picture.height(), cell);
+    if (result.rect)
+        result.image = StretchNearest(picture, result.rect->width(), result.rect->height());
+    return result;
+}
+
+std::optional<Rect> DrawFittedPicture(QPainter &canvas, const FittedPicture &picture)
+{
+    if (!picture.rect)
         return std::nullopt;
-    // A transfer that fails for want of memory still answers the rectangle: the picture is
+    // A transfer that failed for want of memory still answers the rectangle: the picture is
     // missing from the page but its caption keeps its place.
-    StretchBitmap(canvas, fitted->left, fitted->top, fitted->right, fitted->bottom, picture);
-    return fitted;
+    if (!picture.image.isNull()) {
+        const LosslessOnPaper lossless(canvas, picture.kind);
+        drawAtOwnSize(canvas, picture.rect->left, picture.rect->top, picture.image);
+    }
+    return picture.rect;
+}
+
+std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QString &path, int orientation)
+{
+    return DrawFittedPicture(canvas, FitPictureFile(cell, path, orientation));
 }
 
 } // namespace quiltana

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geometry.h"
+#include "paths.h"
 
 #include <QImage>
 #include <QString>
@@ -19,6 +20,23 @@ namespace quiltana {
 // A file that cannot be read throws Error. When only the transfer to the canvas fails for want
 // of memory the rectangle is still returned, so the caller's caption still lands in place.
 std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QString &path, int orientation);
+
+// A picture made ready for its cell: the rectangle it lands in and its pixels at exactly that
+// size, to be drawn pixel for pixel.
+struct FittedPicture {
+    std::optional<Rect> rect; // nothing: nothing is drawn
+    QImage image;             // rect's size; null when memory for it could not be had
+    PictureKind kind = PictureKind::None;
+};
+
+// The first half of DrawPicture, which touches no painter and no program state, so it may run
+// on any thread: decodes `path` (a JPEG at the smallest DCT scale that still gives the picture
+// rectangle's pixels in both directions, never fewer) and samples it into the rectangle that
+// DrawPicture would give. Throws Error as DrawPicture does.
+[[nodiscard]] FittedPicture FitPictureFile(const Rect &cell, const QString &path, int orientation);
+
+// The second half: draws a fitted picture and answers its rectangle.
+std::optional<Rect> DrawFittedPicture(QPainter &canvas, const FittedPicture &picture);
 
 // Stretches `bitmap` nearest-neighbour (rows and columns dropped or repeated, nothing blended)
 // into (left, top)-(right, bottom) of `canvas`. 0 on success (an empty destination draws
