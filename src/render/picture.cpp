@@ -97,6 +97,7 @@ public:
     {
         if (!placed_)
             fitted_ = FitPicture(fullWidth, fullHeight, cell_);
+        decoded_ = QSize(width, height);
         const int outWidth = fitted_ ? fitted_->width() : 0;
         const int outHeight = fitted_ ? fitted_->height() : 0;
         // An image that could not be had leaves the picture undrawn, as a failed transfer
@@ -115,15 +116,18 @@ public:
     {
         FittedPicture result;
         result.rect = fitted_;
+        result.decoded = decoded_;
         if (!fitted_)
             return result;
         if (!whole_) {
             result.image = std::move(sampler_.image());
             return result;
         }
+        const int exif = whole_->exifOrientation();
         const QImage upright = whole_->takeUpright();
         if (upright.isNull())
             ThrowPictureError(path, QStringLiteral("not enough memory to stand the picture upright"));
+        result.decoded = ExifSwapsSides(exif) ? upright.size().transposed() : upright.size();
         // The user's turn comes on top of the camera's orientation.
         const QImage turned = TurnPicture(upright, orientation_);
         if (turned.isNull())
@@ -139,6 +143,7 @@ private:
     int orientation_;
     bool placed_ = false;
     std::optional<Rect> fitted_;
+    QSize decoded_;
     NearestRowSampler sampler_;
     std::optional<WholePictureSink> whole_;
 };
@@ -231,7 +236,9 @@ FittedPicture FitPictureFile(const Rect &cell, const QString &path, int orientat
         fitted.kind = result.kind;
         return fitted;
     }
-    const QImage picture = TurnPicture(DecodePicture(path, result.kind), orientation);
+    const QImage decoded = DecodePicture(path, result.kind);
+    result.decoded = decoded.size();
+    const QImage picture = TurnPicture(decoded, orientation);
     if (picture.isNull())
         ThrowPictureError(path, QStringLiteral("not enough memory to turn the picture"));
     result.rect = FitPicture(picture.width(), picture.height(), cell);

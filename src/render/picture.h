@@ -27,6 +27,7 @@ struct FittedPicture {
     std::optional<Rect> rect; // nothing: nothing is drawn
     QImage image;             // rect's size; null when memory for it could not be had
     PictureKind kind = PictureKind::None;
+    QSize decoded; // the size the picture was decoded at, as stored (a JPEG may be reduced)
 };
 
 // The first half of DrawPicture, which touches no painter and no program state, so it may run
