@@ -225,7 +225,7 @@ CaseResult printCase(const QList<Photo> &photos)
     ResetToFirstPageLists(document());
 
     CaseResult result;
-    result.threads = 1;
+    result.threads = QThread::idealThreadCount();
     result.megapixels = totalMegapixels(photos);
     Measurement measurement(result);
     PrintPages({0}, pageSetup().frameOption, printer);
@@ -235,6 +235,37 @@ CaseResult printCase(const QList<Photo> &photos)
                       .arg(printer.resolutionX())
                       .arg(printer.pageWidth())
                       .arg(printer.pageHeight());
+    setCurrentPrinter(nullptr);
+    return result;
+}
+
+// Every page of a 5X10 document holding all `photos` (1000 names: 20 pages), each page a job of
+// its own, printed to PDF files.
+CaseResult printAllCase(const QList<Photo> &photos)
+{
+    const auto app = makeApplication();
+    const auto run = enterFreshRunFolder();
+    QtPrinter printer(QDir::current().filePath(QStringLiteral("page.pdf")));
+    setCurrentPrinter(&printer);
+    setUpPage(photos.mid(0, kCellCount), printer);
+    pageSetup().frameOption = true;
+    Document &doc = document();
+    doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
+    ResetToFirstPageLists(doc);
+    std::vector<int> pages;
+    for (int page = 0; page < doc.pageCount; ++page)
+        pages.push_back(page);
+
+    CaseResult result;
+    result.threads = QThread::idealThreadCount();
+    result.megapixels = totalMegapixels(photos.mid(0, kCellCount));
+    Measurement measurement(result);
+    const int sent = PrintPages(pages, pageSetup().frameOption, printer);
+    measurement.finish();
+    const QStringList pdfs = QDir::current().entryList({QStringLiteral("*.pdf")}, QDir::Files);
+    for (const QString &pdf : pdfs)
+        result.outputBytes += QFileInfo(pdf).size();
+    result.note = QStringLiteral("%1 pages, %2 PDF files, %3 dpi").arg(sent).arg(pdfs.size()).arg(printer.resolutionX());
     setCurrentPrinter(nullptr);
     return result;
 }
@@ -299,6 +330,31 @@ QList<Photo> LargestPhotos(const QList<Photo> &photos, int count)
     return chosen;
 }
 
+QString RepeatedSet(const QString &folder, int count)
+{
+    const QList<Photo> photos = PhotosIn(folder);
+    if (photos.isEmpty())
+        throw std::runtime_error("no photos in the folder");
+    const QString repeated = QDir::cleanPath(folder) + QStringLiteral("-x%1").arg(count);
+    QDir dir(repeated);
+    if (dir.exists() && dir.entryList(QDir::Files).size() == count)
+        return repeated;
+    if (dir.exists())
+        dir.removeRecursively();
+    if (!QDir().mkpath(repeated))
+        throw std::runtime_error("cannot make the folder of repeated photos");
+    for (int i = 0; i < count; ++i) {
+        const QFileInfo photo(photos[i % photos.size()].path);
+        const QString name = QStringLiteral("%1-%2").arg(i, 4, 10, QLatin1Char('0')).arg(photo.fileName());
+        // Hard links where the file system allows them, so that each name is a plain file.
+        const QByteArray from = QFile::encodeName(photo.absoluteFilePath());
+        const QByteArray to = QFile::encodeName(dir.filePath(name));
+        if (::link(from.constData(), to.constData()) != 0 && !QFile::copy(photo.absoluteFilePath(), dir.filePath(name)))
+            throw std::runtime_error("cannot fill the folder of repeated photos");
+    }
+    return repeated;
+}
+
 QString CaseResult::toLine() const
 {
     return QStringLiteral("RESULT\t%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\t%9")
@@ -335,7 +391,8 @@ CaseResult CaseResult::fromLine(const QString &line, bool *ok)
 QStringList CaseNames()
 {
     return {QStringLiteral("reference-djpeg"), QStringLiteral("reference-lib"), QStringLiteral("full-decode"),
-            QStringLiteral("workcopies"),      QStringLiteral("print"),         QStringLiteral("preview")};
+            QStringLiteral("workcopies"),      QStringLiteral("print"),         QStringLiteral("preview"),
+            QStringLiteral("full-decode-50"),  QStringLiteral("print-all")};
 }
 
 CaseResult RunCase(const QString &name, const QString &folder, bool oneCore)
@@ -355,6 +412,10 @@ CaseResult RunCase(const QString &name, const QString &folder, bool oneCore)
             return referenceCase(photos, false, 1);
         if (name == QLatin1String("workcopies"))
             return workCopiesCase(folder, photos);
+        if (name == QLatin1String("full-decode-50"))
+            return referenceCase(LargestPhotos(photos, 50), false, 1);
+        if (name == QLatin1String("print-all"))
+            return printAllCase(photos);
         if (name == QLatin1String("print"))
             return printCase(LargestPhotos(photos, 50));
         if (name == QLatin1String("preview"))

@@ -42,10 +42,17 @@ struct CaseResult {
 //   workcopies       a drop of the folder on an empty document: every work copy made
 //   print            a 5X10 page of the 50 largest photos printed to a PDF file at 600 dpi
 //   preview          the preview of that page rendered from the work copies
+//   full-decode-50   the 50 photos of that page at full size through libjpeg and libpng
+//   print-all        every page of a 5X10 document of all the photos (up to 1000), to PDF
+//
+// Repeated to `count` names: a folder of links named NNNN-<photo> that cycles through the set,
+// made (or made again) beside the set; answers its path.
 [[nodiscard]] QStringList CaseNames();
 
 // Runs `name` on the photos of `folder` in this process; `oneCore` keeps the process (and what
 // it starts) on a single processor. Throws std::runtime_error when the case cannot run.
+[[nodiscard]] QString RepeatedSet(const QString &folder, int count);
+
 [[nodiscard]] CaseResult RunCase(const QString &name, const QString &folder, bool oneCore);
 
 } // namespace quiltana::bench

@@ -35,6 +35,8 @@ struct Row {
     bool oneCore;
     int runs;
     std::vector<CaseResult> results;
+    QString folder; // the photo set's own folder when empty
+    QString key;    // how the summary finds the row
 };
 
 // Runs this program as a child for one case and reads its result line.
@@ -54,7 +56,7 @@ bool runChild(const std::string &self, const Row &row, const QString &folder, Ca
         close(pipeEnds[1]);
         const std::string name = row.caseName.toStdString();
         const std::string cores = row.oneCore ? "1" : "all";
-        const std::string dir = QFile::encodeName(folder).toStdString();
+        const std::string dir = QFile::encodeName(row.folder.isEmpty() ? folder : row.folder).toStdString();
         execl(self.c_str(), self.c_str(), "--child", name.c_str(), "--cores", cores.c_str(), dir.c_str(),
               static_cast<char *>(nullptr));
         _exit(127);
@@ -156,16 +158,35 @@ int main(int argc, char **argv)
     std::fflush(stdout);
 
     const std::string self = QFile::encodeName(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).toStdString();
-    std::vector<Row> rows = {
-        {QStringLiteral("Reference: djpeg -scale 1/8 + libpng"), QStringLiteral("reference-djpeg"), true, runs, {}},
-        {QStringLiteral("Reference: libjpeg 1/8 + libpng in-process"), QStringLiteral("reference-lib"), true, runs, {}},
-        {QStringLiteral("Reference: libjpeg 1/8 + libpng in-process"), QStringLiteral("reference-lib"), false, runs, {}},
-        {QStringLiteral("Work copies of all photos (drop)"), QStringLiteral("workcopies"), true, runs, {}},
-        {QStringLiteral("Work copies of all photos (drop)"), QStringLiteral("workcopies"), false, runs, {}},
-        {QStringLiteral("Print 5X10, 50 photos, to PDF at 600 dpi"), QStringLiteral("print"), true, runs, {}},
-        {QStringLiteral("Preview render 5X10 from work copies"), QStringLiteral("preview"), true, runs, {}},
-        {QStringLiteral("Full-size decode libjpeg + libpng"), QStringLiteral("full-decode"), true, std::min(runs, 3), {}},
+    // The 1000-photo cases use the set repeated to 1000 names.
+    QString thousand;
+    try {
+        thousand = RepeatedSet(folder, 1000);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "The 1000-photo cases are left out: %s\n", e.what());
+    }
+    const int fewRuns = std::min(runs, 2);
+    const auto row = [](const char *label, const char *caseName, bool oneCore, int n, const QString &dir,
+                        const char *key) {
+        return Row{QString::fromUtf8(label), QString::fromLatin1(caseName), oneCore, n, {}, dir, QString::fromLatin1(key)};
     };
+    std::vector<Row> rows = {
+        row("Reference: djpeg -scale 1/8 + libpng", "reference-djpeg", true, runs, {}, "djpeg"),
+        row("Reference: libjpeg 1/8 + libpng in-process", "reference-lib", true, runs, {}, "floor/1"),
+        row("Reference: libjpeg 1/8 + libpng in-process", "reference-lib", false, runs, {}, "floor/2"),
+        row("Work copies of all photos (drop)", "workcopies", true, runs, {}, "drop/1"),
+        row("Work copies of all photos (drop)", "workcopies", false, runs, {}, "drop/2"),
+        row("Print 5X10, 50 photos, to PDF at 600 dpi", "print", false, runs, {}, "print/2"),
+        row("Print 5X10, 50 photos, to PDF at 600 dpi", "print", true, runs, {}, "print/1"),
+        row("Preview render 5X10 from work copies", "preview", true, runs, {}, "preview"),
+        row("Full-size decode of the page's 50 photos", "full-decode-50", true, std::min(runs, 3), {}, "full50/1"),
+        row("Full-size decode of the page's 50 photos", "full-decode-50", false, std::min(runs, 3), {}, "full50/2"),
+    };
+    if (!thousand.isEmpty()) {
+        rows.push_back(row("1000 photos: reference libjpeg 1/8 + libpng", "reference-lib", false, fewRuns, thousand, "floor1000"));
+        rows.push_back(row("1000 photos: work copies (drop)", "workcopies", false, fewRuns, thousand, "drop1000"));
+        rows.push_back(row("1000 photos: print every page of 5X10 to PDF", "print-all", false, fewRuns, thousand, "printall"));
+    }
     // Round by round, so that a change in the machine's load falls on every case alike.
     for (int round = 0; round < runs; ++round) {
         for (Row &row : rows) {
@@ -216,19 +237,37 @@ int main(int argc, char **argv)
                     separateProcesses ? "–" : spreadText(aboveRest, 0, 1.0 / 1024).toUtf8().constData(),
                     mb(spreadOf(peak).median).toUtf8().constData(), output.toUtf8().constData(),
                     notes.trimmed().toUtf8().constData());
-        const QString key = row.caseName + (row.oneCore ? QStringLiteral("/1") : QStringLiteral("/2"));
+        const QString &key = row.key;
         medians[key] = time.median;
         peaks[key] = aboveRest.median;
     }
 
-    if (medians.count(QStringLiteral("workcopies/1")) && medians.count(QStringLiteral("reference-djpeg/1")))
-        std::printf("\nWork copies on one core / djpeg reference: %.2f\n",
-                    medians[QStringLiteral("workcopies/1")] / medians[QStringLiteral("reference-djpeg/1")]);
-    if (medians.count(QStringLiteral("workcopies/2")) && medians.count(QStringLiteral("reference-lib/2")))
-        std::printf("Work copies on both cores / in-process reference on both cores: %.2f\n",
-                    medians[QStringLiteral("workcopies/2")] / medians[QStringLiteral("reference-lib/2")]);
-    if (medians.count(QStringLiteral("workcopies/1")) && medians.count(QStringLiteral("workcopies/2")))
-        std::printf("Work copies, one core / both cores: %.2f\n",
-                    medians[QStringLiteral("workcopies/1")] / medians[QStringLiteral("workcopies/2")]);
+    // The targets, each a ratio of two rows of this run.
+    const auto have = [&](const char *key) { return medians.count(QString::fromLatin1(key)) > 0; };
+    const auto time = [&](const char *key) { return medians[QString::fromLatin1(key)]; };
+    const auto above = [&](const char *key) { return peaks[QString::fromLatin1(key)] / 1024.0; };
+    std::printf("\n| Target | Measured | Limit |\n|---|---|---|\n");
+    if (have("print/2") && have("full50/1"))
+        std::printf("| Print 5X10 (both cores) / full-size decode of its 50 photos, one process on one core | %.2f | 0.6 |\n",
+                    time("print/2") / time("full50/1"));
+    if (have("print/2") && have("full50/2"))
+        std::printf("| Print 5X10 (both cores) / full-size decode of its 50 photos on both cores | %.2f | – |\n",
+                    time("print/2") / time("full50/2"));
+    if (have("print/1") && have("full50/1"))
+        std::printf("| Print 5X10 on one core / full-size decode on one core | %.2f | – |\n", time("print/1") / time("full50/1"));
+    if (have("print/2"))
+        std::printf("| Print 5X10: peak above rest | %.0f MB | 200 MB |\n", above("print/2"));
+    if (have("drop1000") && have("floor1000"))
+        std::printf("| 1000-photo drop / two-core reduced-decode floor | %.2f | 1.1 |\n", time("drop1000") / time("floor1000"));
+    if (have("drop1000"))
+        std::printf("| 1000-photo drop: peak above rest | %.0f MB | 150 MB |\n", above("drop1000"));
+    if (have("drop/2"))
+        std::printf("| 52-photo drop: peak above rest (for growth) | %.0f MB | – |\n", above("drop/2"));
+    if (have("drop/2") && have("floor/2"))
+        std::printf("| 52-photo work copies / two-core floor | %.2f | 1.0 |\n", time("drop/2") / time("floor/2"));
+    if (have("drop/1") && have("djpeg"))
+        std::printf("| 52-photo work copies on one core / djpeg reference | %.2f | – |\n", time("drop/1") / time("djpeg"));
+    if (have("printall"))
+        std::printf("| 1000 photos: every page of 5X10 printed | %.1f s | – |\n", time("printall"));
     return 0;
 }
