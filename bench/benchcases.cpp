@@ -4,6 +4,8 @@
 #include "document.h"
 #include "dropimport.h"
 #include "error.h"
+#include "geometry.h"
+#include "picture.h"
 #include "memory.h"
 #include "pagesetup.h"
 #include "printer.h"
@@ -239,6 +241,36 @@ CaseResult printCase(const QList<Photo> &photos)
     return result;
 }
 
+// The pictures of the printed page decoded and fitted into their cells as printing does it, on
+// one thread and without a PDF: what the decoding alone costs.
+CaseResult fitCase(const QList<Photo> &photos)
+{
+    const auto app = makeApplication();
+    const auto run = enterFreshRunFolder();
+    QtPrinter printer(QDir::current().filePath(QStringLiteral("page.pdf")));
+    setCurrentPrinter(&printer);
+    setUpPage(photos, printer);
+    const PageSetup &setup = pageSetup();
+    const Margins margins{setup.topDots,   setup.bottomDots,          setup.leftDots,
+                          setup.rightDots, setup.verticalSpacingDots, setup.horizontalSpacingDots};
+    const std::vector<Rect> cells =
+        CellRects(50, printer.pageWidth(), printer.pageHeight(), margins, ComposeMode::Print);
+
+    CaseResult result;
+    result.threads = 1;
+    result.megapixels = totalMegapixels(photos);
+    qint64 decodedPixels = 0;
+    Measurement measurement(result);
+    for (int i = 0; i < photos.size(); ++i) {
+        const FittedPicture fitted = FitPictureFile(cells[static_cast<std::size_t>(i)], photos[i].path, 0);
+        decodedPixels += static_cast<qint64>(fitted.decoded.width()) * fitted.decoded.height();
+    }
+    measurement.finish();
+    result.note = QStringLiteral("%1 MP decoded").arg(static_cast<double>(decodedPixels) / 1e6, 0, 'f', 1);
+    setCurrentPrinter(nullptr);
+    return result;
+}
+
 // Every page of a 5X10 document holding all `photos` (1000 names: 20 pages), each page a job of
 // its own, printed to PDF files.
 CaseResult printAllCase(const QList<Photo> &photos)
@@ -392,7 +424,7 @@ QStringList CaseNames()
 {
     return {QStringLiteral("reference-djpeg"), QStringLiteral("reference-lib"), QStringLiteral("full-decode"),
             QStringLiteral("workcopies"),      QStringLiteral("print"),         QStringLiteral("preview"),
-            QStringLiteral("full-decode-50"),  QStringLiteral("print-all")};
+            QStringLiteral("full-decode-50"),  QStringLiteral("print-all"),     QStringLiteral("fit-50")};
 }
 
 CaseResult RunCase(const QString &name, const QString &folder, bool oneCore)
@@ -414,6 +446,8 @@ CaseResult RunCase(const QString &name, const QString &folder, bool oneCore)
             return workCopiesCase(folder, photos);
         if (name == QLatin1String("full-decode-50"))
             return referenceCase(LargestPhotos(photos, 50), false, 1);
+        if (name == QLatin1String("fit-50"))
+            return fitCase(LargestPhotos(photos, 50));
         if (name == QLatin1String("print-all"))
             return printAllCase(photos);
         if (name == QLatin1String("print"))

@@ -43,6 +43,7 @@ struct CaseResult {
 //   print            a 5X10 page of the 50 largest photos printed to a PDF file at 600 dpi
 //   preview          the preview of that page rendered from the work copies
 //   full-decode-50   the 50 photos of that page at full size through libjpeg and libpng
+//   fit-50           those 50 photos decoded and fitted into their cells as printing does it, no PDF
 //   print-all        every page of a 5X10 document of all the photos (up to 1000), to PDF
 //
 // Repeated to `count` names: a folder of links named NNNN-<photo> that cycles through the set,

@@ -178,6 +178,7 @@ int main(int argc, char **argv)
         row("Work copies of all photos (drop)", "workcopies", false, runs, {}, "drop/2"),
         row("Print 5X10, 50 photos, to PDF at 600 dpi", "print", false, runs, {}, "print/2"),
         row("Print 5X10, 50 photos, to PDF at 600 dpi", "print", true, runs, {}, "print/1"),
+        row("Print's decoding alone: the 50 photos fitted into their cells", "fit-50", true, runs, {}, "fit50"),
         row("Preview render 5X10 from work copies", "preview", true, runs, {}, "preview"),
         row("Full-size decode of the page's 50 photos", "full-decode-50", true, std::min(runs, 3), {}, "full50/1"),
         row("Full-size decode of the page's 50 photos", "full-decode-50", false, std::min(runs, 3), {}, "full50/2"),
