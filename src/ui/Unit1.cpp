@@ -34,6 +34,7 @@
 
 #include "Unit3.h"
 #include "Unit4.h"
+#include "busyscope.h"
 #include "cellcommands.h"
 #include "commandline.h"
 #include "compose.h"
@@ -71,15 +72,6 @@ const QString kOpenPictureFilter =
     QStringLiteral("すべてのファイル (*.jpg *.jpeg *.bmp *.png);;JPEG イメージファイル (*.jpg);;"
                    "JPEG イメージファイル (*.jpeg);;ビットマップ (*.bmp)");
 
-// The hourglass for the length of a render, restored however the render ends.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
-
 // Restores the current directory on leaving a scope: the work folder is a relative path.
 class CurrentDirectoryKeeper {
 public:
@@ -103,18 +95,6 @@ bool canWriteWorkFolderIn(const QString &folder)
     QTemporaryFile probe(dir.filePath(QStringLiteral("temp/probe-XXXXXX")));
     return probe.open();
 }
-
-// Marks the window busy for the length of an import or a print, however it ends.
-class BusyScope {
-public:
-    explicit BusyScope(bool &flag) : flag_(flag) { flag_ = true; }
-    ~BusyScope() { flag_ = false; }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-
-private:
-    bool &flag_;
-};
 
 // Where a window frame `frameWidth` wide goes so that its top-right corner is the top-right
 // corner of the screen's `available` area (the area the panels leave free).
@@ -548,11 +528,7 @@ void TForm1::FormResize()
 {
     if (inResize_)
         return;
-    inResize_ = true;
-    struct Reset {
-        bool &flag;
-        ~Reset() { flag = false; }
-    } reset{inResize_};
+    const BusyScope resizing(inResize_);
 
     const int w = width() > kSnapAbove ? kDesignWidth : width();
     guarded([] {
@@ -641,7 +617,7 @@ void TForm1::ResetToFirstPage()
 
 void TForm1::RenderPage()
 {
-    const WaitCursor hourglass;
+    const BusyScope hourglass(BusyScope::Cursor::Wait);
     const QSize size = PaintBox1->size();
     if (size.isEmpty()) {
         // Nothing to draw into before the window has a size; the flags stay for the next render.
