@@ -30,7 +30,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <exception>
 
 #include "Unit3.h"
 #include "Unit4.h"
@@ -41,8 +40,8 @@
 #include "dialogs.h"
 #include "document.h"
 #include "dropimport.h"
-#include "error.h"
 #include "glyphs.h"
+#include "handlerguard.h"
 #include "hittest.h"
 #include "names.h"
 #include "layouts.h"
@@ -104,17 +103,6 @@ QPoint topRightFramePosition(const QRect &available, int frameWidth)
 }
 
 } // namespace
-
-template <typename F> void TForm1::guarded(F &&command)
-{
-    try {
-        command();
-    } catch (const Error &e) {
-        dialogs().error(this, e.message());
-    } catch (const std::exception &e) {
-        dialogs().error(this, QString::fromLocal8Bit(e.what()));
-    }
-}
 
 template <typename Sender, typename Signal>
 void TForm1::connectCommand(Sender *sender, Signal signal, void (TForm1::*handler)())
@@ -453,7 +441,7 @@ void TForm1::showConversionErrors(const QStringList &errors)
 void TForm1::FormCreate(const QStringList &arguments, const QStringList &refusedArguments)
 {
     Document &doc = document();
-    guarded([&] {
+    guarded(this, [&] {
         QStringList errors = refusedArguments;
         const int leftOut = FillDocumentFromArguments(arguments, &errors);
         doc.lastFilledCell = doc.scanLastFilledCell();
@@ -474,7 +462,7 @@ void TForm1::FormCreate(const QStringList &arguments, const QStringList &refused
     doc.currentPage = 0;
     doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
     updatePageControls();
-    guarded([] { ReadPrinterMetrics(); });
+    guarded(this, [] { ReadPrinterMetrics(); });
     PageSetup &setup = pageSetup();
     setup.topDots = setup.bottomDots = setup.leftDots = setup.rightDots = 10;
     setup.verticalSpacingDots = setup.horizontalSpacingDots = 10;
@@ -513,9 +501,9 @@ void TForm1::FormShow()
         if (frameGeometry().topLeft() != topRightPosition())
             move(topRightPosition());
     });
-    guarded([] { SetPageSetupDefaults(); });
+    guarded(this, [] { SetPageSetupDefaults(); });
     x1->setChecked(pageSetup().captionOption);
-    guarded([this] {
+    guarded(this, [this] {
         RefreshPage();
         Printer &printer = currentPrinter();
         pageSizeCache().width = printer.pageWidth();
@@ -531,7 +519,7 @@ void TForm1::FormResize()
     const BusyScope resizing(inResize_);
 
     const int w = width() > kSnapAbove ? kDesignWidth : width();
-    guarded([] {
+    guarded(this, [] {
         if (hasCurrentPrinter())
             currentPrinter().setOrientation(Printer::Orientation::Portrait);
     });
@@ -548,12 +536,12 @@ void TForm1::FormResize()
     hitWidth_ = PaintBox1->width();
     hitHeight_ = PaintBox1->height();
     update();
-    guarded([this] { RefreshPage(); });
+    guarded(this, [this] { RefreshPage(); });
 }
 
 bool TForm1::FormClose()
 {
-    guarded([this] {
+    guarded(this, [this] {
         if (WorkCopyFiles().isEmpty())
             return;
         if (dialogs().askOkCancel(this, QStringLiteral("作業ファイルを削除します。"), QStringLiteral("確認")))
@@ -699,7 +687,7 @@ void TForm1::layoutCommand(int style)
     document().layoutStyle = style;
     if (auto *b = Panel1->findChild<QToolButton *>(QStringLiteral("SpeedButton%1").arg(layout->toolbarButton)))
         b->setChecked(true);
-    guarded([this] { ResetToFirstPage(); });
+    guarded(this, [this] { ResetToFirstPage(); });
     RepaintPreview();
 }
 
@@ -733,7 +721,7 @@ void TForm1::SpeedButton12Click()
 void TForm1::UpDown1Click()
 {
     document().currentPage = UpDown1->value();
-    guarded([this] { RefreshPage(); });
+    guarded(this, [this] { RefreshPage(); });
     RepaintPreview();
 }
 
@@ -741,7 +729,7 @@ void TForm1::x1Click() { pageSetup().captionOption = x1->isChecked(); }
 
 void TForm1::N7Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         PageSetup &setup = pageSetup();
         // The dialog edits the caption font itself, which is first reset to the copy.
         setup.captionFont = setup.captionFontCopy;
@@ -757,7 +745,7 @@ void TForm1::N7Click()
 void TForm1::N3Click()
 {
     bool confirmed = false;
-    guarded([this, &confirmed] {
+    guarded(this, [this, &confirmed] {
         Printer &printer = currentPrinter();
         if (!dialogs().printerSetup(this, printer))
             return;
@@ -768,17 +756,17 @@ void TForm1::N3Click()
     if (!confirmed)
         return;
     FormResize();
-    guarded([] { ReadPrinterMetrics(); });
+    guarded(this, [] { ReadPrinterMetrics(); });
 }
 
 void TForm1::Print1Click()
 {
     {
         const BusyScope busy(busy_);
-        guarded([this] { quiltana::Print1Click(this, *Form4); });
+        guarded(this, [this] { quiltana::Print1Click(this, *Form4); });
     }
     // Printing leaves the source pictures in the page lists: refresh in every case.
-    guarded([this] { RefreshPage(); });
+    guarded(this, [this] { RefreshPage(); });
     RepaintPreview();
     x1->setChecked(pageSetup().captionOption);
 }
@@ -787,7 +775,7 @@ void TForm1::Close1Click() { close(); }
 
 void TForm1::About1Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         Form3->FillPrinterInformation();
         Form3->FillHistory();
         Form3->FormShow();
@@ -839,8 +827,7 @@ void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
     raise();
     activateWindow();
     DropResult result;
-    bool dropped = false;
-    guarded([&] {
+    const bool dropped = guarded(this, [&] {
         const BusyScope busy(busy_);
         ImportProgress progress(this);
         result = DropFiles(
@@ -850,11 +837,10 @@ void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
                                              QString::fromUtf8(kAppendQuestionCaption));
             },
             refused, [&progress](int done, int total) { progress.report(done, total); });
-        dropped = true;
     });
     if (!dropped)
         return;
-    guarded([this] { ResetToFirstPage(); });
+    guarded(this, [this] { ResetToFirstPage(); });
     RepaintPreview();
     showLeftOut(result.leftOut);
     showConversionErrors(result.errors);
@@ -870,7 +856,7 @@ void TForm1::PopupMenu1Popup()
 
 void TForm1::rotateClick()
 {
-    guarded([this] {
+    guarded(this, [this] {
         TurnRight(CellUnderMouse());
         RenderPage();
     });
@@ -879,7 +865,7 @@ void TForm1::rotateClick()
 
 void TForm1::N14Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         TurnLeft(CellUnderMouse());
         RenderPage();
     });
@@ -889,7 +875,7 @@ void TForm1::N14Click()
 void TForm1::Cut1Click()
 {
     bool acted = false;
-    guarded([this, &acted] {
+    guarded(this, [this, &acted] {
         acted = Cut(CellUnderMouse());
         RenderPage();
     });
@@ -900,7 +886,7 @@ void TForm1::Cut1Click()
 
 void TForm1::Copy1Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         if (Copy(CellUnderMouse()))
             Paste2->setEnabled(true);
     });
@@ -908,7 +894,7 @@ void TForm1::Copy1Click()
 
 void TForm1::Paste1Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         Paste(CellUnderMouse());
         updatePageControls();
         RenderPage();
@@ -924,18 +910,18 @@ void TForm1::poploadClick()
     std::optional<QString> path;
     {
         const CurrentDirectoryKeeper keep;
-        guarded([&] { path = dialogs().openPicture(this, kOpenPictureFilter); });
+        guarded(this, [&] { path = dialogs().openPicture(this, kOpenPictureFilter); });
     }
     if (!path)
         return;
-    guarded([&] { LoadIntoCell(cell, position, *path); });
-    guarded([this] { RenderPage(); });
+    guarded(this, [&] { LoadIntoCell(cell, position, *path); });
+    guarded(this, [this] { RenderPage(); });
     RepaintPreview();
 }
 
 void TForm1::rotateallClick()
 {
-    guarded([this] {
+    guarded(this, [this] {
         TurnAll();
         RenderPage();
     });
@@ -944,7 +930,7 @@ void TForm1::rotateallClick()
 
 void TForm1::N11Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         CutAll();
         ResetToFirstPage();
     });
@@ -953,7 +939,7 @@ void TForm1::N11Click()
 
 void TForm1::pasteallClick()
 {
-    guarded([this] {
+    guarded(this, [this] {
         PasteToAll(CellUnderMouse());
         RenderPage();
     });

@@ -170,8 +170,6 @@ private:
     int clientHeightFor(int width) const;
     void showLeftOut(int leftOut);
     void showConversionErrors(const QStringList &errors);
-    // Runs `command` and shows an error it raises in the error box.
-    template <typename F> void guarded(F &&command);
     // Connects a menu item, button or control to `handler`, which does not run while busy.
     template <typename Sender, typename Signal> void connectCommand(Sender *sender, Signal signal, void (TForm1::*handler)());
 

@@ -44,7 +44,8 @@ public:
     // The millimetre field of `field` (Edit5..Edit10).
     [[nodiscard]] QLineEdit *fieldEdit(PrintField field) const;
 
-    // Handlers. Each shows its own errors in the error box.
+    // Handlers. Those that call the rules run under the handler guard, which shows their errors
+    // in the error box.
     void CheckBox1Click();
     void SpeedButtonClick(int number); // SpeedButton9 .. SpeedButton20
     void Edit5Exit();
