@@ -30,6 +30,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
+#include <type_traits>
+#include <utility>
 
 #include "Unit3.h"
 #include "Unit4.h"
@@ -59,6 +62,8 @@ constexpr int kDesignWidth = 400;
 constexpr int kToolbarHeight = 25;
 constexpr int kButtonWidth = 23;
 constexpr int kButtonHeight = 22;
+constexpr int kButtonStep = 24;       // from one toolbar button's left edge to the next one's
+constexpr int kLayoutButtonsX = 56;   // the first layout button, after a gap
 constexpr int kIndicatorX = 298;
 constexpr int kIndicatorWidth = 48;  // the design width, enough for "10/10"
 constexpr int kIndicatorPadding = 3; // clear space either side of the page indicator's text
@@ -102,17 +107,84 @@ QPoint topRightFramePosition(const QRect &available, int frameWidth)
     return QPoint(available.right() + 1 - frameWidth, available.top());
 }
 
+// The designer names of the layout menu items: "s" and the layout style.
+constexpr std::pair<int, QAction *TForm1::*> kLayoutItemMembers[] = {
+    {1, &TForm1::s1},   {2, &TForm1::s2},   {4, &TForm1::s4},   {6, &TForm1::s6},   {8, &TForm1::s8},
+    {9, &TForm1::s9},   {12, &TForm1::s12}, {16, &TForm1::s16}, {15, &TForm1::s15}, {18, &TForm1::s18},
+    {20, &TForm1::s20}, {24, &TForm1::s24}, {28, &TForm1::s28}, {32, &TForm1::s32}, {25, &TForm1::s25},
+    {30, &TForm1::s30}, {35, &TForm1::s35}, {40, &TForm1::s40}, {45, &TForm1::s45}, {50, &TForm1::s50},
+};
+
+// The designer names of the toolbar buttons: SpeedButton1 .. SpeedButton12 at their numbers.
+constexpr QToolButton *TForm1::*kSpeedButtonMembers[] = {
+    nullptr,               &TForm1::SpeedButton1,  &TForm1::SpeedButton2,  &TForm1::SpeedButton3,
+    &TForm1::SpeedButton4, &TForm1::SpeedButton5,  &TForm1::SpeedButton6,  &TForm1::SpeedButton7,
+    &TForm1::SpeedButton8, &TForm1::SpeedButton9,  &TForm1::SpeedButton10, &TForm1::SpeedButton11,
+    &TForm1::SpeedButton12,
+};
+
+QAction *&layoutItemMember(TForm1 &window, int style)
+{
+    const auto *member = std::find_if(std::begin(kLayoutItemMembers), std::end(kLayoutItemMembers),
+                                      [style](const auto &m) { return m.first == style; });
+    Q_ASSERT(member != std::end(kLayoutItemMembers));
+    return window.*(member->second);
+}
+
+QToolButton *&speedButtonMember(TForm1 &window, int number)
+{
+    Q_ASSERT(number > 0 && number < static_cast<int>(std::size(kSpeedButtonMembers)));
+    return window.*kSpeedButtonMembers[number];
+}
+
 } // namespace
 
-template <typename Sender, typename Signal>
-void TForm1::connectCommand(Sender *sender, Signal signal, void (TForm1::*handler)())
+template <typename Sender, typename Signal, typename Command>
+void TForm1::connectCommand(Sender *sender, Signal signal, Command command)
 {
     // The progress dialogs keep the window painting while an import or a print runs; a command
     // reached meanwhile (a shortcut, a click let through) would change the cells under it.
-    connect(sender, signal, this, [this, handler] {
-        if (!busy_)
-            (this->*handler)();
+    connect(sender, signal, this, [this, command] {
+        if (busy_)
+            return;
+        if constexpr (std::is_member_function_pointer_v<Command>)
+            (this->*command)();
+        else
+            command();
     });
+}
+
+template <typename Command>
+QAction *TForm1::menuItem(QMenu *menu, const QString &name, const QString &caption, Command command,
+                          const QKeySequence &shortcut)
+{
+    auto *action = new QAction(caption, this);
+    action->setObjectName(name);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    if constexpr (!std::is_null_pointer_v<Command>)
+        connectCommand(action, &QAction::triggered, command);
+    if (menu)
+        menu->addAction(action);
+    return action;
+}
+
+template <typename Command>
+QToolButton *TForm1::toolButton(int number, int x, const QString &hint, Command command)
+{
+    auto *b = new QToolButton(Panel1);
+    b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
+    b->setAutoRaise(true);
+    b->setGeometry(x, 1, number == 3 ? 25 : kButtonWidth, kButtonHeight);
+    b->setIcon(ToolbarGlyph(number));
+    b->setIconSize(QSize(16, 16));
+    b->setFocusPolicy(Qt::NoFocus);
+    if (!hint.isEmpty())
+        b->setToolTip(hint);
+    b->setAccessibleName(hint.isEmpty() ? QStringLiteral("分割設定") : hint);
+    connectCommand(b, &QToolButton::clicked, command);
+    speedButtonMember(*this, number) = b;
+    return b;
 }
 
 QString TForm1::ProgramFolder(const QString &executableFolder)
@@ -184,17 +256,9 @@ TForm1::~TForm1() = default;
 
 void TForm1::createMenus()
 {
-    const auto item = [this](QMenu *menu, const QString &name, const QString &caption, void (TForm1::*handler)(),
+    const auto item = [this](QMenu *menu, const QString &name, const QString &caption, auto command,
                              const QKeySequence &shortcut = {}) {
-        auto *action = new QAction(caption, this);
-        action->setObjectName(name);
-        if (!shortcut.isEmpty())
-            action->setShortcut(shortcut);
-        if (handler)
-            connectCommand(action, &QAction::triggered, handler);
-        if (menu)
-            menu->addAction(action);
-        return action;
+        return menuItem(menu, name, caption, command, shortcut);
     };
     QMenuBar *bar = menuBar();
 
@@ -231,38 +295,12 @@ void TForm1::createMenus()
               QKeySequence(Qt::CTRL | Qt::Key_A));
     N13 = item(Edit1, QStringLiteral("N13"), QStringLiteral("全てを回転"), &TForm1::N13Click);
 
+    // The layout items themselves come from the layout table together with the toolbar's
+    // layout buttons (createLayoutCommands); the first-level ones go before these sub-menus.
     Layout1 = bar->addMenu(QStringLiteral("分割設定(&S)"));
     Sub3X = new QMenu(QStringLiteral("3X.."), this);
     Sub4X = new QMenu(QStringLiteral("4X.."), this);
     Sub5X = new QMenu(QStringLiteral("5X.."), this);
-    struct LayoutItem {
-        int style;
-        QAction *TForm1::*member;
-        void (TForm1::*handler)();
-    };
-    const LayoutItem layoutItems[] = {
-        {1, &TForm1::s1, &TForm1::s1Click},     {2, &TForm1::s2, &TForm1::s2Click},
-        {4, &TForm1::s4, &TForm1::s4Click},     {6, &TForm1::s6, &TForm1::s6Click},
-        {8, &TForm1::s8, &TForm1::s8Click},     {9, &TForm1::s9, &TForm1::s9Click},
-        {12, &TForm1::s12, &TForm1::s12Click},  {16, &TForm1::s16, &TForm1::s16Click},
-        {15, &TForm1::s15, &TForm1::s15Click},  {18, &TForm1::s18, &TForm1::s18Click},
-        {20, &TForm1::s20, &TForm1::s20Click},  {24, &TForm1::s24, &TForm1::s24Click},
-        {28, &TForm1::s28, &TForm1::s28Click},  {32, &TForm1::s32, &TForm1::s32Click},
-        {25, &TForm1::s25, &TForm1::s25Click},  {30, &TForm1::s30, &TForm1::s30Click},
-        {35, &TForm1::s35, &TForm1::s35Click},  {40, &TForm1::s40, &TForm1::s40Click},
-        {45, &TForm1::s45, &TForm1::s45Click},  {50, &TForm1::s50, &TForm1::s50Click},
-    };
-    for (const LayoutInfo &l : layoutTable()) {
-        for (const LayoutItem &li : layoutItems) {
-            if (li.style != l.style)
-                continue;
-            QMenu *menu = l.menuLevel == 3 ? Sub3X : l.menuLevel == 4 ? Sub4X : l.menuLevel == 5 ? Sub5X : Layout1;
-            QAction *action = item(menu, QStringLiteral("s%1").arg(l.style), QString::fromUtf8(l.caption), li.handler);
-            // Only first-level items carry a check mark; the handler sets it, not Qt's toggle.
-            action->setCheckable(l.menuLevel == 0);
-            this->*(li.member) = action;
-        }
-    }
     Layout1->addMenu(Sub3X);
     Layout1->addMenu(Sub4X);
     Layout1->addMenu(Sub5X);
@@ -318,39 +356,10 @@ void TForm1::createToolbar()
     LayoutButtons = new QButtonGroup(this);
     LayoutButtons->setExclusive(true);
 
-    const auto button = [this](QToolButton *TForm1::*member, int number, int x, const QString &hint,
-                               void (TForm1::*handler)()) {
-        auto *b = new QToolButton(Panel1);
-        b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
-        b->setAutoRaise(true);
-        b->setGeometry(x, 1, number == 3 ? 25 : kButtonWidth, kButtonHeight);
-        b->setIcon(ToolbarGlyph(number));
-        b->setIconSize(QSize(16, 16));
-        b->setFocusPolicy(Qt::NoFocus);
-        if (!hint.isEmpty())
-            b->setToolTip(hint);
-        b->setAccessibleName(hint.isEmpty() ? QStringLiteral("分割設定") : hint);
-        connectCommand(b, &QToolButton::clicked, handler);
-        this->*member = b;
-        return b;
-    };
-    button(&TForm1::SpeedButton1, 1, 0, QStringLiteral("印刷"), &TForm1::Print1Click);
-    button(&TForm1::SpeedButton2, 2, 24, QStringLiteral("プリンタの設定"), &TForm1::N3Click);
-    button(&TForm1::SpeedButton3, 3, 56, QStringLiteral("用紙全面"), &TForm1::s1Click);
-    button(&TForm1::SpeedButton4, 4, 80, QStringLiteral("２分割"), &TForm1::s2Click);
-    button(&TForm1::SpeedButton5, 5, 104, QStringLiteral("４分割"), &TForm1::s4Click);
-    button(&TForm1::SpeedButton10, 10, 128, QStringLiteral("６分割"), &TForm1::s6Click);
-    button(&TForm1::SpeedButton6, 6, 152, QStringLiteral("８分割"), &TForm1::s8Click);
-    button(&TForm1::SpeedButton7, 7, 176, QStringLiteral("９分割"), &TForm1::s9Click);
-    button(&TForm1::SpeedButton11, 11, 200, QStringLiteral("１２分割"), &TForm1::s12Click);
-    button(&TForm1::SpeedButton8, 8, 224, QStringLiteral("１６分割"), &TForm1::s16Click);
-    button(&TForm1::SpeedButton12, 12, 248, QString(), &TForm1::SpeedButton12Click);
-    button(&TForm1::SpeedButton9, 9, 272, QStringLiteral("バージョン情報"), &TForm1::About1Click);
-    for (QToolButton *b : {SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton10, SpeedButton6, SpeedButton7,
-                           SpeedButton11, SpeedButton8, SpeedButton12}) {
-        b->setCheckable(true);
-        LayoutButtons->addButton(b);
-    }
+    toolButton(1, 0, QStringLiteral("印刷"), &TForm1::Print1Click);
+    toolButton(2, kButtonStep, QStringLiteral("プリンタの設定"), &TForm1::N3Click);
+    const int afterLayouts = createLayoutCommands(kLayoutButtonsX);
+    toolButton(9, afterLayouts, QStringLiteral("バージョン情報"), &TForm1::About1Click);
     SpeedButton4->setChecked(true);
 
     Label1 = new QLabel(QStringLiteral("10/10"), Panel1);
@@ -392,6 +401,37 @@ void TForm1::createToolbar()
                                           "selection-background-color: transparent; }"));
     UpDown1->setAccessibleName(QStringLiteral("ページ"));
     connectCommand(UpDown1, &QSpinBox::valueChanged, &TForm1::UpDown1Click);
+}
+
+int TForm1::createLayoutCommands(int x)
+{
+    const auto &table = layoutTable();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const LayoutInfo &l = table[i];
+        const bool firstLevel = l.menuLevel == 0;
+        const auto command = [this, style = l.style] { layoutCommand(style); };
+        QMenu *subMenu = l.menuLevel == 3 ? Sub3X : l.menuLevel == 4 ? Sub4X : l.menuLevel == 5 ? Sub5X : nullptr;
+        QAction *item = menuItem(subMenu, QStringLiteral("s%1").arg(l.style), QString::fromUtf8(l.caption), command);
+        if (!subMenu)
+            Layout1->insertAction(Sub3X->menuAction(), item);
+        // Only first-level items carry a check mark; the handler sets it, not Qt's toggle.
+        item->setCheckable(firstLevel);
+        layoutItemMember(*this, l.style) = item;
+
+        // A first-level layout has a button of its own; the sub-menu layouts share one that
+        // only points to the menu.
+        QToolButton *button = speedButtonMember(*this, l.toolbarButton);
+        if (!button) {
+            const QString hint = QString::fromUtf8(l.hint);
+            button = firstLevel ? toolButton(l.toolbarButton, x, hint, command)
+                                : toolButton(l.toolbarButton, x, hint, &TForm1::SpeedButton12Click);
+            button->setCheckable(true);
+            LayoutButtons->addButton(button);
+            x += kButtonStep;
+        }
+        layoutCommands_[i] = {&l, item, button};
+    }
+    return x;
 }
 
 void TForm1::createPreview()
@@ -679,14 +719,15 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 
 void TForm1::layoutCommand(int style)
 {
-    const LayoutInfo *layout = findLayout(style);
-    if (!layout)
+    const auto chosen = std::find_if(layoutCommands_.begin(), layoutCommands_.end(),
+                                     [style](const LayoutCommand &c) { return c.layout->style == style; });
+    if (chosen == layoutCommands_.end())
         return;
-    for (QAction *a : {s1, s2, s4, s6, s8, s9, s12, s16})
-        a->setChecked(layout->menuLevel == 0 && a->objectName() == QStringLiteral("s%1").arg(style));
+    for (const LayoutCommand &c : layoutCommands_)
+        if (c.layout->menuLevel == 0)
+            c.item->setChecked(c.item == chosen->item);
     document().layoutStyle = style;
-    if (auto *b = Panel1->findChild<QToolButton *>(QStringLiteral("SpeedButton%1").arg(layout->toolbarButton)))
-        b->setChecked(true);
+    chosen->button->setChecked(true);
     guarded(this, [this] { ResetToFirstPage(); });
     RepaintPreview();
 }

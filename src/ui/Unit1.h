@@ -1,11 +1,14 @@
 #pragma once
 
+#include "layouts.h"
 #include "pagesetup.h"
 
 #include <QImage>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QStringList>
 
+#include <array>
 #include <memory>
 
 class QAction;
@@ -160,9 +163,27 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // One layout of the table with its menu item and its toolbar button (the sub-menu layouts
+    // share SpeedButton12).
+    struct LayoutCommand {
+        const LayoutInfo *layout = nullptr;
+        QAction *item = nullptr;
+        QToolButton *button = nullptr;
+    };
+
     void createMenus();
     void createToolbar();
+    // The layout menu items and the toolbar's layout buttons, from the layout table; the buttons
+    // start at `x`. Returns the x after the last button.
+    int createLayoutCommands(int x);
     void createPreview();
+    // A menu item (added to `menu` unless nullptr) whose command is a handler of this window, a
+    // callable, or nullptr for an item that does nothing.
+    template <typename Command>
+    QAction *menuItem(QMenu *menu, const QString &name, const QString &caption, Command command,
+                      const QKeySequence &shortcut = {});
+    // SpeedButton`number` at `x` in the toolbar; `hint` is its tool tip and accessible name.
+    template <typename Command> QToolButton *toolButton(int number, int x, const QString &hint, Command command);
     void layoutCommand(int style);
     void updatePageControls();
     void setCellCommandEnabled();
@@ -170,10 +191,13 @@ private:
     int clientHeightFor(int width) const;
     void showLeftOut(int leftOut);
     void showConversionErrors(const QStringList &errors);
-    // Connects a menu item, button or control to `handler`, which does not run while busy.
-    template <typename Sender, typename Signal> void connectCommand(Sender *sender, Signal signal, void (TForm1::*handler)());
+    // Connects a menu item, button or control to `command` (a handler of this window or a
+    // callable), which does not run while busy.
+    template <typename Sender, typename Signal, typename Command>
+    void connectCommand(Sender *sender, Signal signal, Command command);
 
     QImage Image1; // the back buffer of the preview
+    std::array<LayoutCommand, kLayoutCount> layoutCommands_{}; // in the layout table's order
     std::unique_ptr<TForm3> Form3;
     std::unique_ptr<TForm4> Form4;
     int mouseX_ = 0, mouseY_ = 0;
