@@ -15,7 +15,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
@@ -45,7 +44,6 @@
 #include "dropimport.h"
 #include "glyphs.h"
 #include "handlerguard.h"
-#include "hittest.h"
 #include "names.h"
 #include "layouts.h"
 #include "printcommand.h"
@@ -71,7 +69,6 @@ constexpr int kIndicatorFontSize = 15;
 constexpr int kIndicatorGap = 2;      // from the indicator's last pixel to the arrows
 constexpr int kUpDownWidth = 17;
 
-const QString kEmptyCellHint = QStringLiteral("右クリックし、ポップアップメニューを出すか、ファイルをドラッグして下さい");
 const QString kOpenPictureFilter =
     QStringLiteral("すべてのファイル (*.jpg *.jpeg *.bmp *.png);;JPEG イメージファイル (*.jpg);;"
                    "JPEG イメージファイル (*.jpeg);;ビットマップ (*.bmp)");
@@ -436,21 +433,9 @@ int TForm1::createLayoutCommands(int x)
 
 void TForm1::createPreview()
 {
-    PaintBox1 = new QWidget(centralWidget());
-    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-    PaintBox1->setAutoFillBackground(true);
-    QPalette white = PaintBox1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    PaintBox1->setPalette(white);
-    PaintBox1->setAttribute(Qt::WA_OpaquePaintEvent);
-    PaintBox1->setMouseTracking(true);
-    PaintBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-    PaintBox1->setToolTip(kEmptyCellHint);
-    PaintBox1->setAccessibleName(QStringLiteral("プレビュー"));
-    PaintBox1->setAccessibleDescription(kEmptyCellHint);
-    PaintBox1->installEventFilter(this);
-    PaintBox1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    PaintBox1 = new PagePreview(centralWidget());
     centralWidget()->layout()->addWidget(PaintBox1);
+    connect(PaintBox1, &PagePreview::mouseMoved, this, &TForm1::PaintBox1MouseMove);
     connect(PaintBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         if (busy_)
             return;
@@ -573,8 +558,7 @@ void TForm1::FormResize()
     }
     if (QLayout *l = layout())
         l->activate();
-    hitWidth_ = PaintBox1->width();
-    hitHeight_ = PaintBox1->height();
+    PaintBox1->measureHitTestArea();
     update();
     guarded(this, [this] { RefreshPage(); });
 }
@@ -631,7 +615,7 @@ void TForm1::RefreshPage()
 {
     RefreshPageLists(document());
     updatePageControls();
-    Image1 = QImage();
+    PaintBox1->discardBackBuffer();
     RenderPage();
 }
 
@@ -639,80 +623,35 @@ void TForm1::ResetToFirstPage()
 {
     ResetToFirstPageLists(document());
     updatePageControls();
-    Image1 = QImage();
+    PaintBox1->discardBackBuffer();
     RenderPage();
 }
 
 void TForm1::RenderPage()
 {
     const BusyScope hourglass(BusyScope::Cursor::Wait);
-    const QSize size = PaintBox1->size();
-    if (size.isEmpty()) {
-        // Nothing to draw into before the window has a size; the flags stay for the next render.
-        Image1 = QImage();
+    // Nothing to draw into before the window has a size; the flags stay for the next render.
+    QImage *buffer = PaintBox1->backBufferForRender();
+    if (!buffer)
         return;
-    }
-    if (Image1.size() != size) {
-        QImage resized(size, QImage::Format_RGB32);
-        resized.fill(Qt::white);
-        if (!Image1.isNull()) {
-            QPainter keep(&resized);
-            keep.drawImage(0, 0, Image1);
-        }
-        Image1 = resized;
-    }
     Document &doc = document();
     CopyPageWorkPaths(doc);
-    QPainter canvas(&Image1);
-    ComposePage(canvas, Image1.width(), Image1.height(), 0, 0);
-}
-
-void TForm1::PaintBox1Paint()
-{
-    QPainter painter(PaintBox1);
-    if (Image1.isNull()) {
-        painter.fillRect(PaintBox1->rect(), Qt::white);
-        return;
-    }
-    painter.drawImage(QRect(0, 0, PaintBox1->width(), PaintBox1->height()), Image1, Image1.rect());
+    QPainter canvas(buffer);
+    ComposePage(canvas, buffer->width(), buffer->height(), 0, 0);
 }
 
 void TForm1::RepaintPreview() { PaintBox1->repaint(); }
 
-int TForm1::CellUnderMouse() const
-{
-    return quiltana::CellUnderMouse(mouseX_, mouseY_, hitWidth_, hitHeight_, document().layoutStyle);
-}
+int TForm1::CellUnderMouse() const { return PaintBox1->cellUnderMouse(document().layoutStyle); }
 
 void TForm1::PaintBox1MouseMove(int x, int y)
 {
-    mouseX_ = x;
-    mouseY_ = y;
+    PaintBox1->setMousePosition(x, y);
     const Document &doc = document();
     const QString &path = doc.cell(doc.absoluteCell(CellUnderMouse())).picturePath;
-    PaintBox1->setToolTip(path.isEmpty() ? kEmptyCellHint : path);
-    PaintBox1->setAccessibleDescription(PaintBox1->toolTip());
+    PaintBox1->showCellPicture(path);
     StatusPanel0->setText(path);
     StatusPanel0->setAccessibleName(path);
-}
-
-bool TForm1::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == PaintBox1) {
-        switch (event->type()) {
-        case QEvent::Paint:
-            PaintBox1Paint();
-            return true;
-        case QEvent::MouseMove: {
-            const QPoint p = static_cast<QMouseEvent *>(event)->position().toPoint();
-            PaintBox1MouseMove(p.x(), p.y());
-            break;
-        }
-        default:
-            break;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 // ---- layout and page commands --------------------------------------------------------------
@@ -850,10 +789,8 @@ void TForm1::dropEvent(QDropEvent *event)
     // A picture dropped on the preview goes where it was let go: no mouse moves arrive during
     // a drag, so the drop point is the last mouse position over the preview.
     const QPoint onPreview = PaintBox1->mapFrom(this, event->position().toPoint());
-    if (PaintBox1->rect().contains(onPreview)) {
-        mouseX_ = onPreview.x();
-        mouseY_ = onPreview.y();
-    }
+    if (PaintBox1->rect().contains(onPreview))
+        PaintBox1->setMousePosition(onPreview.x(), onPreview.y());
     // Handled once the drag has ended, so the program the files came from is not held waiting
     // while the question box is open and the work copies are made.
     QMetaObject::invokeMethod(

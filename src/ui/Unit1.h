@@ -1,9 +1,9 @@
 #pragma once
 
 #include "layouts.h"
+#include "pagepreview.h"
 #include "pagesetup.h"
 
-#include <QImage>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QStringList>
@@ -57,9 +57,11 @@ public:
     // Page view.
     void RefreshPage();
     void ResetToFirstPage();
+    // Renders the current page into the preview's back buffer.
     void RenderPage();
-    void PaintBox1Paint();
     void RepaintPreview();
+    // The mouse moved over the preview: the cell under it names its picture in the hint and in
+    // the status bar.
     void PaintBox1MouseMove(int x, int y);
     [[nodiscard]] int CellUnderMouse() const;
 
@@ -113,12 +115,8 @@ public:
     void Paste2Click();
     void Cut2Click();
 
-    // State the tests and the other windows look at.
-    [[nodiscard]] const QImage &backBuffer() const { return Image1; }
-    [[nodiscard]] int lastMouseX() const { return mouseX_; }
-    [[nodiscard]] int lastMouseY() const { return mouseY_; }
-    [[nodiscard]] int hitTestWidth() const { return hitWidth_; }
-    [[nodiscard]] int hitTestHeight() const { return hitHeight_; }
+    // State the tests and the other windows look at (the back buffer and the hit test's state
+    // are the preview's, PaintBox1).
     [[nodiscard]] TForm3 *aboutBox() const { return Form3.get(); }
     [[nodiscard]] TForm4 *printDialog() const { return Form4.get(); }
     // True while an import or a print runs: the window then lets the progress dialog repaint,
@@ -150,12 +148,11 @@ public:
     QButtonGroup *LayoutButtons = nullptr; // the exclusive group of the layout buttons
     QLabel *Label1 = nullptr;
     QSpinBox *UpDown1 = nullptr;
-    QWidget *PaintBox1 = nullptr;
+    PagePreview *PaintBox1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -196,12 +193,9 @@ private:
     template <typename Sender, typename Signal, typename Command>
     void connectCommand(Sender *sender, Signal signal, Command command);
 
-    QImage Image1; // the back buffer of the preview
     std::array<LayoutCommand, kLayoutCount> layoutCommands_{}; // in the layout table's order
     std::unique_ptr<TForm3> Form3;
     std::unique_ptr<TForm4> Form4;
-    int mouseX_ = 0, mouseY_ = 0;
-    int hitWidth_ = 0, hitHeight_ = 0;
     bool shown_ = false;
     bool inResize_ = false;
     bool busy_ = false;
