@@ -125,6 +125,55 @@ public:
 
     // Menu items, toolbar and controls, under their designer names. Qt's parent ownership
     // releases them with the window.
+    //
+    // What each name stands for:
+    //   File1     File menu "ファイル(&F)"
+    //   New1      File > New (Ctrl+N): empties every cell, as N11 does
+    //   Open1     File > Open settings (Ctrl+O), always disabled
+    //   N5        File > Save settings (Ctrl+S), always disabled
+    //   N3        File > Printer setup...
+    //   Print1    File > Print... (Ctrl+P): the print dialog Form4, then printing
+    //   Close1    File > Close
+    //   Edit1     Edit menu "編集"
+    //   Copy2     Edit's Copy (Ctrl+C) on the cell under the mouse; kept out of the menu, the
+    //             key works on the window
+    //   Paste2    Edit's Paste (Ctrl+V), likewise; enabled once something was cut or copied
+    //   Cut2      Edit's Cut (Ctrl+X), likewise
+    //   N8        Edit > Cut all (Ctrl+A): empties every cell, as N11 does
+    //   N13       Edit > Rotate all: every cell turned right, as rotateall
+    //   Layout1   Layout menu "分割設定(&S)"; Sub3X, Sub4X, Sub5X its sub-menus "3X..", "4X..",
+    //             "5X.."
+    //   s1..s50   Layout > the layout of that many cells per page, from the layout table (s1
+    //             "1X1", s2 "1X2" ... s50 "5X10"); the first level s1..s16 carry the check mark
+    //   Option1   Options menu "オプション"
+    //   x1        Options > Print file names: its check mark is the page setup's caption option
+    //   N7        Options > Font: the captions' font
+    //   N10       Options > Save print settings, always disabled
+    //   Help1     Help menu; About1 Help > About: the About box Form3
+    //   PopupMenu1  the preview's pop-up menu (right click), on the cell under the mouse:
+    //     rotate    Rotate right
+    //     N14       Rotate left
+    //     Cut1      Cut
+    //     Copy1     Copy (enabled over a picture)
+    //     Paste1    Paste (enabled while the copy buffer holds a picture)
+    //     N12, N6   separators
+    //     popload   Load file...: a picture chosen in the open dialog goes into the cell
+    //     rotateall Rotate all right
+    //     N11       Cut all: empties every cell and shows the first page
+    //     pasteall  This picture into every cell of the page (enabled over a picture)
+    //   Panel1    the toolbar strip above the preview
+    //   SpeedButton1   Print, as Print1
+    //   SpeedButton2   Printer setup, as N3
+    //   SpeedButton3, 4, 5, 10, 6, 7, 11, 8   the layouts 1X1, 1X2, 2X2, 2X3, 2X4, 3X3, 3X4, 4X4,
+    //                  as s1 .. s16 (the layout table's toolbar buttons)
+    //   SpeedButton12  stands for the sub-menu layouts; a click only points to the Layout menu
+    //   SpeedButton9   About, as About1
+    //   LayoutButtons  the exclusive group of the layout buttons: the current layout's is down
+    //   Label1    page indicator "k/N"
+    //   UpDown1   the page arrows beside it (its number field is out of sight)
+    //   PaintBox1 the page preview (PagePreview); drop pictures on it, right click for PopupMenu1
+    //   StatusBar1  status bar: StatusPanel0 the picture under the mouse, StatusPanel1 left empty
+    //   Form3     the About box; Form4 the print dialog
     QMenu *File1 = nullptr, *Edit1 = nullptr, *Layout1 = nullptr, *Option1 = nullptr, *Help1 = nullptr;
     QMenu *Sub3X = nullptr, *Sub4X = nullptr, *Sub5X = nullptr;
     QAction *New1 = nullptr, *Open1 = nullptr, *N5 = nullptr, *N3 = nullptr, *Print1 = nullptr, *Close1 = nullptr;
