@@ -120,12 +120,12 @@ constexpr QToolButton *TForm1::*kSpeedButtonMembers[] = {
     &TForm1::SpeedButton12,
 };
 
-QAction *&layoutItemMember(TForm1 &window, int style)
+// The member named for layout `style`; nullptr for a style without a designer name.
+QAction **layoutItemMember(TForm1 &window, int style)
 {
     const auto *member = std::find_if(std::begin(kLayoutItemMembers), std::end(kLayoutItemMembers),
                                       [style](const auto &m) { return m.first == style; });
-    Q_ASSERT(member != std::end(kLayoutItemMembers));
-    return window.*(member->second);
+    return member == std::end(kLayoutItemMembers) ? nullptr : &(window.*(member->second));
 }
 
 QToolButton *&speedButtonMember(TForm1 &window, int number)
@@ -413,7 +413,8 @@ int TForm1::createLayoutCommands(int x)
             Layout1->insertAction(Sub3X->menuAction(), item);
         // Only first-level items carry a check mark; the handler sets it, not Qt's toggle.
         item->setCheckable(firstLevel);
-        layoutItemMember(*this, l.style) = item;
+        if (QAction **named = layoutItemMember(*this, l.style))
+            *named = item;
 
         // A first-level layout has a button of its own; the sub-menu layouts share one that
         // only points to the menu.

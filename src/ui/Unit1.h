@@ -26,7 +26,7 @@ class TForm3;
 class TForm4;
 
 // The main window: menus, toolbar, the page preview and the status bar. Its handlers carry the
-// program-wide document through the run; each catches its own errors and shows them.
+// program-wide document through the run; each shows its errors through the handler guard.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 
