@@ -15,7 +15,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
@@ -30,19 +29,21 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <exception>
+#include <iterator>
+#include <type_traits>
+#include <utility>
 
 #include "Unit3.h"
 #include "Unit4.h"
+#include "busyscope.h"
 #include "cellcommands.h"
 #include "commandline.h"
 #include "compose.h"
 #include "dialogs.h"
 #include "document.h"
 #include "dropimport.h"
-#include "error.h"
 #include "glyphs.h"
-#include "hittest.h"
+#include "handlerguard.h"
 #include "names.h"
 #include "layouts.h"
 #include "printcommand.h"
@@ -59,6 +60,8 @@ constexpr int kDesignWidth = 400;
 constexpr int kToolbarHeight = 25;
 constexpr int kButtonWidth = 23;
 constexpr int kButtonHeight = 22;
+constexpr int kButtonStep = 24;       // from one toolbar button's left edge to the next one's
+constexpr int kLayoutButtonsX = 56;   // the first layout button, after a gap
 constexpr int kIndicatorX = 298;
 constexpr int kIndicatorWidth = 48;  // the design width, enough for "10/10"
 constexpr int kIndicatorPadding = 3; // clear space either side of the page indicator's text
@@ -66,19 +69,9 @@ constexpr int kIndicatorFontSize = 15;
 constexpr int kIndicatorGap = 2;      // from the indicator's last pixel to the arrows
 constexpr int kUpDownWidth = 17;
 
-const QString kEmptyCellHint = QStringLiteral("右クリックし、ポップアップメニューを出すか、ファイルをドラッグして下さい");
 const QString kOpenPictureFilter =
     QStringLiteral("すべてのファイル (*.jpg *.jpeg *.bmp *.png);;JPEG イメージファイル (*.jpg);;"
                    "JPEG イメージファイル (*.jpeg);;ビットマップ (*.bmp)");
-
-// The hourglass for the length of a render, restored however the render ends.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // Restores the current directory on leaving a scope: the work folder is a relative path.
 class CurrentDirectoryKeeper {
@@ -104,18 +97,6 @@ bool canWriteWorkFolderIn(const QString &folder)
     return probe.open();
 }
 
-// Marks the window busy for the length of an import or a print, however it ends.
-class BusyScope {
-public:
-    explicit BusyScope(bool &flag) : flag_(flag) { flag_ = true; }
-    ~BusyScope() { flag_ = false; }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-
-private:
-    bool &flag_;
-};
-
 // Where a window frame `frameWidth` wide goes so that its top-right corner is the top-right
 // corner of the screen's `available` area (the area the panels leave free).
 QPoint topRightFramePosition(const QRect &available, int frameWidth)
@@ -123,28 +104,84 @@ QPoint topRightFramePosition(const QRect &available, int frameWidth)
     return QPoint(available.right() + 1 - frameWidth, available.top());
 }
 
-} // namespace
+// The designer names of the layout menu items: "s" and the layout style.
+constexpr std::pair<int, QAction *TForm1::*> kLayoutItemMembers[] = {
+    {1, &TForm1::s1},   {2, &TForm1::s2},   {4, &TForm1::s4},   {6, &TForm1::s6},   {8, &TForm1::s8},
+    {9, &TForm1::s9},   {12, &TForm1::s12}, {16, &TForm1::s16}, {15, &TForm1::s15}, {18, &TForm1::s18},
+    {20, &TForm1::s20}, {24, &TForm1::s24}, {28, &TForm1::s28}, {32, &TForm1::s32}, {25, &TForm1::s25},
+    {30, &TForm1::s30}, {35, &TForm1::s35}, {40, &TForm1::s40}, {45, &TForm1::s45}, {50, &TForm1::s50},
+};
 
-template <typename F> void TForm1::guarded(F &&command)
+// The designer names of the toolbar buttons: SpeedButton1 .. SpeedButton12 at their numbers.
+constexpr QToolButton *TForm1::*kSpeedButtonMembers[] = {
+    nullptr,               &TForm1::SpeedButton1,  &TForm1::SpeedButton2,  &TForm1::SpeedButton3,
+    &TForm1::SpeedButton4, &TForm1::SpeedButton5,  &TForm1::SpeedButton6,  &TForm1::SpeedButton7,
+    &TForm1::SpeedButton8, &TForm1::SpeedButton9,  &TForm1::SpeedButton10, &TForm1::SpeedButton11,
+    &TForm1::SpeedButton12,
+};
+
+// The member named for layout `style`; nullptr for a style without a designer name.
+QAction **layoutItemMember(TForm1 &window, int style)
 {
-    try {
-        command();
-    } catch (const Error &e) {
-        dialogs().error(this, e.message());
-    } catch (const std::exception &e) {
-        dialogs().error(this, QString::fromLocal8Bit(e.what()));
-    }
+    const auto *member = std::find_if(std::begin(kLayoutItemMembers), std::end(kLayoutItemMembers),
+                                      [style](const auto &m) { return m.first == style; });
+    return member == std::end(kLayoutItemMembers) ? nullptr : &(window.*(member->second));
 }
 
-template <typename Sender, typename Signal>
-void TForm1::connectCommand(Sender *sender, Signal signal, void (TForm1::*handler)())
+QToolButton *&speedButtonMember(TForm1 &window, int number)
+{
+    Q_ASSERT(number > 0 && number < static_cast<int>(std::size(kSpeedButtonMembers)));
+    return window.*kSpeedButtonMembers[number];
+}
+
+} // namespace
+
+template <typename Sender, typename Signal, typename Command>
+void TForm1::connectCommand(Sender *sender, Signal signal, Command command)
 {
     // The progress dialogs keep the window painting while an import or a print runs; a command
     // reached meanwhile (a shortcut, a click let through) would change the cells under it.
-    connect(sender, signal, this, [this, handler] {
-        if (!busy_)
-            (this->*handler)();
+    connect(sender, signal, this, [this, command] {
+        if (busy_)
+            return;
+        if constexpr (std::is_member_function_pointer_v<Command>)
+            (this->*command)();
+        else
+            command();
     });
+}
+
+template <typename Command>
+QAction *TForm1::menuItem(QMenu *menu, const QString &name, const QString &caption, Command command,
+                          const QKeySequence &shortcut)
+{
+    auto *action = new QAction(caption, this);
+    action->setObjectName(name);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    if constexpr (!std::is_null_pointer_v<Command>)
+        connectCommand(action, &QAction::triggered, command);
+    if (menu)
+        menu->addAction(action);
+    return action;
+}
+
+template <typename Command>
+QToolButton *TForm1::toolButton(int number, int x, const QString &hint, Command command)
+{
+    auto *b = new QToolButton(Panel1);
+    b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
+    b->setAutoRaise(true);
+    b->setGeometry(x, 1, number == 3 ? 25 : kButtonWidth, kButtonHeight);
+    b->setIcon(ToolbarGlyph(number));
+    b->setIconSize(QSize(16, 16));
+    b->setFocusPolicy(Qt::NoFocus);
+    if (!hint.isEmpty())
+        b->setToolTip(hint);
+    b->setAccessibleName(hint.isEmpty() ? QStringLiteral("分割設定") : hint);
+    connectCommand(b, &QToolButton::clicked, command);
+    speedButtonMember(*this, number) = b;
+    return b;
 }
 
 QString TForm1::ProgramFolder(const QString &executableFolder)
@@ -216,17 +253,9 @@ TForm1::~TForm1() = default;
 
 void TForm1::createMenus()
 {
-    const auto item = [this](QMenu *menu, const QString &name, const QString &caption, void (TForm1::*handler)(),
+    const auto item = [this](QMenu *menu, const QString &name, const QString &caption, auto command,
                              const QKeySequence &shortcut = {}) {
-        auto *action = new QAction(caption, this);
-        action->setObjectName(name);
-        if (!shortcut.isEmpty())
-            action->setShortcut(shortcut);
-        if (handler)
-            connectCommand(action, &QAction::triggered, handler);
-        if (menu)
-            menu->addAction(action);
-        return action;
+        return menuItem(menu, name, caption, command, shortcut);
     };
     QMenuBar *bar = menuBar();
 
@@ -263,38 +292,12 @@ void TForm1::createMenus()
               QKeySequence(Qt::CTRL | Qt::Key_A));
     N13 = item(Edit1, QStringLiteral("N13"), QStringLiteral("全てを回転"), &TForm1::N13Click);
 
+    // The layout items themselves come from the layout table together with the toolbar's
+    // layout buttons (createLayoutCommands); the first-level ones go before these sub-menus.
     Layout1 = bar->addMenu(QStringLiteral("分割設定(&S)"));
     Sub3X = new QMenu(QStringLiteral("3X.."), this);
     Sub4X = new QMenu(QStringLiteral("4X.."), this);
     Sub5X = new QMenu(QStringLiteral("5X.."), this);
-    struct LayoutItem {
-        int style;
-        QAction *TForm1::*member;
-        void (TForm1::*handler)();
-    };
-    const LayoutItem layoutItems[] = {
-        {1, &TForm1::s1, &TForm1::s1Click},     {2, &TForm1::s2, &TForm1::s2Click},
-        {4, &TForm1::s4, &TForm1::s4Click},     {6, &TForm1::s6, &TForm1::s6Click},
-        {8, &TForm1::s8, &TForm1::s8Click},     {9, &TForm1::s9, &TForm1::s9Click},
-        {12, &TForm1::s12, &TForm1::s12Click},  {16, &TForm1::s16, &TForm1::s16Click},
-        {15, &TForm1::s15, &TForm1::s15Click},  {18, &TForm1::s18, &TForm1::s18Click},
-        {20, &TForm1::s20, &TForm1::s20Click},  {24, &TForm1::s24, &TForm1::s24Click},
-        {28, &TForm1::s28, &TForm1::s28Click},  {32, &TForm1::s32, &TForm1::s32Click},
-        {25, &TForm1::s25, &TForm1::s25Click},  {30, &TForm1::s30, &TForm1::s30Click},
-        {35, &TForm1::s35, &TForm1::s35Click},  {40, &TForm1::s40, &TForm1::s40Click},
-        {45, &TForm1::s45, &TForm1::s45Click},  {50, &TForm1::s50, &TForm1::s50Click},
-    };
-    for (const LayoutInfo &l : layoutTable()) {
-        for (const LayoutItem &li : layoutItems) {
-            if (li.style != l.style)
-                continue;
-            QMenu *menu = l.menuLevel == 3 ? Sub3X : l.menuLevel == 4 ? Sub4X : l.menuLevel == 5 ? Sub5X : Layout1;
-            QAction *action = item(menu, QStringLiteral("s%1").arg(l.style), QString::fromUtf8(l.caption), li.handler);
-            // Only first-level items carry a check mark; the handler sets it, not Qt's toggle.
-            action->setCheckable(l.menuLevel == 0);
-            this->*(li.member) = action;
-        }
-    }
     Layout1->addMenu(Sub3X);
     Layout1->addMenu(Sub4X);
     Layout1->addMenu(Sub5X);
@@ -350,39 +353,10 @@ void TForm1::createToolbar()
     LayoutButtons = new QButtonGroup(this);
     LayoutButtons->setExclusive(true);
 
-    const auto button = [this](QToolButton *TForm1::*member, int number, int x, const QString &hint,
-                               void (TForm1::*handler)()) {
-        auto *b = new QToolButton(Panel1);
-        b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
-        b->setAutoRaise(true);
-        b->setGeometry(x, 1, number == 3 ? 25 : kButtonWidth, kButtonHeight);
-        b->setIcon(ToolbarGlyph(number));
-        b->setIconSize(QSize(16, 16));
-        b->setFocusPolicy(Qt::NoFocus);
-        if (!hint.isEmpty())
-            b->setToolTip(hint);
-        b->setAccessibleName(hint.isEmpty() ? QStringLiteral("分割設定") : hint);
-        connectCommand(b, &QToolButton::clicked, handler);
-        this->*member = b;
-        return b;
-    };
-    button(&TForm1::SpeedButton1, 1, 0, QStringLiteral("印刷"), &TForm1::Print1Click);
-    button(&TForm1::SpeedButton2, 2, 24, QStringLiteral("プリンタの設定"), &TForm1::N3Click);
-    button(&TForm1::SpeedButton3, 3, 56, QStringLiteral("用紙全面"), &TForm1::s1Click);
-    button(&TForm1::SpeedButton4, 4, 80, QStringLiteral("２分割"), &TForm1::s2Click);
-    button(&TForm1::SpeedButton5, 5, 104, QStringLiteral("４分割"), &TForm1::s4Click);
-    button(&TForm1::SpeedButton10, 10, 128, QStringLiteral("６分割"), &TForm1::s6Click);
-    button(&TForm1::SpeedButton6, 6, 152, QStringLiteral("８分割"), &TForm1::s8Click);
-    button(&TForm1::SpeedButton7, 7, 176, QStringLiteral("９分割"), &TForm1::s9Click);
-    button(&TForm1::SpeedButton11, 11, 200, QStringLiteral("１２分割"), &TForm1::s12Click);
-    button(&TForm1::SpeedButton8, 8, 224, QStringLiteral("１６分割"), &TForm1::s16Click);
-    button(&TForm1::SpeedButton12, 12, 248, QString(), &TForm1::SpeedButton12Click);
-    button(&TForm1::SpeedButton9, 9, 272, QStringLiteral("バージョン情報"), &TForm1::About1Click);
-    for (QToolButton *b : {SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton10, SpeedButton6, SpeedButton7,
-                           SpeedButton11, SpeedButton8, SpeedButton12}) {
-        b->setCheckable(true);
-        LayoutButtons->addButton(b);
-    }
+    toolButton(1, 0, QStringLiteral("印刷"), &TForm1::Print1Click);
+    toolButton(2, kButtonStep, QStringLiteral("プリンタの設定"), &TForm1::N3Click);
+    const int afterLayouts = createLayoutCommands(kLayoutButtonsX);
+    toolButton(9, afterLayouts, QStringLiteral("バージョン情報"), &TForm1::About1Click);
     SpeedButton4->setChecked(true);
 
     Label1 = new QLabel(QStringLiteral("10/10"), Panel1);
@@ -426,23 +400,43 @@ void TForm1::createToolbar()
     connectCommand(UpDown1, &QSpinBox::valueChanged, &TForm1::UpDown1Click);
 }
 
+int TForm1::createLayoutCommands(int x)
+{
+    const auto &table = layoutTable();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const LayoutInfo &l = table[i];
+        const bool firstLevel = l.menuLevel == 0;
+        const auto command = [this, style = l.style] { layoutCommand(style); };
+        QMenu *subMenu = l.menuLevel == 3 ? Sub3X : l.menuLevel == 4 ? Sub4X : l.menuLevel == 5 ? Sub5X : nullptr;
+        QAction *item = menuItem(subMenu, QStringLiteral("s%1").arg(l.style), QString::fromUtf8(l.caption), command);
+        if (!subMenu)
+            Layout1->insertAction(Sub3X->menuAction(), item);
+        // Only first-level items carry a check mark; the handler sets it, not Qt's toggle.
+        item->setCheckable(firstLevel);
+        if (QAction **named = layoutItemMember(*this, l.style))
+            *named = item;
+
+        // A first-level layout has a button of its own; the sub-menu layouts share one that
+        // only points to the menu.
+        QToolButton *button = speedButtonMember(*this, l.toolbarButton);
+        if (!button) {
+            const QString hint = QString::fromUtf8(l.hint);
+            button = firstLevel ? toolButton(l.toolbarButton, x, hint, command)
+                                : toolButton(l.toolbarButton, x, hint, &TForm1::SpeedButton12Click);
+            button->setCheckable(true);
+            LayoutButtons->addButton(button);
+            x += kButtonStep;
+        }
+        layoutCommands_[i] = {&l, item, button};
+    }
+    return x;
+}
+
 void TForm1::createPreview()
 {
-    PaintBox1 = new QWidget(centralWidget());
-    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-    PaintBox1->setAutoFillBackground(true);
-    QPalette white = PaintBox1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    PaintBox1->setPalette(white);
-    PaintBox1->setAttribute(Qt::WA_OpaquePaintEvent);
-    PaintBox1->setMouseTracking(true);
-    PaintBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-    PaintBox1->setToolTip(kEmptyCellHint);
-    PaintBox1->setAccessibleName(QStringLiteral("プレビュー"));
-    PaintBox1->setAccessibleDescription(kEmptyCellHint);
-    PaintBox1->installEventFilter(this);
-    PaintBox1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    PaintBox1 = new PagePreview(centralWidget());
     centralWidget()->layout()->addWidget(PaintBox1);
+    connect(PaintBox1, &PagePreview::mouseMoved, this, &TForm1::PaintBox1MouseMove);
     connect(PaintBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         if (busy_)
             return;
@@ -473,7 +467,7 @@ void TForm1::showConversionErrors(const QStringList &errors)
 void TForm1::FormCreate(const QStringList &arguments, const QStringList &refusedArguments)
 {
     Document &doc = document();
-    guarded([&] {
+    guarded(this, [&] {
         QStringList errors = refusedArguments;
         const int leftOut = FillDocumentFromArguments(arguments, &errors);
         doc.lastFilledCell = doc.scanLastFilledCell();
@@ -494,7 +488,7 @@ void TForm1::FormCreate(const QStringList &arguments, const QStringList &refused
     doc.currentPage = 0;
     doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
     updatePageControls();
-    guarded([] { ReadPrinterMetrics(); });
+    guarded(this, [] { ReadPrinterMetrics(); });
     PageSetup &setup = pageSetup();
     setup.topDots = setup.bottomDots = setup.leftDots = setup.rightDots = 10;
     setup.verticalSpacingDots = setup.horizontalSpacingDots = 10;
@@ -533,9 +527,9 @@ void TForm1::FormShow()
         if (frameGeometry().topLeft() != topRightPosition())
             move(topRightPosition());
     });
-    guarded([] { SetPageSetupDefaults(); });
+    guarded(this, [] { SetPageSetupDefaults(); });
     x1->setChecked(pageSetup().captionOption);
-    guarded([this] {
+    guarded(this, [this] {
         RefreshPage();
         Printer &printer = currentPrinter();
         pageSizeCache().width = printer.pageWidth();
@@ -548,14 +542,10 @@ void TForm1::FormResize()
 {
     if (inResize_)
         return;
-    inResize_ = true;
-    struct Reset {
-        bool &flag;
-        ~Reset() { flag = false; }
-    } reset{inResize_};
+    const BusyScope resizing(inResize_);
 
     const int w = width() > kSnapAbove ? kDesignWidth : width();
-    guarded([] {
+    guarded(this, [] {
         if (hasCurrentPrinter())
             currentPrinter().setOrientation(Printer::Orientation::Portrait);
     });
@@ -569,15 +559,14 @@ void TForm1::FormResize()
     }
     if (QLayout *l = layout())
         l->activate();
-    hitWidth_ = PaintBox1->width();
-    hitHeight_ = PaintBox1->height();
+    PaintBox1->measureHitTestArea();
     update();
-    guarded([this] { RefreshPage(); });
+    guarded(this, [this] { RefreshPage(); });
 }
 
 bool TForm1::FormClose()
 {
-    guarded([this] {
+    guarded(this, [this] {
         if (WorkCopyFiles().isEmpty())
             return;
         if (dialogs().askOkCancel(this, QStringLiteral("作業ファイルを削除します。"), QStringLiteral("確認")))
@@ -627,7 +616,7 @@ void TForm1::RefreshPage()
 {
     RefreshPageLists(document());
     updatePageControls();
-    Image1 = QImage();
+    PaintBox1->discardBackBuffer();
     RenderPage();
 }
 
@@ -635,95 +624,51 @@ void TForm1::ResetToFirstPage()
 {
     ResetToFirstPageLists(document());
     updatePageControls();
-    Image1 = QImage();
+    PaintBox1->discardBackBuffer();
     RenderPage();
 }
 
 void TForm1::RenderPage()
 {
-    const WaitCursor hourglass;
-    const QSize size = PaintBox1->size();
-    if (size.isEmpty()) {
-        // Nothing to draw into before the window has a size; the flags stay for the next render.
-        Image1 = QImage();
+    const BusyScope hourglass(BusyScope::Cursor::Wait);
+    // Nothing to draw into before the window has a size; the flags stay for the next render.
+    QImage *buffer = PaintBox1->backBufferForRender();
+    if (!buffer)
         return;
-    }
-    if (Image1.size() != size) {
-        QImage resized(size, QImage::Format_RGB32);
-        resized.fill(Qt::white);
-        if (!Image1.isNull()) {
-            QPainter keep(&resized);
-            keep.drawImage(0, 0, Image1);
-        }
-        Image1 = resized;
-    }
     Document &doc = document();
     CopyPageWorkPaths(doc);
-    QPainter canvas(&Image1);
-    ComposePage(canvas, Image1.width(), Image1.height(), 0, 0);
-}
-
-void TForm1::PaintBox1Paint()
-{
-    QPainter painter(PaintBox1);
-    if (Image1.isNull()) {
-        painter.fillRect(PaintBox1->rect(), Qt::white);
-        return;
-    }
-    painter.drawImage(QRect(0, 0, PaintBox1->width(), PaintBox1->height()), Image1, Image1.rect());
+    QPainter canvas(buffer);
+    ComposePage(canvas, buffer->width(), buffer->height(), 0, 0);
 }
 
 void TForm1::RepaintPreview() { PaintBox1->repaint(); }
 
-int TForm1::CellUnderMouse() const
-{
-    return quiltana::CellUnderMouse(mouseX_, mouseY_, hitWidth_, hitHeight_, document().layoutStyle);
-}
+int TForm1::CellUnderMouse() const { return PaintBox1->cellUnderMouse(document().layoutStyle); }
 
 void TForm1::PaintBox1MouseMove(int x, int y)
 {
-    mouseX_ = x;
-    mouseY_ = y;
+    PaintBox1->setMousePosition(x, y);
     const Document &doc = document();
     const QString &path = doc.cell(doc.absoluteCell(CellUnderMouse())).picturePath;
-    PaintBox1->setToolTip(path.isEmpty() ? kEmptyCellHint : path);
-    PaintBox1->setAccessibleDescription(PaintBox1->toolTip());
+    PaintBox1->showCellPicture(path);
     StatusPanel0->setText(path);
     StatusPanel0->setAccessibleName(path);
-}
-
-bool TForm1::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == PaintBox1) {
-        switch (event->type()) {
-        case QEvent::Paint:
-            PaintBox1Paint();
-            return true;
-        case QEvent::MouseMove: {
-            const QPoint p = static_cast<QMouseEvent *>(event)->position().toPoint();
-            PaintBox1MouseMove(p.x(), p.y());
-            break;
-        }
-        default:
-            break;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 // ---- layout and page commands --------------------------------------------------------------
 
 void TForm1::layoutCommand(int style)
 {
-    const LayoutInfo *layout = findLayout(style);
-    if (!layout)
+    const auto chosen = std::find_if(layoutCommands_.begin(), layoutCommands_.end(),
+                                     [style](const LayoutCommand &c) { return c.layout->style == style; });
+    if (chosen == layoutCommands_.end())
         return;
-    for (QAction *a : {s1, s2, s4, s6, s8, s9, s12, s16})
-        a->setChecked(layout->menuLevel == 0 && a->objectName() == QStringLiteral("s%1").arg(style));
+    for (const LayoutCommand &c : layoutCommands_)
+        if (c.layout->menuLevel == 0)
+            c.item->setChecked(c.item == chosen->item);
     document().layoutStyle = style;
-    if (auto *b = Panel1->findChild<QToolButton *>(QStringLiteral("SpeedButton%1").arg(layout->toolbarButton)))
-        b->setChecked(true);
-    guarded([this] { ResetToFirstPage(); });
+    chosen->button->setChecked(true);
+    guarded(this, [this] { ResetToFirstPage(); });
     RepaintPreview();
 }
 
@@ -757,7 +702,7 @@ void TForm1::SpeedButton12Click()
 void TForm1::UpDown1Click()
 {
     document().currentPage = UpDown1->value();
-    guarded([this] { RefreshPage(); });
+    guarded(this, [this] { RefreshPage(); });
     RepaintPreview();
 }
 
@@ -765,7 +710,7 @@ void TForm1::x1Click() { pageSetup().captionOption = x1->isChecked(); }
 
 void TForm1::N7Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         PageSetup &setup = pageSetup();
         // The dialog edits the caption font itself, which is first reset to the copy.
         setup.captionFont = setup.captionFontCopy;
@@ -781,7 +726,7 @@ void TForm1::N7Click()
 void TForm1::N3Click()
 {
     bool confirmed = false;
-    guarded([this, &confirmed] {
+    guarded(this, [this, &confirmed] {
         Printer &printer = currentPrinter();
         if (!dialogs().printerSetup(this, printer))
             return;
@@ -792,17 +737,17 @@ void TForm1::N3Click()
     if (!confirmed)
         return;
     FormResize();
-    guarded([] { ReadPrinterMetrics(); });
+    guarded(this, [] { ReadPrinterMetrics(); });
 }
 
 void TForm1::Print1Click()
 {
     {
         const BusyScope busy(busy_);
-        guarded([this] { quiltana::Print1Click(this, *Form4); });
+        guarded(this, [this] { quiltana::Print1Click(this, *Form4); });
     }
     // Printing leaves the source pictures in the page lists: refresh in every case.
-    guarded([this] { RefreshPage(); });
+    guarded(this, [this] { RefreshPage(); });
     RepaintPreview();
     x1->setChecked(pageSetup().captionOption);
 }
@@ -811,7 +756,7 @@ void TForm1::Close1Click() { close(); }
 
 void TForm1::About1Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         Form3->FillPrinterInformation();
         Form3->FillHistory();
         Form3->FormShow();
@@ -845,10 +790,8 @@ void TForm1::dropEvent(QDropEvent *event)
     // A picture dropped on the preview goes where it was let go: no mouse moves arrive during
     // a drag, so the drop point is the last mouse position over the preview.
     const QPoint onPreview = PaintBox1->mapFrom(this, event->position().toPoint());
-    if (PaintBox1->rect().contains(onPreview)) {
-        mouseX_ = onPreview.x();
-        mouseY_ = onPreview.y();
-    }
+    if (PaintBox1->rect().contains(onPreview))
+        PaintBox1->setMousePosition(onPreview.x(), onPreview.y());
     // Handled once the drag has ended, so the program the files came from is not held waiting
     // while the question box is open and the work copies are made.
     QMetaObject::invokeMethod(
@@ -863,8 +806,7 @@ void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
     raise();
     activateWindow();
     DropResult result;
-    bool dropped = false;
-    guarded([&] {
+    const bool dropped = guarded(this, [&] {
         const BusyScope busy(busy_);
         ImportProgress progress(this);
         result = DropFiles(
@@ -874,11 +816,10 @@ void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
                                              QString::fromUtf8(kAppendQuestionCaption));
             },
             refused, [&progress](int done, int total) { progress.report(done, total); });
-        dropped = true;
     });
     if (!dropped)
         return;
-    guarded([this] { ResetToFirstPage(); });
+    guarded(this, [this] { ResetToFirstPage(); });
     RepaintPreview();
     showLeftOut(result.leftOut);
     showConversionErrors(result.errors);
@@ -894,7 +835,7 @@ void TForm1::PopupMenu1Popup()
 
 void TForm1::rotateClick()
 {
-    guarded([this] {
+    guarded(this, [this] {
         TurnRight(CellUnderMouse());
         RenderPage();
     });
@@ -903,7 +844,7 @@ void TForm1::rotateClick()
 
 void TForm1::N14Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         TurnLeft(CellUnderMouse());
         RenderPage();
     });
@@ -913,7 +854,7 @@ void TForm1::N14Click()
 void TForm1::Cut1Click()
 {
     bool acted = false;
-    guarded([this, &acted] {
+    guarded(this, [this, &acted] {
         acted = Cut(CellUnderMouse());
         RenderPage();
     });
@@ -924,7 +865,7 @@ void TForm1::Cut1Click()
 
 void TForm1::Copy1Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         if (Copy(CellUnderMouse()))
             Paste2->setEnabled(true);
     });
@@ -932,7 +873,7 @@ void TForm1::Copy1Click()
 
 void TForm1::Paste1Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         Paste(CellUnderMouse());
         updatePageControls();
         RenderPage();
@@ -948,18 +889,18 @@ void TForm1::poploadClick()
     std::optional<QString> path;
     {
         const CurrentDirectoryKeeper keep;
-        guarded([&] { path = dialogs().openPicture(this, kOpenPictureFilter); });
+        guarded(this, [&] { path = dialogs().openPicture(this, kOpenPictureFilter); });
     }
     if (!path)
         return;
-    guarded([&] { LoadIntoCell(cell, position, *path); });
-    guarded([this] { RenderPage(); });
+    guarded(this, [&] { LoadIntoCell(cell, position, *path); });
+    guarded(this, [this] { RenderPage(); });
     RepaintPreview();
 }
 
 void TForm1::rotateallClick()
 {
-    guarded([this] {
+    guarded(this, [this] {
         TurnAll();
         RenderPage();
     });
@@ -968,7 +909,7 @@ void TForm1::rotateallClick()
 
 void TForm1::N11Click()
 {
-    guarded([this] {
+    guarded(this, [this] {
         CutAll();
         ResetToFirstPage();
     });
@@ -977,7 +918,7 @@ void TForm1::N11Click()
 
 void TForm1::pasteallClick()
 {
-    guarded([this] {
+    guarded(this, [this] {
         PasteToAll(CellUnderMouse());
         RenderPage();
     });

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "layouts.h"
+#include "pagepreview.h"
 #include "pagesetup.h"
 
-#include <QImage>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QStringList>
 
+#include <array>
 #include <memory>
 
 class QAction;
@@ -23,7 +26,7 @@ class TForm3;
 class TForm4;
 
 // The main window: menus, toolbar, the page preview and the status bar. Its handlers carry the
-// program-wide document through the run; each catches its own errors and shows them.
+// program-wide document through the run; each shows its errors through the handler guard.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 
@@ -54,9 +57,11 @@ public:
     // Page view.
     void RefreshPage();
     void ResetToFirstPage();
+    // Renders the current page into the preview's back buffer.
     void RenderPage();
-    void PaintBox1Paint();
     void RepaintPreview();
+    // The mouse moved over the preview: the cell under it names its picture in the hint and in
+    // the status bar.
     void PaintBox1MouseMove(int x, int y);
     [[nodiscard]] int CellUnderMouse() const;
 
@@ -110,12 +115,8 @@ public:
     void Paste2Click();
     void Cut2Click();
 
-    // State the tests and the other windows look at.
-    [[nodiscard]] const QImage &backBuffer() const { return Image1; }
-    [[nodiscard]] int lastMouseX() const { return mouseX_; }
-    [[nodiscard]] int lastMouseY() const { return mouseY_; }
-    [[nodiscard]] int hitTestWidth() const { return hitWidth_; }
-    [[nodiscard]] int hitTestHeight() const { return hitHeight_; }
+    // State the tests and the other windows look at (the back buffer and the hit test's state
+    // are the preview's, PaintBox1).
     [[nodiscard]] TForm3 *aboutBox() const { return Form3.get(); }
     [[nodiscard]] TForm4 *printDialog() const { return Form4.get(); }
     // True while an import or a print runs: the window then lets the progress dialog repaint,
@@ -124,6 +125,55 @@ public:
 
     // Menu items, toolbar and controls, under their designer names. Qt's parent ownership
     // releases them with the window.
+    //
+    // What each name stands for:
+    //   File1     File menu "ファイル(&F)"
+    //   New1      File > New (Ctrl+N): empties every cell, as N11 does
+    //   Open1     File > Open settings (Ctrl+O), always disabled
+    //   N5        File > Save settings (Ctrl+S), always disabled
+    //   N3        File > Printer setup...
+    //   Print1    File > Print... (Ctrl+P): the print dialog Form4, then printing
+    //   Close1    File > Close
+    //   Edit1     Edit menu "編集"
+    //   Copy2     Edit's Copy (Ctrl+C) on the cell under the mouse; kept out of the menu, the
+    //             key works on the window
+    //   Paste2    Edit's Paste (Ctrl+V), likewise; enabled once something was cut or copied
+    //   Cut2      Edit's Cut (Ctrl+X), likewise
+    //   N8        Edit > Cut all (Ctrl+A): empties every cell, as N11 does
+    //   N13       Edit > Rotate all: every cell turned right, as rotateall
+    //   Layout1   Layout menu "分割設定(&S)"; Sub3X, Sub4X, Sub5X its sub-menus "3X..", "4X..",
+    //             "5X.."
+    //   s1..s50   Layout > the layout of that many cells per page, from the layout table (s1
+    //             "1X1", s2 "1X2" ... s50 "5X10"); the first level s1..s16 carry the check mark
+    //   Option1   Options menu "オプション"
+    //   x1        Options > Print file names: its check mark is the page setup's caption option
+    //   N7        Options > Font: the captions' font
+    //   N10       Options > Save print settings, always disabled
+    //   Help1     Help menu; About1 Help > About: the About box Form3
+    //   PopupMenu1  the preview's pop-up menu (right click), on the cell under the mouse:
+    //     rotate    Rotate right
+    //     N14       Rotate left
+    //     Cut1      Cut
+    //     Copy1     Copy (enabled over a picture)
+    //     Paste1    Paste (enabled while the copy buffer holds a picture)
+    //     N12, N6   separators
+    //     popload   Load file...: a picture chosen in the open dialog goes into the cell
+    //     rotateall Rotate all right
+    //     N11       Cut all: empties every cell and shows the first page
+    //     pasteall  This picture into every cell of the page (enabled over a picture)
+    //   Panel1    the toolbar strip above the preview
+    //   SpeedButton1   Print, as Print1
+    //   SpeedButton2   Printer setup, as N3
+    //   SpeedButton3, 4, 5, 10, 6, 7, 11, 8   the layouts 1X1, 1X2, 2X2, 2X3, 2X4, 3X3, 3X4, 4X4,
+    //                  as s1 .. s16 (the layout table's toolbar buttons)
+    //   SpeedButton12  stands for the sub-menu layouts; a click only points to the Layout menu
+    //   SpeedButton9   About, as About1
+    //   LayoutButtons  the exclusive group of the layout buttons: the current layout's is down
+    //   Label1    page indicator "k/N"
+    //   UpDown1   the page arrows beside it (its number field is out of sight)
+    //   PaintBox1 the page preview (PagePreview); drop pictures on it, right click for PopupMenu1
+    //   StatusBar1  status bar: StatusPanel0 the picture under the mouse, StatusPanel1 left empty
+    //   Form3     the About box; Form4 the print dialog
     QMenu *File1 = nullptr, *Edit1 = nullptr, *Layout1 = nullptr, *Option1 = nullptr, *Help1 = nullptr;
     QMenu *Sub3X = nullptr, *Sub4X = nullptr, *Sub5X = nullptr;
     QAction *New1 = nullptr, *Open1 = nullptr, *N5 = nullptr, *N3 = nullptr, *Print1 = nullptr, *Close1 = nullptr;
@@ -147,12 +197,11 @@ public:
     QButtonGroup *LayoutButtons = nullptr; // the exclusive group of the layout buttons
     QLabel *Label1 = nullptr;
     QSpinBox *UpDown1 = nullptr;
-    QWidget *PaintBox1 = nullptr;
+    PagePreview *PaintBox1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -160,9 +209,27 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // One layout of the table with its menu item and its toolbar button (the sub-menu layouts
+    // share SpeedButton12).
+    struct LayoutCommand {
+        const LayoutInfo *layout = nullptr;
+        QAction *item = nullptr;
+        QToolButton *button = nullptr;
+    };
+
     void createMenus();
     void createToolbar();
+    // The layout menu items and the toolbar's layout buttons, from the layout table; the buttons
+    // start at `x`. Returns the x after the last button.
+    int createLayoutCommands(int x);
     void createPreview();
+    // A menu item (added to `menu` unless nullptr) whose command is a handler of this window, a
+    // callable, or nullptr for an item that does nothing.
+    template <typename Command>
+    QAction *menuItem(QMenu *menu, const QString &name, const QString &caption, Command command,
+                      const QKeySequence &shortcut = {});
+    // SpeedButton`number` at `x` in the toolbar; `hint` is its tool tip and accessible name.
+    template <typename Command> QToolButton *toolButton(int number, int x, const QString &hint, Command command);
     void layoutCommand(int style);
     void updatePageControls();
     void setCellCommandEnabled();
@@ -170,16 +237,14 @@ private:
     int clientHeightFor(int width) const;
     void showLeftOut(int leftOut);
     void showConversionErrors(const QStringList &errors);
-    // Runs `command` and shows an error it raises in the error box.
-    template <typename F> void guarded(F &&command);
-    // Connects a menu item, button or control to `handler`, which does not run while busy.
-    template <typename Sender, typename Signal> void connectCommand(Sender *sender, Signal signal, void (TForm1::*handler)());
+    // Connects a menu item, button or control to `command` (a handler of this window or a
+    // callable), which does not run while busy.
+    template <typename Sender, typename Signal, typename Command>
+    void connectCommand(Sender *sender, Signal signal, Command command);
 
-    QImage Image1; // the back buffer of the preview
+    std::array<LayoutCommand, kLayoutCount> layoutCommands_{}; // in the layout table's order
     std::unique_ptr<TForm3> Form3;
     std::unique_ptr<TForm4> Form4;
-    int mouseX_ = 0, mouseY_ = 0;
-    int hitWidth_ = 0, hitHeight_ = 0;
     bool shown_ = false;
     bool inResize_ = false;
     bool busy_ = false;

@@ -27,6 +27,17 @@ public:
     [[nodiscard]] bool historyShown() const { return historyShown_; }
 
     // Children keep their designer names; Qt's parent ownership releases them.
+    //
+    // What each name stands for:
+    //   Panel1       the raised frame around the picture, the names and the printer lines
+    //   ProgramIcon  the program's picture
+    //   ProductName  "Quiltana" in bold
+    //   Version      the version and its date
+    //   Comments     the caption over Memo1
+    //   Memo1        the current printer's information (PrinterInformationLines)
+    //   OKButton     closes the box
+    //   Button1      "詳細>>>" shows the history below and becomes "<<<詳細", which hides it
+    //   Memo2        the history of changes (HistoryLines), out of sight while collapsed
     QFrame *Panel1 = nullptr;
     QLabel *ProgramIcon = nullptr;
     QLabel *ProductName = nullptr;

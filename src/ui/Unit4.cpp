@@ -14,7 +14,7 @@
 #include <QToolButton>
 
 #include "dialogs.h"
-#include "error.h"
+#include "handlerguard.h"
 #include "pagesetup.h"
 #include "printer.h"
 
@@ -316,23 +316,17 @@ void TForm4::SpeedButtonClick(int number)
     const FieldRow &row = kFieldRows[static_cast<std::size_t>((number - 9) / 2)];
     const bool up = number % 2 == 1; // odd buttons raise
     QLineEdit *edit = fieldEdit(row.field);
-    try {
-        edit->setText(ArrowStepText(edit->text(), row.field, up, printerMetrics()));
-    } catch (const Error &e) {
-        dialogs().error(this, e.message());
-    }
+    guarded(this, [&] { edit->setText(ArrowStepText(edit->text(), row.field, up, printerMetrics())); });
 }
 
 void TForm4::fieldExit(PrintField field)
 {
     QLineEdit *edit = fieldEdit(field);
-    try {
+    guarded(this, [&] {
         const QString corrected = FieldExitText(edit->text(), field, printerMetrics());
         if (corrected != edit->text())
             edit->setText(corrected);
-    } catch (const Error &e) {
-        dialogs().error(this, e.message());
-    }
+    });
 }
 
 void TForm4::Edit5Exit() { fieldExit(PrintField::Top); }
@@ -344,39 +338,41 @@ void TForm4::Edit10Exit() { fieldExit(PrintField::HorizontalSpacing); }
 
 void TForm4::Button3Click()
 {
-    try {
+    guarded(this, [this] {
         if (dialogs().printerSetup(this, currentPrinter()))
             ReadPrinterMetrics();
-    } catch (const Error &e) {
-        dialogs().error(this, e.message());
-    }
+    });
 }
 
 void TForm4::Button4Click()
 {
-    PageSetup &setup = pageSetup();
-    workingFont_ = setup.captionFontCopy;
-    const std::optional<FontSpec> chosen = dialogs().chooseFont(this, workingFont_);
-    if (!chosen)
-        return;
-    // The face and size wait for the dialog's result; the colour counts at once.
-    setup.captionFontCopy = *chosen;
-    setup.captionFont.color = chosen->color;
-    workingFont_ = *chosen;
-    ShowCaptionFont(*chosen);
+    guarded(this, [this] {
+        PageSetup &setup = pageSetup();
+        workingFont_ = setup.captionFontCopy;
+        const std::optional<FontSpec> chosen = dialogs().chooseFont(this, workingFont_);
+        if (!chosen)
+            return;
+        // The face and size wait for the dialog's result; the colour counts at once.
+        setup.captionFontCopy = *chosen;
+        setup.captionFont.color = chosen->color;
+        workingFont_ = *chosen;
+        ShowCaptionFont(*chosen);
+    });
 }
 
 void TForm4::Panel1Click()
 {
-    const std::optional<QColor> chosen = dialogs().chooseColor(this, lastChosenColor_);
-    if (!chosen)
-        return;
-    lastChosenColor_ = *chosen;
-    PageSetup &setup = pageSetup();
-    setup.captionFontCopy.color = *chosen;
-    setup.captionFont = setup.captionFontCopy;
-    workingFont_.color = *chosen;
-    setPanel1Color(*chosen);
+    guarded(this, [this] {
+        const std::optional<QColor> chosen = dialogs().chooseColor(this, lastChosenColor_);
+        if (!chosen)
+            return;
+        lastChosenColor_ = *chosen;
+        PageSetup &setup = pageSetup();
+        setup.captionFontCopy.color = *chosen;
+        setup.captionFont = setup.captionFontCopy;
+        workingFont_.color = *chosen;
+        setPanel1Color(*chosen);
+    });
 }
 
 void TForm4::pagesetClick() { Edit1->setEnabled(true); }

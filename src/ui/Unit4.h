@@ -44,7 +44,8 @@ public:
     // The millimetre field of `field` (Edit5..Edit10).
     [[nodiscard]] QLineEdit *fieldEdit(PrintField field) const;
 
-    // Handlers. Each shows its own errors in the error box.
+    // Handlers. Those that call the rules run under the handler guard, which shows their errors
+    // in the error box.
     void CheckBox1Click();
     void SpeedButtonClick(int number); // SpeedButton9 .. SpeedButton20
     void Edit5Exit();
@@ -61,6 +62,31 @@ public:
     void pageallClick();
 
     // Controls, named as the form names them.
+    //
+    // What each name stands for:
+    //   GroupBox1   margins and spacings in millimetres:
+    //     Edit5, Edit6, Edit7, Edit8   top, bottom, left and right margin
+    //     Edit9, Edit10                vertical and horizontal spacing between the cells
+    //     SpeedButton9 .. SpeedButton20  the arrows beside them, two a field from Edit5 down:
+    //                                    the odd one raises (9 Edit5 +, 10 Edit5 -, 11 Edit6 +
+    //                                    ... 20 Edit10 -)
+    //   GroupBox2   frame printing; CheckBox2 prints a frame around every cell
+    //   GroupBox3   page range: pagecurrent the current page, pageall every page, pageset the
+    //               pages listed in Edit1 ("1,3,5-7", enabled with pageset only)
+    //   GroupBox4   file name printing (the captions):
+    //     CheckBox1   print file names; enables RadioGroup1 and CheckBox4
+    //     CheckBox4   with the extension
+    //     RadioGroup1 the caption's position; RadioGroup1Items 0..5 top left, bottom left, top
+    //                 centre, bottom centre, top right, bottom right
+    //     Button4     the caption font ("フォント指定")
+    //     Edit11      the font's face (read-only); Label11 the caption "フォントサイズ" of
+    //                 Label12, the font's size; Label13 the caption "文字色" of Panel1
+    //     Panel1      the caption colour; a click opens the colour dialog
+    //     CheckBox3   captions on a transparent background
+    //   Button3     printer setup ("プリンタ設定")
+    //   Button1     print ("印刷実行"): keeps the settings and prints, result kPrintResultPrint
+    //   Button2     cancel ("キャンセル"), as Esc and the close box: result kPrintResultCancel
+    //   Button5     close ("終了"): keeps the settings, prints nothing, result kPrintResultClose
     QGroupBox *GroupBox1 = nullptr; // "マージン・間隔(mm)"
     QGroupBox *GroupBox2 = nullptr; // "枠の印刷"
     QGroupBox *GroupBox3 = nullptr; // "印刷範囲"

@@ -20,6 +20,13 @@ public:
     void Image1Click();
 
     // Children keep their designer names; Qt's parent ownership releases them.
+    //
+    // What each name stands for:
+    //   Image1   the splash picture (SplashPicture); a click closes the window
+    //   Label1   "Ver 3.11" over the picture
+    //   Label2   the version's date over the picture
+    //   Memo1    the disabled text box below the picture
+    //   Timer1   closes the window three seconds after it was made
     QLabel *Image1 = nullptr;
     QLabel *Label1 = nullptr; // "Ver 3.11"
     QLabel *Label2 = nullptr; // "2015.8.18"

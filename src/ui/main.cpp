@@ -5,13 +5,10 @@
 #include <QList>
 #include <QStringList>
 
-#include <exception>
-
 #include "Unit1.h"
 #include "Unit5.h"
 #include "commandline.h"
-#include "dialogs.h"
-#include "error.h"
+#include "handlerguard.h"
 #include "printer.h"
 #include "qtprinter.h"
 #include "translations.h"
@@ -51,7 +48,8 @@ int main(int argc, char **argv)
         rawArguments.append(QByteArray(argv[i]));
     const quiltana::CommandLine commandLine = quiltana::ReadCommandLine(rawArguments);
 
-    try {
+    // The start-up and the message loop; an error that ends them is shown before the program ends.
+    quiltana::guarded(nullptr, [&] {
         // Shown and painted before the rest loads; it closes and frees itself.
         auto *splash = new quiltana::TForm5;
         splash->show();
@@ -68,10 +66,6 @@ int main(int argc, char **argv)
             QApplication::exec();
         }
         quiltana::setCurrentPrinter(nullptr);
-    } catch (const quiltana::Error &e) {
-        quiltana::dialogs().error(nullptr, e.message());
-    } catch (const std::exception &e) {
-        quiltana::dialogs().error(nullptr, QString::fromLocal8Bit(e.what()));
-    }
+    });
     return 0;
 }

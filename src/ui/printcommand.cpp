@@ -1,8 +1,9 @@
 #include "printcommand.h"
 
-#include <QGuiApplication>
+#include <optional>
 
 #include "Unit4.h"
+#include "busyscope.h"
 #include "dialogs.h"
 #include "printer.h"
 #include "printjob.h"
@@ -17,9 +18,11 @@ int Print1Click(QWidget *parent, TForm4 &dialog)
     if (result != kPrintResultPrint && result != kPrintResultClose)
         return result;
     PrintProgress progress(parent);
+    // The hourglass for the length of each page's job; printing ends it however the job ends.
+    std::optional<BusyScope> hourglass;
     const PrintBusyHooks busy{
-        [] { QGuiApplication::setOverrideCursor(Qt::WaitCursor); },
-        [] { QGuiApplication::restoreOverrideCursor(); },
+        [&hourglass] { hourglass.emplace(BusyScope::Cursor::Wait); },
+        [&hourglass] { hourglass.reset(); },
         [&progress](int page, int pages) { return progress.nextPage(page, pages); },
     };
     FinishPrintCommand(result, dialog.values(), currentPrinter(), busy);

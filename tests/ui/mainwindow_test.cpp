@@ -39,7 +39,7 @@ TEST_F(MainWindow, StartsEmptyWithOnePage)
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(QFileInfo(QDir(programDir.path()).filePath(QStringLiteral("temp"))).isDir());
     // The preview holds a rendered white page of its own size.
-    EXPECT_EQ(w.backBuffer().size(), w.PaintBox1->size());
+    EXPECT_EQ(w.PaintBox1->backBuffer().size(), w.PaintBox1->size());
 }
 
 TEST_F(MainWindow, FolderArgumentTakesOnlyItsPictures)
@@ -100,9 +100,9 @@ TEST_F(MainWindow, WidthSnapsTo400AboveTheLimitAndClientHeightFollows)
     settle();
     EXPECT_EQ(w.width(), 360);
     EXPECT_EQ(clientHeight(w), 360 * 300 / 210);
-    EXPECT_EQ(w.hitTestWidth(), w.PaintBox1->width());
-    EXPECT_EQ(w.hitTestHeight(), w.PaintBox1->height());
-    EXPECT_EQ(w.backBuffer().size(), w.PaintBox1->size());
+    EXPECT_EQ(w.PaintBox1->hitTestWidth(), w.PaintBox1->width());
+    EXPECT_EQ(w.PaintBox1->hitTestHeight(), w.PaintBox1->height());
+    EXPECT_EQ(w.PaintBox1->backBuffer().size(), w.PaintBox1->size());
 }
 
 TEST_F(MainWindow, ResizeTurnsThePrinterBackToPortrait)
@@ -127,7 +127,7 @@ TEST_F(MainWindow, HintNamesThePictureOfTheCellOnTheCurrentPage)
     EXPECT_EQ(w.Label1->text(), QStringLiteral("3/3"));
 
     // The second cell of the page: right half, upper half of the preview.
-    const int x = w.hitTestWidth() * 3 / 4, y = w.hitTestHeight() / 4;
+    const int x = w.PaintBox1->hitTestWidth() * 3 / 4, y = w.PaintBox1->hitTestHeight() / 4;
     w.PaintBox1MouseMove(x, y);
     EXPECT_EQ(w.PaintBox1->toolTip(), QStringLiteral("/pictures/nine.jpg"));
     EXPECT_EQ(w.StatusPanel0->text(), QStringLiteral("/pictures/nine.jpg"));
@@ -137,8 +137,8 @@ TEST_F(MainWindow, HintNamesThePictureOfTheCellOnTheCurrentPage)
     EXPECT_EQ(w.PaintBox1->toolTip(),
               QStringLiteral("右クリックし、ポップアップメニューを出すか、ファイルをドラッグして下さい"));
     EXPECT_EQ(w.StatusPanel0->text(), QString());
-    EXPECT_EQ(w.lastMouseX(), x);
-    EXPECT_EQ(w.lastMouseY(), y);
+    EXPECT_EQ(w.PaintBox1->lastMouseX(), x);
+    EXPECT_EQ(w.PaintBox1->lastMouseY(), y);
 }
 
 TEST_F(MainWindow, LayoutChangeReturnsToTheFirstPage)
@@ -254,7 +254,7 @@ TEST_F(MainWindow, CopyEnablesTheEditPasteAndPastingFillsTheCell)
     w.PaintBox1MouseMove(10, 10); // cell 0
     w.Copy2->trigger();
     EXPECT_TRUE(w.Paste2->isEnabled());
-    w.PaintBox1MouseMove(10, w.hitTestHeight() - 10); // cell 1
+    w.PaintBox1MouseMove(10, w.PaintBox1->hitTestHeight() - 10); // cell 1
     w.Paste2->trigger();
     EXPECT_EQ(document().cell(1).picturePath, red);
     EXPECT_EQ(document().lastFilledCell, 1);
@@ -266,7 +266,7 @@ TEST_F(MainWindow, SingleCellCommandRedrawsOnlyThatCell)
     const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
     const QString blue = picture(QStringLiteral("blue.png"), Qt::blue);
     TForm1 &w = open({red, blue});
-    const QImage &buffer = w.backBuffer();
+    const QImage &buffer = w.PaintBox1->backBuffer();
     const QPoint inCell0(w.PaintBox1->width() / 2, w.PaintBox1->height() / 4);
     const QPoint inCell1(w.PaintBox1->width() / 2, w.PaintBox1->height() * 3 / 4);
     EXPECT_GT(pixel(buffer, inCell0.x(), inCell0.y()).red(), 200);
@@ -284,7 +284,7 @@ TEST_F(MainWindow, SingleCellCommandRedrawsOnlyThatCell)
     EXPECT_TRUE(w.Paste2->isEnabled());
 
     w.RefreshPage();
-    EXPECT_GT(pixel(w.backBuffer(), inCell0.x(), inCell0.y()).green(), 200);
+    EXPECT_GT(pixel(w.PaintBox1->backBuffer(), inCell0.x(), inCell0.y()).green(), 200);
 }
 
 TEST_F(MainWindow, PaintingCopiesTheBackBuffer)
@@ -293,7 +293,7 @@ TEST_F(MainWindow, PaintingCopiesTheBackBuffer)
     TForm1 &w = open({red});
     const QImage shown = w.PaintBox1->grab().toImage();
     const QPoint inCell0(w.PaintBox1->width() / 2, w.PaintBox1->height() / 4);
-    EXPECT_EQ(shown.pixelColor(inCell0), w.backBuffer().pixelColor(inCell0));
+    EXPECT_EQ(shown.pixelColor(inCell0), w.PaintBox1->backBuffer().pixelColor(inCell0));
 }
 
 TEST_F(MainWindow, CloseAsksOnlyWhenWorkCopiesExist)
