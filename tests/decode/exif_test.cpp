@@ -13,6 +13,9 @@
 
 #include <array>
 #include <cstdlib>
+#include <optional>
+#include <set>
+#include <string>
 
 namespace quiltana {
 namespace {
@@ -95,6 +98,17 @@ protected:
 
 QSize UprightSize(int orientation) { return orientation >= 5 ? QSize(300, 400) : QSize(400, 300); }
 
+// The corners of the upright picture after the user's turn: turned right (1) its bottom left
+// comes to the top left; turned left (2) its top right does.
+std::array<Quadrant, 4> Turned(const std::array<Quadrant, 4> &q, int turn)
+{
+    if (turn == 1)
+        return {q[2], q[0], q[3], q[1]};
+    if (turn == 2)
+        return {q[1], q[3], q[0], q[2]};
+    return q;
+}
+
 TEST_F(ExifTest, DecodedPicturesStandUprightForAllEightOrientations)
 {
     for (int o = 1; o <= 8; ++o) {
@@ -142,15 +156,6 @@ TEST_F(ExifTest, WorkCopiesFollowTheUprightSize)
 TEST_F(ExifTest, DrawingFitsTheUprightPictureAndTurnsOnTopOfIt)
 {
     const Rect cell{0, 0, 600, 600};
-    // Turned right (1) the upright picture's bottom left comes to its top left; turned left
-    // (2) its top right does.
-    auto turned = [](const std::array<Quadrant, 4> &q, int turn) {
-        if (turn == 1)
-            return std::array<Quadrant, 4>{q[2], q[0], q[3], q[1]};
-        if (turn == 2)
-            return std::array<Quadrant, 4>{q[1], q[3], q[0], q[2]};
-        return q;
-    };
     for (int o = 1; o <= 8; ++o) {
         for (int turn = 0; turn <= 2; ++turn) {
             for (const QString &path : {jpeg(o), png(o)}) {
@@ -170,13 +175,68 @@ TEST_F(ExifTest, DrawingFitsTheUprightPictureAndTurnsOnTopOfIt)
                 EXPECT_EQ(drawn->right, expected.right) << what;
                 EXPECT_EQ(drawn->bottom, expected.bottom) << what;
                 const QRect area(drawn->left, drawn->top, drawn->width(), drawn->height());
-                ExpectCorners(canvas, area, turned(kUprightCorners[static_cast<std::size_t>(o)], turn), what);
+                ExpectCorners(canvas, area, Turned(kUprightCorners[static_cast<std::size_t>(o)], turn), what);
                 // Nothing beside the picture rectangle is painted.
                 const QPoint outside = tall ? QPoint(10, 300) : QPoint(300, 10);
                 EXPECT_EQ(canvas.pixel(outside) & 0xffffffu, 0xffffffu) << what;
             }
         }
     }
+}
+
+// A side of `full` pixels as libjpeg decodes it at the DCT scale num/8.
+int Scaled(int full, int num) { return (full * num + 7) / 8; }
+
+TEST_F(ExifTest, FittingDecodesAtTheSmallestScaleThatCoversThePictureRectangle)
+{
+    // An odd size, so that reduced sides are rounded up.
+    constexpr int kWidth = 1601;
+    constexpr int kHeight = 1203;
+    const QByteArray plain = test::EncodeJpeg(test::QuadrantJpeg(kWidth, kHeight));
+    // Smaller than an eighth of the picture, wide, tall, between two scales, larger than it.
+    const Rect cells[] = {{5, 7, 102, 68}, {0, 0, 520, 300}, {10, 20, 310, 720}, {0, 0, 700, 900}, {0, 0, 2000, 1900}};
+    std::set<int> scales;
+    for (int o = 1; o <= 8; ++o) {
+        const QString path =
+            write(QStringLiteral("big%1.jpg").arg(o), test::WithApp1(plain, test::ExifWithOrientation(o)));
+        const QSize upright = o >= 5 ? QSize(kHeight, kWidth) : QSize(kWidth, kHeight);
+        for (int turn = 0; turn <= 2; ++turn) {
+            const QSize shown = turn ? upright.transposed() : upright;
+            for (const Rect &cell : cells) {
+                const std::string what = "orientation " + std::to_string(o) + " turned " + std::to_string(turn)
+                                         + " cell " + std::to_string(cell.width()) + "x"
+                                         + std::to_string(cell.height());
+                const FittedPicture fitted = FitPictureFile(cell, path, turn);
+                // Placed by the picture's full size, whatever scale it was decoded at.
+                const std::optional<Rect> expected = FitPicture(shown.width(), shown.height(), cell);
+                ASSERT_TRUE(expected && fitted.rect) << what;
+                EXPECT_EQ(*fitted.rect, *expected) << what;
+                const QSize rect(expected->width(), expected->height());
+                EXPECT_EQ(fitted.image.size(), rect) << what;
+                // The rectangle in the stored picture's terms: the user's turn and the camera's
+                // taken back; never more than the picture has.
+                QSize needed = turn ? rect.transposed() : rect;
+                if (o >= 5)
+                    needed.transpose();
+                needed = needed.boundedTo(QSize(kWidth, kHeight));
+                int num = 1;
+                while (num < 8 && fitted.decoded != QSize(Scaled(kWidth, num), Scaled(kHeight, num)))
+                    ++num;
+                ASSERT_EQ(fitted.decoded, QSize(Scaled(kWidth, num), Scaled(kHeight, num))) << what << ": no DCT scale";
+                EXPECT_GE(fitted.decoded.width(), needed.width()) << what;
+                EXPECT_GE(fitted.decoded.height(), needed.height()) << what;
+                if (num > 1) {
+                    EXPECT_TRUE(Scaled(kWidth, num - 1) < needed.width() || Scaled(kHeight, num - 1) < needed.height())
+                        << what << ": " << num - 1 << "/8 would have done";
+                }
+                scales.insert(num);
+                ExpectCorners(fitted.image, fitted.image.rect(),
+                              Turned(kUprightCorners[static_cast<std::size_t>(o)], turn), what);
+            }
+        }
+    }
+    // The cells call for reduced scales as well as none.
+    EXPECT_GE(scales.size(), 4u);
 }
 
 TEST_F(ExifTest, BlocksThatLieLeaveThePictureAsStored)

@@ -4,16 +4,19 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "document.h"
 #include "picturewriter.h"
 #include "error.h"
+#include "geometry.h"
+#include "picture.h"
 #include "pagesetup.h"
 #include "renderfixture.h"
 
@@ -266,6 +269,123 @@ TEST_F(ComposeTest, AWorkCopyThatCannotBeShownIsReportedByItsPicture)
         EXPECT_TRUE(e.message().startsWith(own)) << e.what();
         EXPECT_FALSE(e.message().contains(broken)) << e.what();
     }
+}
+
+// ---- Print: pictures decoded ahead -----------------------------------------------------
+
+// A 5 x 10 page on paper of JPEG, PNG and BMP pictures, some large, some stood upright by their
+// EXIF orientation, turned by the user in turn, with captions.
+class PrintAheadTest : public ComposeTest {
+protected:
+    static constexpr int kW = 1000;
+    static constexpr int kH = 1401;
+
+    void SetUp() override
+    {
+        ComposeTest::SetUp();
+        setMargins(20, 6);
+        const QByteArray big = test::EncodeJpeg(test::QuadrantJpeg(1600, 1200));
+        test::JpegSpec pattern;
+        pattern.width = 301;
+        pattern.height = 203;
+        pattern.progressive = true;
+        for (const auto &row : test::PatternRows(pattern.width, pattern.height))
+            pattern.pixels.insert(pattern.pixels.end(), row.begin(), row.end());
+        test::PngSpec png;
+        png.width = 150;
+        png.height = 97;
+        png.colorType = 2; // RGB
+        png.rows = test::PatternRows(png.width, png.height);
+        test::WritePng(dir.filePath("pattern.png"), png);
+        const QString pictures[] = {
+            write("big.jpg", big),
+            write("tagged.jpg", test::WithApp1(big, test::ExifWithOrientation(6))),
+            write("pattern.jpg", test::EncodeJpeg(pattern)),
+            dir.filePath("pattern.png"),
+            write("tagged.png", test::WithPngChunk(test::QuadrantPng(90, 60), "eXIf", test::TiffWithOrientation(8))),
+            picture("small.bmp", 50, 70),
+        };
+        std::vector<QString> paths;
+        std::vector<int> orientations;
+        for (std::size_t p = 0; p < 50; ++p) {
+            paths.push_back(p % 7 == 6 ? QString() : pictures[p % 6]);
+            orientations.push_back(static_cast<int>(p % 3));
+        }
+        setPage(50, paths, orientations);
+        document().page.redraw[13] = 0; // its picture is known but not to be drawn
+    }
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        test::WriteBytes(path, bytes);
+        return path;
+    }
+
+    // The flagged positions before `end` drawn one after the other, captions included, as
+    // composing without workers would draw them.
+    static QImage cellByCell(std::size_t end)
+    {
+        const PageSetup &s = pageSetup();
+        const Margins margins{s.topDots,   s.bottomDots,          s.leftDots,
+                              s.rightDots, s.verticalSpacingDots, s.horizontalSpacingDots};
+        const std::vector<Rect> cells = CellRects(50, kW, kH, margins, ComposeMode::Print);
+        const PageLists &page = document().page;
+        QImage canvas = blankCanvas(kW, kH, kPage);
+        QPainter painter(&canvas);
+        for (std::size_t p = 0; p < end; ++p) {
+            if (page.redraw[p] != 1)
+                continue;
+            const std::optional<Rect> drawn = DrawPicture(painter, cells[p], page.workPath[p], page.orientation[p]);
+            if (drawn)
+                DrawCaption(painter, *drawn, page.workPath[p], page.orientation[p], s);
+            const QPoint middle((cells[p].left + cells[p].right) / 2, (cells[p].top + cells[p].bottom) / 2);
+            EXPECT_EQ(drawn.has_value(), !page.workPath[p].isEmpty()) << p;
+            EXPECT_TRUE(page.workPath[p].isEmpty() || rgbAt(canvas, middle.x(), middle.y()) != rgbOf(kPage)) << p;
+        }
+        return canvas;
+    }
+
+    static int differingPixels(const QImage &a, const QImage &b)
+    {
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                n += rgbAt(a, x, y) != rgbAt(b, x, y) ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(PrintAheadTest, PageIsDrawnExactlyAsCellByCell)
+{
+    const QImage expected = cellByCell(50);
+    QImage canvas = blankCanvas(kW, kH, kPage);
+    compose(canvas, 1, 1);
+    EXPECT_EQ(differingPixels(canvas, expected), 0);
+    for (std::size_t p = 0; p < 50; ++p)
+        EXPECT_EQ(document().page.redraw[p], 0) << p;
+}
+
+TEST_F(PrintAheadTest, ABrokenPictureStopsThePageAtItsOwnTurn)
+{
+    // Two broken pictures: the later one, decoded ahead, may fail first but must not be the
+    // one reported, and nothing after the first is drawn.
+    Document &doc = document();
+    doc.page.workPath[23] = write("broken23.jpg", "this is not a JPEG");
+    doc.page.workPath[40] = write("broken40.png", "nor is this a PNG");
+    const QImage expected = cellByCell(23);
+    QImage canvas = blankCanvas(kW, kH, kPage);
+    try {
+        compose(canvas, 1, 1);
+        ADD_FAILURE() << "no error";
+    } catch (const Error &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("broken23.jpg"))) << e.what();
+    }
+    EXPECT_EQ(differingPixels(canvas, expected), 0);
+    for (std::size_t p = 0; p <= 23; ++p)
+        EXPECT_EQ(doc.page.redraw[p], 0) << p;
+    for (std::size_t p = 24; p < 50; ++p)
+        EXPECT_EQ(doc.page.redraw[p], 1) << p;
 }
 
 // ---- Captions --------------------------------------------------------------------------
