@@ -80,7 +80,7 @@ QImage distinctPicture()
 TEST(TurnPicture, RightMovesEveryPixelToColumnHMinus1MinusYRowX)
 {
     const QImage source = distinctPicture();
-    const QImage turned = TurnPicture(source, 1);
+    const QImage turned = TurnPicture(source, Turn::Right);
     ASSERT_EQ(turned.size(), QSize(2, 3));
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
@@ -90,7 +90,7 @@ TEST(TurnPicture, RightMovesEveryPixelToColumnHMinus1MinusYRowX)
 TEST(TurnPicture, LeftMovesEveryPixelToColumnYRowWMinus1MinusX)
 {
     const QImage source = distinctPicture();
-    const QImage turned = TurnPicture(source, 2);
+    const QImage turned = TurnPicture(source, Turn::Left);
     ASSERT_EQ(turned.size(), QSize(2, 3));
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
@@ -101,7 +101,7 @@ TEST(TurnPicture, OtherOrientationsLeaveThePictureUpright)
 {
     const QImage source = distinctPicture();
     for (int orientation : {0, 3, -1, 90}) {
-        const QImage same = TurnPicture(source, orientation);
+        const QImage same = TurnPicture(source, static_cast<Turn>(orientation));
         EXPECT_EQ(same, source) << orientation;
     }
 }
@@ -151,7 +151,7 @@ protected:
     QTemporaryDir dir;
     QImage canvas = blankCanvas(120, 80, Qt::gray);
 
-    std::optional<Rect> draw(const Rect &cell, const QString &path, int orientation = 0)
+    std::optional<Rect> draw(const Rect &cell, const QString &path, Turn orientation = Turn::Upright)
     {
         QPainter painter(&canvas);
         return DrawPicture(painter, cell, path, orientation);
@@ -163,7 +163,7 @@ TEST_F(DrawPictureTest, TurnedPictureLandsPixelByPixel)
     const QImage source = distinctPicture();
     const QString path = writePicture(dir, "distinct.bmp", source, "BMP");
     // turned right the picture is 2 x 3; a 20 x 30 cell gives every pixel a 10 x 10 block
-    const std::optional<Rect> drawn = draw({10, 5, 30, 35}, path, 1);
+    const std::optional<Rect> drawn = draw({10, 5, 30, 35}, path, Turn::Right);
     ASSERT_TRUE(drawn);
     EXPECT_EQ(*drawn, (Rect{10, 5, 30, 35}));
     for (int y = 0; y < 2; ++y)
@@ -180,7 +180,7 @@ TEST_F(DrawPictureTest, TurnedLeftPictureLandsPixelByPixel)
 {
     const QImage source = distinctPicture();
     const QString path = writePicture(dir, "distinct.png", source, "PNG");
-    ASSERT_TRUE(draw({0, 0, 20, 30}, path, 2));
+    ASSERT_TRUE(draw({0, 0, 20, 30}, path, Turn::Left));
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
             EXPECT_EQ(rgbAt(canvas, y * 10 + 5, (2 - x) * 10 + 5), source.pixel(x, y) & 0xFFFFFFu);
