@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <cstring>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "decode.h"
@@ -142,6 +145,68 @@ TEST(StretchBitmap, EmptyDestinationDrawsNothing)
         EXPECT_EQ(StretchBitmap(painter, 5, 5, 9, 2, solidPicture(4, 4, Qt::red)), 0);
     }
     EXPECT_EQ(canvas, before);
+}
+
+// ---- Nearest-neighbour sampling -----------------------------------------------------------
+
+// A picture whose every pixel has its own colour, in a format other than RGB888.
+QImage rampPicture(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, qRgb(x * 7 % 256, y * 11 % 256, (x * 3 + y * 5) % 256));
+    return picture;
+}
+
+// Every destination pixel (x, y) is source pixel (x * sw / w, y * sh / h), nothing blended.
+void expectNearest(const QImage &result, const QImage &source, const std::string &what)
+{
+    ASSERT_FALSE(result.isNull()) << what;
+    ASSERT_EQ(result.format(), QImage::Format_RGB888) << what;
+    const int w = result.width();
+    const int h = result.height();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int sx = static_cast<int>(static_cast<qint64>(x) * source.width() / w);
+            const int sy = static_cast<int>(static_cast<qint64>(y) * source.height() / h);
+            ASSERT_EQ(result.pixel(x, y) & 0xFFFFFFu, source.pixel(sx, sy) & 0xFFFFFFu)
+                << what << " pixel " << x << "," << y;
+        }
+}
+
+TEST(NearestSampling, WholePicturesAndRowsFedOneByOneTakeTheSameSourcePixels)
+{
+    const QImage source = rampPicture(37, 23);
+    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
+    // Reduced, enlarged, one way each, to a single pixel, and at the same size.
+    for (const QSize size : {QSize(11, 7), QSize(100, 61), QSize(80, 5), QSize(3, 50), QSize(1, 1), QSize(37, 23)}) {
+        const std::string what = std::to_string(size.width()) + "x" + std::to_string(size.height());
+        expectNearest(StretchNearest(source, size.width(), size.height()), source, "whole " + what);
+
+        // As a decoder delivers them: each row written into the sampler's own buffer.
+        NearestRowSampler sampler;
+        ASSERT_TRUE(sampler.start(rgb.width(), rgb.height(), size.width(), size.height()));
+        for (int y = 0; y < rgb.height(); ++y) {
+            std::memcpy(sampler.rowBuffer(), rgb.constScanLine(y), static_cast<std::size_t>(rgb.width()) * 3);
+            sampler.rowDone(y);
+        }
+        expectNearest(sampler.image(), source, "rows " + what);
+    }
+}
+
+TEST(NearestSampling, NothingToSampleGivesNoPicture)
+{
+    const QImage source = rampPicture(5, 4);
+    EXPECT_TRUE(StretchNearest(source, 0, 4).isNull());
+    EXPECT_TRUE(StretchNearest(source, 4, -1).isNull());
+    EXPECT_TRUE(StretchNearest(QImage(), 4, 4).isNull());
+    // A sampler with a target of zero size takes the rows and keeps nothing.
+    NearestRowSampler sampler;
+    ASSERT_TRUE(sampler.start(5, 4, 0, 3));
+    for (int y = 0; y < 4; ++y)
+        sampler.rowDone(y);
+    EXPECT_TRUE(sampler.image().isNull());
 }
 
 // ---- Drawing files ---------------------------------------------------------------------
