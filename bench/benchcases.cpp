@@ -262,7 +262,7 @@ CaseResult fitCase(const QList<Photo> &photos)
     qint64 decodedPixels = 0;
     Measurement measurement(result);
     for (int i = 0; i < photos.size(); ++i) {
-        const FittedPicture fitted = FitPictureFile(cells[static_cast<std::size_t>(i)], photos[i].path, 0);
+        const FittedPicture fitted = FitPictureFile(cells[static_cast<std::size_t>(i)], photos[i].path, Turn::Upright);
         decodedPixels += static_cast<qint64>(fitted.decoded.width()) * fitted.decoded.height();
     }
     measurement.finish();
@@ -326,7 +326,7 @@ CaseResult previewCase(const QList<Photo> &photos)
         backBuffer.fill(Qt::white);
         CopyPageWorkPaths(document());
         QPainter canvas(&backBuffer);
-        ComposePage(canvas, width, height, 0, 0);
+        ComposePage(canvas, width, height, FrameSwitch::Draw, ComposeMode::Preview);
     }
     measurement.finish();
     result.note = QStringLiteral("%1 x %2 back buffer").arg(width).arg(height);

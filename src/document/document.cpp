@@ -46,15 +46,24 @@ QString pageIndicatorText(int currentPage, int pageCount)
     return QString::number(currentPage + 1) + QLatin1Char('/') + QString::number(pageCount);
 }
 
+void FillPageLists(Document &doc, int page, PageFill fill)
+{
+    for (int p = 0; p < doc.layoutStyle && p < kPagePositions; ++p) {
+        // cell() reads positions past the end of the table as empty cells.
+        const Cell &c = doc.cell(page * doc.layoutStyle + p);
+        const auto at = static_cast<size_t>(p);
+        doc.page.workPath[at] = fill == PageFill::Print ? c.picturePath : c.workPath;
+        if (fill == PageFill::WorkPaths)
+            continue;
+        doc.page.orientation[at] = c.orientation;
+        doc.page.redraw[at] = Redraw::Draw;
+    }
+}
+
 void RefreshPageLists(Document &doc)
 {
     doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
-    for (int p = 0; p < doc.layoutStyle && p < kPagePositions; ++p) {
-        const Cell &c = doc.cell(doc.absoluteCell(p));
-        doc.page.workPath[static_cast<size_t>(p)] = c.workPath;
-        doc.page.redraw[static_cast<size_t>(p)] = 1;
-        doc.page.orientation[static_cast<size_t>(p)] = c.orientation;
-    }
+    FillPageLists(doc, doc.currentPage, PageFill::Preview);
 }
 
 void ResetToFirstPageLists(Document &doc)
@@ -64,10 +73,13 @@ void ResetToFirstPageLists(Document &doc)
     RefreshPageLists(doc);
 }
 
-void CopyPageWorkPaths(Document &doc)
+void CopyPageWorkPaths(Document &doc) { FillPageLists(doc, doc.currentPage, PageFill::WorkPaths); }
+
+void EmptyDocument(Document &doc)
 {
-    for (int p = 0; p < doc.layoutStyle && p < kPagePositions; ++p)
-        doc.page.workPath[static_cast<size_t>(p)] = doc.cell(doc.absoluteCell(p)).workPath;
+    for (Cell &cell : doc.cells)
+        cell = Cell{};
+    FillPageLists(doc, doc.currentPage, PageFill::Preview);
 }
 
 } // namespace quiltana

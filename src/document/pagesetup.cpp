@@ -121,7 +121,7 @@ void SetPageSetupDefaults(Printer &printer)
     s.rightText = formatFixed(m.rightMM, 5, 2);
     s.verticalSpacingText = QStringLiteral("1");
     s.horizontalSpacingText = QStringLiteral("1");
-    s.captionPosition = 1;
+    s.captionPosition = CaptionPosition::BottomLeft;
     s.transparentCaptions = false;
     s.captionExtension = false;
 }

@@ -20,6 +20,25 @@ struct FontSpec {
     friend bool operator==(const FontSpec &, const FontSpec &) = default;
 };
 
+// Where a caption stands on its picture. The values are the print dialog's radio buttons in
+// their order; a value outside them draws no caption.
+enum class CaptionPosition : int {
+    TopLeft = 0,
+    BottomLeft = 1,
+    TopCentre = 2,
+    BottomCentre = 3,
+    TopRight = 4,
+    BottomRight = 5,
+};
+
+inline constexpr int kCaptionPositionCount = 6;
+
+// Whether `position` is one of the six positions.
+[[nodiscard]] constexpr bool isCaptionPosition(CaptionPosition position)
+{
+    return static_cast<int>(position) >= 0 && static_cast<int>(position) < kCaptionPositionCount;
+}
+
 // How a page is laid out on paper, apart from the layout style.
 struct PageSetup {
     // millimetre texts, as the user edits them
@@ -33,7 +52,7 @@ struct PageSetup {
     bool captionOption = true;
     FontSpec captionFont;
     FontSpec captionFontCopy;
-    int captionPosition = 0;  // 0 top left .. 5 bottom right
+    CaptionPosition captionPosition = CaptionPosition::TopLeft;
     bool transparentCaptions = false;
     bool captionExtension = false;
 };

@@ -16,18 +16,21 @@ Cell *aimedCell(Document &doc, int position)
 
 size_t at(int position) { return static_cast<size_t>(position); }
 
-void turn(int position, int turnedCode)
+void turn(int position, Turn turned)
 {
     Document &doc = document();
     Cell *cell = aimedCell(doc, position);
     if (!cell)
         return;
     // The page's copy decides, as it is what the preview shows.
-    const int orientation = doc.page.orientation[at(position)] != 0 ? 0 : turnedCode;
+    const Turn orientation = doc.page.orientation[at(position)] != Turn::Upright ? Turn::Upright : turned;
     doc.page.orientation[at(position)] = orientation;
     cell->orientation = orientation;
-    doc.page.redraw[at(position)] = 1;
+    doc.page.redraw[at(position)] = Redraw::Draw;
 }
+
+// "Turn all": an upright picture turns right, any turned one (left included) stands upright.
+Turn turnedAll(Turn orientation) { return orientation == Turn::Upright ? Turn::Right : Turn::Upright; }
 
 // The copy buffer takes the cell's picture and the orientation the page shows it with.
 void fillCopyBuffer(Document &doc, const Cell &cell, int position)
@@ -46,7 +49,7 @@ void pasteBuffer(Document &doc, Cell &cell, int position)
     cell.orientation = buffer.orientation;
     doc.page.workPath[at(position)] = buffer.path;
     doc.page.orientation[at(position)] = buffer.orientation;
-    doc.page.redraw[at(position)] = 1;
+    doc.page.redraw[at(position)] = Redraw::Draw;
 }
 
 } // namespace
@@ -64,20 +67,20 @@ PopupItems PopupState(int position)
     return items;
 }
 
-void TurnRight(int position) { turn(position, 1); }
+void TurnRight(int position) { turn(position, Turn::Right); }
 
-void TurnLeft(int position) { turn(position, 2); }
+void TurnLeft(int position) { turn(position, Turn::Left); }
 
 void TurnAll()
 {
     Document &doc = document();
     for (Cell &cell : doc.cells)
-        cell.orientation = cell.orientation == 0 ? 1 : 0;
+        cell.orientation = turnedAll(cell.orientation);
     for (int p = 0; p < doc.layoutStyle && p < kPagePositions; ++p) {
         // A position past the table keeps the upright of the empty cell it stands for.
         if (doc.cellAt(doc.absoluteCell(p)))
-            doc.page.orientation[at(p)] = doc.page.orientation[at(p)] == 0 ? 1 : 0;
-        doc.page.redraw[at(p)] = 1;
+            doc.page.orientation[at(p)] = turnedAll(doc.page.orientation[at(p)]);
+        doc.page.redraw[at(p)] = Redraw::Draw;
     }
 }
 
@@ -91,7 +94,7 @@ bool Cut(int position)
     cell->picturePath.clear();
     cell->workPath.clear();
     doc.page.workPath[at(position)].clear();
-    doc.page.redraw[at(position)] = 1;
+    doc.page.redraw[at(position)] = Redraw::Draw;
     return true;
 }
 
@@ -131,8 +134,7 @@ void PasteToAll(int position)
 void CutAll()
 {
     Document &doc = document();
-    for (Cell &cell : doc.cells)
-        cell = Cell{};
+    EmptyDocument(doc);
     doc.lastFilledCell = 0;
     ResetToFirstPageLists(doc);
 }

@@ -13,18 +13,6 @@ namespace quiltana {
 
 namespace {
 
-// Clears the whole table for a new document; the page lists are blanked so that the next
-// render draws every position afresh.
-void clearDocument(Document &doc)
-{
-    for (Cell &cell : doc.cells)
-        cell = Cell{};
-    for (size_t p = 0; p < doc.page.workPath.size(); ++p) {
-        doc.page.workPath[p].clear();
-        doc.page.redraw[p] = 1;
-    }
-}
-
 // The one picture of a single drop goes into the cell under the mouse.
 void placeSingle(Document &doc, const QString &name, int position, DropResult &result)
 {
@@ -36,11 +24,11 @@ void placeSingle(Document &doc, const QString &name, int position, DropResult &r
         return;
     }
     cell->picturePath = name;
-    cell->orientation = 0;
+    cell->orientation = Turn::Upright;
     const auto p = static_cast<size_t>(position);
     doc.page.workPath[p] = name;
-    doc.page.orientation[p] = 0;
-    doc.page.redraw[p] = 1;
+    doc.page.orientation[p] = Turn::Upright;
+    doc.page.redraw[p] = Redraw::Draw;
     result.mode = PlacementMode::Single;
     result.placed = 1;
     try {
@@ -74,7 +62,7 @@ DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::fu
                 start = lastFilled + 1;
                 result.mode = PlacementMode::Append;
             } else {
-                clearDocument(doc);
+                EmptyDocument(doc);
             }
         }
 
@@ -121,7 +109,7 @@ void LoadIntoCell(int absoluteCell, int position, const QString &path)
     cell->picturePath = path;
     const bool onPage = position >= 0 && position < doc.layoutStyle && position < kPagePositions;
     if (onPage)
-        doc.page.redraw[static_cast<size_t>(position)] = 1; // also after a failed conversion
+        doc.page.redraw[static_cast<size_t>(position)] = Redraw::Draw; // also after a failed conversion
     // The page shows what the cell holds, also after a failed conversion: then nothing rather
     // than the picture the cell held before.
     struct ShowCell {

@@ -19,7 +19,7 @@ public:
             return;
         }
         cell->picturePath = path;
-        cell->orientation = 0;
+        cell->orientation = Turn::Upright;
         ++placed_;
     }
     [[nodiscard]] int placed() const { return placed_; }

@@ -37,14 +37,13 @@ private:
     const PrintBusyHooks &hooks_;
 };
 
-void printOnePage(int page, int frameSwitch, Printer &printer, const PrintBusyHooks &hooks)
+void printOnePage(int page, FrameSwitch frames, Printer &printer, const PrintBusyHooks &hooks)
 {
     LoadPrintPageLists(document(), page);
     BusyScope busy(hooks);
     QPainter *canvas = printer.beginDocument(QString::fromLatin1(kPrintJobTitle));
     try {
-        ComposePage(*canvas, printer.pageWidth(), printer.pageHeight(), frameSwitch,
-                    static_cast<int>(ComposeMode::Print));
+        ComposePage(*canvas, printer.pageWidth(), printer.pageHeight(), frames, ComposeMode::Print);
     } catch (...) {
         printer.abortDocument();
         throw;
@@ -89,29 +88,19 @@ std::vector<int> PagesToPrint(PageRange range, const QString &pageList, int curr
     return {};
 }
 
-void LoadPrintPageLists(Document &doc, int page)
-{
-    const int style = std::clamp(doc.layoutStyle, 0, kPagePositions);
-    for (int j = 0; j < style; ++j) {
-        // cell() reads positions past the end of the table as empty cells.
-        const Cell &cell = doc.cell(page * doc.layoutStyle + j);
-        doc.page.workPath[static_cast<std::size_t>(j)] = cell.picturePath;
-        doc.page.orientation[static_cast<std::size_t>(j)] = cell.orientation;
-        doc.page.redraw[static_cast<std::size_t>(j)] = 1;
-    }
-}
+void LoadPrintPageLists(Document &doc, int page) { FillPageLists(doc, page, PageFill::Print); }
 
 int PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer, const PrintBusyHooks &hooks)
 {
-    const int frameSwitch = frameOption ? 0 : 1;
-    std::fill_n(document().page.redraw.begin(), kPrintRedrawFlags, 1);
+    const FrameSwitch frames = frameOption ? FrameSwitch::Draw : FrameSwitch::Skip;
+    std::fill_n(document().page.redraw.begin(), kPrintRedrawFlags, Redraw::Draw);
     const int total = static_cast<int>(pages.size());
     int sent = 0;
     for (const int page : pages) {
         // Asked only between jobs, so that stopping never cuts a page short.
         if (hooks.nextPage && !hooks.nextPage(sent + 1, total))
             break;
-        printOnePage(page, frameSwitch, printer, hooks);
+        printOnePage(page, frames, printer, hooks);
         ++sent;
     }
     return sent;

@@ -27,7 +27,7 @@ enum class PageRange { Current, All, List };
 struct PrintDialogValues {
     bool captionOption = false;       // "ファイル名を印刷する"
     bool captionExtension = false;    // "拡張子を印刷する"
-    int captionPosition = 1;          // "位置", 0..5
+    CaptionPosition captionPosition = CaptionPosition::BottomLeft; // "位置"
     bool transparentCaptions = false; // "背景を透過させる"
     bool frameOption = false;         // "枠を印刷する"
     FontSpec workingFont;             // becomes the caption font

@@ -47,7 +47,7 @@ QString CaptionText(const QString &path, bool keepExtension)
     return dot < 0 ? name : name.left(dot);
 }
 
-std::optional<QPoint> CaptionOrigin(int position, bool turned, const Rect &picture, int textWidth,
+std::optional<QPoint> CaptionOrigin(CaptionPosition position, bool turned, const Rect &picture, int textWidth,
                                     int textHeight)
 {
     const int L = picture.left;
@@ -56,26 +56,27 @@ std::optional<QPoint> CaptionOrigin(int position, bool turned, const Rect &pictu
     const int B = picture.bottom;
     const int TW = textWidth;
     const int TH = textHeight;
+    using enum CaptionPosition;
     if (!turned) {
         switch (position) {
-        case 0: return QPoint(L, T);
-        case 1: return QPoint(L, B - TH);
-        case 2: return QPoint(L + (R - L - TW) / 2, T);
-        case 3: return QPoint(L + (R - L - TW) / 2, B - TH);
-        case 4: return QPoint(R - TW, T);
-        case 5: return QPoint(R - TW, B - TH);
+        case TopLeft: return QPoint(L, T);
+        case BottomLeft: return QPoint(L, B - TH);
+        case TopCentre: return QPoint(L + (R - L - TW) / 2, T);
+        case BottomCentre: return QPoint(L + (R - L - TW) / 2, B - TH);
+        case TopRight: return QPoint(R - TW, T);
+        case BottomRight: return QPoint(R - TW, B - TH);
         default: return std::nullopt;
         }
     }
     // Turned text hangs to the left of its reference point and runs downward; the positions
     // are those of the picture before it was turned, whose top edge now lies on the right.
     switch (position) {
-    case 0: return QPoint(R, T);
-    case 1: return QPoint(L + TH, T);
-    case 2: return QPoint(R, T + (B - T - TW) / 2);
-    case 3: return QPoint(L + TH, T + (B - T - TW) / 2);
-    case 4: return QPoint(R, B - TW);
-    case 5: return QPoint(L + TH, B - TW);
+    case TopLeft: return QPoint(R, T);
+    case BottomLeft: return QPoint(L + TH, T);
+    case TopCentre: return QPoint(R, T + (B - T - TW) / 2);
+    case BottomCentre: return QPoint(L + TH, T + (B - T - TW) / 2);
+    case TopRight: return QPoint(R, B - TW);
+    case BottomRight: return QPoint(L + TH, B - TW);
     default: return std::nullopt;
     }
 }
@@ -91,10 +92,10 @@ QFont CaptionFont(const FontSpec &spec)
     return font;
 }
 
-void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, int orientation,
+void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, Turn orientation,
                  const PageSetup &setup)
 {
-    if (setup.captionPosition < 0 || setup.captionPosition > 5)
+    if (!isCaptionPosition(setup.captionPosition))
         return;
     const QString text = CaptionText(path, setup.captionExtension);
     const FontSpec &spec = setup.captionFont;
@@ -107,7 +108,7 @@ void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, int
     const QFontMetrics metrics = canvas.fontMetrics();
     const int textWidth = metrics.horizontalAdvance(text);
     const int textHeight = metrics.height();
-    const bool turned = orientation == 1;
+    const bool turned = orientation == Turn::Right;
     const std::optional<QPoint> origin =
         CaptionOrigin(setup.captionPosition, turned, picture, textWidth, textHeight);
     if (!origin)
@@ -144,7 +145,7 @@ public:
         : cells_(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(positions))
     {
         for (std::size_t p = 0; p < positions; ++p) {
-            const bool drawn = page.redraw[p] == 1;
+            const bool drawn = page.redraw[p] == Redraw::Draw;
             paths_.push_back(drawn ? page.workPath[p] : QString());
             orientations_.push_back(page.orientation[p]);
         }
@@ -180,7 +181,7 @@ private:
         // full size, which its header alone does not tell here: it decodes alone.
         const qint64 cellBytes = static_cast<qint64>(std::max(cells_[p].width(), 0))
                                  * std::max(cells_[p].height(), 0) * 3;
-        const bool turned = orientations_[p] == 1 || orientations_[p] == 2;
+        const bool turned = orientations_[p] == Turn::Right || orientations_[p] == Turn::Left;
         qint64 decoding = HeldBytesWhileDecoding(path) + 4 * cellBytes;
         if (turned && pictureKindOf(path) == PictureKind::Png)
             decoding += kPrintDecodeBudgetBytes;
@@ -201,30 +202,29 @@ private:
 
     std::vector<Rect> cells_;
     std::vector<QString> paths_;
-    std::vector<int> orientations_;
+    std::vector<Turn> orientations_;
     std::optional<DecodeAhead<Outcome>> pool_; // last: its workers stop before the lists go
 };
 
 } // namespace
 
-void ComposePage(QPainter &canvas, int W, int H, int frameSwitch, int mode)
+void ComposePage(QPainter &canvas, int W, int H, FrameSwitch frames, ComposeMode mode)
 {
     Document &doc = document();
     const PageSetup &setup = pageSetup();
     const Margins margins{setup.topDots,    setup.bottomDots,          setup.leftDots,
                           setup.rightDots,  setup.verticalSpacingDots, setup.horizontalSpacingDots};
-    const bool print = mode == static_cast<int>(ComposeMode::Print);
-    const std::vector<Rect> cells =
-        CellRects(doc.layoutStyle, W, H, margins, print ? ComposeMode::Print : ComposeMode::Preview);
+    const bool print = mode == ComposeMode::Print;
+    const std::vector<Rect> cells = CellRects(doc.layoutStyle, W, H, margins, mode);
     const std::size_t positions = std::min<std::size_t>(cells.size(), kPagePositions);
 
-    if (frameSwitch == 0) {
+    if (frames == FrameSwitch::Draw) {
         // Black outline, white fill: the fill is what erases a cell's old picture when the
         // preview redraws one cell over the existing back buffer.
         canvas.setPen(QPen(Qt::black, 1));
         canvas.setBrush(QBrush(Qt::white, Qt::SolidPattern));
         for (std::size_t p = 0; p < positions; ++p)
-            if (doc.page.redraw[p] == 1)
+            if (doc.page.redraw[p] == Redraw::Draw)
                 DrawFrameRectangle(canvas, CellFrameRect(doc.layoutStyle, cells[p], W, H));
     }
 
@@ -235,12 +235,12 @@ void ComposePage(QPainter &canvas, int W, int H, int frameSwitch, int mode)
         ahead.emplace(doc.page, cells, positions);
 
     for (std::size_t p = 0; p < positions; ++p) {
-        if (doc.page.redraw[p] != 1)
+        if (doc.page.redraw[p] != Redraw::Draw)
             continue;
         // Consumed before drawing: a picture that fails is not tried again by the next render.
-        doc.page.redraw[p] = 0;
+        doc.page.redraw[p] = Redraw::Done;
         const QString path = doc.page.workPath[p];
-        const int orientation = doc.page.orientation[p];
+        const Turn orientation = doc.page.orientation[p];
         std::optional<Rect> picture;
         try {
             picture = ahead ? DrawFittedPicture(canvas, ahead->take(p))

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "document.h"
 #include "geometry.h"
+#include "pagesetup.h"
 
 #include <QFont>
 #include <QPoint>
@@ -12,15 +14,15 @@ class QPainter;
 
 namespace quiltana {
 
-struct FontSpec;
-struct PageSetup;
+// Whether a composition draws the cells' frames (cutting lines).
+enum class FrameSwitch : int { Draw = 0, Skip = 1 };
 
 // Composes the current page (document().page, layout style, pageSetup()) onto `canvas` of
-// W x H device units: frames when frameSwitch is 0, then every position whose redraw flag is
-// 1 (the flag is consumed), and in print mode (mode 1) the captions. Preview mode is 0.
+// W x H device units: frames unless they are skipped, then every position whose redraw flag is
+// Redraw::Draw (the flag is consumed), and in print mode the captions.
 // A picture that cannot be read throws Error: what was drawn before stays, the cell that
 // failed has its flag consumed, later flagged cells keep theirs.
-void ComposePage(QPainter &canvas, int W, int H, int frameSwitch, int mode);
+void ComposePage(QPainter &canvas, int W, int H, FrameSwitch frames, ComposeMode mode);
 
 // GDI's Rectangle(l, t, r, b) with a one-unit pen: pixels l..r-1 and t..b-1, the outer ring in
 // the canvas's pen colour and the inside filled with its brush colour. A rectangle of zero or
@@ -32,9 +34,9 @@ void DrawFrameRectangle(QPainter &canvas, const Rect &rect);
 [[nodiscard]] QString CaptionText(const QString &path, bool keepExtension);
 
 // The caption's reference point (the text's top-left corner before any turn) for a caption
-// position 0..5 around the picture rectangle, for text textWidth x textHeight that is turned a
-// quarter clockwise when `turned`. Nothing for a position outside 0..5.
-[[nodiscard]] std::optional<QPoint> CaptionOrigin(int position, bool turned, const Rect &picture,
+// position around the picture rectangle, for text textWidth x textHeight that is turned a
+// quarter clockwise when `turned`. Nothing for a value that is none of the six positions.
+[[nodiscard]] std::optional<QPoint> CaptionOrigin(CaptionPosition position, bool turned, const Rect &picture,
                                                   int textWidth, int textHeight);
 
 // The font captions are drawn in for the caption font `spec`: its face (through the font
@@ -43,8 +45,8 @@ void DrawFrameRectangle(QPainter &canvas, const Rect &rect);
 [[nodiscard]] QFont CaptionFont(const FontSpec &spec);
 
 // Draws the caption of `path` beside `picture` on `canvas` as the caption settings of `setup`
-// say; `orientation` 1 turns it with the picture.
-void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, int orientation,
+// say; a picture turned right turns its caption with it.
+void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, Turn orientation,
                  const PageSetup &setup);
 
 } // namespace quiltana

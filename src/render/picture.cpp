@@ -69,7 +69,7 @@ private:
 // its EXIF orientation or the user's turn turns is collected whole at that reduced scale first.
 class FittingSink final : public RowSink {
 public:
-    FittingSink(const Rect &cell, int orientation) : cell_(cell), orientation_(orientation) {}
+    FittingSink(const Rect &cell, Turn orientation) : cell_(cell), orientation_(orientation) {}
 
     [[nodiscard]] RowSink *sinkFor(int exifOrientation, int fullWidth, int fullHeight) noexcept override
     {
@@ -137,10 +137,10 @@ public:
     }
 
 private:
-    [[nodiscard]] bool userTurns() const { return orientation_ == 1 || orientation_ == 2; }
+    [[nodiscard]] bool userTurns() const { return orientation_ == Turn::Right || orientation_ == Turn::Left; }
 
     Rect cell_;
-    int orientation_;
+    Turn orientation_;
     bool placed_ = false;
     std::optional<Rect> fitted_;
     QSize decoded_;
@@ -150,12 +150,12 @@ private:
 
 } // namespace
 
-QImage TurnPicture(const QImage &picture, int orientation)
+QImage TurnPicture(const QImage &picture, Turn orientation)
 {
     const QImage src = picture.format() == QImage::Format_RGB888
                            ? picture
                            : picture.convertToFormat(QImage::Format_RGB888);
-    if ((orientation != 1 && orientation != 2) || src.isNull())
+    if ((orientation != Turn::Right && orientation != Turn::Left) || src.isNull())
         return src;
     const int w = src.width();
     const int h = src.height();
@@ -167,8 +167,8 @@ QImage TurnPicture(const QImage &picture, int orientation)
         for (int x = 0; x < w; ++x) {
             // Turned right the picture's top row becomes its right column; turned left, its
             // left column read from the bottom up.
-            const int tx = orientation == 1 ? h - 1 - y : y;
-            const int ty = orientation == 1 ? x : w - 1 - x;
+            const int tx = orientation == Turn::Right ? h - 1 - y : y;
+            const int ty = orientation == Turn::Right ? x : w - 1 - x;
             std::memcpy(turned.scanLine(ty) + static_cast<qsizetype>(tx) * 3, row + static_cast<qsizetype>(x) * 3, 3);
         }
     }
@@ -216,7 +216,7 @@ int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, co
     return 0;
 }
 
-FittedPicture FitPictureFile(const Rect &cell, const QString &path, int orientation)
+FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation)
 {
     FittedPicture result;
     if (path.isEmpty())
@@ -260,7 +260,7 @@ std::optional<Rect> DrawFittedPicture(QPainter &canvas, const FittedPicture &pic
     return picture.rect;
 }
 
-std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QString &path, int orientation)
+std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QString &path, Turn orientation)
 {
     return DrawFittedPicture(canvas, FitPictureFile(cell, path, orientation));
 }

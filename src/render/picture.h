@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document.h"
 #include "geometry.h"
 #include "paths.h"
 
@@ -13,13 +14,13 @@ class QPainter;
 namespace quiltana {
 
 // Draws the picture file `path` into `cell` on `canvas`: decoded by extension, stood upright
-// as its EXIF orientation says, turned by `orientation` (1 right, 2 left, anything else
-// upright), fitted with its aspect ratio and centred, stretched nearest-neighbour. On a
+// as its EXIF orientation says, turned by `orientation` (any value but Right and Left leaves
+// it upright), fitted with its aspect ratio and centred, stretched nearest-neighbour. On a
 // printer or PDF a PNG or BMP picture is passed on lossless (a JPEG may be stored as JPEG). Returns the picture rectangle, or nothing when nothing
 // was drawn (empty path, unrecognised extension, a cell or picture of zero or negative size).
 // A file that cannot be read throws Error. When only the transfer to the canvas fails for want
 // of memory the rectangle is still returned, so the caller's caption still lands in place.
-std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QString &path, int orientation);
+std::optional<Rect> DrawPicture(QPainter &canvas, const Rect &cell, const QString &path, Turn orientation);
 
 // A picture made ready for its cell: the rectangle it lands in and its pixels at exactly that
 // size, to be drawn pixel for pixel.
@@ -34,7 +35,7 @@ struct FittedPicture {
 // on any thread: decodes `path` (a JPEG at the smallest DCT scale that still gives the picture
 // rectangle's pixels in both directions, never fewer) and samples it into the rectangle that
 // DrawPicture would give. Throws Error as DrawPicture does.
-[[nodiscard]] FittedPicture FitPictureFile(const Rect &cell, const QString &path, int orientation);
+[[nodiscard]] FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation);
 
 // The second half: draws a fitted picture and answers its rectangle.
 std::optional<Rect> DrawFittedPicture(QPainter &canvas, const FittedPicture &picture);
@@ -44,9 +45,9 @@ std::optional<Rect> DrawFittedPicture(QPainter &canvas, const FittedPicture &pic
 // nothing and counts as success), -1 / -2 when memory for the transfer could not be had.
 int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, const QImage &bitmap);
 
-// The picture turned a quarter clockwise (orientation 1) or counter-clockwise (orientation 2);
-// any other orientation gives the picture unchanged. The result is RGB888.
-[[nodiscard]] QImage TurnPicture(const QImage &picture, int orientation);
+// The picture turned a quarter clockwise (Turn::Right) or counter-clockwise (Turn::Left); any
+// other value gives the picture unchanged. The result is RGB888.
+[[nodiscard]] QImage TurnPicture(const QImage &picture, Turn orientation);
 
 // Where a picture of pictureWidth x pictureHeight lands in `cell`: as large as the cell allows
 // with its aspect ratio kept, centred. Nothing for a cell or a result of zero or negative size.

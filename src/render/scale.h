@@ -7,8 +7,8 @@
 namespace quiltana {
 
 // Nearest-neighbour resampling as COLORONCOLOR does it: destination column x takes source
-// column x * sourceWidth / width (rows likewise), nothing blended. Returns RGB888.
-// Width or height below 1 gives a null image.
+// column x * sourceWidth / width (rows likewise), nothing blended. Returns RGB888; the rows
+// of the source go through NearestRowSampler. Width or height below 1 gives a null image.
 [[nodiscard]] QImage StretchNearest(const QImage &source, int width, int height);
 
 } // namespace quiltana
@@ -20,13 +20,16 @@ namespace quiltana {
 class NearestRowSampler {
 public:
     // Prepares for a sourceWidth x sourceHeight picture. A target of zero size takes the rows
-    // and keeps nothing. False when the row buffer could not be had; an image that could not
-    // be had leaves image() null.
-    bool start(int sourceWidth, int sourceHeight, int width, int height) noexcept;
+    // and keeps nothing. Without `ownRowBuffer` the caller hands every row over where it lies
+    // (rowDone(y, row)) and no row buffer is kept. False when the buffers could not be had; an
+    // image that could not be had leaves image() null.
+    bool start(int sourceWidth, int sourceHeight, int width, int height, bool ownRowBuffer = true) noexcept;
     // Where the decoder writes the next source row (sourceWidth x 3 bytes).
     [[nodiscard]] unsigned char *rowBuffer() noexcept { return row_.data(); }
     // Source row y is in rowBuffer(): every destination row that takes it is filled.
-    void rowDone(int y) noexcept;
+    void rowDone(int y) noexcept { rowDone(y, row_.data()); }
+    // Source row y (sourceWidth x 3 bytes, RGB) is at `row`; the rows come in order from 0.
+    void rowDone(int y, const unsigned char *row) noexcept;
     [[nodiscard]] QImage &image() noexcept { return image_; }
 
 private:

@@ -638,7 +638,7 @@ void TForm1::RenderPage()
     Document &doc = document();
     CopyPageWorkPaths(doc);
     QPainter canvas(buffer);
-    ComposePage(canvas, buffer->width(), buffer->height(), 0, 0);
+    ComposePage(canvas, buffer->width(), buffer->height(), FrameSwitch::Draw, ComposeMode::Preview);
 }
 
 void TForm1::RepaintPreview() { PaintBox1->repaint(); }

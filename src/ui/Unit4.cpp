@@ -239,7 +239,7 @@ void TForm4::FillFromPageSetup(const PageSetup &setup)
     Edit10->setText(setup.horizontalSpacingText);
     CheckBox3->setChecked(setup.transparentCaptions);
     CheckBox4->setChecked(setup.captionExtension);
-    if (setup.captionPosition >= 0 && setup.captionPosition < 6)
+    if (isCaptionPosition(setup.captionPosition))
         RadioGroup1Items[static_cast<std::size_t>(setup.captionPosition)]->setChecked(true);
 }
 
@@ -248,7 +248,7 @@ PrintDialogValues TForm4::values() const
     PrintDialogValues v;
     v.captionOption = CheckBox1->isChecked();
     v.captionExtension = CheckBox4->isChecked();
-    v.captionPosition = radioGroup1Index();
+    v.captionPosition = static_cast<CaptionPosition>(radioGroup1Index());
     v.transparentCaptions = CheckBox3->isChecked();
     v.frameOption = CheckBox2->isChecked();
     v.workingFont = workingFont_;

@@ -1,5 +1,6 @@
 // Files of a few hundred bytes that declare enormous pictures are refused before any large
 // allocation: each is decoded in a child process whose address space is capped.
+#include "cappedchild.h"
 #include "decode.h"
 #include "error.h"
 #include "picturewriter.h"
@@ -8,54 +9,29 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace quiltana {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
-constexpr rlim_t kChildAddressSpace = 512u * 1024 * 1024;
-
 enum ChildResult { Refused = 0, Decoded = 10, OtherFailure = 11 };
 
-// Runs `decode` in a child limited to 512 MB of address space (AddressSanitizer reserves
-// terabytes of shadow memory, so there the cap is left off). Returns the child's exit code, or
-// -signal when it died.
+// Runs `decode` in a child limited to 512 MB of address space (left off under
+// AddressSanitizer). Returns the child's exit code, or -signal when it died.
 template <typename Decode>
 int InCappedChild(Decode decode)
 {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!kAddressSanitizer) {
-            const rlimit limit{kChildAddressSpace, kChildAddressSpace};
-            setrlimit(RLIMIT_AS, &limit);
-        }
-        int code = Decoded;
+    test::ChildCaps caps;
+    caps.addressSpace = 512u * 1024 * 1024;
+    caps.failureExit = OtherFailure;
+    return test::RunInCappedChild(caps, [&] {
         try {
             decode();
         } catch (const Error &) {
-            code = Refused;
+            return int(Refused);
         } catch (...) {
-            code = OtherFailure;
+            return int(OtherFailure);
         }
-        _exit(code);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        return int(Decoded);
+    });
 }
 
 class BombTest : public ::testing::Test {

@@ -164,7 +164,7 @@ TEST_F(ExifTest, DrawingFitsTheUprightPictureAndTurnsOnTopOfIt)
                 QImage canvas(600, 600, QImage::Format_RGB32);
                 canvas.fill(Qt::white);
                 QPainter painter(&canvas);
-                const std::optional<Rect> drawn = DrawPicture(painter, cell, path, turn);
+                const std::optional<Rect> drawn = DrawPicture(painter, cell, path, static_cast<Turn>(turn));
                 painter.end();
                 ASSERT_TRUE(drawn) << what;
                 // A tall picture stands 450 x 600 in the middle, a wide one 600 x 450.

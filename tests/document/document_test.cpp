@@ -12,7 +12,7 @@ namespace {
 // A Document is large (a thousand cells); keep test instances off the stack.
 std::unique_ptr<Document> freshDocument() { return std::make_unique<Document>(); }
 
-void fill(Document &doc, int absolute, const QString &name, int orientation = 0)
+void fill(Document &doc, int absolute, const QString &name, Turn orientation = Turn::Upright)
 {
     Cell *c = doc.cellAt(absolute);
     ASSERT_NE(c, nullptr);
@@ -21,28 +21,34 @@ void fill(Document &doc, int absolute, const QString &name, int orientation = 0)
     c->orientation = orientation;
 }
 
-TEST(DocumentStart, CountersAndBuffersStartEmpty)
+TEST(DocumentStart, CountersAgreeWithTheEmptyTableAndItsFirstPage)
 {
     const auto doc = freshDocument();
-    EXPECT_EQ(doc->layoutStyle, 2);
-    EXPECT_EQ(doc->lastFilledCell, 0);
-    EXPECT_EQ(doc->currentPage, 0);
-    EXPECT_EQ(doc->pageCount, 1);
+    // The counters a fresh document starts with are the ones the commands would compute.
+    EXPECT_EQ(doc->lastFilledCell, doc->scanLastFilledCell());
+    EXPECT_EQ(doc->pageCount, pageCountFor(doc->lastFilledCell, doc->layoutStyle));
+    ASSERT_NE(findLayout(doc->layoutStyle), nullptr);
     EXPECT_TRUE(doc->copyBuffer.path.isEmpty());
-    EXPECT_EQ(doc->copyBuffer.orientation, 0);
-    for (int c = 0; c < kCellCount; ++c) {
-        EXPECT_TRUE(doc->cell(c).picturePath.isEmpty());
-        EXPECT_TRUE(doc->cell(c).workPath.isEmpty());
-        EXPECT_EQ(doc->cell(c).orientation, 0);
+
+    doc->page.workPath.fill(QStringLiteral("stale"));
+    RefreshPageLists(*doc);
+    EXPECT_EQ(doc->pageCount, 1);
+    EXPECT_EQ(pageIndicatorText(doc->currentPage, doc->pageCount), QStringLiteral("1/1"));
+    for (int p = 0; p < doc->layoutStyle; ++p) {
+        EXPECT_TRUE(doc->page.workPath[p].isEmpty()) << p;
+        EXPECT_EQ(doc->page.orientation[p], Turn::Upright) << p;
+        EXPECT_EQ(doc->page.redraw[p], Redraw::Draw) << p;
     }
+    EXPECT_EQ(doc->page.workPath[doc->layoutStyle], QStringLiteral("stale"));
 }
 
 TEST(DocumentStart, ProgramWideDocumentIsOneInstance)
 {
-    EXPECT_EQ(&document(), &document());
+    const Document &held = document();
     document().layoutStyle = 9;
-    EXPECT_EQ(document().layoutStyle, 9);
+    EXPECT_EQ(held.layoutStyle, 9);
     document() = Document{};
+    EXPECT_EQ(held.layoutStyle, 2);
     EXPECT_EQ(document().layoutStyle, 2);
 }
 
@@ -90,12 +96,12 @@ TEST(PageIndicator, CurrentPagePlusOneSlashCount)
 TEST(CellAccess, NumbersOutsideTheTableReadEmptyAndCannotBeWritten)
 {
     auto doc = freshDocument();
-    fill(*doc, 999, QStringLiteral("last.jpg"), 2);
-    EXPECT_EQ(doc->cell(999).orientation, 2);
+    fill(*doc, 999, QStringLiteral("last.jpg"), Turn::Left);
+    EXPECT_EQ(doc->cell(999).orientation, Turn::Left);
     for (int outside : {-1, 1000, 1001, 5000}) {
         EXPECT_TRUE(doc->cell(outside).picturePath.isEmpty()) << outside;
         EXPECT_TRUE(doc->cell(outside).workPath.isEmpty()) << outside;
-        EXPECT_EQ(doc->cell(outside).orientation, 0) << outside;
+        EXPECT_EQ(doc->cell(outside).orientation, Turn::Upright) << outside;
         EXPECT_EQ(doc->cellAt(outside), nullptr) << outside;
     }
     EXPECT_EQ(doc->cellAt(0), &doc->cells[0]);
@@ -130,11 +136,11 @@ TEST(PageLists, RefreshCopiesTheCurrentPageAndMarksEveryPosition)
     auto doc = freshDocument();
     doc->layoutStyle = 4;
     for (int c = 0; c < 12; ++c)
-        fill(*doc, c, QStringLiteral("p%1.jpg").arg(c), c % 3);
+        fill(*doc, c, QStringLiteral("p%1.jpg").arg(c), static_cast<Turn>(c % 3));
     doc->lastFilledCell = 11;
     doc->currentPage = 1;
     doc->pageCount = 99;
-    doc->page.redraw.fill(0);
+    doc->page.redraw.fill(Redraw::Done);
     doc->page.workPath[4] = QStringLiteral("untouched");
 
     RefreshPageLists(*doc);
@@ -143,36 +149,36 @@ TEST(PageLists, RefreshCopiesTheCurrentPageAndMarksEveryPosition)
     EXPECT_EQ(doc->currentPage, 1);
     for (int p = 0; p < 4; ++p) {
         EXPECT_EQ(doc->page.workPath[p], doc->cells[4 + p].workPath) << p;
-        EXPECT_EQ(doc->page.orientation[p], (4 + p) % 3) << p;
-        EXPECT_EQ(doc->page.redraw[p], 1) << p;
+        EXPECT_EQ(doc->page.orientation[p], static_cast<Turn>((4 + p) % 3)) << p;
+        EXPECT_EQ(doc->page.redraw[p], Redraw::Draw) << p;
     }
     // Positions beyond the layout style are left alone.
     EXPECT_EQ(doc->page.workPath[4], QStringLiteral("untouched"));
-    EXPECT_EQ(doc->page.redraw[4], 0);
+    EXPECT_EQ(doc->page.redraw[4], Redraw::Done);
 }
 
 TEST(PageLists, TailPastTheTableShowsEmptyCells)
 {
     auto doc = freshDocument();
     doc->layoutStyle = 6;
-    fill(*doc, 999, QStringLiteral("last.jpg"), 1);
+    fill(*doc, 999, QStringLiteral("last.jpg"), Turn::Right);
     doc->lastFilledCell = 999;
     doc->currentPage = 166;
     // Stale values from an earlier page must not survive in the positions with no cell.
     for (int p = 0; p < 6; ++p) {
         doc->page.workPath[p] = QStringLiteral("stale");
-        doc->page.orientation[p] = 2;
+        doc->page.orientation[p] = Turn::Left;
     }
 
     RefreshPageLists(*doc);
 
     EXPECT_EQ(doc->pageCount, 167);
     EXPECT_EQ(doc->page.workPath[3], doc->cells[999].workPath);
-    EXPECT_EQ(doc->page.orientation[3], 1);
+    EXPECT_EQ(doc->page.orientation[3], Turn::Right);
     for (int p : {4, 5}) {
         EXPECT_TRUE(doc->page.workPath[p].isEmpty()) << p;
-        EXPECT_EQ(doc->page.orientation[p], 0) << p;
-        EXPECT_EQ(doc->page.redraw[p], 1) << p;
+        EXPECT_EQ(doc->page.orientation[p], Turn::Upright) << p;
+        EXPECT_EQ(doc->page.redraw[p], Redraw::Draw) << p;
     }
     EXPECT_TRUE(doc->cell(doc->absoluteCell(4)).picturePath.isEmpty());
     EXPECT_EQ(doc->cellAt(doc->absoluteCell(5)), nullptr);
@@ -204,7 +210,7 @@ TEST(PageLists, ResetGoesToTheFirstPageWithTheNewCount)
     EXPECT_EQ(doc->page.workPath[0], doc->cells[8].workPath);
 
     doc->layoutStyle = 9; // as a layout command changes it
-    doc->page.redraw.fill(0);
+    doc->page.redraw.fill(Redraw::Done);
     ResetToFirstPageLists(*doc);
 
     EXPECT_EQ(doc->currentPage, 0);
@@ -212,7 +218,7 @@ TEST(PageLists, ResetGoesToTheFirstPageWithTheNewCount)
     EXPECT_EQ(pageIndicatorText(doc->currentPage, doc->pageCount), QStringLiteral("1/2"));
     for (int p = 0; p < 9; ++p) {
         EXPECT_EQ(doc->page.workPath[p], doc->cells[p].workPath) << p;
-        EXPECT_EQ(doc->page.redraw[p], 1) << p;
+        EXPECT_EQ(doc->page.redraw[p], Redraw::Draw) << p;
     }
 }
 
@@ -221,12 +227,12 @@ TEST(PageLists, CopyWorkPathsLeavesOrientationsAndFlags)
     auto doc = freshDocument();
     doc->layoutStyle = 4;
     doc->currentPage = 1;
-    fill(*doc, 5, QStringLiteral("five.jpg"), 1);
-    fill(*doc, 7, QStringLiteral("seven.jpg"), 2);
+    fill(*doc, 5, QStringLiteral("five.jpg"), Turn::Right);
+    fill(*doc, 7, QStringLiteral("seven.jpg"), Turn::Left);
     doc->page.workPath.fill(QStringLiteral("old"));
-    doc->page.orientation.fill(0);
-    doc->page.redraw.fill(0);
-    doc->page.redraw[1] = 1;
+    doc->page.orientation.fill(Turn::Upright);
+    doc->page.redraw.fill(Redraw::Done);
+    doc->page.redraw[1] = Redraw::Draw;
 
     CopyPageWorkPaths(*doc);
 
@@ -235,10 +241,70 @@ TEST(PageLists, CopyWorkPathsLeavesOrientationsAndFlags)
     EXPECT_TRUE(doc->page.workPath[2].isEmpty());
     EXPECT_EQ(doc->page.workPath[3], doc->cells[7].workPath);
     EXPECT_EQ(doc->page.workPath[4], QStringLiteral("old")); // beyond the layout style
-    EXPECT_EQ(doc->page.orientation[1], 0);
-    EXPECT_EQ(doc->page.orientation[3], 0);
-    EXPECT_EQ(doc->page.redraw[0], 0);
-    EXPECT_EQ(doc->page.redraw[1], 1);
+    EXPECT_EQ(doc->page.orientation[1], Turn::Upright);
+    EXPECT_EQ(doc->page.orientation[3], Turn::Upright);
+    EXPECT_EQ(doc->page.redraw[0], Redraw::Done);
+    EXPECT_EQ(doc->page.redraw[1], Redraw::Draw);
+}
+
+TEST(PageLists, PrintFillTakesThePicturesAndWorkPathsFillLeavesTheRest)
+{
+    auto doc = freshDocument();
+    doc->layoutStyle = 4;
+    doc->currentPage = 0;
+    fill(*doc, 9, QStringLiteral("nine.jpg"), Turn::Left);
+    doc->page.workPath.fill(QStringLiteral("old"));
+    doc->page.redraw.fill(Redraw::Done);
+
+    FillPageLists(*doc, 2, PageFill::Print); // a page other than the current one
+    EXPECT_EQ(doc->page.workPath[1], doc->cells[9].picturePath);
+    EXPECT_EQ(doc->page.orientation[1], Turn::Left);
+    EXPECT_TRUE(doc->page.workPath[0].isEmpty());
+    for (int p = 0; p < 4; ++p)
+        EXPECT_EQ(doc->page.redraw[p], Redraw::Draw) << p;
+    EXPECT_EQ(doc->page.workPath[4], QStringLiteral("old"));
+    EXPECT_EQ(doc->page.redraw[4], Redraw::Done);
+
+    doc->page.redraw.fill(Redraw::Done);
+    FillPageLists(*doc, 2, PageFill::WorkPaths);
+    EXPECT_EQ(doc->page.workPath[1], doc->cells[9].workPath);
+    EXPECT_EQ(doc->page.orientation[1], Turn::Left);
+    EXPECT_EQ(doc->page.redraw[1], Redraw::Done);
+}
+
+TEST(EmptyDocument, EmptiesEveryCellAndShowsTheEmptyPageButLeavesTheCounters)
+{
+    auto doc = freshDocument();
+    doc->layoutStyle = 4;
+    for (int c : {0, 17, 999})
+        fill(*doc, c, QStringLiteral("p%1.jpg").arg(c), Turn::Right);
+    doc->lastFilledCell = 999;
+    doc->pageCount = 250;
+    doc->currentPage = 3;
+    doc->copyBuffer.path = QStringLiteral("/pictures/kept.jpg");
+    doc->page.workPath.fill(QStringLiteral("old"));
+    doc->page.orientation.fill(Turn::Left);
+    doc->page.redraw.fill(Redraw::Done);
+
+    EmptyDocument(*doc);
+
+    for (int c = 0; c < kCellCount; ++c) {
+        ASSERT_TRUE(doc->cell(c).picturePath.isEmpty()) << c;
+        ASSERT_TRUE(doc->cell(c).workPath.isEmpty()) << c;
+        ASSERT_EQ(doc->cell(c).orientation, Turn::Upright) << c;
+    }
+    // Every position of the page is blank and drawn afresh; the ones beyond it stay.
+    for (int p = 0; p < 4; ++p) {
+        EXPECT_TRUE(doc->page.workPath[p].isEmpty()) << p;
+        EXPECT_EQ(doc->page.orientation[p], Turn::Upright) << p;
+        EXPECT_EQ(doc->page.redraw[p], Redraw::Draw) << p;
+    }
+    EXPECT_EQ(doc->page.workPath[4], QStringLiteral("old"));
+    EXPECT_EQ(doc->page.redraw[4], Redraw::Done);
+    EXPECT_EQ(doc->lastFilledCell, 999);
+    EXPECT_EQ(doc->pageCount, 250);
+    EXPECT_EQ(doc->currentPage, 3);
+    EXPECT_EQ(doc->copyBuffer.path, QStringLiteral("/pictures/kept.jpg"));
 }
 
 } // namespace

@@ -74,21 +74,18 @@ TEST_F(PageSetupTest, ConversionOfTenMillimetreMarginsAndOneMillimetreSpacing)
     EXPECT_EQ(s.horizontalSpacingDots, 23); // 4760 / 201 = 23.7
 }
 
-TEST_F(PageSetupTest, RecordStartValues)
+TEST_F(PageSetupTest, CaptionPositionsAreTheSixRadioButtonsOnly)
 {
+    for (int value = -2; value <= 7; ++value)
+        EXPECT_EQ(isCaptionPosition(static_cast<CaptionPosition>(value)), value >= 0 && value < 6) << value;
+    // The record starts on one of them, and the first show moves it to another.
     const PageSetup &s = pageSetup();
-    for (int dots : {s.topDots, s.bottomDots, s.leftDots, s.rightDots, s.verticalSpacingDots,
-                     s.horizontalSpacingDots})
-        EXPECT_EQ(dots, 10);
-    EXPECT_FALSE(s.frameOption);
-    EXPECT_TRUE(s.captionOption);
-    EXPECT_EQ(s.captionPosition, 0);
-    EXPECT_FALSE(s.transparentCaptions);
-    EXPECT_FALSE(s.captionExtension);
-    EXPECT_EQ(s.captionFont.face, QStringLiteral("ＭＳ Ｐゴシック"));
-    EXPECT_EQ(s.captionFont.pointSize, 9);
-    EXPECT_FALSE(s.captionFont.bold || s.captionFont.italic || s.captionFont.underline
-                 || s.captionFont.strikeOut);
+    ASSERT_TRUE(isCaptionPosition(s.captionPosition));
+    const CaptionPosition start = s.captionPosition;
+    SetPageSetupDefaults();
+    EXPECT_TRUE(isCaptionPosition(s.captionPosition));
+    EXPECT_NE(s.captionPosition, start);
+    // The printed font and the copy the font command starts from begin alike.
     EXPECT_EQ(s.captionFont, s.captionFontCopy);
 }
 
@@ -109,7 +106,7 @@ TEST_F(PageSetupTest, FirstShowDefaultsTouchOnlyTextsAndCaptionSettings)
     EXPECT_EQ(s.rightText, QStringLiteral("4.22"));
     EXPECT_EQ(s.verticalSpacingText, QStringLiteral("1"));
     EXPECT_EQ(s.horizontalSpacingText, QStringLiteral("1"));
-    EXPECT_EQ(s.captionPosition, 1);
+    EXPECT_EQ(s.captionPosition, CaptionPosition::BottomLeft);
     EXPECT_FALSE(s.transparentCaptions);
     EXPECT_FALSE(s.captionExtension);
     // Not touched:

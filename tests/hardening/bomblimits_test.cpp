@@ -3,6 +3,7 @@
 // capped and whose allocations are capped (the address space where it can be; under
 // AddressSanitizer, whose shadow memory needs terabytes of address space, a malloc hook that
 // ends the child on any large allocation).
+#include "cappedchild.h"
 #include "decode.h"
 #include "error.h"
 #include "hardeningfixture.h"
@@ -11,23 +12,6 @@
 
 #include <cstddef>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QUILTANA_HARDENING_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUILTANA_HARDENING_ASAN 1
-#endif
-#endif
-
-#ifdef QUILTANA_HARDENING_ASAN
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void *, std::size_t),
-                                                        void (*free_hook)(const volatile void *));
-#endif
-
 namespace quiltana {
 namespace {
 
@@ -35,46 +19,21 @@ enum ChildExit { Refused = 0, Decoded = 10, OtherFailure = 11, LargeAllocation =
 
 // No refusal needs more than this at once; the smallest bomb would need 12 GB.
 constexpr std::size_t kLargestAllocation = 64u * 1024 * 1024;
-constexpr rlim_t kAddressSpace = 768u * 1024 * 1024;
-// Seconds of processor time; a refusal takes milliseconds, even sanitized.
-constexpr rlim_t kProcessorSeconds = 20;
 
-#ifdef QUILTANA_HARDENING_ASAN
-void EndOnLargeAllocation(const volatile void *, std::size_t size)
-{
-    if (size > kLargestAllocation)
-        _exit(LargeAllocation);
-}
-// The runtime installs a malloc hook only together with a free hook.
-void IgnoreFree(const volatile void *) {}
-#endif
-
-// Runs `refuse` in a capped child. Returns its exit code, or -signal (SIGXCPU when it ran out
-// of time, SIGKILL past the hard limit).
+// Runs `refuse` in a child capped at 768 MB of address space (under AddressSanitizer: ended on
+// any allocation above kLargestAllocation) and 20 s of processor time, a refusal taking
+// milliseconds even sanitized. Returns its exit code, or -signal (SIGXCPU when it ran out of
+// time, SIGKILL past the hard limit).
 template <typename Work>
 int InCappedChild(Work refuse)
 {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const rlimit cpu{kProcessorSeconds, kProcessorSeconds + 5};
-        setrlimit(RLIMIT_CPU, &cpu);
-#ifdef QUILTANA_HARDENING_ASAN
-        if (!__sanitizer_install_malloc_and_free_hooks(EndOnLargeAllocation, IgnoreFree))
-            _exit(OtherFailure);
-#else
-        const rlimit memory{kAddressSpace, kAddressSpace};
-        setrlimit(RLIMIT_AS, &memory);
-#endif
-        int code = OtherFailure;
-        try {
-            code = refuse();
-        } catch (...) {
-        }
-        _exit(code);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    test::ChildCaps caps;
+    caps.addressSpace = 768u * 1024 * 1024;
+    caps.processorSeconds = 20;
+    caps.largestAllocation = kLargestAllocation;
+    caps.largeAllocationExit = LargeAllocation;
+    caps.failureExit = OtherFailure;
+    return test::RunInCappedChild(caps, refuse);
 }
 
 class BombLimits : public test::HardeningTest {
@@ -173,12 +132,8 @@ TEST_F(BombLimits, TheCapsCatchWhatTheyGuardAgainst)
                   delete[] block;
                   return int(Decoded);
               }),
-#ifdef QUILTANA_HARDENING_ASAN
-              LargeAllocation
-#else
-              OtherFailure // std::bad_alloc under the address-space cap
-#endif
-    );
+              // Under the address-space cap, std::bad_alloc.
+              test::UnderAddressSanitizer() ? LargeAllocation : OtherFailure);
 }
 
 } // namespace

@@ -138,7 +138,7 @@ TEST_F(PathNames, AwkwardNamesPrintTheirPicturesAndCaptions)
     values.topText = values.bottomText = values.leftText = values.rightText = QStringLiteral("2.5");
     values.verticalSpacingText = values.horizontalSpacingText = QStringLiteral("2");
     values.captionOption = true; // the names themselves are drawn, Japanese included
-    values.captionPosition = 0;
+    values.captionPosition = CaptionPosition::TopLeft;
     values.range = PageRange::All;
     FinishPrintCommand(kPrintResultPrint, values, printer_);
     ASSERT_EQ(printer_.jobs.size(), static_cast<std::size_t>(paths.size()));

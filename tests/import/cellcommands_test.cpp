@@ -29,13 +29,13 @@ protected:
         clearRedrawFlags();
     }
 
-    static void clearRedrawFlags() { document().page.redraw.fill(0); }
+    static void clearRedrawFlags() { document().page.redraw.fill(Redraw::Done); }
 
     static int redrawCount()
     {
         int n = 0;
-        for (int flag : document().page.redraw)
-            n += flag;
+        for (const Redraw flag : document().page.redraw)
+            n += flag == Redraw::Draw ? 1 : 0;
         return n;
     }
 };
@@ -46,22 +46,22 @@ TEST_F(CellCommandsTest, TurnsToggleBackToUpright)
     Document &doc = document();
 
     TurnRight(1);
-    EXPECT_EQ(doc.cell(5).orientation, 1);
-    EXPECT_EQ(doc.page.orientation[1], 1);
-    EXPECT_EQ(doc.page.redraw[1], 1);
+    EXPECT_EQ(doc.cell(5).orientation, Turn::Right);
+    EXPECT_EQ(doc.page.orientation[1], Turn::Right);
+    EXPECT_EQ(doc.page.redraw[1], Redraw::Draw);
     EXPECT_EQ(redrawCount(), 1);
 
     TurnRight(1);
-    EXPECT_EQ(doc.cell(5).orientation, 0); // upright, not upside down
-    EXPECT_EQ(doc.page.orientation[1], 0);
+    EXPECT_EQ(doc.cell(5).orientation, Turn::Upright); // upright, not upside down
+    EXPECT_EQ(doc.page.orientation[1], Turn::Upright);
 
     TurnRight(2);
     TurnLeft(2);
-    EXPECT_EQ(doc.cell(6).orientation, 0);
+    EXPECT_EQ(doc.cell(6).orientation, Turn::Upright);
     TurnLeft(2);
-    EXPECT_EQ(doc.cell(6).orientation, 2);
-    EXPECT_EQ(doc.page.orientation[2], 2);
-    EXPECT_EQ(doc.cell(2).orientation, 0); // same position of another page
+    EXPECT_EQ(doc.cell(6).orientation, Turn::Left);
+    EXPECT_EQ(doc.page.orientation[2], Turn::Left);
+    EXPECT_EQ(doc.cell(2).orientation, Turn::Upright); // same position of another page
 }
 
 TEST_F(CellCommandsTest, TurnAllTogglesEveryCell)
@@ -70,19 +70,19 @@ TEST_F(CellCommandsTest, TurnAllTogglesEveryCell)
     Document &doc = document();
     TurnRight(1);
     TurnLeft(2);
-    doc.cells[500].orientation = 2; // a cell of another page
+    doc.cells[500].orientation = Turn::Left; // a cell of another page
     clearRedrawFlags();
 
     TurnAll();
 
-    EXPECT_EQ(doc.cell(0).orientation, 1);
-    EXPECT_EQ(doc.cell(1).orientation, 0);
-    EXPECT_EQ(doc.cell(2).orientation, 0);
-    EXPECT_EQ(doc.cell(500).orientation, 0);
-    EXPECT_EQ(doc.cell(999).orientation, 1); // empty cells are turned as well
+    EXPECT_EQ(doc.cell(0).orientation, Turn::Right);
+    EXPECT_EQ(doc.cell(1).orientation, Turn::Upright);
+    EXPECT_EQ(doc.cell(2).orientation, Turn::Upright);
+    EXPECT_EQ(doc.cell(500).orientation, Turn::Upright);
+    EXPECT_EQ(doc.cell(999).orientation, Turn::Right); // empty cells are turned as well
     EXPECT_EQ((std::array{doc.page.orientation[0], doc.page.orientation[1], doc.page.orientation[2],
                           doc.page.orientation[3]}),
-              (std::array{1, 0, 0, 1}));
+              (std::array{Turn::Right, Turn::Upright, Turn::Upright, Turn::Right}));
     EXPECT_EQ(redrawCount(), 4);
 }
 
@@ -95,12 +95,12 @@ TEST_F(CellCommandsTest, CopyBufferThroughCutCopyAndPaste)
 
     EXPECT_TRUE(Cut(0));
     EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/0.png")); // the picture, not the work copy
-    EXPECT_EQ(doc.copyBuffer.orientation, 2);
+    EXPECT_EQ(doc.copyBuffer.orientation, Turn::Left);
     EXPECT_TRUE(doc.cell(0).picturePath.isEmpty());
     EXPECT_TRUE(doc.cell(0).workPath.isEmpty());
     EXPECT_TRUE(doc.page.workPath[0].isEmpty());
-    EXPECT_EQ(doc.cell(0).orientation, 2); // kept by the emptied cell
-    EXPECT_EQ(doc.page.redraw[0], 1);
+    EXPECT_EQ(doc.cell(0).orientation, Turn::Left); // kept by the emptied cell
+    EXPECT_EQ(doc.page.redraw[0], Redraw::Draw);
     EXPECT_EQ(doc.lastFilledCell, 1);
 
     clearRedrawFlags();
@@ -108,9 +108,9 @@ TEST_F(CellCommandsTest, CopyBufferThroughCutCopyAndPaste)
     EXPECT_EQ(doc.cell(3).picturePath, QStringLiteral("/pictures/0.png"));
     EXPECT_EQ(doc.cell(3).workPath, QStringLiteral("/pictures/0.png"));
     EXPECT_EQ(doc.page.workPath[3], QStringLiteral("/pictures/0.png"));
-    EXPECT_EQ(doc.cell(3).orientation, 2);
-    EXPECT_EQ(doc.page.orientation[3], 2);
-    EXPECT_EQ(doc.page.redraw[3], 1);
+    EXPECT_EQ(doc.cell(3).orientation, Turn::Left);
+    EXPECT_EQ(doc.page.orientation[3], Turn::Left);
+    EXPECT_EQ(doc.page.redraw[3], Redraw::Draw);
     EXPECT_EQ(redrawCount(), 1);
     EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/0.png")); // pasted again and again
 
@@ -120,12 +120,12 @@ TEST_F(CellCommandsTest, CopyBufferThroughCutCopyAndPaste)
     EXPECT_TRUE(Copy(2));
     EXPECT_EQ(redrawCount(), 0);
     EXPECT_TRUE(doc.copyBuffer.path.isEmpty());
-    EXPECT_EQ(doc.copyBuffer.orientation, 1);
+    EXPECT_EQ(doc.copyBuffer.orientation, Turn::Right);
     EXPECT_FALSE(PopupState(1).pasteEnabled);
     Paste(3);
     EXPECT_TRUE(doc.cell(3).picturePath.isEmpty());
     EXPECT_TRUE(doc.cell(3).workPath.isEmpty());
-    EXPECT_EQ(doc.cell(3).orientation, 1);
+    EXPECT_EQ(doc.cell(3).orientation, Turn::Right);
     EXPECT_EQ(doc.lastFilledCell, 1);
 }
 
@@ -150,7 +150,7 @@ TEST_F(CellCommandsTest, PasteBehindTheLastFilledCellRecounts)
     makeDocument(4, 0, 4, 1);
     Document &doc = document();
     ASSERT_EQ(doc.pageCount, 2);
-    doc.copyBuffer = CopyBuffer{QStringLiteral("/pictures/new.png"), 0};
+    doc.copyBuffer = CopyBuffer{QStringLiteral("/pictures/new.png"), Turn::Upright};
 
     Paste(3);
 
@@ -178,14 +178,14 @@ TEST_F(CellCommandsTest, PasteToAllFillsTheCurrentPageOnly)
     PasteToAll(10);
 
     EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/60.png"));
-    EXPECT_EQ(doc.copyBuffer.orientation, 2);
+    EXPECT_EQ(doc.copyBuffer.orientation, Turn::Left);
     for (int p = 0; p < 50; ++p) {
         const Cell &cell = doc.cell(50 + p);
         ASSERT_EQ(cell.picturePath, QStringLiteral("/pictures/60.png")) << p;
         ASSERT_EQ(cell.workPath, QStringLiteral("/pictures/60.png")) << p;
-        ASSERT_EQ(cell.orientation, 2) << p;
+        ASSERT_EQ(cell.orientation, Turn::Left) << p;
         ASSERT_EQ(doc.page.workPath[static_cast<size_t>(p)], QStringLiteral("/pictures/60.png")) << p;
-        ASSERT_EQ(doc.page.orientation[static_cast<size_t>(p)], 2) << p;
+        ASSERT_EQ(doc.page.orientation[static_cast<size_t>(p)], Turn::Left) << p;
     }
     EXPECT_EQ(redrawCount(), 50);
     EXPECT_EQ(doc.cell(49).picturePath, QStringLiteral("/pictures/49.png"));
@@ -209,7 +209,7 @@ TEST_F(CellCommandsTest, CutAllOnAThirdPage)
     EXPECT_EQ(doc.scanLastFilledCell(), 0);
     EXPECT_TRUE(doc.cell(0).picturePath.isEmpty());
     EXPECT_TRUE(doc.cell(9).workPath.isEmpty());
-    EXPECT_EQ(doc.cell(8).orientation, 0);
+    EXPECT_EQ(doc.cell(8).orientation, Turn::Upright);
     EXPECT_EQ(doc.lastFilledCell, 0);
     EXPECT_EQ(doc.pageCount, 1);
     EXPECT_EQ(doc.currentPage, 0);
@@ -227,7 +227,7 @@ TEST_F(CellCommandsTest, PositionsPastTheTableDoNothing)
     // Layout 2X3, last page 166: cells 996..999, then positions 4 and 5 without a cell.
     makeDocument(6, 990, 999, 166);
     Document &doc = document();
-    doc.copyBuffer = CopyBuffer{QStringLiteral("/pictures/buffer.png"), 1};
+    doc.copyBuffer = CopyBuffer{QStringLiteral("/pictures/buffer.png"), Turn::Right};
 
     TurnRight(4);
     TurnLeft(5);
@@ -238,14 +238,14 @@ TEST_F(CellCommandsTest, PositionsPastTheTableDoNothing)
     const PopupItems items = PopupState(4);
     EXPECT_FALSE(items.copyEnabled || items.pasteEnabled || items.pasteAllEnabled);
     EXPECT_EQ(redrawCount(), 0);
-    EXPECT_EQ(doc.page.orientation[4], 0);
+    EXPECT_EQ(doc.page.orientation[4], Turn::Upright);
     EXPECT_TRUE(doc.page.workPath[4].isEmpty());
     EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/buffer.png"));
 
     // Turn all and paste to all skip them; the cells of the page are changed.
     TurnAll();
-    EXPECT_EQ(doc.page.orientation[3], 1);
-    EXPECT_EQ(doc.page.orientation[4], 0);
+    EXPECT_EQ(doc.page.orientation[3], Turn::Right);
+    EXPECT_EQ(doc.page.orientation[4], Turn::Upright);
     PasteToAll(0);
     EXPECT_EQ(doc.cell(999).picturePath, QStringLiteral("/pictures/996.png"));
     EXPECT_TRUE(doc.page.workPath[5].isEmpty());

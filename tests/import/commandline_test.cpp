@@ -36,7 +36,7 @@ TEST_F(CommandLineTest, FolderContributesItsPicturesInDirectoryOrder)
     EXPECT_TRUE(doc.cell(2).picturePath.isEmpty());
     EXPECT_EQ(doc.lastFilledCell, 1);
     EXPECT_EQ(pageCountFor(doc.lastFilledCell, 2), 1);
-    EXPECT_EQ(doc.cell(0).orientation, 0);
+    EXPECT_EQ(doc.cell(0).orientation, Turn::Upright);
     EXPECT_TRUE(doc.cell(0).workPath.isEmpty()); // work copies are the caller's next step
 }
 

@@ -58,7 +58,7 @@ TEST_F(DropTest, SinglePictureGoesIntoTheCellUnderTheMouse)
     Document &doc = document();
     doc.layoutStyle = 4;
     doc.currentPage = 1;
-    doc.cells[6].orientation = 2;
+    doc.cells[6].orientation = Turn::Left;
     const QString photo = picture(QStringLiteral("single.png"), 40, 20);
 
     const DropResult result = DropFiles({photo}, 2, noQuestion());
@@ -67,10 +67,10 @@ TEST_F(DropTest, SinglePictureGoesIntoTheCellUnderTheMouse)
     EXPECT_EQ(result.placed, 1);
     EXPECT_TRUE(result.errors.isEmpty());
     EXPECT_EQ(doc.cell(6).picturePath, photo);
-    EXPECT_EQ(doc.cell(6).orientation, 0); // a dropped picture starts upright
+    EXPECT_EQ(doc.cell(6).orientation, Turn::Upright); // a dropped picture starts upright
     EXPECT_TRUE(hasWorkCopy(6));
     EXPECT_EQ(QImage(doc.cell(6).workPath).size(), QSize(400, 200));
-    EXPECT_EQ(doc.page.redraw[2], 1);
+    EXPECT_EQ(doc.page.redraw[2], Redraw::Draw);
     EXPECT_EQ(doc.lastFilledCell, 6);
     for (int c : {0, 2, 5, 7})
         EXPECT_TRUE(doc.cell(c).picturePath.isEmpty()) << c;
@@ -122,13 +122,13 @@ TEST_F(DropTest, SeveralPicturesOnAnEmptyDocument)
 TEST_F(DropTest, OnlyTheFirstCellFilledIsReplacedWithoutQuestion)
 {
     fillCells(0, 0);
-    document().cells[0].orientation = 1;
+    document().cells[0].orientation = Turn::Right;
     const QStringList photos = pictures(2, QStringLiteral("new"));
 
     DropFiles(photos, 0, noQuestion());
 
     EXPECT_EQ(document().cell(0).picturePath, photos.at(0));
-    EXPECT_EQ(document().cell(0).orientation, 0);
+    EXPECT_EQ(document().cell(0).orientation, Turn::Upright);
     EXPECT_EQ(document().cell(1).picturePath, photos.at(1));
     EXPECT_EQ(document().lastFilledCell, 1);
 }
@@ -154,8 +154,8 @@ TEST_F(DropTest, AppendAnsweredOkFillsAndConvertsOnlyTheNewCells)
 TEST_F(DropTest, AppendAnsweredCancelStartsANewDocument)
 {
     fillCells(0, 9);
-    document().cells[3].orientation = 2;
-    document().cells[20].orientation = 1; // a turned empty cell is cleared as well
+    document().cells[3].orientation = Turn::Left;
+    document().cells[20].orientation = Turn::Right; // a turned empty cell is cleared as well
     const QStringList photos = pictures(5, QStringLiteral("new"));
 
     const DropResult result = DropFiles(photos, 0, answer(false));
@@ -168,8 +168,8 @@ TEST_F(DropTest, AppendAnsweredCancelStartsANewDocument)
     }
     for (int c = 5; c < 10; ++c)
         EXPECT_TRUE(document().cell(c).picturePath.isEmpty()) << c;
-    EXPECT_EQ(document().cell(3).orientation, 0);
-    EXPECT_EQ(document().cell(20).orientation, 0);
+    EXPECT_EQ(document().cell(3).orientation, Turn::Upright);
+    EXPECT_EQ(document().cell(20).orientation, Turn::Upright);
     EXPECT_EQ(document().lastFilledCell, 4);
 }
 
@@ -405,10 +405,10 @@ TEST_F(DropTest, EmptyDropAsksNothingAndChangesNoCell)
 
 TEST_F(DropTest, DropLeavesTheCopyBufferAlone)
 {
-    document().copyBuffer = CopyBuffer{QStringLiteral("/kept.png"), 2};
+    document().copyBuffer = CopyBuffer{QStringLiteral("/kept.png"), Turn::Left};
     DropFiles(pictures(2, QStringLiteral("x")), 0, noQuestion());
     EXPECT_EQ(document().copyBuffer.path, QStringLiteral("/kept.png"));
-    EXPECT_EQ(document().copyBuffer.orientation, 2);
+    EXPECT_EQ(document().copyBuffer.orientation, Turn::Left);
 }
 
 using LoadTest = DropTest;
@@ -421,19 +421,19 @@ TEST_F(LoadTest, LoadedPictureKeepsTheTurnOfItsCell)
     RefreshPageLists(doc);
     TurnRight(3); // cell 11, still empty
     for (auto &flag : doc.page.redraw)
-        flag = 0;
+        flag = Redraw::Done;
     const QString photo = picture(QStringLiteral("loaded.png"), 30, 60);
 
     LoadIntoCell(11, 3, photo);
 
     EXPECT_EQ(doc.cell(11).picturePath, photo);
-    EXPECT_EQ(doc.cell(11).orientation, 1);
-    EXPECT_EQ(doc.page.orientation[3], 1);
+    EXPECT_EQ(doc.cell(11).orientation, Turn::Right);
+    EXPECT_EQ(doc.page.orientation[3], Turn::Right);
     EXPECT_TRUE(hasWorkCopy(11));
     EXPECT_EQ(QImage(doc.cell(11).workPath).size(), QSize(100, 200));
     EXPECT_EQ(doc.page.workPath[3], doc.cell(11).workPath);
-    EXPECT_EQ(doc.page.redraw[3], 1);
-    EXPECT_EQ(doc.page.redraw[0], 0);
+    EXPECT_EQ(doc.page.redraw[3], Redraw::Draw);
+    EXPECT_EQ(doc.page.redraw[0], Redraw::Done);
     EXPECT_EQ(doc.lastFilledCell, 0); // not recounted
 }
 
@@ -456,7 +456,7 @@ TEST_F(LoadTest, FailedLoadOverAPictureShowsNothingRatherThanTheOldPicture)
     EXPECT_EQ(doc.cell(1).picturePath, bad);
     EXPECT_TRUE(doc.cell(1).workPath.isEmpty());
     EXPECT_TRUE(doc.page.workPath[1].isEmpty());
-    EXPECT_EQ(doc.page.redraw[1], 1);
+    EXPECT_EQ(doc.page.redraw[1], Redraw::Draw);
 }
 
 TEST_F(LoadTest, CellPastTheTableIsNotTouched)

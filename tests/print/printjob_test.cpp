@@ -119,7 +119,7 @@ TEST_F(PrintJob, FramesAreDrawnRoundEveryCellEmptyOnesIncluded)
     EXPECT_EQ(page.pixel(centre(cells[3])), qRgb(255, 255, 255)); // an empty cell is white inside
     // Printing flags every position of the largest layout, beyond the page's own cells too.
     for (int p = 4; p < 50; ++p)
-        EXPECT_EQ(document().page.redraw[static_cast<std::size_t>(p)], 1) << p;
+        EXPECT_EQ(document().page.redraw[static_cast<std::size_t>(p)], Redraw::Draw) << p;
 }
 
 TEST_F(PrintJob, WithoutTheFrameOptionNoFrameIsPrinted)
@@ -204,7 +204,7 @@ TEST_F(PrintJob, CloseCommitsWithoutPrintingAndCancelChangesNothing)
     fillCells(1, {picture("a.png", Qt::red)});
     PrintDialogValues v = valuesFromSetup();
     v.frameOption = true;
-    v.captionPosition = 4;
+    v.captionPosition = CaptionPosition::TopRight;
     v.topText = QStringLiteral("12.5");
 
     const PageSetup before = pageSetup();
@@ -216,7 +216,7 @@ TEST_F(PrintJob, CloseCommitsWithoutPrintingAndCancelChangesNothing)
     FinishPrintCommand(kPrintResultClose, v, printer);
     EXPECT_TRUE(printer.jobs.empty());
     EXPECT_TRUE(pageSetup().frameOption);
-    EXPECT_EQ(pageSetup().captionPosition, 4);
+    EXPECT_EQ(pageSetup().captionPosition, CaptionPosition::TopRight);
     EXPECT_EQ(pageSetup().topText, "12.5");
     EXPECT_EQ(pageSetup().topDots, 40); // 12.5 mm at 4 dots per mm, less the 10 unprintable dots
 }
@@ -231,7 +231,7 @@ TEST_F(PrintJob, CommitConvertsTheMarginsOfTheWorkedExample)
     v.captionOption = true;
     v.captionExtension = true;
     v.transparentCaptions = true;
-    v.captionPosition = 5;
+    v.captionPosition = CaptionPosition::BottomRight;
     v.workingFont.face = QStringLiteral("IPAPGothic");
     v.workingFont.pointSize = 14;
     CommitPrintDialog(v, printer);
@@ -244,7 +244,7 @@ TEST_F(PrintJob, CommitConvertsTheMarginsOfTheWorkedExample)
     EXPECT_EQ(s.horizontalSpacingDots, 23);
     EXPECT_TRUE(s.captionExtension);
     EXPECT_TRUE(s.transparentCaptions);
-    EXPECT_EQ(s.captionPosition, 5);
+    EXPECT_EQ(s.captionPosition, CaptionPosition::BottomRight);
     EXPECT_EQ(s.captionFont, v.workingFont);
     EXPECT_NE(s.captionFontCopy, v.workingFont); // the copy changes only through the font dialogs
 }
@@ -267,16 +267,16 @@ TEST(PrintPageLists, TheLastPageReadsCellsPastTheTableAsEmpty)
     doc.layoutStyle = 6; // page 166 covers cells 996..1001
     for (int c = 996; c < 1000; ++c)
         doc.cells[static_cast<std::size_t>(c)].picturePath = QStringLiteral("/p/%1.png").arg(c);
-    doc.cells[999].orientation = 2;
+    doc.cells[999].orientation = Turn::Left;
     doc.page.workPath[4] = QStringLiteral("stale");
     LoadPrintPageLists(doc, 166);
     EXPECT_EQ(doc.page.workPath[0], "/p/996.png");
     EXPECT_EQ(doc.page.workPath[3], "/p/999.png");
-    EXPECT_EQ(doc.page.orientation[3], 2);
+    EXPECT_EQ(doc.page.orientation[3], Turn::Left);
     EXPECT_TRUE(doc.page.workPath[4].isEmpty());
     EXPECT_TRUE(doc.page.workPath[5].isEmpty());
     for (int j = 0; j < 6; ++j)
-        EXPECT_EQ(doc.page.redraw[static_cast<std::size_t>(j)], 1);
+        EXPECT_EQ(doc.page.redraw[static_cast<std::size_t>(j)], Redraw::Draw);
 }
 
 TEST(PrintRange, EachChoiceGivesItsPages)

@@ -291,7 +291,7 @@ TEST_F(PrintDialog, FillingShowsTheRecord)
     PageSetup &s = pageSetup();
     s.captionOption = true;
     s.frameOption = true;
-    s.captionPosition = 4;
+    s.captionPosition = CaptionPosition::TopRight;
     s.transparentCaptions = true;
     s.captionExtension = true;
     s.topText = QStringLiteral("7.77");
@@ -307,7 +307,7 @@ TEST_F(PrintDialog, FillingShowsTheRecord)
     const PrintDialogValues v = form.values();
     EXPECT_TRUE(v.captionOption);
     EXPECT_TRUE(v.frameOption);
-    EXPECT_EQ(v.captionPosition, 4);
+    EXPECT_EQ(v.captionPosition, CaptionPosition::TopRight);
     EXPECT_TRUE(v.transparentCaptions);
     EXPECT_TRUE(v.captionExtension);
     EXPECT_EQ(v.workingFont, s.captionFont);

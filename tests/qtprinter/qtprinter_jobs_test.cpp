@@ -123,13 +123,13 @@ TEST_F(QtPrinterJobs, SecondJobWithCaptionsDrawsWhereTheCellsAre)
         doc.cells[static_cast<std::size_t>(i)].picturePath = paths[i];
         doc.cells[static_cast<std::size_t>(i)].workPath = paths[i];
     }
-    doc.cells[3].orientation = 1; // the last caption of the page is also turned
+    doc.cells[3].orientation = Turn::Right; // the last caption of the page is also turned
     doc.lastFilledCell = doc.scanLastFilledCell();
     RefreshPageLists(doc);
 
     PageSetup &s = pageSetup();
     s.captionOption = true;
-    s.captionPosition = 4;
+    s.captionPosition = CaptionPosition::TopRight;
     s.captionFont.color = QColor(0, 255, 0); // a caption pen that must not outlive its job
     s.frameOption = true;
     s.topText = s.bottomText = s.leftText = s.rightText = QStringLiteral("12");

@@ -52,15 +52,15 @@ protected:
     }
 
     // Layout style and page work paths; every position of the style flagged.
-    void setPage(int style, const std::vector<QString> &paths, const std::vector<int> &orientations = {})
+    void setPage(int style, const std::vector<QString> &paths, const std::vector<Turn> &orientations = {})
     {
         Document &doc = document();
         doc.layoutStyle = style;
         for (int p = 0; p < style; ++p) {
             const auto i = static_cast<size_t>(p);
             doc.page.workPath[i] = i < paths.size() ? paths[i] : QString();
-            doc.page.orientation[i] = i < orientations.size() ? orientations[i] : 0;
-            doc.page.redraw[i] = 1;
+            doc.page.orientation[i] = i < orientations.size() ? orientations[i] : Turn::Upright;
+            doc.page.redraw[i] = Redraw::Draw;
         }
     }
 
@@ -71,10 +71,10 @@ protected:
         s.verticalSpacingDots = s.horizontalSpacingDots = spacing;
     }
 
-    static void compose(QImage &canvas, int frameSwitch, int mode)
+    static void compose(QImage &canvas, FrameSwitch frames, ComposeMode mode)
     {
         QPainter painter(&canvas);
-        ComposePage(painter, canvas.width(), canvas.height(), frameSwitch, mode);
+        ComposePage(painter, canvas.width(), canvas.height(), frames, mode);
     }
 
     QString picture(const QString &name, int width = 200, int height = 100)
@@ -117,10 +117,10 @@ TEST_F(ComposeTest, PreviewFramesCoverThePixelsOfGdiRectangles)
     setMargins(130, 65);
     setPage(4, {});
     QImage canvas = blankCanvas(438, 544, kPage);
-    compose(canvas, 0, 0);
+    compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
     expectFrames(canvas, {{10, 10, 216, 269}, {221, 10, 428, 269}, {10, 274, 216, 533}, {221, 274, 428, 533}});
     for (int p = 0; p < 4; ++p)
-        EXPECT_EQ(document().page.redraw[static_cast<size_t>(p)], 0);
+        EXPECT_EQ(document().page.redraw[static_cast<size_t>(p)], Redraw::Done);
 }
 
 TEST_F(ComposeTest, OnlyFlaggedCellsAreFramed)
@@ -128,9 +128,9 @@ TEST_F(ComposeTest, OnlyFlaggedCellsAreFramed)
     setMargins(130, 65);
     setPage(4, {});
     document().page.redraw = {};
-    document().page.redraw[2] = 1;
+    document().page.redraw[2] = Redraw::Draw;
     QImage canvas = blankCanvas(438, 544, kPage);
-    compose(canvas, 0, 0);
+    compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
     expectFrames(canvas, {{10, 274, 216, 533}});
 }
 
@@ -140,7 +140,7 @@ TEST_F(ComposeTest, PrintFramesUseTheUndividedMarginsAndShareEdges)
     setMargins(10, 0);
     setPage(4, {});
     QImage canvas = blankCanvas(100, 101, kPage);
-    compose(canvas, 0, 1);
+    compose(canvas, FrameSwitch::Draw, ComposeMode::Print);
     expectFrames(canvas, {{10, 10, 50, 50}, {50, 10, 90, 50}, {10, 50, 50, 90}, {50, 50, 90, 90}});
 }
 
@@ -149,7 +149,7 @@ TEST_F(ComposeTest, SingleCellFrameIsTheWholeCanvasButItsLastRow)
     setMargins(130, 65);
     setPage(1, {});
     QImage canvas = blankCanvas(50, 40, kPage);
-    compose(canvas, 0, 0);
+    compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
     expectFrames(canvas, {{0, 0, 50, 39}});
 }
 
@@ -163,13 +163,13 @@ TEST_F(ComposeTest, FrameSwitchOffDrawsNoFrameAndLeavesPenAndBrush)
         QPainter painter(&canvas);
         painter.setPen(QPen(Qt::green, 3));
         painter.setBrush(Qt::NoBrush);
-        ComposePage(painter, canvas.width(), canvas.height(), 1, 1);
+        ComposePage(painter, canvas.width(), canvas.height(), FrameSwitch::Skip, ComposeMode::Print);
         EXPECT_EQ(painter.pen().color(), QColor(Qt::green));
         EXPECT_EQ(painter.pen().width(), 3);
         EXPECT_EQ(painter.brush().style(), Qt::NoBrush);
     }
     EXPECT_EQ(canvas, before);
-    EXPECT_EQ(document().page.redraw[0], 0); // flags are consumed all the same
+    EXPECT_EQ(document().page.redraw[0], Redraw::Done); // flags are consumed all the same
 }
 
 TEST_F(ComposeTest, ZeroSizedCellsGetNoFrame)
@@ -179,7 +179,7 @@ TEST_F(ComposeTest, ZeroSizedCellsGetNoFrame)
     setPage(4, {});
     QImage canvas = blankCanvas(100, 100, kPage);
     const QImage before = canvas;
-    compose(canvas, 0, 1);
+    compose(canvas, FrameSwitch::Draw, ComposeMode::Print);
     EXPECT_EQ(canvas, before);
 }
 
@@ -190,9 +190,9 @@ TEST_F(ComposeTest, PicturesAreDrawnOverTheirFramesAndFlagsAreConsumed)
     setMargins(130, 65);
     const QString path = picture("dark.bmp");
     setPage(4, {path, QString(), path, dir.filePath("c.gif")});
-    document().page.redraw[7] = 1; // beyond the layout style: not touched
+    document().page.redraw[7] = Redraw::Draw; // beyond the layout style: not touched
     QImage canvas = blankCanvas(438, 544, kPage);
-    compose(canvas, 0, 0);
+    compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
 
     // 200 x 100 into a 206 x 259 cell: FH = 103, offset 78
     const auto isPicture = [](QRgb c) { return c == rgbOf(kPicture); };
@@ -202,15 +202,15 @@ TEST_F(ComposeTest, PicturesAreDrawnOverTheirFramesAndFlagsAreConsumed)
     EXPECT_EQ(rgbAt(canvas, 300, 140), 0xFFFFFFu);
     EXPECT_EQ(rgbAt(canvas, 300, 400), 0xFFFFFFu);
     for (int p = 0; p < 4; ++p)
-        EXPECT_EQ(document().page.redraw[static_cast<size_t>(p)], 0) << p;
-    EXPECT_EQ(document().page.redraw[7], 1);
+        EXPECT_EQ(document().page.redraw[static_cast<size_t>(p)], Redraw::Done) << p;
+    EXPECT_EQ(document().page.redraw[7], Redraw::Draw);
 
     // a second composition without new flags changes nothing
     const QImage first = canvas;
-    compose(canvas, 0, 0);
+    compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
     EXPECT_EQ(canvas, first);
     canvas.fill(kPage);
-    compose(canvas, 0, 1);
+    compose(canvas, FrameSwitch::Draw, ComposeMode::Print);
     EXPECT_EQ(countPixels(canvas, [](QRgb c) { return c != rgbOf(kPage); }), 0);
 }
 
@@ -218,12 +218,12 @@ TEST_F(ComposeTest, FlagsOtherThanOneAreLeftAlone)
 {
     setMargins(130, 65);
     setPage(2, {picture("dark.bmp")});
-    document().page.redraw[0] = 2;
-    document().page.redraw[1] = 0;
+    document().page.redraw[0] = static_cast<Redraw>(2);
+    document().page.redraw[1] = Redraw::Done;
     QImage canvas = blankCanvas(438, 544, kPage);
-    compose(canvas, 0, 0);
+    compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
     EXPECT_EQ(countPixels(canvas, [](QRgb c) { return c != rgbOf(kPage); }), 0);
-    EXPECT_EQ(document().page.redraw[0], 2);
+    EXPECT_EQ(document().page.redraw[0], static_cast<Redraw>(2));
 }
 
 TEST_F(ComposeTest, UnreadablePictureStopsTheCompositionWhereItStands)
@@ -237,13 +237,13 @@ TEST_F(ComposeTest, UnreadablePictureStopsTheCompositionWhereItStands)
     file.close();
     setPage(4, {good, broken, good, good});
     QImage canvas = blankCanvas(438, 544, kPage);
-    EXPECT_THROW(compose(canvas, 0, 0), Error);
+    EXPECT_THROW(compose(canvas, FrameSwitch::Draw, ComposeMode::Preview), Error);
 
     const Document &doc = document();
-    EXPECT_EQ(doc.page.redraw[0], 0);
-    EXPECT_EQ(doc.page.redraw[1], 0); // the failing cell's flag was consumed before it failed
-    EXPECT_EQ(doc.page.redraw[2], 1);
-    EXPECT_EQ(doc.page.redraw[3], 1);
+    EXPECT_EQ(doc.page.redraw[0], Redraw::Done);
+    EXPECT_EQ(doc.page.redraw[1], Redraw::Done); // the failing cell's flag was consumed before it failed
+    EXPECT_EQ(doc.page.redraw[2], Redraw::Draw);
+    EXPECT_EQ(doc.page.redraw[3], Redraw::Draw);
     // the first cell has its picture; every frame was drawn before the pictures
     EXPECT_EQ(rgbAt(canvas, 100, 140), rgbOf(kPicture));
     EXPECT_EQ(rgbAt(canvas, 100, 400), 0xFFFFFFu);
@@ -263,7 +263,7 @@ TEST_F(ComposeTest, AWorkCopyThatCannotBeShownIsReportedByItsPicture)
     document().cells[0].picturePath = own;
     QImage canvas = blankCanvas(200, 300, kPage);
     try {
-        compose(canvas, 0, 0);
+        compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
         ADD_FAILURE() << "no error";
     } catch (const Error &e) {
         EXPECT_TRUE(e.message().startsWith(own)) << e.what();
@@ -405,11 +405,11 @@ protected:
 
     // One picture "Hello.bmp" (200 x 100) on a single-cell page of 400 x 301: the cell is
     // (0, 0, 400, 300); upright the picture is (0, 50, 400, 250), turned (125, 0, 275, 300).
-    QImage composeHello(int orientation, int mode = 1)
+    QImage composeHello(Turn orientation, ComposeMode mode = ComposeMode::Print)
     {
         setPage(1, {picture("Hello.bmp")}, {orientation});
         QImage canvas = blankCanvas(400, 301, kPage);
-        compose(canvas, 1, mode);
+        compose(canvas, FrameSwitch::Skip, mode);
         return canvas;
     }
 
@@ -450,8 +450,8 @@ TEST_F(CaptionTest, UprightPositions)
                                 {R - t.width(), T},
                                 {R - t.width(), B - t.height()}};
     for (int position = 0; position < 6; ++position) {
-        pageSetup().captionPosition = position;
-        const QImage canvas = composeHello(0);
+        pageSetup().captionPosition = static_cast<CaptionPosition>(position);
+        const QImage canvas = composeHello(Turn::Upright);
         EXPECT_EQ(whiteBox(canvas), captionBox(expected[position].x(), expected[position].y(), t, false))
             << "position " << position;
         EXPECT_GT(countPixels(canvas, [](QRgb c) { return c == rgbOf(kPicture); }), 0);
@@ -469,10 +469,10 @@ TEST_F(CaptionTest, CaptionFollowsAPictureStoodUprightByItsExifOrientation)
     const QString path = dir.filePath(QStringLiteral("Hello.png"));
     test::WriteBytes(path, test::WithPngChunk(in.readAll(), "eXIf", test::TiffWithOrientation(6)));
     const QSize t = textExtent(QStringLiteral("Hello"));
-    pageSetup().captionPosition = 5;
-    setPage(1, {path}, {0});
+    pageSetup().captionPosition = CaptionPosition::BottomRight;
+    setPage(1, {path}, {Turn::Upright});
     QImage canvas = blankCanvas(400, 301, kPage);
-    compose(canvas, 1, 1);
+    compose(canvas, FrameSwitch::Skip, ComposeMode::Print);
     EXPECT_EQ(boundingBox(canvas, [](QRgb c) { return c == rgbOf(kPicture); }) | whiteBox(canvas),
               QRect(125, 0, 150, 300));
     EXPECT_EQ(whiteBox(canvas), captionBox(275 - t.width(), 300 - t.height(), t, false));
@@ -489,8 +489,8 @@ TEST_F(CaptionTest, TurnedPositionsFollowTheTurnedPicture)
                                 {R, B - t.width()},
                                 {L + t.height(), B - t.width()}};
     for (int position = 0; position < 6; ++position) {
-        pageSetup().captionPosition = position;
-        const QImage canvas = composeHello(1);
+        pageSetup().captionPosition = static_cast<CaptionPosition>(position);
+        const QImage canvas = composeHello(Turn::Right);
         EXPECT_EQ(whiteBox(canvas), captionBox(expected[position].x(), expected[position].y(), t, true))
             << "position " << position;
     }
@@ -499,17 +499,17 @@ TEST_F(CaptionTest, TurnedPositionsFollowTheTurnedPicture)
 TEST_F(CaptionTest, TurnedLeftCaptionIsPlacedLikeAnUprightOne)
 {
     const QSize t = textExtent(QStringLiteral("Hello"));
-    pageSetup().captionPosition = 4;
-    const QImage canvas = composeHello(2);
+    pageSetup().captionPosition = CaptionPosition::TopRight;
+    const QImage canvas = composeHello(Turn::Left);
     EXPECT_EQ(whiteBox(canvas), QRect(275 - t.width(), 0, t.width(), t.height()));
 }
 
 TEST_F(CaptionTest, TransparentCaptionDrawsOnlyTheGlyphs)
 {
     const QSize t = textExtent(QStringLiteral("Hello"));
-    pageSetup().captionPosition = 5;
+    pageSetup().captionPosition = CaptionPosition::BottomRight;
     pageSetup().transparentCaptions = true;
-    const QImage canvas = composeHello(0);
+    const QImage canvas = composeHello(Turn::Upright);
     EXPECT_EQ(countPixels(canvas, isWhite), 0);
     const QRect ink = inkBox(canvas);
     ASSERT_FALSE(ink.isNull());
@@ -520,8 +520,8 @@ TEST_F(CaptionTest, TransparentCaptionDrawsOnlyTheGlyphs)
 
 TEST_F(CaptionTest, OpaqueCaptionCarriesTheGlyphsOnItsBox)
 {
-    pageSetup().captionPosition = 0;
-    const QImage canvas = composeHello(0);
+    pageSetup().captionPosition = CaptionPosition::TopLeft;
+    const QImage canvas = composeHello(Turn::Upright);
     const QRect box = whiteBox(canvas);
     ASSERT_FALSE(box.isNull());
     // inside the white box the text is drawn in the caption colour
@@ -532,9 +532,9 @@ TEST_F(CaptionTest, OpaqueCaptionCarriesTheGlyphsOnItsBox)
 TEST_F(CaptionTest, ExtensionIsKeptOnlyWhenAskedFor)
 {
     pageSetup().captionExtension = true;
-    EXPECT_EQ(whiteBox(composeHello(0)).size(), textExtent(QStringLiteral("Hello.bmp")));
+    EXPECT_EQ(whiteBox(composeHello(Turn::Upright)).size(), textExtent(QStringLiteral("Hello.bmp")));
     pageSetup().captionExtension = false;
-    EXPECT_EQ(whiteBox(composeHello(0)).size(), textExtent(QStringLiteral("Hello")));
+    EXPECT_EQ(whiteBox(composeHello(Turn::Upright)).size(), textExtent(QStringLiteral("Hello")));
 }
 
 TEST_F(CaptionTest, BoldIsNeverAppliedButTheOtherStylesAre)
@@ -549,7 +549,7 @@ TEST_F(CaptionTest, BoldIsNeverAppliedButTheOtherStylesAre)
     QImage canvas = blankCanvas(400, 301, kPage);
     {
         QPainter painter(&canvas);
-        ComposePage(painter, canvas.width(), canvas.height(), 1, 1);
+        ComposePage(painter, canvas.width(), canvas.height(), FrameSwitch::Skip, ComposeMode::Print);
         // the canvas keeps the caption font the composition left on it
         EXPECT_EQ(painter.font().weight(), QFont::Normal);
         EXPECT_TRUE(painter.font().italic());
@@ -564,13 +564,13 @@ TEST_F(CaptionTest, BoldIsNeverAppliedButTheOtherStylesAre)
 
 TEST_F(CaptionTest, NoCaptionInPreviewWithoutTheOptionOrOutsideThePositions)
 {
-    EXPECT_EQ(inkBox(composeHello(0, 0)), QRect()) << "preview";
+    EXPECT_EQ(inkBox(composeHello(Turn::Upright, ComposeMode::Preview)), QRect()) << "preview";
     pageSetup().captionOption = false;
-    EXPECT_EQ(inkBox(composeHello(0)), QRect()) << "option off";
+    EXPECT_EQ(inkBox(composeHello(Turn::Upright)), QRect()) << "option off";
     pageSetup().captionOption = true;
     for (int position : {6, -1}) {
-        pageSetup().captionPosition = position;
-        const QImage canvas = composeHello(0);
+        pageSetup().captionPosition = static_cast<CaptionPosition>(position);
+        const QImage canvas = composeHello(Turn::Upright);
         EXPECT_EQ(inkBox(canvas), QRect()) << "position " << position;
         EXPECT_EQ(boundingBox(canvas, [](QRgb c) { return c == rgbOf(kPicture); }), QRect(0, 50, 400, 200));
     }
@@ -580,7 +580,7 @@ TEST_F(CaptionTest, NothingDrawnMeansNoCaption)
 {
     setPage(1, {writePicture(dir, "Hello.gif", solidPicture(20, 10, kPicture), "BMP")});
     QImage canvas = blankCanvas(400, 301, kPage);
-    compose(canvas, 1, 1);
+    compose(canvas, FrameSwitch::Skip, ComposeMode::Print);
     EXPECT_EQ(countPixels(canvas, [](QRgb c) { return c != rgbOf(kPage); }), 0);
 }
 

@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <cstring>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "decode.h"
@@ -80,7 +83,7 @@ QImage distinctPicture()
 TEST(TurnPicture, RightMovesEveryPixelToColumnHMinus1MinusYRowX)
 {
     const QImage source = distinctPicture();
-    const QImage turned = TurnPicture(source, 1);
+    const QImage turned = TurnPicture(source, Turn::Right);
     ASSERT_EQ(turned.size(), QSize(2, 3));
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
@@ -90,7 +93,7 @@ TEST(TurnPicture, RightMovesEveryPixelToColumnHMinus1MinusYRowX)
 TEST(TurnPicture, LeftMovesEveryPixelToColumnYRowWMinus1MinusX)
 {
     const QImage source = distinctPicture();
-    const QImage turned = TurnPicture(source, 2);
+    const QImage turned = TurnPicture(source, Turn::Left);
     ASSERT_EQ(turned.size(), QSize(2, 3));
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
@@ -101,7 +104,7 @@ TEST(TurnPicture, OtherOrientationsLeaveThePictureUpright)
 {
     const QImage source = distinctPicture();
     for (int orientation : {0, 3, -1, 90}) {
-        const QImage same = TurnPicture(source, orientation);
+        const QImage same = TurnPicture(source, static_cast<Turn>(orientation));
         EXPECT_EQ(same, source) << orientation;
     }
 }
@@ -144,6 +147,68 @@ TEST(StretchBitmap, EmptyDestinationDrawsNothing)
     EXPECT_EQ(canvas, before);
 }
 
+// ---- Nearest-neighbour sampling -----------------------------------------------------------
+
+// A picture whose every pixel has its own colour, in a format other than RGB888.
+QImage rampPicture(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, qRgb(x * 7 % 256, y * 11 % 256, (x * 3 + y * 5) % 256));
+    return picture;
+}
+
+// Every destination pixel (x, y) is source pixel (x * sw / w, y * sh / h), nothing blended.
+void expectNearest(const QImage &result, const QImage &source, const std::string &what)
+{
+    ASSERT_FALSE(result.isNull()) << what;
+    ASSERT_EQ(result.format(), QImage::Format_RGB888) << what;
+    const int w = result.width();
+    const int h = result.height();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int sx = static_cast<int>(static_cast<qint64>(x) * source.width() / w);
+            const int sy = static_cast<int>(static_cast<qint64>(y) * source.height() / h);
+            ASSERT_EQ(result.pixel(x, y) & 0xFFFFFFu, source.pixel(sx, sy) & 0xFFFFFFu)
+                << what << " pixel " << x << "," << y;
+        }
+}
+
+TEST(NearestSampling, WholePicturesAndRowsFedOneByOneTakeTheSameSourcePixels)
+{
+    const QImage source = rampPicture(37, 23);
+    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
+    // Reduced, enlarged, one way each, to a single pixel, and at the same size.
+    for (const QSize size : {QSize(11, 7), QSize(100, 61), QSize(80, 5), QSize(3, 50), QSize(1, 1), QSize(37, 23)}) {
+        const std::string what = std::to_string(size.width()) + "x" + std::to_string(size.height());
+        expectNearest(StretchNearest(source, size.width(), size.height()), source, "whole " + what);
+
+        // As a decoder delivers them: each row written into the sampler's own buffer.
+        NearestRowSampler sampler;
+        ASSERT_TRUE(sampler.start(rgb.width(), rgb.height(), size.width(), size.height()));
+        for (int y = 0; y < rgb.height(); ++y) {
+            std::memcpy(sampler.rowBuffer(), rgb.constScanLine(y), static_cast<std::size_t>(rgb.width()) * 3);
+            sampler.rowDone(y);
+        }
+        expectNearest(sampler.image(), source, "rows " + what);
+    }
+}
+
+TEST(NearestSampling, NothingToSampleGivesNoPicture)
+{
+    const QImage source = rampPicture(5, 4);
+    EXPECT_TRUE(StretchNearest(source, 0, 4).isNull());
+    EXPECT_TRUE(StretchNearest(source, 4, -1).isNull());
+    EXPECT_TRUE(StretchNearest(QImage(), 4, 4).isNull());
+    // A sampler with a target of zero size takes the rows and keeps nothing.
+    NearestRowSampler sampler;
+    ASSERT_TRUE(sampler.start(5, 4, 0, 3));
+    for (int y = 0; y < 4; ++y)
+        sampler.rowDone(y);
+    EXPECT_TRUE(sampler.image().isNull());
+}
+
 // ---- Drawing files ---------------------------------------------------------------------
 
 class DrawPictureTest : public ::testing::Test {
@@ -151,7 +216,7 @@ protected:
     QTemporaryDir dir;
     QImage canvas = blankCanvas(120, 80, Qt::gray);
 
-    std::optional<Rect> draw(const Rect &cell, const QString &path, int orientation = 0)
+    std::optional<Rect> draw(const Rect &cell, const QString &path, Turn orientation = Turn::Upright)
     {
         QPainter painter(&canvas);
         return DrawPicture(painter, cell, path, orientation);
@@ -163,7 +228,7 @@ TEST_F(DrawPictureTest, TurnedPictureLandsPixelByPixel)
     const QImage source = distinctPicture();
     const QString path = writePicture(dir, "distinct.bmp", source, "BMP");
     // turned right the picture is 2 x 3; a 20 x 30 cell gives every pixel a 10 x 10 block
-    const std::optional<Rect> drawn = draw({10, 5, 30, 35}, path, 1);
+    const std::optional<Rect> drawn = draw({10, 5, 30, 35}, path, Turn::Right);
     ASSERT_TRUE(drawn);
     EXPECT_EQ(*drawn, (Rect{10, 5, 30, 35}));
     for (int y = 0; y < 2; ++y)
@@ -180,7 +245,7 @@ TEST_F(DrawPictureTest, TurnedLeftPictureLandsPixelByPixel)
 {
     const QImage source = distinctPicture();
     const QString path = writePicture(dir, "distinct.png", source, "PNG");
-    ASSERT_TRUE(draw({0, 0, 20, 30}, path, 2));
+    ASSERT_TRUE(draw({0, 0, 20, 30}, path, Turn::Left));
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
             EXPECT_EQ(rgbAt(canvas, y * 10 + 5, (2 - x) * 10 + 5), source.pixel(x, y) & 0xFFFFFFu);
