@@ -206,7 +206,7 @@ TEST_F(ExifTest, FittingDecodesAtTheSmallestScaleThatCoversThePictureRectangle)
                 const std::string what = "orientation " + std::to_string(o) + " turned " + std::to_string(turn)
                                          + " cell " + std::to_string(cell.width()) + "x"
                                          + std::to_string(cell.height());
-                const FittedPicture fitted = FitPictureFile(cell, path, turn);
+                const FittedPicture fitted = FitPictureFile(cell, path, static_cast<Turn>(turn));
                 // Placed by the picture's full size, whatever scale it was decoded at.
                 const std::optional<Rect> expected = FitPicture(shown.width(), shown.height(), cell);
                 ASSERT_TRUE(expected && fitted.rect) << what;

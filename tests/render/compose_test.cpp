@@ -306,13 +306,13 @@ protected:
             picture("small.bmp", 50, 70),
         };
         std::vector<QString> paths;
-        std::vector<int> orientations;
+        std::vector<Turn> orientations;
         for (std::size_t p = 0; p < 50; ++p) {
             paths.push_back(p % 7 == 6 ? QString() : pictures[p % 6]);
-            orientations.push_back(static_cast<int>(p % 3));
+            orientations.push_back(static_cast<Turn>(p % 3));
         }
         setPage(50, paths, orientations);
-        document().page.redraw[13] = 0; // its picture is known but not to be drawn
+        document().page.redraw[13] = Redraw::Done; // its picture is known but not to be drawn
     }
 
     QString write(const QString &name, const QByteArray &bytes)
@@ -334,7 +334,7 @@ protected:
         QImage canvas = blankCanvas(kW, kH, kPage);
         QPainter painter(&canvas);
         for (std::size_t p = 0; p < end; ++p) {
-            if (page.redraw[p] != 1)
+            if (page.redraw[p] != Redraw::Draw)
                 continue;
             const std::optional<Rect> drawn = DrawPicture(painter, cells[p], page.workPath[p], page.orientation[p]);
             if (drawn)
@@ -360,10 +360,10 @@ TEST_F(PrintAheadTest, PageIsDrawnExactlyAsCellByCell)
 {
     const QImage expected = cellByCell(50);
     QImage canvas = blankCanvas(kW, kH, kPage);
-    compose(canvas, 1, 1);
+    compose(canvas, FrameSwitch::Skip, ComposeMode::Print);
     EXPECT_EQ(differingPixels(canvas, expected), 0);
     for (std::size_t p = 0; p < 50; ++p)
-        EXPECT_EQ(document().page.redraw[p], 0) << p;
+        EXPECT_EQ(document().page.redraw[p], Redraw::Done) << p;
 }
 
 TEST_F(PrintAheadTest, ABrokenPictureStopsThePageAtItsOwnTurn)
@@ -376,16 +376,16 @@ TEST_F(PrintAheadTest, ABrokenPictureStopsThePageAtItsOwnTurn)
     const QImage expected = cellByCell(23);
     QImage canvas = blankCanvas(kW, kH, kPage);
     try {
-        compose(canvas, 1, 1);
+        compose(canvas, FrameSwitch::Skip, ComposeMode::Print);
         ADD_FAILURE() << "no error";
     } catch (const Error &e) {
         EXPECT_TRUE(e.message().contains(QStringLiteral("broken23.jpg"))) << e.what();
     }
     EXPECT_EQ(differingPixels(canvas, expected), 0);
     for (std::size_t p = 0; p <= 23; ++p)
-        EXPECT_EQ(doc.page.redraw[p], 0) << p;
+        EXPECT_EQ(doc.page.redraw[p], Redraw::Done) << p;
     for (std::size_t p = 24; p < 50; ++p)
-        EXPECT_EQ(doc.page.redraw[p], 1) << p;
+        EXPECT_EQ(doc.page.redraw[p], Redraw::Draw) << p;
 }
 
 // ---- Captions --------------------------------------------------------------------------
