@@ -7,18 +7,13 @@
 #include <functional>
 
 #include "decodecost.h"
+#include "workcopynames.h"
+#include "workfolder.h"
 
 namespace quiltana {
 
-// The work folder, relative to the current directory.
-inline constexpr const char *kWorkFolder = "./temp";
-
 // Work copies are this many pixels high; their width follows the picture's aspect ratio.
 inline constexpr int kWorkCopyHeight = 200;
-
-// Creates "./temp" when it is missing; throws Error("Cannot create temp directory.") when it
-// cannot be created or is a symbolic link (never used through a link).
-void EnsureWorkFolder();
 
 // The work copy of one cell (0..999): the picture decoded, stretched nearest-neighbour to 200
 // pixels high and trunc(200 * w / h) wide (at least 1), saved as a 24-bit BMP under "./temp/", and its path
@@ -63,26 +58,5 @@ struct PreparedWorkCopy {
 // the cell's work path; does nothing for Skip or a cell outside 0..999. Must run on one thread,
 // in cell order.
 void CommitWorkCopy(int cell, const PreparedWorkCopy &prepared);
-
-// The work path of a picture file: "./temp/" + its file name + ".bmp" for the first picture file
-// of that name in this run; a different picture file of the same name gets "./temp/" + name +
-// "~2.bmp" (then ~3 ...), so that no two pictures share a work copy. The same picture file
-// always gets the same path. A name too long for the file system is shortened to its beginning,
-// "~", eight hexadecimal digits of its hash and its extension.
-[[nodiscard]] QString WorkCopyPathFor(const QString &picturePath);
-
-// Forgets every work path handed out by WorkCopyPathFor (a new run, or a test).
-void ResetWorkCopyNames();
-
-// Whether a file name has the form the program gives its work copies: a picture's name with
-// its extension (.jpg, .jpeg, .png, .bmp, any case), an optional "~n", then ".bmp".
-[[nodiscard]] bool IsWorkCopyName(const QString &fileName);
-
-// The work copies in the work folder (file names), for the question at close: regular files
-// with work-copy names only, never a link, and nothing when the folder itself is a link.
-[[nodiscard]] QStringList WorkCopyFiles();
-// Deletes the files WorkCopyFiles() lists, ignoring failures. A user's own files in the
-// folder stay.
-void DeleteWorkCopies();
 
 } // namespace quiltana

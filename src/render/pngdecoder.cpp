@@ -2,6 +2,9 @@
 
 #include "decode.h"
 #include "exif.h"
+#include "headerpeek.h"
+
+#include <QFile>
 
 #include <csetjmp>
 #include <cstdio>
@@ -59,36 +62,30 @@ quint32 BigEndian32(const unsigned char *p)
     return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
 }
 
-// The orientation in the file's eXIf chunk, walking the chunk headers from the start up to
-// the picture data, and then back to the start for libpng. libpng would allocate an eXIf
+// The orientation in the file's eXIf chunk, found by the chunk headers up to the picture
+// data (PeekPictureHeader), then back to the start for libpng. libpng would allocate an eXIf
 // chunk at whatever length it declares; here one longer than an EXIF block can be, or whose
 // checksum fails, is passed over, and only chunks before IDAT count (a decoder delivering
 // rows cannot wait for one after).
 int PngExifOrientation(std::FILE *file)
 {
     int orientation = kExifUpright;
-    unsigned char head[8];
-    if (std::fread(head, 1, 8, file) == 8) {
-        while (std::fread(head, 1, 8, file) == 8) {
-            const quint32 length = BigEndian32(head);
-            if (length > 0x7fffffffu || std::memcmp(head + 4, "IDAT", 4) == 0
-                || std::memcmp(head + 4, "IEND", 4) == 0)
-                break;
-            if (std::memcmp(head + 4, "eXIf", 4) == 0) {
-                if (length <= kMaxExifBytes) {
-                    std::vector<unsigned char> chunk(length + 4);
-                    if (std::fread(chunk.data(), 1, chunk.size(), file) == chunk.size()) {
-                        uLong crc = crc32(0, head + 4, 4);
-                        crc = crc32(crc, chunk.data(), length);
-                        if (crc == BigEndian32(chunk.data() + length))
-                            orientation = ExifOrientationOfTiff(chunk.data(), length);
-                    }
-                }
-                break;
+    QFile device;
+    if (device.open(file, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
+        const PictureHeader header = PeekPictureHeader(device, PictureKind::Png);
+        const quint32 length = header.exifChunkLength;
+        if (header.exifChunkAt >= 0 && length <= kMaxExifBytes) {
+            std::vector<unsigned char> chunk(length + 4);
+            const auto bytes = static_cast<qint64>(chunk.size());
+            if (device.seek(header.exifChunkAt + 8)
+                && device.read(reinterpret_cast<char *>(chunk.data()), bytes) == bytes) {
+                uLong crc = crc32(0, reinterpret_cast<const Bytef *>("eXIf"), 4);
+                crc = crc32(crc, chunk.data(), length);
+                if (crc == BigEndian32(chunk.data() + length))
+                    orientation = ExifOrientationOfTiff(chunk.data(), length);
             }
-            if (std::fseek(file, static_cast<long>(length) + 4, SEEK_CUR) != 0)
-                break;
         }
+        device.close();
     }
     std::rewind(file);
     return orientation;

@@ -294,5 +294,27 @@ TEST_F(ExifTest, BlocksThatLieLeaveThePictureAsStored)
     EXPECT_EQ(DecodePicture(xmpFirst, PictureKind::Jpeg).size(), QSize(300, 400));
 }
 
+TEST_F(ExifTest, PngExifChunkCountsWhereverItStandsBeforeThePictureData)
+{
+    const QByteArray pngBytes = test::QuadrantPng(400, 300);
+    const QByteArray tiff = test::TiffWithOrientation(6);
+    // The chunk as WithPngChunk puts it right after IHDR, to be moved elsewhere.
+    const QByteArray chunk = test::WithPngChunk(pngBytes, "eXIf", tiff).mid(33, 12 + tiff.size());
+    // After other chunks, and even ahead of IHDR (libpng passes over it there): turned.
+    const QString afterText = write(QStringLiteral("text.png"),
+                                    test::WithPngChunk(test::WithPngChunk(pngBytes, "eXIf", tiff), "tEXt",
+                                                       QByteArray("a\0b", 3)));
+    const QString beforeHeader = write(QStringLiteral("first.png"), pngBytes.left(8) + chunk + pngBytes.mid(8));
+    for (const QString &path : {afterText, beforeHeader}) {
+        const QImage picture = DecodePicture(path, PictureKind::Png);
+        ASSERT_EQ(picture.size(), QSize(300, 400)) << path.toStdString();
+        ExpectCorners(picture, picture.rect(), kUprightCorners[6], path.toStdString());
+    }
+    // After the picture data: too late for a decoder that delivers rows as it reads them.
+    const QString late = write(QStringLiteral("late.png"),
+                               pngBytes.left(pngBytes.size() - 12) + chunk + pngBytes.right(12));
+    EXPECT_EQ(DecodePicture(late, PictureKind::Png).size(), QSize(400, 300));
+}
+
 } // namespace
 } // namespace quiltana

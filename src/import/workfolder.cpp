@@ -1,0 +1,61 @@
+#include "workfolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "error.h"
+
+namespace quiltana {
+
+void EnsureWorkFolder()
+{
+    const QFileInfo folder(QString::fromLatin1(kWorkFolder));
+    // Through a link, the files deleted at close would be somebody else's.
+    if (folder.isSymLink())
+        throw Error(QStringLiteral("Cannot create temp directory.\n%1 is a symbolic link; the work "
+                                   "folder is never used through a link.")
+                        .arg(QDir::toNativeSeparators(folder.absoluteFilePath())));
+    if (folder.isDir())
+        return;
+    if (!QDir().mkdir(QString::fromLatin1(kWorkFolder)))
+        throw Error(QStringLiteral("Cannot create temp directory."));
+}
+
+bool IsWorkCopyName(const QString &fileName)
+{
+    // "<name>.<jpg|jpeg|png|bmp>[~n].bmp", the kinds the program reads, and also
+    // "<name>~<8 hex digits>.<kind>[~n].bmp" for a shortened long name.
+    static const QRegularExpression pattern(
+        QStringLiteral("^.+\\.(?:[jJ][pP][eE]?[gG]|[pP][nN][gG]|[bB][mM][pP])(?:~[0-9]+)?\\.bmp$"));
+    return pattern.match(fileName).hasMatch();
+}
+
+QStringList WorkCopyFiles()
+{
+    const QFileInfo folderInfo(QString::fromLatin1(kWorkFolder));
+    if (folderInfo.isSymLink() || !folderInfo.isDir())
+        return {};
+    const QDir folder(folderInfo.filePath());
+    QStringList names;
+    const QStringList entries =
+        folder.entryList({QStringLiteral("*.bmp")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString &name : entries) {
+        // Only the program's own files, and only the files themselves: a link is never
+        // followed, whatever it points to.
+        const QFileInfo entry(folder.filePath(name));
+        if (IsWorkCopyName(name) && !entry.isSymLink() && entry.isFile())
+            names.append(name);
+    }
+    return names;
+}
+
+void DeleteWorkCopies()
+{
+    const QDir folder(QString::fromLatin1(kWorkFolder));
+    for (const QString &name : WorkCopyFiles())
+        QFile::remove(folder.filePath(name));
+}
+
+} // namespace quiltana
