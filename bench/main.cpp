@@ -3,6 +3,7 @@
 // program started again with --child), so that each peak memory figure belongs to one run.
 // It reports; it judges nothing and always ends with 0 unless it could not run at all.
 
+#include "allocator.h"
 #include "benchcases.h"
 #include "statistics.h"
 
@@ -102,6 +103,8 @@ QString spreadText(const Spread &s, int digits, double scale = 1)
 
 int childMain(const QString &caseName, bool oneCore, const QString &folder)
 {
+    // A measured run starts as the program does.
+    quiltana::TuneAllocatorForDecoding();
     try {
         const CaseResult result = RunCase(caseName, folder, oneCore);
         std::printf("%s\n", result.toLine().toUtf8().constData());

@@ -10,9 +10,9 @@
 namespace quiltana::fuzz {
 
 // The folder of this process's scratch files: quiltana-fuzz-PID inside $QUILTANA_FUZZ_DIR
-// (scripts/fuzz.sh points it into the build tree), else inside the system's temp folder.
-// Created on first use and removed when the process exits normally; a process that dies on a
-// finding leaves it, in that folder, for the next run of fuzz.sh to clear.
+// (scripts/fuzz.sh points it at a folder of its run's own in the build tree), else inside the
+// system's temp folder. Created on first use and removed when the process exits normally; a
+// process that dies on a finding leaves it, and fuzz.sh removes its run's folder at the end.
 QString scratchFolder();
 
 // Writes the fuzzer's bytes to a scratch file with the given extension in scratchFolder()

@@ -23,6 +23,6 @@ if ! command -v djpeg >/dev/null; then
   echo "djpeg is missing: the reference decode needs it (apt-get install libjpeg-turbo-progs)." >&2
 fi
 
-cmake -S "$here" -B "$here/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$here" -B "$here/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILTANA_BUILD_BENCH=ON >/dev/null
 cmake --build "$here/build-bench" --target quiltana_bench -j "$(nproc)"
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$here/build-bench/bench/quiltana_bench" "${args[@]}" "$photos"

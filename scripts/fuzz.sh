@@ -35,13 +35,33 @@
 #                       not for the 1.4 GB and more of an oversized work copy.
 # ASAN_OPTIONS quarantine_size_mb=64 (256 by default) keeps freed memory from counting long
 # towards the RSS limit, so that the limit measures what the decoders hold.
+#
+# The targets' scratch files (inputs written for the decoders, work copies) and anything else
+# written to the temporary folder go into a folder of this run's own in build-fuzz, removed when
+# the run ends, however it ends. A second run in the same clone waits until the first is done.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+exec 8<"$here/scripts/fuzz.sh"
+if ! flock -n 8; then
+  echo "Another run of scripts/fuzz.sh is using this clone's build-fuzz; waiting for it to end."
+  flock 8
+fi
 secs=${FUZZ_SECONDS:-30}
 # At most two compile jobs: the machines that run this are small and shared.
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 shared="$here/../shared/corpus"
 build="$here/build-fuzz"
+# A target that dies on a finding leaves its own folder inside the run's, which goes with it.
+# Folders of earlier runs that could not clear up (killed outright) are cleared here.
+mkdir -p "$build"
+rm -rf "$build/scratch" "$build"/scratch.*
+scratch=$(mktemp -d "$build/scratch.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+export QUILTANA_FUZZ_DIR=$scratch
+export TMPDIR=$scratch
 
 CC=clang CXX=clang++ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILTANA_FUZZ=ON >/dev/null
@@ -53,11 +73,7 @@ export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1:quarantine_size_m
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$here/scripts/lsan.supp:print_suppressions=0
 export QT_QPA_PLATFORM=offscreen
-# The targets' scratch files (inputs written for the decoders, work copies) stay in the build
-# tree; a target that dies on a finding leaves its folder, which the next run clears.
-export QUILTANA_FUZZ_DIR="$build/scratch"
-rm -rf "$QUILTANA_FUZZ_DIR"
-mkdir -p "$build/artifacts" "$build/logs" "$QUILTANA_FUZZ_DIR"
+mkdir -p "$build/artifacts" "$build/logs"
 rm -rf "$build/seeds"
 python3 "$here/fuzz/make-seeds.py" "$build/seeds"
 failed=()

@@ -4,14 +4,9 @@
 #include <QSaveFile>
 #include <QThread>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include <algorithm>
 #include <cstddef>
 #include <exception>
-#include <mutex>
 #include <vector>
 
 #include "decode.h"
@@ -135,13 +130,6 @@ QStringList MakeWorkCopies(int first, int last, int workers, const ConversionPro
     for (int i = 0; i < count; ++i)
         paths[static_cast<std::size_t>(i)] = document().cell(from + i).picturePath;
 
-#ifdef __GLIBC__
-    // One heap for all threads: a block freed by one worker (a progressive JPEG's coefficients)
-    // is reused by the next decoding on any thread instead of staying behind in a heap of the
-    // worker's own; mapping such blocks afresh each time instead costs page faults.
-    static std::once_flag fixedThreshold;
-    std::call_once(fixedThreshold, [] { mallopt(M_ARENA_MAX, 1); });
-#endif
     // Finished work copies are small (about 200 KB); a progressive photograph takes several times
     // as long as its neighbours, and the others must be able to run on past it.
     const std::size_t window = static_cast<std::size_t>(workers) * kAheadPerWorker;

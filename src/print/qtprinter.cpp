@@ -15,7 +15,9 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#ifdef QUILTANA_WITH_CUPS
 #include <cups/cups.h>
+#endif
 
 namespace quiltana {
 
@@ -60,6 +62,7 @@ void startClean(QPainter &painter)
                          QPaintEngine::DirtyOpacity | QPaintEngine::DirtyCompositionMode);
 }
 
+#ifdef QUILTANA_WITH_CUPS
 // The options the print dialog chose for CUPS printers, as name/value pairs. Qt keeps them in
 // a print engine property of its own.
 constexpr auto kCupsOptionsProperty = static_cast<QPrintEngine::PrintEnginePropertyKey>(0xfe00);
@@ -73,6 +76,7 @@ QByteArray mediaName(const QPageSize &size)
     const QSize points = size.sizePoints();
     return QStringLiteral("Custom.%1x%2").arg(points.width()).arg(points.height()).toUtf8();
 }
+#endif
 
 } // namespace
 
@@ -286,8 +290,11 @@ QPainter *QtPrinter::beginDocument(const QString &title)
         printer_->setOutputFileName(jobFile_);
         handedOut_ = jobFile_;
     } else {
+#ifdef QUILTANA_WITH_CUPS
         startSpool(title);
         target = spool_.get();
+#endif
+        // Without CUPS the job is drawn on the printer's own canvas, and Qt sends it.
     }
 
     auto painter = std::make_unique<QPainter>();
@@ -304,6 +311,13 @@ QPainter *QtPrinter::beginDocument(const QString &title)
     return painter_.get();
 }
 
+void QtPrinter::discardSpool()
+{
+    spool_.reset();
+    spoolFile_.reset(); // removes the file
+}
+
+#ifdef QUILTANA_WITH_CUPS
 void QtPrinter::startSpool(const QString &title)
 {
     auto file = std::make_unique<QTemporaryFile>(
@@ -332,12 +346,6 @@ void QtPrinter::startSpool(const QString &title)
 
     spoolFile_ = std::move(file);
     spool_ = std::move(spool);
-}
-
-void QtPrinter::discardSpool()
-{
-    spool_.reset();
-    spoolFile_.reset(); // removes the file
 }
 
 int QtPrinter::submitSpool()
@@ -390,6 +398,7 @@ int QtPrinter::submitSpool()
                         .arg(name(), QString::fromUtf8(cupsLastErrorString())));
     return job;
 }
+#endif
 
 void QtPrinter::endDocument()
 {
@@ -401,6 +410,7 @@ void QtPrinter::endDocument()
         discardSpool();
         throw Error(QStringLiteral("The print job on \"%1\" could not be finished.").arg(name()));
     }
+#ifdef QUILTANA_WITH_CUPS
     if (spool_) {
         int job = 0;
         try {
@@ -412,6 +422,7 @@ void QtPrinter::endDocument()
         discardSpool();
         lastJobId_ = job;
     }
+#endif
     lastOutputFile_ = jobFile_;
     jobFile_.clear();
 }

@@ -21,7 +21,10 @@ namespace quiltana {
 //
 // A job for an installed printer is drawn into a temporary PDF file first and handed to the
 // print system only when it ends well, since Qt cannot abort a job already going to a CUPS
-// printer: an aborted job is thrown away without anything reaching the printer.
+// printer: an aborted job is thrown away without anything reaching the printer. A build without
+// CUPS (QUILTANA_WITH_CUPS off) draws the job on the printer's own canvas instead and leaves
+// sending it to Qt's print system, which tells no job number; an aborted job is then abandoned
+// only as far as that print system can abandon it.
 class QtPrinter : public Printer {
 public:
     // The system's default printer, or PDF files in the user's documents folder.
@@ -72,7 +75,8 @@ public:
     [[nodiscard]] bool printsToFile() const;
     // The file the last ended job was written to; "" when it went to a printer or none ended.
     [[nodiscard]] QString lastOutputFile() const { return lastOutputFile_; }
-    // The print system's number for the last job sent to a printer; 0 when none was sent.
+    // The print system's number for the last job sent to a printer; 0 when none was sent, and
+    // always 0 in a build without CUPS.
     [[nodiscard]] int lastJobId() const { return lastJobId_; }
 
 private:
@@ -82,12 +86,14 @@ private:
     // Creates the first free one of base, base-2, base-3 ... and returns its name; throws Error
     // when none can be created.
     [[nodiscard]] QString createFreeFile(const QString &base) const;
+#ifdef QUILTANA_WITH_CUPS
     void startSpool(const QString &title);
-    void discardSpool();
     [[nodiscard]] int submitSpool();
+#endif
+    void discardSpool();
 
     std::unique_ptr<QPrinter> printer_;
-    // A job for an installed printer: the PDF it is drawn into and that file.
+    // A job for an installed printer: the PDF it is drawn into and that file (CUPS builds only).
     std::unique_ptr<QTemporaryFile> spoolFile_;
     std::unique_ptr<QPrinter> spool_;
     std::unique_ptr<QPainter> painter_;

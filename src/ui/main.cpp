@@ -7,6 +7,7 @@
 
 #include "Unit1.h"
 #include "Unit5.h"
+#include "allocator.h"
 #include "commandline.h"
 #include "handlerguard.h"
 #include "printer.h"
@@ -33,6 +34,8 @@ void registerFontSubstitutions()
 
 int main(int argc, char **argv)
 {
+    // Before Qt starts any thread of its own.
+    quiltana::TuneAllocatorForDecoding();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quiltana"));
     registerFontSubstitutions();

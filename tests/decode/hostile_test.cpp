@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#ifdef __GLIBC__
+#if defined(__GLIBC__) && !defined(QUILTANA_PORTABLE)
 #include <malloc.h>
 #endif
 
@@ -131,7 +131,7 @@ TEST_F(HostileFileTest, TinyFilesDeclaringAThinStripMakeSmallWorkCopies)
     EXPECT_EQ(DecodeWorkCopyImage(pngPath, PictureKind::Png, 200).size(), QSize(4000, 1));
 }
 
-#ifdef __GLIBC__
+#if defined(__GLIBC__) && !defined(QUILTANA_PORTABLE)
 // Freshly allocated memory filled with a pattern: a pixel left unwritten shows it.
 class PerturbedHeap {
 public:
@@ -183,7 +183,7 @@ TEST_F(HostileFileTest, RowsMissingFromABmpAreDefined)
         const QString path = write(QString::fromLatin1(name), bytes);
         QImage pictures[2];
         for (int n = 0; n < 2; ++n) {
-#ifdef __GLIBC__
+#if defined(__GLIBC__) && !defined(QUILTANA_PORTABLE)
             const PerturbedHeap heap(n == 0 ? 0x55 : 0xAA);
 #endif
             pictures[n] = ReadBmp(path).convertToFormat(QImage::Format_RGB32);
