@@ -58,7 +58,8 @@ public:
         if (exifOrientation == kExifUpright)
             return this;
         const QSize upright = ExifUprightSize(fullWidth, fullHeight, exifOrientation);
-        whole_.emplace(WorkCopySize(height_, upright.width(), upright.height()));
+        size_ = WorkCopySize(height_, upright.width(), upright.height());
+        whole_.emplace(size_);
         return whole_->sinkFor(exifOrientation, fullWidth, fullHeight);
     }
 
@@ -66,9 +67,10 @@ public:
     {
         if (!whole_)
             return std::move(sampler_.image());
+        // Sized by the picture's own upright size, as an upright picture's work copy is: the
+        // reduced decode's rounded sides could make it a column narrower or wider.
         const QImage upright = whole_->takeUpright();
-        const QSize size = WorkCopySize(height_, upright.width(), upright.height());
-        QImage copy = upright.isNull() ? QImage() : StretchNearest(upright, size.width(), size.height());
+        QImage copy = upright.isNull() ? QImage() : StretchNearest(upright, size_.width(), size_.height());
         if (copy.isNull())
             ThrowPictureError(path, QStringLiteral("not enough memory for the work copy"));
         return copy;
@@ -78,6 +80,7 @@ private:
     int height_;
     NearestRowSampler sampler_;
     std::optional<WholePictureSink> whole_;
+    QSize size_; // the work copy's size, for a picture collected whole
 };
 
 QImage BmpAsRgb888(const QString &path)
