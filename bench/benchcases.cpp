@@ -204,25 +204,40 @@ CaseResult workCopiesCase(const QString &folder, const QList<Photo> &photos)
     return result;
 }
 
-// A 5X10 page holding `photos` in its cells, with the margins of `printer`.
-void setUpPage(const QList<Photo> &photos, Printer &printer)
-{
-    Document &doc = document();
-    doc.layoutStyle = 50;
-    for (int i = 0; i < photos.size(); ++i)
-        doc.cellAt(i)->picturePath = photos[i].path;
-    doc.lastFilledCell = doc.scanLastFilledCell();
-    SetPageSetupDefaults(printer);
-    DotMarginsFromTexts(printer);
-}
+// A run on a 5X10 document holding `photos` in its cells (at most 1000), in a fresh run folder,
+// with a PDF printer as the current printer and its margins; undone when the run ends.
+class PageRun {
+public:
+    explicit PageRun(const QList<Photo> &photos)
+        : app_(makeApplication()), folder_(enterFreshRunFolder()),
+          printer(QDir::current().filePath(QStringLiteral("page.pdf")))
+    {
+        setCurrentPrinter(&printer);
+        Document &doc = document();
+        doc.layoutStyle = 50;
+        for (int i = 0; i < std::min<qsizetype>(photos.size(), kCellCount); ++i)
+            doc.cellAt(i)->picturePath = photos[i].path;
+        doc.lastFilledCell = doc.scanLastFilledCell();
+        doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
+        SetPageSetupDefaults(printer);
+        DotMarginsFromTexts(printer);
+    }
+    ~PageRun() { setCurrentPrinter(nullptr); }
+    PageRun(const PageRun &) = delete;
+    PageRun &operator=(const PageRun &) = delete;
+
+private:
+    std::unique_ptr<QGuiApplication> app_;
+    std::unique_ptr<QTemporaryDir> folder_;
+
+public:
+    QtPrinter printer;
+};
 
 CaseResult printCase(const QList<Photo> &photos)
 {
-    const auto app = makeApplication();
-    const auto run = enterFreshRunFolder();
-    QtPrinter printer(QDir::current().filePath(QStringLiteral("page.pdf")));
-    setCurrentPrinter(&printer);
-    setUpPage(photos, printer);
+    PageRun run(photos);
+    QtPrinter &printer = run.printer;
     pageSetup().frameOption = true;
     ResetToFirstPageLists(document());
 
@@ -237,7 +252,6 @@ CaseResult printCase(const QList<Photo> &photos)
                       .arg(printer.resolutionX())
                       .arg(printer.pageWidth())
                       .arg(printer.pageHeight());
-    setCurrentPrinter(nullptr);
     return result;
 }
 
@@ -245,11 +259,8 @@ CaseResult printCase(const QList<Photo> &photos)
 // one thread and without a PDF: what the decoding alone costs.
 CaseResult fitCase(const QList<Photo> &photos)
 {
-    const auto app = makeApplication();
-    const auto run = enterFreshRunFolder();
-    QtPrinter printer(QDir::current().filePath(QStringLiteral("page.pdf")));
-    setCurrentPrinter(&printer);
-    setUpPage(photos, printer);
+    PageRun run(photos);
+    QtPrinter &printer = run.printer;
     const PageSetup &setup = pageSetup();
     const Margins margins{setup.topDots,   setup.bottomDots,          setup.leftDots,
                           setup.rightDots, setup.verticalSpacingDots, setup.horizontalSpacingDots};
@@ -267,7 +278,6 @@ CaseResult fitCase(const QList<Photo> &photos)
     }
     measurement.finish();
     result.note = QStringLiteral("%1 MP decoded").arg(static_cast<double>(decodedPixels) / 1e6, 0, 'f', 1);
-    setCurrentPrinter(nullptr);
     return result;
 }
 
@@ -275,15 +285,11 @@ CaseResult fitCase(const QList<Photo> &photos)
 // its own, printed to PDF files.
 CaseResult printAllCase(const QList<Photo> &photos)
 {
-    const auto app = makeApplication();
-    const auto run = enterFreshRunFolder();
-    QtPrinter printer(QDir::current().filePath(QStringLiteral("page.pdf")));
-    setCurrentPrinter(&printer);
-    setUpPage(photos.mid(0, kCellCount), printer);
+    PageRun run(photos);
+    QtPrinter &printer = run.printer;
     pageSetup().frameOption = true;
-    Document &doc = document();
-    doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
-    ResetToFirstPageLists(doc);
+    const Document &doc = document();
+    ResetToFirstPageLists(document());
     std::vector<int> pages;
     for (int page = 0; page < doc.pageCount; ++page)
         pages.push_back(page);
@@ -298,17 +304,13 @@ CaseResult printAllCase(const QList<Photo> &photos)
     for (const QString &pdf : pdfs)
         result.outputBytes += QFileInfo(pdf).size();
     result.note = QStringLiteral("%1 pages, %2 PDF files, %3 dpi").arg(sent).arg(pdfs.size()).arg(printer.resolutionX());
-    setCurrentPrinter(nullptr);
     return result;
 }
 
 CaseResult previewCase(const QList<Photo> &photos)
 {
-    const auto app = makeApplication();
-    const auto run = enterFreshRunFolder();
-    QtPrinter printer(QDir::current().filePath(QStringLiteral("page.pdf")));
-    setCurrentPrinter(&printer);
-    setUpPage(photos, printer);
+    PageRun run(photos);
+    QtPrinter &printer = run.printer;
     const QStringList errors = MakeWorkCopies(0, document().lastFilledCell);
     ResetToFirstPageLists(document());
 
@@ -330,7 +332,6 @@ CaseResult previewCase(const QList<Photo> &photos)
     }
     measurement.finish();
     result.note = QStringLiteral("%1 x %2 back buffer").arg(width).arg(height);
-    setCurrentPrinter(nullptr);
     return result;
 }
 

@@ -6,15 +6,15 @@
 
 namespace quiltana {
 
-namespace {
-
-quint32 bigEndian(const uchar *p, int bytes)
+quint32 BigEndian(const uchar *p, int bytes)
 {
     quint32 value = 0;
     for (int i = 0; i < bytes; ++i)
         value = (value << 8) | p[i];
     return value;
 }
+
+namespace {
 
 bool readExactly(QIODevice &device, uchar *data, qint64 bytes)
 {
@@ -33,7 +33,7 @@ void peekJpeg(QIODevice &device, PictureHeader &header)
         if (!readExactly(device, head, 4) || head[0] != 0xFF)
             return;
         const uchar marker = head[1];
-        const qint64 length = bigEndian(head + 2, 2);
+        const qint64 length = BigEndian(head + 2, 2);
         if (length < 2)
             return;
         const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
@@ -44,8 +44,8 @@ void peekJpeg(QIODevice &device, PictureHeader &header)
             uchar frameHeader[6] = {};
             if (!readExactly(device, frameHeader, 6))
                 return;
-            header.height = bigEndian(frameHeader + 1, 2);
-            header.width = bigEndian(frameHeader + 3, 2);
+            header.height = BigEndian(frameHeader + 1, 2);
+            header.width = BigEndian(frameHeader + 3, 2);
             header.components = frameHeader[5];
             if (header.components < 1 || header.components > 4 || length != 8 + 3 * header.components)
                 return;
@@ -81,8 +81,8 @@ void peekPng(QIODevice &device, PictureHeader &header)
     uchar head[29] = {};
     if (!readExactly(device, head, 29))
         return;
-    header.width = bigEndian(head + 16, 4);
-    header.height = bigEndian(head + 20, 4);
+    header.width = BigEndian(head + 16, 4);
+    header.height = BigEndian(head + 20, 4);
     header.interlaced = head[28] != 0;
     header.complete = true;
     // The chunk headers, each followed by its data and checksum; a length above 2^31 - 1 is
@@ -91,7 +91,7 @@ void peekPng(QIODevice &device, PictureHeader &header)
         uchar chunk[8] = {};
         if (!device.seek(at) || !readExactly(device, chunk, 8))
             return;
-        const quint32 length = bigEndian(chunk, 4);
+        const quint32 length = BigEndian(chunk, 4);
         if (length > 0x7fffffffu || std::memcmp(chunk + 4, "IDAT", 4) == 0 || std::memcmp(chunk + 4, "IEND", 4) == 0)
             return;
         if (std::memcmp(chunk + 4, "eXIf", 4) == 0) {

@@ -40,4 +40,8 @@ struct PictureHeader {
 // BMP: the file and info headers, as ReadBmp reads them. PictureKind::None reads nothing.
 [[nodiscard]] PictureHeader PeekPictureHeader(QIODevice &device, PictureKind kind);
 
+// The unsigned number in `bytes` (1..4) bytes at p, most significant first, as JPEG and PNG
+// store their numbers.
+[[nodiscard]] quint32 BigEndian(const uchar *p, int bytes);
+
 } // namespace quiltana

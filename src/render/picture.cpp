@@ -76,7 +76,6 @@ public:
         const QSize upright = ExifUprightSize(fullWidth, fullHeight, exifOrientation);
         const QSize turned = userTurns() ? upright.transposed() : upright;
         fitted_ = FitPicture(turned.width(), turned.height(), cell_);
-        placed_ = true;
         if (exifOrientation == kExifUpright && !userTurns())
             return this;
         QSize wanted = fitted_ ? QSize(fitted_->width(), fitted_->height()) : QSize(1, 1);
@@ -93,10 +92,9 @@ public:
         return QSize(std::min(fitted_->width(), fullWidth), std::min(fitted_->height(), fullHeight));
     }
 
-    [[nodiscard]] const char *start(int width, int height, int fullWidth, int fullHeight) noexcept override
+    // Both decoders call sinkFor before start, so the rectangle is known here.
+    [[nodiscard]] const char *start(int width, int height, int, int) noexcept override
     {
-        if (!placed_)
-            fitted_ = FitPicture(fullWidth, fullHeight, cell_);
         decoded_ = QSize(width, height);
         const int outWidth = fitted_ ? fitted_->width() : 0;
         const int outHeight = fitted_ ? fitted_->height() : 0;
@@ -141,7 +139,6 @@ private:
 
     Rect cell_;
     Turn orientation_;
-    bool placed_ = false;
     std::optional<Rect> fitted_;
     QSize decoded_;
     NearestRowSampler sampler_;

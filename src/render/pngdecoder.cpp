@@ -57,11 +57,6 @@ extern "C" void PngError(png_structp png, png_const_charp message)
 // Warnings (a bad ancillary chunk's CRC, a broken colour profile) leave the picture usable.
 extern "C" void PngWarning(png_structp, png_const_charp) {}
 
-quint32 BigEndian32(const unsigned char *p)
-{
-    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
-}
-
 // The orientation in the file's eXIf chunk, found by the chunk headers up to the picture
 // data (PeekPictureHeader), then back to the start for libpng. libpng would allocate an eXIf
 // chunk at whatever length it declares; here one longer than an EXIF block can be, or whose
@@ -81,7 +76,7 @@ int PngExifOrientation(std::FILE *file)
                 && device.read(reinterpret_cast<char *>(chunk.data()), bytes) == bytes) {
                 uLong crc = crc32(0, reinterpret_cast<const Bytef *>("eXIf"), 4);
                 crc = crc32(crc, chunk.data(), length);
-                if (crc == BigEndian32(chunk.data() + length))
+                if (crc == BigEndian(chunk.data() + length, 4))
                     orientation = ExifOrientationOfTiff(chunk.data(), length);
             }
         }

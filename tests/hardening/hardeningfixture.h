@@ -26,9 +26,7 @@ protected:
     {
         ASSERT_TRUE(workDir_.isValid());
         ASSERT_TRUE(pictureDir_.isValid());
-        document() = Document{};
-        pageSetup() = PageSetup{};
-        printerMetrics() = PrinterMetrics{};
+        test::ResetProgramState();
         ResetWorkCopyNames();
         previousDir_ = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(workDir_.path()));

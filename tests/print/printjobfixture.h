@@ -23,9 +23,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        document() = Document{};
-        pageSetup() = PageSetup{};
-        printerMetrics() = PrinterMetrics{};
+        test::ResetProgramState();
         printer.setMetrics(400, 600, 420, 620, 10, 10, 100, 150, 100);
         setCurrentPrinter(&printer);
         ReadPrinterMetrics(printer);

@@ -7,6 +7,7 @@
 #include "printer.h"
 #include "printjob.h"
 #include "qtprinter.h"
+#include "testprinter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -90,7 +91,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        queue = qEnvironmentVariable("QUILTANA_TEST_PRINTER", QStringLiteral("QuiltanaTest"));
+        queue = test::TestQueueName();
         if (QPrinterInfo::printerInfo(queue).isNull())
             GTEST_SKIP() << "No CUPS printer \"" << queue.toStdString()
                          << "\" is reachable (cupsd not running or no such queue); set one up, e.g. "
@@ -102,9 +103,7 @@ protected:
         ASSERT_EQ(QDir(QDir::tempPath()).canonicalPath(), QDir(dir.path()).canonicalPath());
         ASSERT_TRUE(printer.usePrinter(queue));
         ASSERT_FALSE(printer.printsToFile());
-        document() = Document{};
-        pageSetup() = PageSetup{};
-        printerMetrics() = PrinterMetrics{};
+        test::ResetProgramState();
         setCurrentPrinter(&printer);
         ReadPrinterMetrics(printer);
     }

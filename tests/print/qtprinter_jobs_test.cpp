@@ -7,6 +7,7 @@
 #include "printer.h"
 #include "printjob.h"
 #include "qtprinter.h"
+#include "testprinter.h"
 
 #include <QImage>
 #include <QMarginsF>
@@ -31,9 +32,7 @@ protected:
         pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
         if (pdftoppm.isEmpty())
             GTEST_SKIP() << "pdftoppm is not installed; the printed PDF cannot be turned back into an image";
-        document() = Document{};
-        pageSetup() = PageSetup{};
-        printerMetrics() = PrinterMetrics{};
+        test::ResetProgramState();
     }
     void TearDown() override { setCurrentPrinter(nullptr); }
 

@@ -7,6 +7,7 @@
 #include "printer.h"
 #include "printjob.h"
 #include "qtprinter.h"
+#include "testprinter.h"
 
 #include <QImage>
 #include <QPainter>
@@ -26,7 +27,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        queue = qEnvironmentVariable("QUILTANA_TEST_PRINTER", QStringLiteral("QuiltanaTest"));
+        queue = test::TestQueueName();
         if (QPrinterInfo::printerInfo(queue).isNull())
             GTEST_SKIP() << "No printer \"" << queue.toStdString()
                          << "\" is reachable through Qt's print system; set one up, e.g. "
@@ -37,9 +38,7 @@ protected:
                          << "\" cannot be counted";
         ASSERT_TRUE(printer.usePrinter(queue));
         ASSERT_FALSE(printer.printsToFile());
-        document() = Document{};
-        pageSetup() = PageSetup{};
-        printerMetrics() = PrinterMetrics{};
+        test::ResetProgramState();
         setCurrentPrinter(&printer);
         ReadPrinterMetrics(printer);
     }

@@ -1,6 +1,8 @@
 #include "testprinter.h"
 
+#include "document.h"
 #include "error.h"
+#include "pagesetup.h"
 
 #include <algorithm>
 #include <utility>
@@ -103,6 +105,18 @@ void TestPrinter::abortDocument()
     current_ = QImage();
     ++abortedJobs;
     jobOpen = false;
+}
+
+void ResetProgramState()
+{
+    document() = Document{};
+    pageSetup() = PageSetup{};
+    printerMetrics() = PrinterMetrics{};
+}
+
+QString TestQueueName()
+{
+    return qEnvironmentVariable("QUILTANA_TEST_PRINTER", QStringLiteral("QuiltanaTest"));
 }
 
 } // namespace quiltana::test

@@ -50,9 +50,7 @@ protected:
         ASSERT_TRUE(programDir.isValid());
         ASSERT_TRUE(pictureDir.isValid());
         savedDirectory = QDir::currentPath();
-        document() = Document{};
-        pageSetup() = PageSetup{};
-        printerMetrics() = PrinterMetrics{};
+        test::ResetProgramState();
         pageSizeCache() = PageSizeCache{};
         setCurrentPrinter(&printer);
     }
