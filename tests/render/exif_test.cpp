@@ -153,6 +153,18 @@ TEST_F(ExifTest, WorkCopiesFollowTheUprightSize)
     }
 }
 
+TEST_F(ExifTest, TurnedWorkCopyIsSizedByThePictureNotByItsReducedDecode)
+{
+    // 300 x 311 turned by its tag stands 311 x 300: trunc(200 * 311 / 300) = 207 wide. Decoded
+    // at 6/8 (225 x 234, upright 234 x 225) the same rule would give 208.
+    const QByteArray plain = test::EncodeJpeg(test::QuadrantJpeg(300, 311));
+    for (const int o : {6, 8}) {
+        const QString path = write(QStringLiteral("odd%1.jpg").arg(o), test::WithApp1(plain, test::ExifWithOrientation(o)));
+        const QImage copy = DecodeWorkCopyImage(path, PictureKind::Jpeg, 200);
+        EXPECT_EQ(copy.size(), QSize(207, 200)) << o;
+    }
+}
+
 TEST_F(ExifTest, DrawingFitsTheUprightPictureAndTurnsOnTopOfIt)
 {
     const Rect cell{0, 0, 600, 600};
