@@ -6,7 +6,7 @@
 set -euo pipefail
 
 want=(build-essential cmake ninja-build pkg-config
-      qt6-base-dev libgl-dev libjpeg-dev libpng-dev libexif-dev zlib1g-dev libcups2-dev
+      qt6-base-dev libgl-dev libjpeg-dev libpng-dev libexif-dev zlib1g-dev liblcms2-dev libcups2-dev
       fonts-ipafont-gothic qt6-translations-l10n)
 case "${1:-run}" in
   test)
