@@ -15,7 +15,7 @@ namespace quiltana {
 // Work copies are this many pixels high; their width follows the picture's aspect ratio.
 inline constexpr int kWorkCopyHeight = 200;
 
-// The work copy of one cell (0..999): the picture decoded, stretched nearest-neighbour to 200
+// The work copy of one cell (0..999): the picture decoded, resampled to 200
 // pixels high and trunc(200 * w / h) wide (at least 1), saved as a 24-bit BMP under "./temp/", and its path
 // stored as the cell's work path. Empty path or unsupported extension: nothing happens.
 // Errors (unreadable picture, failed save) throw Error naming the picture file, and leave the

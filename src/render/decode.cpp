@@ -26,9 +26,9 @@ namespace quiltana {
 
 namespace {
 
-// Samples the work copy out of the rows as they arrive: destination row y takes source row
-// y * sourceHeight / height and column x source column x * sourceWidth / width, exactly as
-// StretchNearest does on a whole picture. Only one source row is held at a time.
+// Resamples the work copy out of the rows as they arrive: reduced through the filter, enlarged
+// by repeating pixels, as Resample does on a whole picture. Only the few source rows the filter
+// spans are held at a time.
 class StretchSink final : public RowSink {
 public:
     explicit StretchSink(int height) : height_(height) {}
@@ -42,7 +42,7 @@ public:
                                     int fullHeight) noexcept override
     {
         const QSize out = WorkCopySize(height_, fullWidth, fullHeight);
-        if (!sampler_.start(width, height, out.width(), out.height()) || sampler_.image().isNull())
+        if (!sampler_.start(width, height, out.width(), out.height(), Enlarge::Repeat) || sampler_.image().isNull())
             return "not enough memory for the work copy";
         return nullptr;
     }
@@ -70,7 +70,7 @@ public:
         // Sized by the picture's own upright size, as an upright picture's work copy is: the
         // reduced decode's rounded sides could make it a column narrower or wider.
         const QImage upright = whole_->takeUpright();
-        QImage copy = upright.isNull() ? QImage() : StretchNearest(upright, size_.width(), size_.height());
+        QImage copy = upright.isNull() ? QImage() : Resample(upright, size_.width(), size_.height(), Enlarge::Repeat);
         if (copy.isNull())
             ThrowPictureError(path, QStringLiteral("not enough memory for the work copy"));
         return copy;
@@ -78,7 +78,7 @@ public:
 
 private:
     int height_;
-    NearestRowSampler sampler_;
+    RowResampler sampler_;
     std::optional<WholePictureSink> whole_;
     QSize size_; // the work copy's size, for a picture collected whole
 };
@@ -183,7 +183,7 @@ QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height)
     case PictureKind::Bmp: {
         const QImage full = ReadBmp(path);
         const QSize size = WorkCopySize(height, full.width(), full.height());
-        QImage copy = StretchNearest(full, size.width(), size.height());
+        QImage copy = Resample(full, size.width(), size.height(), Enlarge::Repeat);
         if (copy.isNull())
             ThrowPictureError(path, QStringLiteral("not enough memory for the work copy"));
         return copy;

@@ -100,7 +100,7 @@ public:
         const int outHeight = fitted_ ? fitted_->height() : 0;
         // An image that could not be had leaves the picture undrawn, as a failed transfer
         // does; the rows are still read so that a broken file is reported all the same.
-        if (!sampler_.start(width, height, outWidth, outHeight))
+        if (!sampler_.start(width, height, outWidth, outHeight, Enlarge::Interpolate))
             return "not enough memory for the picture";
         return nullptr;
     }
@@ -130,7 +130,7 @@ public:
         const QImage turned = TurnPicture(upright, orientation_);
         if (turned.isNull())
             ThrowPictureError(path, QStringLiteral("not enough memory to turn the picture"));
-        result.image = StretchNearest(turned, fitted_->width(), fitted_->height());
+        result.image = Resample(turned, fitted_->width(), fitted_->height(), Enlarge::Interpolate);
         return result;
     }
 
@@ -141,7 +141,7 @@ private:
     Turn orientation_;
     std::optional<Rect> fitted_;
     QSize decoded_;
-    NearestRowSampler sampler_;
+    RowResampler sampler_;
     std::optional<WholePictureSink> whole_;
 };
 
@@ -206,7 +206,7 @@ int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, co
         return 0;
     // Stretched to the device's own pixels first and drawn 1:1, so that a printer never gets
     // more pixels than the page has dots and no scaler of the paint engine blends anything.
-    const QImage stretched = StretchNearest(bitmap, width, height);
+    const QImage stretched = Resample(bitmap, width, height, Enlarge::Interpolate);
     if (stretched.isNull())
         return -2;
     drawAtOwnSize(canvas, left, top, stretched);
@@ -240,7 +240,7 @@ FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orienta
         ThrowPictureError(path, QStringLiteral("not enough memory to turn the picture"));
     result.rect = FitPicture(picture.width(), picture.height(), cell);
     if (result.rect)
-        result.image = StretchNearest(picture, result.rect->width(), result.rect->height());
+        result.image = Resample(picture, result.rect->width(), result.rect->height(), Enlarge::Interpolate);
     return result;
 }
 

@@ -15,7 +15,8 @@ namespace quiltana {
 
 // Draws the picture file `path` into `cell` on `canvas`: decoded by extension, stood upright
 // as its EXIF orientation says, turned by `orientation` (any value but Right and Left leaves
-// it upright), fitted with its aspect ratio and centred, stretched nearest-neighbour. On a
+// it upright), fitted with its aspect ratio and centred, resampled through the filter
+// (Resample with Enlarge::Interpolate). On a
 // printer or PDF a PNG or BMP picture is passed on lossless (a JPEG may be stored as JPEG). Returns the picture rectangle, or nothing when nothing
 // was drawn (empty path, unrecognised extension, a cell or picture of zero or negative size).
 // A file that cannot be read throws Error. When only the transfer to the canvas fails for want
@@ -40,7 +41,7 @@ struct FittedPicture {
 // The second half: draws a fitted picture and answers its rectangle.
 std::optional<Rect> DrawFittedPicture(QPainter &canvas, const FittedPicture &picture);
 
-// Stretches `bitmap` nearest-neighbour (rows and columns dropped or repeated, nothing blended)
+// Resamples `bitmap` through the filter (Resample with Enlarge::Interpolate)
 // into (left, top)-(right, bottom) of `canvas`. 0 on success (an empty destination draws
 // nothing and counts as success), -1 / -2 when memory for the transfer could not be had.
 int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, const QImage &bitmap);

@@ -2,42 +2,72 @@
 
 #include <QImage>
 
+#include <cstdint>
 #include <vector>
 
 namespace quiltana {
 
-// Nearest-neighbour resampling as COLORONCOLOR does it: destination column x takes source
-// column x * sourceWidth / width (rows likewise), nothing blended. Returns RGB888; the rows
-// of the source go through NearestRowSampler. Width or height below 1 gives a null image.
-[[nodiscard]] QImage StretchNearest(const QImage &source, int width, int height);
+// How a side that grows is resampled: interpolated through the filter (print), or by repeating
+// pixels, so that a tiny picture stays crisp (work copies).
+enum class Enlarge { Interpolate, Repeat };
 
-} // namespace quiltana
+// Resamples a picture into width x height RGB888 through a separable Lanczos filter with pixel
+// centres aligned: destination pixel x lies over source position (x + 0.5) * source / width
+// - 0.5. A side that shrinks is filtered with a support that grows with the reduction, so
+// every source pixel counts and nothing is dropped; a side that grows is interpolated or its
+// pixels repeated, as `enlarge` says. A flat area keeps its colour exactly. Width or height
+// below 1, or a null source, gives a null image; throws std::bad_alloc when memory is short.
+[[nodiscard]] QImage Resample(const QImage &source, int width, int height, Enlarge enlarge);
 
-namespace quiltana {
-
-// Samples a picture that a decoder delivers row by row into a width x height RGB888 image,
-// with exactly the mapping of StretchNearest, holding only one source row at a time.
-class NearestRowSampler {
+// The same for a picture that a decoder delivers row by row, top to bottom: each row is
+// filtered as it arrives, and only the few source rows that the filter spans are held.
+class RowResampler {
 public:
+    RowResampler() = default;
+    ~RowResampler();
+    RowResampler(const RowResampler &) = delete;
+    RowResampler &operator=(const RowResampler &) = delete;
+
     // Prepares for a sourceWidth x sourceHeight picture. A target of zero size takes the rows
     // and keeps nothing. Without `ownRowBuffer` the caller hands every row over where it lies
-    // (rowDone(y, row)) and no row buffer is kept. False when the buffers could not be had; an
-    // image that could not be had leaves image() null.
-    bool start(int sourceWidth, int sourceHeight, int width, int height, bool ownRowBuffer = true) noexcept;
+    // (rowDone(y, row)). False when memory could not be had.
+    bool start(int sourceWidth, int sourceHeight, int width, int height, Enlarge enlarge,
+               bool ownRowBuffer = true) noexcept;
     // Where the decoder writes the next source row (sourceWidth x 3 bytes).
     [[nodiscard]] unsigned char *rowBuffer() noexcept { return row_.data(); }
-    // Source row y is in rowBuffer(): every destination row that takes it is filled.
+    // Source row y is in rowBuffer().
     void rowDone(int y) noexcept { rowDone(y, row_.data()); }
-    // Source row y (sourceWidth x 3 bytes, RGB) is at `row`; the rows come in order from 0.
+    // Source row y (sourceWidth x 3 bytes, RGB) is at `row`; rows come in order from 0.
     void rowDone(int y, const unsigned char *row) noexcept;
+    // The picture, complete once the last source row is done.
     [[nodiscard]] QImage &image() noexcept { return image_; }
 
+    // The taps of one side: for each destination pixel the first source pixel and the weights
+    // (fixed point, kWeightOne in all) of the source pixels from it on.
+    struct Taps {
+        std::vector<int> first;
+        std::vector<int> count;
+        std::vector<std::int16_t> weights; // `stride` per destination pixel
+        int stride = 0;
+    };
+    static constexpr int kWeightBits = 14;
+    static constexpr int kWeightOne = 1 << kWeightBits;
+    // The taps taking `source` pixels to `destination` ones. Exposed for the tests.
+    [[nodiscard]] static Taps TapsFor(int source, int destination, Enlarge enlarge);
+
 private:
+    void finishRow(int y) noexcept;
+
+    int sourceWidth_ = 0;
     int sourceHeight_ = 0;
-    int next_ = 0;
+    int next_ = 0;     // the next destination row to complete
+    int slots_ = 0;    // accumulators held at once
     QImage image_;
+    Taps columns_;
+    Taps rows_;
     std::vector<unsigned char> row_;
-    std::vector<int> column_;
+    std::vector<std::int32_t> sums_;      // slots_ rows of sourceWidth * 3 partial sums
+    std::vector<unsigned char> filtered_; // one row filtered down, before the columns
 };
 
 } // namespace quiltana

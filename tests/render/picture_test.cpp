@@ -80,6 +80,15 @@ QImage distinctPicture()
     return image;
 }
 
+// The middle of an enlarged pixel keeps its colour within a few levels; its neighbours in
+// distinctPicture differ by 30 or more in some channel.
+void expectNearColour(QRgb drawn, QRgb source)
+{
+    EXPECT_NEAR(qRed(drawn), qRed(source), 8);
+    EXPECT_NEAR(qGreen(drawn), qGreen(source), 8);
+    EXPECT_NEAR(qBlue(drawn), qBlue(source), 8);
+}
+
 TEST(TurnPicture, RightMovesEveryPixelToColumnHMinus1MinusYRowX)
 {
     const QImage source = distinctPicture();
@@ -111,28 +120,20 @@ TEST(TurnPicture, OtherOrientationsLeaveThePictureUpright)
 
 // ---- Stretching ------------------------------------------------------------------------
 
-TEST(StretchBitmap, RepeatsAndDropsPixelsWithoutBlending)
+TEST(StretchBitmap, FillsItsRectangleAndKeepsThePaintersOwnSetting)
 {
-    QImage picture(2, 1, QImage::Format_RGB888);
-    picture.setPixel(0, 0, qRgb(255, 0, 0));
-    picture.setPixel(1, 0, qRgb(0, 0, 255));
     QImage canvas = blankCanvas(12, 6, Qt::gray);
     {
         QPainter painter(&canvas);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        EXPECT_EQ(StretchBitmap(painter, 1, 2, 6, 4, picture), 0);
-        // the painter's own setting survives the transfer
+        EXPECT_EQ(StretchBitmap(painter, 1, 2, 6, 4, solidPicture(2, 1, QColor(200, 30, 10))), 0);
         EXPECT_TRUE(painter.testRenderHint(QPainter::SmoothPixmapTransform));
     }
-    // five columns from two: source column x * 2 / 5 = 0, 0, 0, 1, 1
-    for (int y = 0; y < 6; ++y) {
+    for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 12; ++x) {
-            QRgb expected = rgbOf(Qt::gray);
-            if (y >= 2 && y < 4 && x >= 1 && x < 6)
-                expected = x - 1 < 3 ? qRgb(255, 0, 0) & 0xFFFFFFu : qRgb(0, 0, 255) & 0xFFFFFFu;
-            EXPECT_EQ(rgbAt(canvas, x, y), expected) << x << "," << y;
+            const bool inside = y >= 2 && y < 4 && x >= 1 && x < 6;
+            EXPECT_EQ(rgbAt(canvas, x, y), inside ? qRgb(200, 30, 10) & 0xFFFFFFu : rgbOf(Qt::gray)) << x << "," << y;
         }
-    }
 }
 
 TEST(StretchBitmap, EmptyDestinationDrawsNothing)
@@ -147,66 +148,112 @@ TEST(StretchBitmap, EmptyDestinationDrawsNothing)
     EXPECT_EQ(canvas, before);
 }
 
-// ---- Nearest-neighbour sampling -----------------------------------------------------------
+// ---- Resampling ---------------------------------------------------------------------------
 
-// A picture whose every pixel has its own colour, in a format other than RGB888.
-QImage rampPicture(int width, int height)
+// A picture of `width` x `height` whose pixel (x, y) is f(x, y) in all three channels.
+template <typename F>
+QImage greyPicture(int width, int height, F f)
 {
-    QImage picture(width, height, QImage::Format_RGB32);
+    QImage picture(width, height, QImage::Format_RGB888);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, qRgb(x * 7 % 256, y * 11 % 256, (x * 3 + y * 5) % 256));
+        for (int x = 0; x < width; ++x) {
+            const int v = f(x, y);
+            picture.setPixel(x, y, qRgb(v, v, v));
+        }
     return picture;
 }
 
-// Every destination pixel (x, y) is source pixel (x * sw / w, y * sh / h), nothing blended.
-void expectNearest(const QImage &result, const QImage &source, const std::string &what)
+int greyAt(const QImage &image, int x, int y) { return qRed(image.pixel(x, y)); }
+
+TEST(Resampling, EveryTapSetSumsToOneAndRepeatedPixelsKeepTheirPlaces)
 {
-    ASSERT_FALSE(result.isNull()) << what;
-    ASSERT_EQ(result.format(), QImage::Format_RGB888) << what;
-    const int w = result.width();
-    const int h = result.height();
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const int sx = static_cast<int>(static_cast<qint64>(x) * source.width() / w);
-            const int sy = static_cast<int>(static_cast<qint64>(y) * source.height() / h);
-            ASSERT_EQ(result.pixel(x, y) & 0xFFFFFFu, source.pixel(sx, sy) & 0xFFFFFFu)
-                << what << " pixel " << x << "," << y;
+    for (const auto &[from, to] : {std::pair{37, 11}, {11, 37}, {4000, 885}, {885, 4000}, {5, 5}, {1, 7}, {7, 1}})
+        for (const Enlarge enlarge : {Enlarge::Interpolate, Enlarge::Repeat}) {
+            const RowResampler::Taps taps = RowResampler::TapsFor(from, to, enlarge);
+            ASSERT_EQ(taps.first.size(), static_cast<std::size_t>(to));
+            for (int x = 0; x < to; ++x) {
+                const auto i = static_cast<std::size_t>(x);
+                ASSERT_GE(taps.first[i], 0);
+                ASSERT_LE(taps.first[i] + taps.count[i], from) << from << "->" << to << " at " << x;
+                int sum = 0;
+                for (int k = 0; k < taps.count[i]; ++k)
+                    sum += taps.weights[i * static_cast<std::size_t>(taps.stride) + static_cast<std::size_t>(k)];
+                ASSERT_EQ(sum, RowResampler::kWeightOne) << from << "->" << to << " at " << x;
+                if (to >= from && (enlarge == Enlarge::Repeat || to == from)) {
+                    // repeated (or copied) whole: source pixel x * from / to
+                    ASSERT_EQ(taps.count[i], 1);
+                    ASSERT_EQ(taps.first[i], x * from / to);
+                }
+            }
         }
 }
 
-TEST(NearestSampling, WholePicturesAndRowsFedOneByOneTakeTheSameSourcePixels)
+TEST(Resampling, ReductionsAverageCentredAndEnlargementsInterpolate)
 {
-    const QImage source = rampPicture(37, 23);
-    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
-    // Reduced, enlarged, one way each, to a single pixel, and at the same size.
-    for (const QSize size : {QSize(11, 7), QSize(100, 61), QSize(80, 5), QSize(3, 50), QSize(1, 1), QSize(37, 23)}) {
-        const std::string what = std::to_string(size.width()) + "x" + std::to_string(size.height());
-        expectNearest(StretchNearest(source, size.width(), size.height()), source, "whole " + what);
-
-        // As a decoder delivers them: each row written into the sampler's own buffer.
-        NearestRowSampler sampler;
-        ASSERT_TRUE(sampler.start(rgb.width(), rgb.height(), size.width(), size.height()));
-        for (int y = 0; y < rgb.height(); ++y) {
-            std::memcpy(sampler.rowBuffer(), rgb.constScanLine(y), static_cast<std::size_t>(rgb.width()) * 3);
-            sampler.rowDone(y);
-        }
-        expectNearest(sampler.image(), source, "rows " + what);
-    }
+    // Columns alternately black and white, halved: every pixel mid-grey, none dropped.
+    const QImage stripes = Resample(greyPicture(64, 8, [](int x, int) { return x % 2 ? 255 : 0; }), 32, 4,
+                                    Enlarge::Interpolate);
+    for (int x = 2; x < 30; ++x) // the filter's window is cut short at the picture's edges
+        EXPECT_NEAR(greyAt(stripes, x, 2), 128, 1) << x;
+    // A ramp of one level a column reduced fourfold: destination column x lies over source
+    // position 4x + 1.5, the middle of its four pixels (not their left edge).
+    const QImage ramp = Resample(greyPicture(256, 4, [](int x, int) { return x; }), 64, 1, Enlarge::Repeat);
+    for (int x = 2; x < 62; ++x)
+        EXPECT_NEAR(greyAt(ramp, x, 0), 4 * x + 1.5, 1.0) << x;
+    // Two pixels enlarged to eight: printed in a ramp that rises at every step, repeated in
+    // blocks for a work copy.
+    const QImage pair = greyPicture(2, 1, [](int x, int) { return x * 255; });
+    const QImage smooth = Resample(pair, 8, 1, Enlarge::Interpolate);
+    const QImage blocks = Resample(pair, 8, 1, Enlarge::Repeat);
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(greyAt(blocks, x, 0), x < 4 ? 0 : 255) << x;
+    for (int x = 2; x < 6; ++x)
+        EXPECT_LT(greyAt(smooth, x - 1, 0), greyAt(smooth, x, 0)) << x;
 }
 
-TEST(NearestSampling, NothingToSampleGivesNoPicture)
+TEST(Resampling, FlatPicturesKeepTheirColourAndRowsFedOneByOneGiveTheWholePicture)
 {
-    const QImage source = rampPicture(5, 4);
-    EXPECT_TRUE(StretchNearest(source, 0, 4).isNull());
-    EXPECT_TRUE(StretchNearest(source, 4, -1).isNull());
-    EXPECT_TRUE(StretchNearest(QImage(), 4, 4).isNull());
-    // A sampler with a target of zero size takes the rows and keeps nothing.
-    NearestRowSampler sampler;
-    ASSERT_TRUE(sampler.start(5, 4, 0, 3));
+    const QImage white = greyPicture(37, 23, [](int, int) { return 255; });
+    QImage ramp(37, 23, QImage::Format_RGB32);
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 37; ++x)
+            ramp.setPixel(x, y, qRgb(x * 7 % 256, y * 11 % 256, (x * 3 + y * 5) % 256));
+    const QImage rgb = ramp.convertToFormat(QImage::Format_RGB888);
+    for (const QSize size : {QSize(11, 7), QSize(100, 61), QSize(80, 5), QSize(3, 50), QSize(1, 1), QSize(37, 23)})
+        for (const Enlarge enlarge : {Enlarge::Interpolate, Enlarge::Repeat}) {
+            const std::string what = std::to_string(size.width()) + "x" + std::to_string(size.height());
+            const QImage flat = Resample(white, size.width(), size.height(), enlarge);
+            ASSERT_EQ(flat.size(), size);
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    ASSERT_EQ(flat.pixel(x, y) & 0xFFFFFFu, 0xFFFFFFu) << what << " at " << x << "," << y;
+
+            const QImage whole = Resample(ramp, size.width(), size.height(), enlarge);
+            ASSERT_EQ(whole.format(), QImage::Format_RGB888);
+            RowResampler rows;
+            ASSERT_TRUE(rows.start(rgb.width(), rgb.height(), size.width(), size.height(), enlarge));
+            for (int y = 0; y < rgb.height(); ++y) {
+                std::memcpy(rows.rowBuffer(), rgb.constScanLine(y), static_cast<std::size_t>(rgb.width()) * 3);
+                rows.rowDone(y);
+            }
+            EXPECT_EQ(rows.image(), whole) << what;
+        }
+    // The same size, copied unchanged.
+    EXPECT_EQ(Resample(rgb, 37, 23, Enlarge::Interpolate), rgb);
+}
+
+TEST(Resampling, NothingToSampleGivesNoPicture)
+{
+    const QImage source = greyPicture(5, 4, [](int x, int) { return x; });
+    EXPECT_TRUE(Resample(source, 0, 4, Enlarge::Interpolate).isNull());
+    EXPECT_TRUE(Resample(source, 4, -1, Enlarge::Repeat).isNull());
+    EXPECT_TRUE(Resample(QImage(), 4, 4, Enlarge::Interpolate).isNull());
+    // A resampler with a target of zero size takes the rows and keeps nothing.
+    RowResampler rows;
+    ASSERT_TRUE(rows.start(5, 4, 0, 3, Enlarge::Interpolate));
     for (int y = 0; y < 4; ++y)
-        sampler.rowDone(y);
-    EXPECT_TRUE(sampler.image().isNull());
+        rows.rowDone(y);
+    EXPECT_TRUE(rows.image().isNull());
 }
 
 // ---- Drawing files ---------------------------------------------------------------------
@@ -227,16 +274,14 @@ TEST_F(DrawPictureTest, TurnedPictureLandsPixelByPixel)
 {
     const QImage source = distinctPicture();
     const QString path = writePicture(dir, "distinct.bmp", source, "BMP");
-    // turned right the picture is 2 x 3; a 20 x 30 cell gives every pixel a 10 x 10 block
+    // turned right the picture is 2 x 3; a 20 x 30 cell gives every pixel a 10 x 10 block,
+    // interpolated between the blocks' middles
     const std::optional<Rect> drawn = draw({10, 5, 30, 35}, path, Turn::Right);
     ASSERT_TRUE(drawn);
     EXPECT_EQ(*drawn, (Rect{10, 5, 30, 35}));
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
-            for (int dy = 0; dy < 10; ++dy)
-                for (int dx = 0; dx < 10; ++dx)
-                    ASSERT_EQ(rgbAt(canvas, 10 + (1 - y) * 10 + dx, 5 + x * 10 + dy),
-                              source.pixel(x, y) & 0xFFFFFFu);
+            expectNearColour(rgbAt(canvas, 10 + (1 - y) * 10 + 5, 5 + x * 10 + 5), source.pixel(x, y));
     // nothing outside the picture rectangle was touched
     EXPECT_EQ(boundingBox(canvas, [](QRgb c) { return c != rgbOf(Qt::gray); }), QRect(10, 5, 20, 30));
 }
@@ -248,7 +293,7 @@ TEST_F(DrawPictureTest, TurnedLeftPictureLandsPixelByPixel)
     ASSERT_TRUE(draw({0, 0, 20, 30}, path, Turn::Left));
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
-            EXPECT_EQ(rgbAt(canvas, y * 10 + 5, (2 - x) * 10 + 5), source.pixel(x, y) & 0xFFFFFFu);
+            expectNearColour(rgbAt(canvas, y * 10 + 5, (2 - x) * 10 + 5), source.pixel(x, y));
 }
 
 TEST_F(DrawPictureTest, FitsAndCentresTheDecodedPicture)
@@ -262,8 +307,8 @@ TEST_F(DrawPictureTest, FitsAndCentresTheDecodedPicture)
 
 TEST_F(DrawPictureTest, UprightPicturesSampledRowByRowMatchAWholeStretch)
 {
-    // Every pixel its own colour, drawn reduced and enlarged: sampling the rows as the decoder
-    // delivers them must give exactly what stretching the whole decoded picture gives.
+    // Every pixel its own colour, drawn reduced and enlarged: resampling the rows as the decoder
+    // delivers them must give exactly what resampling the whole decoded picture gives.
     QImage source(37, 23, QImage::Format_RGB888);
     for (int y = 0; y < 23; ++y)
         for (int x = 0; x < 37; ++x)
@@ -274,7 +319,7 @@ TEST_F(DrawPictureTest, UprightPicturesSampledRowByRowMatchAWholeStretch)
         canvas = blankCanvas(120, 80, Qt::gray);
         const std::optional<Rect> drawn = draw(cell, path);
         ASSERT_TRUE(drawn);
-        const QImage expected = StretchNearest(decoded, drawn->width(), drawn->height());
+        const QImage expected = Resample(decoded, drawn->width(), drawn->height(), Enlarge::Interpolate);
         for (int y = 0; y < drawn->height(); ++y)
             for (int x = 0; x < drawn->width(); ++x)
                 ASSERT_EQ(rgbAt(canvas, drawn->left + x, drawn->top + y), expected.pixel(x, y) & 0xFFFFFFu)

@@ -68,7 +68,7 @@ TEST_F(WorkCopyImageTest, SizeIsTwoHundredHighAndProportional)
     }
 }
 
-TEST_F(WorkCopyImageTest, PixelsEqualTheWholePictureStretched)
+TEST_F(WorkCopyImageTest, PixelsEqualTheWholePictureResampled)
 {
     const QSize sizes[] = {{400, 300}, {300, 400}, {100, 50}, {401, 299}, {37, 1000}, {7, 3}};
     for (const QSize size : sizes) {
@@ -77,17 +77,17 @@ TEST_F(WorkCopyImageTest, PixelsEqualTheWholePictureStretched)
             const QString png = writePng(size.width(), size.height(), interlaced);
             const QImage copy = DecodeWorkCopyImage(png, PictureKind::Png, 200);
             const QImage whole = DecodePicture(png, PictureKind::Png);
-            EXPECT_EQ(copy, StretchNearest(whole, copy.width(), 200)) << "interlaced " << interlaced;
+            EXPECT_EQ(copy, Resample(whole, copy.width(), 200, Enlarge::Repeat)) << "interlaced " << interlaced;
         }
         const QString bmp = writeBmp(size.width(), size.height());
         const QImage copy = DecodeWorkCopyImage(bmp, PictureKind::Bmp, 200);
         EXPECT_EQ(copy.format(), QImage::Format_RGB888);
-        EXPECT_EQ(copy, StretchNearest(DecodePicture(bmp, PictureKind::Bmp), copy.width(), 200));
+        EXPECT_EQ(copy, Resample(DecodePicture(bmp, PictureKind::Bmp), copy.width(), 200, Enlarge::Repeat));
     }
 }
 
 // A JPEG is reduced while decoding (here to 1/4: 400 x 300), and the work copy is sampled from
-// that reduced picture with the same mapping.
+// that reduced picture through the same filter.
 TEST_F(WorkCopyImageTest, JpegIsSampledFromTheReducedDecode)
 {
     const QString path = writeJpeg(1600, 1200);
@@ -96,8 +96,8 @@ TEST_F(WorkCopyImageTest, JpegIsSampledFromTheReducedDecode)
     int w = 0, h = 0;
     const QImage reduced = DecodePictureForSize(path, PictureKind::Jpeg, 266, 200, &w, &h);
     EXPECT_EQ(reduced.size(), QSize(400, 300));
-    EXPECT_EQ(copy, StretchNearest(reduced, 266, 200));
-    const QImage full = StretchNearest(DecodePicture(path, PictureKind::Jpeg), 266, 200);
+    EXPECT_EQ(copy, Resample(reduced, 266, 200, Enlarge::Repeat));
+    const QImage full = Resample(DecodePicture(path, PictureKind::Jpeg), 266, 200, Enlarge::Repeat);
     for (const QPoint p : {QPoint(60, 50), QPoint(200, 50), QPoint(60, 150), QPoint(200, 150)}) {
         const QRgb a = copy.pixel(p), b = full.pixel(p);
         EXPECT_LE(std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)), 12)
