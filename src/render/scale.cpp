@@ -30,10 +30,15 @@ double lanczos(double x)
     return sinc(x) * sinc(x / kFilterRadius);
 }
 
-unsigned char clampByte(std::int32_t sum)
+// Fraction bits of the rows' sums as they go on to the columns. A level with its overshoot
+// (Lanczos lobes reach about a fifth beyond black and white) stays within 16 bits, and so does
+// a column sum of them times the weights within 32.
+constexpr int kCarryBits = 6;
+
+// `sum` with `bits` fraction bits, rounded to the nearest level.
+unsigned char clampByte(std::int32_t sum, int bits)
 {
-    // sum holds kWeightBits fraction bits; rounded to the nearest level.
-    const std::int32_t v = (sum + (RowResampler::kWeightOne >> 1)) >> RowResampler::kWeightBits;
+    const std::int32_t v = (sum + (1 << (bits - 1))) >> bits;
     return static_cast<unsigned char>(std::clamp(v, 0, 255));
 }
 
@@ -180,18 +185,21 @@ void RowResampler::rowDone(int y, const unsigned char *row) noexcept
 
 void RowResampler::finishRow(int y) noexcept
 {
+    // The rows' sums go on to the columns with kCarryBits fraction bits and unclamped, so that
+    // the filter's overshoot at a hard edge survives until the columns are summed too.
     const std::size_t values = static_cast<std::size_t>(sourceWidth_) * 3;
     const std::int32_t *__restrict sums = sums_.data() + static_cast<std::size_t>(y % slots_) * values;
-    unsigned char *__restrict filtered = filtered_.data();
+    std::int16_t *__restrict filtered = filtered_.data();
+    constexpr int shift = kWeightBits - kCarryBits;
     for (std::size_t i = 0; i < values; ++i)
-        filtered[i] = clampByte(sums[i]);
+        filtered[i] = static_cast<std::int16_t>((sums[i] + (1 << (shift - 1))) >> shift);
     uchar *out = image_.scanLine(y);
     const int width = image_.width();
     const std::int16_t *weights = columns_.weights.data();
     const auto stride = static_cast<std::size_t>(columns_.stride);
     for (int x = 0; x < width; ++x, out += 3) {
         const int count = columns_.count[static_cast<std::size_t>(x)];
-        const unsigned char *p = filtered + static_cast<std::size_t>(columns_.first[static_cast<std::size_t>(x)]) * 3;
+        const std::int16_t *p = filtered + static_cast<std::size_t>(columns_.first[static_cast<std::size_t>(x)]) * 3;
         const std::int16_t *w = weights + static_cast<std::size_t>(x) * stride;
         std::int32_t r = 0, g = 0, b = 0;
         for (int k = 0; k < count; ++k, p += 3) {
@@ -199,9 +207,9 @@ void RowResampler::finishRow(int y) noexcept
             g += w[k] * p[1];
             b += w[k] * p[2];
         }
-        out[0] = clampByte(r);
-        out[1] = clampByte(g);
-        out[2] = clampByte(b);
+        out[0] = clampByte(r, kWeightBits + kCarryBits);
+        out[1] = clampByte(g, kWeightBits + kCarryBits);
+        out[2] = clampByte(b, kWeightBits + kCarryBits);
     }
 }
 

@@ -67,7 +67,7 @@ private:
     Taps rows_;
     std::vector<unsigned char> row_;
     std::vector<std::int32_t> sums_;      // slots_ rows of sourceWidth * 3 partial sums
-    std::vector<unsigned char> filtered_; // one row filtered down, before the columns
+    std::vector<std::int16_t> filtered_; // one row filtered down, before the columns
 };
 
 } // namespace quiltana
