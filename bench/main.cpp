@@ -5,6 +5,7 @@
 
 #include "allocator.h"
 #include "benchcases.h"
+#include "quality.h"
 #include "statistics.h"
 
 #include <QDir>
@@ -118,8 +119,11 @@ int childMain(const QString &caseName, bool oneCore, const QString &folder)
 void usage()
 {
     std::printf("usage: quiltana_bench [--runs N] [photo folder]\n"
+                "       quiltana_bench --quality-pictures OUT [photo folder]\n"
                 "  The folder defaults to %s; make it with\n"
-                "  bash ../shared/bench/make-photos.sh\n",
+                "  bash ../shared/bench/make-photos.sh\n"
+                "  --quality-pictures writes the pictures of the print quality report and their\n"
+                "  printed cells into OUT; bench/quality.py measures them (scripts/bench.sh does both).\n",
                 kDefaultFolder);
 }
 
@@ -133,6 +137,16 @@ int main(int argc, char **argv)
     // A measured run: --child CASE --cores 1|all FOLDER
     if (args.size() == 5 && args[0] == QLatin1String("--child") && args[2] == QLatin1String("--cores"))
         return childMain(args[1], args[3] == QLatin1String("1"), args[4]);
+    // The quality report's pictures: --quality-pictures OUT [FOLDER]
+    if (!args.isEmpty() && args[0] == QLatin1String("--quality-pictures") && args.size() >= 2) {
+        try {
+            WriteQualityPictures(args.size() > 2 ? args[2] : QString::fromLatin1(kDefaultFolder), args[1]);
+            return 0;
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "The quality report's pictures could not be made: %s\n", e.what());
+            return 1;
+        }
+    }
 
     int runs = 5;
     QString folder = QString::fromLatin1(kDefaultFolder);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quiltana needs to build, run and test, when they are missing.
-# Usage: scripts/deps.sh [run|test|package]
+# Usage: scripts/deps.sh [run|test|package|bench]
 #   test adds what only the test suite needs; package what building and checking the Debian
-#   package needs (dpkg-shlibdeps from dpkg-dev, file, appstreamcli from appstream).
+#   package needs (dpkg-shlibdeps from dpkg-dev, file, appstreamcli from appstream); bench what
+#   scripts/bench.sh needs (djpeg, and Python's imaging packages for the print quality report).
 set -euo pipefail
 
 want=(build-essential cmake ninja-build pkg-config
@@ -15,6 +16,9 @@ case "${1:-run}" in
     ;;
   package)
     want+=(dpkg-dev file appstream)
+    ;;
+  bench)
+    want+=(libjpeg-turbo-progs python3-pil python3-numpy python3-skimage)
     ;;
 esac
 
