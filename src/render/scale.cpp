@@ -86,28 +86,21 @@ RowResampler::Taps RowResampler::TapsFor(int source, int destination, Enlarge en
             w[0] = total = 1.0;
         }
         // Fixed point, summing to exactly one so that a flat area keeps its colour; what the
-        // rounding leaves over goes to the largest weight. Zero weights at the ends are dropped.
+        // rounding leaves over goes to the largest weight. The windows' ends only move on from
+        // one destination pixel to the next, which the rows' running sums rely on.
         std::int16_t *fixed = taps.weights.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(taps.stride);
         int sum = 0;
         int largest = 0;
-        std::vector<int> q(static_cast<std::size_t>(hi - lo));
         for (int i = 0; i < hi - lo; ++i) {
-            q[static_cast<std::size_t>(i)] = static_cast<int>(std::lround(w[static_cast<std::size_t>(i)] / total * kWeightOne));
-            sum += q[static_cast<std::size_t>(i)];
-            if (q[static_cast<std::size_t>(i)] > q[static_cast<std::size_t>(largest)])
+            const int q = static_cast<int>(std::lround(w[static_cast<std::size_t>(i)] / total * kWeightOne));
+            fixed[i] = static_cast<std::int16_t>(q);
+            sum += q;
+            if (fixed[i] > fixed[largest])
                 largest = i;
         }
-        q[static_cast<std::size_t>(largest)] += kWeightOne - sum;
-        int begin = 0;
-        int end = hi - lo;
-        while (begin < end - 1 && q[static_cast<std::size_t>(begin)] == 0)
-            ++begin;
-        while (end > begin + 1 && q[static_cast<std::size_t>(end - 1)] == 0)
-            --end;
-        taps.first[static_cast<std::size_t>(x)] = lo + begin;
-        taps.count[static_cast<std::size_t>(x)] = end - begin;
-        for (int i = begin; i < end; ++i)
-            fixed[i - begin] = static_cast<std::int16_t>(q[static_cast<std::size_t>(i)]);
+        fixed[largest] = static_cast<std::int16_t>(fixed[largest] + kWeightOne - sum);
+        taps.first[static_cast<std::size_t>(x)] = lo;
+        taps.count[static_cast<std::size_t>(x)] = hi - lo;
     }
     return taps;
 }

@@ -175,6 +175,10 @@ TEST(Resampling, EveryTapSetSumsToOneAndRepeatedPixelsKeepTheirPlaces)
                 const auto i = static_cast<std::size_t>(x);
                 ASSERT_GE(taps.first[i], 0);
                 ASSERT_LE(taps.first[i] + taps.count[i], from) << from << "->" << to << " at " << x;
+                if (x > 0) { // the rows' running sums need windows that only move on
+                    ASSERT_GE(taps.first[i], taps.first[i - 1]);
+                    ASSERT_GE(taps.first[i] + taps.count[i], taps.first[i - 1] + taps.count[i - 1]);
+                }
                 int sum = 0;
                 for (int k = 0; k < taps.count[i]; ++k)
                     sum += taps.weights[i * static_cast<std::size_t>(taps.stride) + static_cast<std::size_t>(k)];
