@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quiltana needs to build, run and test, when they are missing.
 # Usage: scripts/deps.sh [run|test|package|bench]
-#   test adds what only the test suite needs; package what building and checking the Debian
-#   package needs (dpkg-shlibdeps from dpkg-dev, file, appstreamcli from appstream); bench what
-#   scripts/bench.sh needs (djpeg, and Python's imaging packages for the print quality report).
+#   test adds what only the test suite needs (libgs-common for a press CMYK colour profile);
+#   package what building and checking the Debian package needs (dpkg-shlibdeps from dpkg-dev,
+#   file, appstreamcli from appstream); bench what scripts/bench.sh needs (djpeg, and Python's
+#   imaging packages for the print quality report).
 set -euo pipefail
 
 want=(build-essential cmake ninja-build pkg-config
@@ -12,7 +13,7 @@ want=(build-essential cmake ninja-build pkg-config
 case "${1:-run}" in
   test)
     want+=(libgtest-dev googletest poppler-utils libjpeg-turbo-progs cups cups-bsd printer-driver-cups-pdf
-           clang libclang-rt-14-dev xvfb xauth appstream)
+           clang libclang-rt-14-dev xvfb xauth appstream libgs-common)
     ;;
   package)
     want+=(dpkg-dev file appstream)

@@ -67,7 +67,10 @@ qint64 HeldBytesWhileDecoding(const QString &path)
         if (!PictureSizeAllowed(w, h, file.size()))
             return 0; // refused before anything is held
         // An interlaced picture is collected whole, and so is one that an eXIf chunk before
-        // the picture data may call to be turned.
+        // the picture data may call to be turned. An interlaced one with transparency is
+        // collected as RGBA apart from the sink, which may collect it again if turned.
+        if (header.interlaced && header.transparency)
+            return w * h * 4 + (header.exifChunkAt >= 0 ? w * h * 3 : 0);
         return header.interlaced || header.exifChunkAt >= 0 ? w * h * 3 : 0;
     case PictureKind::Bmp:
         return PictureSizeAllowed(w, h, file.size()) ? w * h * 4 : 0;

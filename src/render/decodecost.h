@@ -8,7 +8,7 @@ namespace quiltana {
 // header, to plan decodings side by side: a progressive JPEG (and a sequential one whose first
 // scan does not carry every component) keeps every DCT coefficient whatever the scale it is
 // decoded at; an interlaced PNG, or one with an EXIF block that may turn it, keeps the whole
-// picture; a BMP is read whole. 0 for pictures that stream. Never below what the decoders
+// picture (an interlaced one with transparency at 4 bytes a pixel); a BMP is read whole. 0 for pictures that stream. Never below what the decoders
 // hold; a header that cannot be read counts as the largest picture the bounds allow.
 [[nodiscard]] qint64 HeldBytesWhileDecoding(const QString &path);
 

@@ -84,6 +84,7 @@ void peekPng(QIODevice &device, PictureHeader &header)
     header.width = BigEndian(head + 16, 4);
     header.height = BigEndian(head + 20, 4);
     header.interlaced = head[28] != 0;
+    header.transparency = (head[25] & 4) != 0; // grey or RGB with alpha
     header.complete = true;
     // The chunk headers, each followed by its data and checksum; a length above 2^31 - 1 is
     // one that libpng refuses.
@@ -94,11 +95,12 @@ void peekPng(QIODevice &device, PictureHeader &header)
         const quint32 length = BigEndian(chunk, 4);
         if (length > 0x7fffffffu || std::memcmp(chunk + 4, "IDAT", 4) == 0 || std::memcmp(chunk + 4, "IEND", 4) == 0)
             return;
-        if (std::memcmp(chunk + 4, "eXIf", 4) == 0) {
+        if (std::memcmp(chunk + 4, "eXIf", 4) == 0 && header.exifChunkAt < 0) {
             header.exifChunkAt = at;
             header.exifChunkLength = length;
-            return;
         }
+        if (std::memcmp(chunk + 4, "tRNS", 4) == 0)
+            header.transparency = true;
         at += 12 + static_cast<qint64>(length);
     }
 }

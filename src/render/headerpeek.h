@@ -25,6 +25,9 @@ struct PictureHeader {
 
     // PNG: from the IHDR chunk and the chunk headers before the picture data.
     bool interlaced = false;
+    // An alpha channel (its colour type) or a tRNS chunk (transparent palette entries or a
+    // transparent colour): rows are decoded as RGBA.
+    bool transparency = false;
     // The first eXIf chunk before IDAT: where its length field is in the file, and its
     // declared length; -1 and 0 when there is none.
     qint64 exifChunkAt = -1;
@@ -36,7 +39,8 @@ struct PictureHeader {
 // frame header must come before the scan, only once, with 1 to 4 components and the length
 // that fits them. PNG: the IHDR chunk where it stands in every PNG, right after the signature
 // (neither the signature nor the chunk's type is checked: the decoder refuses files without
-// them), then the chunk headers from the signature on up to IDAT or IEND for an eXIf chunk.
+// them), then the chunk headers from the signature on up to IDAT or IEND for eXIf and tRNS
+// chunks.
 // BMP: the file and info headers, as ReadBmp reads them. PictureKind::None reads nothing.
 [[nodiscard]] PictureHeader PeekPictureHeader(QIODevice &device, PictureKind kind);
 

@@ -1,11 +1,13 @@
 #include "jpegdecoder.h"
 
+#include "colour.h"
 #include "decode.h"
 #include "exif.h"
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <jpeglib.h>
@@ -52,14 +54,18 @@ struct JpegErrorManager {
     char message[kMessageLength];
 };
 
-// Everything the decoding box touches lives here: plain C data, so a longjmp skips nothing
-// that needs destroying.
+// Everything the decoding box touches lives here: plain C data, and a converter that the job
+// owns and destroys outside the box, so a longjmp skips nothing that needs destroying.
 struct JpegJob {
     std::FILE *file;
     RowSink *sink;
     jpeg_decompress_struct cinfo;
     JpegErrorManager error;
     ScanGuard progress;
+    // The embedded colour profile, malloc'ed by libjpeg; freed by DecodeJpeg.
+    JOCTET *profile;
+    unsigned int profileBytes;
+    SrgbConverter colours;
     int fullWidth;
     int fullHeight;
     long long fileBytes;
@@ -96,24 +102,6 @@ extern "C" void JpegProgress(j_common_ptr cinfo)
     }
 }
 
-void CmykToRgb(const JSAMPLE *cmyk, unsigned char *rgb, int width, bool inverted)
-{
-    for (int x = 0; x < width; ++x, cmyk += 4, rgb += 3) {
-        // Adobe writes CMYK inverted (0 = full ink), so the stored values are already the
-        // complements: R = (255 - C') * (255 - K') / 255 with C' = 255 - stored.
-        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
-        if (!inverted) {
-            c = 255 - c;
-            m = 255 - m;
-            y = 255 - y;
-            k = 255 - k;
-        }
-        rgb[0] = static_cast<unsigned char>((c * k + 127) / 255);
-        rgb[1] = static_cast<unsigned char>((m * k + 127) / 255);
-        rgb[2] = static_cast<unsigned char>((y * k + 127) / 255);
-    }
-}
-
 // The orientation in the file's first EXIF APP1 segment, 1 when there is none.
 int ExifOrientationOf(const jpeg_decompress_struct *cinfo) noexcept
 {
@@ -144,8 +132,10 @@ JpegOutcome RunJpegJob(JpegJob *job)
     job->progress.scanLimit = kMaxSequentialScans;
     cinfo->progress = &job->progress.pub;
     jpeg_stdio_src(cinfo, job->file);
-    // APP1 segments hold the EXIF block (and XMP); each is at most 64 KB.
+    // APP1 segments hold the EXIF block (and XMP), APP2 segments the colour profile in
+    // pieces; each is at most 64 KB.
     jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(cinfo, TRUE);
 
     job->fullWidth = static_cast<int>(cinfo->image_width);
@@ -168,6 +158,16 @@ JpegOutcome RunJpegJob(JpegJob *job)
 
     const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    // Adobe writes CMYK inverted and says so in its APP14 marker.
+    const bool inverted = cinfo->saw_Adobe_marker;
+    DecodedColours colours = DecodedColours::Rgb;
+    if (cmyk)
+        colours = inverted ? DecodedColours::CmykInverted : DecodedColours::Cmyk;
+    else if (cinfo->jpeg_color_space == JCS_GRAYSCALE)
+        colours = DecodedColours::Grey;
+    // A profile whose pieces are missing, repeated or out of order is none (libjpeg warns).
+    if (jpeg_read_icc_profile(cinfo, &job->profile, &job->profileBytes))
+        job->colours = SrgbConverter::ForProfile(job->profile, job->profileBytes, colours);
 
     const QSize wanted = job->sink->minimumOutput(job->fullWidth, job->fullHeight);
     cinfo->scale_denom = 8;
@@ -209,7 +209,9 @@ JpegOutcome RunJpegJob(JpegJob *job)
         }
         for (int i = 0; i < got; ++i) {
             if (cmyk)
-                CmykToRgb(cmykRow[0], job->sink->rowBuffer(y + i), width, cinfo->saw_Adobe_marker);
+                job->colours.convertCmyk(cmykRow[0], job->sink->rowBuffer(y + i), width, inverted);
+            else
+                job->colours.convertRgb(rows[i], width);
             job->sink->rowDone(y + i);
         }
     }
@@ -230,6 +232,8 @@ void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHei
     job->sink = &sink;
     job->fileBytes = PictureFileBytes(file.get());
     const JpegOutcome outcome = RunJpegJob(job.get());
+    std::free(job->profile);
+    job->profile = nullptr;
     if (fullWidth)
         *fullWidth = job->fullWidth;
     if (fullHeight)

@@ -1,5 +1,6 @@
 #include "pngdecoder.h"
 
+#include "colour.h"
 #include "decode.h"
 #include "exif.h"
 #include "headerpeek.h"
@@ -26,9 +27,10 @@ constexpr std::size_t kMessageLength = 256;
 constexpr png_alloc_size_t kMaxPngChunkBytes = 16u * 1024 * 1024;
 constexpr png_uint_32 kMaxPngCachedChunks = 1000;
 
-// Everything the decoding box touches lives here: plain C data, so a longjmp skips nothing
-// that needs destroying. The two buffers an interlaced file needs are malloc'ed and freed by
-// the box on both of its exits.
+// Everything the decoding box touches lives here: plain C data, and a converter that the job
+// owns and destroys outside the box, so a longjmp skips nothing that needs destroying. The
+// buffers (the row of a picture with alpha, the two an interlaced file needs) are malloc'ed
+// and freed by the box on both of its exits.
 struct PngJob {
     std::FILE *file;
     RowSink *sink;
@@ -36,6 +38,8 @@ struct PngJob {
     png_infop info;
     png_bytepp rows;
     png_bytep whole;
+    png_bytep rgbaRow;
+    SrgbConverter colours;
     int fullWidth;
     int fullHeight;
     long long fileBytes;
@@ -92,7 +96,40 @@ void ReleasePngJob(PngJob *job)
     job->rows = nullptr;
     std::free(job->whole);
     job->whole = nullptr;
+    std::free(job->rgbaRow);
+    job->rgbaRow = nullptr;
     png_destroy_read_struct(&job->png, &job->info, nullptr);
+}
+
+// One decoded row of `width` RGBA pixels (which it overwrites) into the sink's row `rgb`: to
+// sRGB, then onto white paper (white is sRGB's, so the colours are converted first).
+void DeliverRgbaRow(const SrgbConverter &colours, unsigned char *rgba, unsigned char *rgb, int width) noexcept
+{
+    if (!colours.isIdentity()) {
+        for (int x = 0; x < width; ++x)
+            std::memcpy(rgb + 3 * x, rgba + 4 * x, 3);
+        colours.convertRgb(rgb, width);
+        for (int x = 0; x < width; ++x)
+            std::memcpy(rgba + 4 * x, rgb + 3 * x, 3);
+    }
+    CompositeOnWhite(rgba, rgb, width);
+}
+
+// The colour profile of the picture: an sRGB chunk, or no profile, means sRGB; an iCCP chunk
+// that libpng found broken or of another colour space than the picture's it has dropped
+// (with a warning).
+SrgbConverter ColoursOf(png_structp png, png_infop info) noexcept
+{
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 bytes = 0;
+    if (png_get_valid(png, info, PNG_INFO_sRGB)
+        || !png_get_iCCP(png, info, &name, &compression, &profile, &bytes))
+        return SrgbConverter();
+    const int type = png_get_color_type(png, info);
+    return SrgbConverter::ForProfile(profile, bytes, (type & PNG_COLOR_MASK_COLOR) ? DecodedColours::Rgb
+                                                                                   : DecodedColours::Grey);
 }
 
 // The only function that calls setjmp. It holds no C++ object and releases libpng's
@@ -125,10 +162,12 @@ PngOutcome RunPngJob(PngJob *job)
     // bytes could otherwise ask for gigabytes. The picture data itself is bounded by the size
     // above, not by these.
     // libpng only warns about an oversized chunk and then reads it all the same, so the
-    // chunks of text, profiles and other metadata, which the program never shows, are skipped
-    // unread; the bounds hold for whatever else it keeps.
+    // chunks of text and other metadata, which the program never shows, are skipped unread;
+    // the bounds hold for whatever else it keeps. The colour profile (iCCP) is read: libpng
+    // drops one that inflates beyond the chunk bound, and SrgbConverter takes none larger
+    // than kMaxColourProfileBytes.
     // The eXIf chunk was read beforehand (PngExifOrientation), within bounds of its own.
-    static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0pCAL\0sCAL";
+    static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0eXIf\0pCAL\0sCAL";
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
                                 static_cast<int>(sizeof kIgnoredChunks / 5));
     png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
@@ -146,14 +185,17 @@ PngOutcome RunPngJob(PngJob *job)
 
     job->sink = job->sink->sinkFor(job->exifOrientation, job->fullWidth, job->fullHeight);
 
+    job->colours = ColoursOf(png, info);
+    // Rows come as RGB or, where the picture has an alpha channel or a transparent colour or
+    // palette entries (tRNS), as RGBA, 8 bits a sample.
     png_set_expand(png);
     png_set_strip_16(png);
-    png_set_strip_alpha(png);
     png_set_gray_to_rgb(png);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_channels(png, info) != 3 || png_get_bit_depth(png, info) != 8
-        || png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * 3) {
+    const int channels = png_get_channels(png, info);
+    if ((channels != 3 && channels != 4) || png_get_bit_depth(png, info) != 8
+        || png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * channels) {
         std::snprintf(job->message, kMessageLength, "unsupported PNG pixel layout");
         ReleasePngJob(job);
         return PngOutcome::Refused;
@@ -165,16 +207,32 @@ PngOutcome RunPngJob(PngJob *job)
         ReleasePngJob(job);
         return PngOutcome::Refused;
     }
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    const bool alpha = channels == 4;
+    const int w = job->fullWidth;
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * channels;
     if (passes == 1) {
+        if (alpha && !(job->rgbaRow = static_cast<png_bytep>(std::malloc(rowBytes)))) {
+            std::snprintf(job->message, kMessageLength, "out of memory");
+            ReleasePngJob(job);
+            return PngOutcome::Refused;
+        }
         for (png_uint_32 y = 0; y < height; ++y) {
-            png_read_row(png, job->sink->rowBuffer(static_cast<int>(y)), nullptr);
+            unsigned char *row = job->sink->rowBuffer(static_cast<int>(y));
+            if (alpha) {
+                png_read_row(png, job->rgbaRow, nullptr);
+                DeliverRgbaRow(job->colours, job->rgbaRow, row, w);
+            } else {
+                png_read_row(png, row, nullptr);
+                job->colours.convertRgb(row, w);
+            }
             job->sink->rowDone(static_cast<int>(y));
         }
     } else {
-        // Adam7 passes revisit every row, so all rows must stay in reach until the last one.
+        // Adam7 passes revisit every row, so all rows must stay in reach until the last one:
+        // in the sink's rows where it keeps them and they are what libpng delivers (RGB),
+        // otherwise in a buffer of the picture's own.
         job->rows = static_cast<png_bytepp>(std::malloc(sizeof(png_bytep) * height));
-        const bool ownBuffer = !job->sink->keepsRows();
+        const bool ownBuffer = alpha || !job->sink->keepsRows();
         if (ownBuffer)
             job->whole = static_cast<png_bytep>(std::malloc(rowBytes * height));
         if (!job->rows || (ownBuffer && !job->whole)) {
@@ -187,8 +245,14 @@ PngOutcome RunPngJob(PngJob *job)
                                      : job->sink->rowBuffer(static_cast<int>(y));
         png_read_image(png, job->rows);
         for (png_uint_32 y = 0; y < height; ++y) {
-            if (ownBuffer)
-                std::memcpy(job->sink->rowBuffer(static_cast<int>(y)), job->rows[y], rowBytes);
+            unsigned char *row = job->sink->rowBuffer(static_cast<int>(y));
+            if (alpha) {
+                DeliverRgbaRow(job->colours, job->rows[y], row, w);
+            } else {
+                if (ownBuffer)
+                    std::memcpy(row, job->rows[y], rowBytes);
+                job->colours.convertRgb(row, w);
+            }
             job->sink->rowDone(static_cast<int>(y));
         }
     }

@@ -471,6 +471,11 @@ TEST_F(WorkCopyTest, MemoryEstimateNeverFallsBelowWhatTheDecodingHolds)
     EXPECT_GE(HeldBytesWhileDecoding(write(QStringLiteral("exif.png"), row.left(33) + text + exif + row.mid(33))),
               40LL * 30 * 3);
     EXPECT_EQ(HeldBytesWhileDecoding(write(QStringLiteral("text.png"), row.left(33) + text + row.mid(33))), 0);
+    // An interlaced picture with alpha is collected at four bytes a pixel.
+    QByteArray adam7Alpha = row;
+    adam7Alpha[25] = 6;
+    adam7Alpha[28] = 1;
+    EXPECT_GE(HeldBytesWhileDecoding(write(QStringLiteral("adam7alpha.png"), adam7Alpha)), 40LL * 30 * 4);
 }
 
 TEST_F(WorkCopyTest, WorkFolderIsCreatedOnceAndReportedWhenItCannotBe)

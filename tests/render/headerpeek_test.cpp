@@ -84,6 +84,12 @@ TEST(HeaderPeek, PngHeaderAndAnExifChunkBeforeThePictureData)
     QByteArray interlaced = png;
     interlaced[28] = 1; // IHDR's last byte (the peek reads no checksums)
     EXPECT_TRUE(Peek(interlaced, PictureKind::Png).interlaced);
+    // Transparency: a tRNS chunk, also after eXIf (an alpha channel: workcopy_test).
+    EXPECT_FALSE(plain.transparency);
+    const PictureHeader keyed = Peek(test::WithPngChunk(test::WithPngChunk(png, "tRNS", QByteArray(6, '\0')), "eXIf",
+                                                        test::TiffWithOrientation(8)), PictureKind::Png);
+    EXPECT_TRUE(keyed.transparency);
+    EXPECT_EQ(keyed.exifChunkAt, 33);
 
     // After another chunk: tEXt holds 3 bytes, so eXIf starts 33 + 12 + 3 bytes in.
     const QByteArray tiff = test::TiffWithOrientation(8);

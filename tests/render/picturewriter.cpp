@@ -35,10 +35,18 @@ void WritePng(const QString &path, const PngSpec &spec)
     if (spec.transparentGrey >= 0) {
         grey.gray = static_cast<png_uint_16>(spec.transparentGrey);
         png_set_tRNS(png, info, nullptr, 0, &grey);
+    } else if (spec.transparentRgb >= 0) {
+        grey.red = static_cast<png_uint_16>(qRed(static_cast<QRgb>(spec.transparentRgb)));
+        grey.green = static_cast<png_uint_16>(qGreen(static_cast<QRgb>(spec.transparentRgb)));
+        grey.blue = static_cast<png_uint_16>(qBlue(static_cast<QRgb>(spec.transparentRgb)));
+        png_set_tRNS(png, info, nullptr, 0, &grey);
     } else if (!spec.transparency.empty()) {
         png_set_tRNS(png, info, spec.transparency.data(), static_cast<int>(spec.transparency.size()),
                      nullptr);
     }
+    if (!spec.iccProfile.empty())
+        png_set_iCCP(png, info, "test", PNG_COMPRESSION_TYPE_BASE, spec.iccProfile.data(),
+                     static_cast<png_uint_32>(spec.iccProfile.size()));
     png_write_info(png, info);
     std::vector<png_bytep> rows;
     for (const auto &row : spec.rows)
@@ -131,6 +139,8 @@ QByteArray EncodeJpeg(const JpegSpec &spec)
     }
     cinfo.arith_code = spec.arithmetic ? TRUE : FALSE;
     jpeg_start_compress(&cinfo, TRUE);
+    if (!spec.iccProfile.empty())
+        jpeg_write_icc_profile(&cinfo, spec.iccProfile.data(), static_cast<unsigned>(spec.iccProfile.size()));
     const size_t stride = static_cast<size_t>(spec.width) * static_cast<size_t>(spec.components);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(spec.pixels.data() + stride * cinfo.next_scanline);

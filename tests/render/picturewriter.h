@@ -22,10 +22,12 @@ struct PngSpec {
     int colorType = 0; // PNG_COLOR_TYPE_*
     int bitDepth = 8;
     bool interlaced = false;
-    std::vector<std::vector<unsigned char>> rows;
-    std::vector<unsigned char> palette; // RGB triples
-    std::vector<unsigned char> transparency; // tRNS entries for a palette
+    std::vector<std::vector<unsigned char>> rows{};
+    std::vector<unsigned char> palette{}; // RGB triples
+    std::vector<unsigned char> transparency{}; // tRNS entries for a palette
     int transparentGrey = -1; // tRNS for a grey picture, -1 for none
+    int transparentRgb = -1; // tRNS for an RGB picture (0xRRGGBB), -1 for none
+    std::vector<unsigned char> iccProfile{}; // an iCCP chunk, none when empty
 };
 void WritePng(const QString &path, const PngSpec &spec);
 
@@ -47,6 +49,7 @@ struct JpegSpec {
     bool scanPerComponent = false; // sequential, one scan for each component (not interleaved)
     int quality = 95;
     std::vector<unsigned char> pixels;
+    std::vector<unsigned char> iccProfile{}; // in APP2 segments, none when empty
 };
 QByteArray EncodeJpeg(const JpegSpec &spec);
 
