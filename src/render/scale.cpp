@@ -6,6 +6,10 @@
 #include <new>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quiltana {
 
 namespace {
@@ -44,7 +48,7 @@ unsigned char clampByte(std::int32_t sum, int bits)
 
 } // namespace
 
-RowResampler::Taps RowResampler::TapsFor(int source, int destination, Enlarge enlarge)
+RowResampler::Taps RowResampler::TapsFor(int source, int destination, Enlarge enlarge, int group)
 {
     Taps taps;
     if (source < 1 || destination < 1)
@@ -62,10 +66,15 @@ RowResampler::Taps RowResampler::TapsFor(int source, int destination, Enlarge en
         }
         return taps;
     }
-    const double scale = static_cast<double>(source) / destination;
+    // In units of groups of `group` source pixels, averaged beforehand (the last one may be
+    // short); group i's centre is taken at i + 0.5.
+    group = std::max(group, 1);
+    const double scale = static_cast<double>(source) / destination / group;
+    source = (source + group - 1) / group;
     const double filterScale = std::max(scale, 1.0);
     const double support = kFilterRadius * filterScale;
-    taps.stride = static_cast<int>(std::ceil(support)) * 2 + 1;
+    // Rounded up to whole vectors of eight weights; the weights past a window are zero.
+    taps.stride = (static_cast<int>(std::ceil(support)) * 2 + 1 + 7) / 8 * 8;
     taps.weights.assign(count * static_cast<std::size_t>(taps.stride), 0);
     std::vector<double> w(static_cast<std::size_t>(taps.stride));
     for (int x = 0; x < destination; ++x) {
@@ -113,31 +122,39 @@ bool RowResampler::start(int sourceWidth, int sourceHeight, int width, int heigh
     sourceWidth_ = std::max(sourceWidth, 0);
     sourceHeight_ = std::max(sourceHeight, 0);
     next_ = 0;
-    slots_ = 0;
+    received_ = 0;
+    group_ = 1;
     image_ = QImage();
+    const auto rowValues = static_cast<std::size_t>(sourceWidth_) * 3;
     try {
-        row_.assign(ownRowBuffer ? static_cast<std::size_t>(sourceWidth_) * 3 : 0, 0);
+        columns_ = Taps();
+        rows_ = Taps();
+        ring_.clear();
+        held_.clear();
+        groupSums_.clear();
         if (width < 1 || height < 1 || sourceWidth < 1 || sourceHeight < 1) {
-            columns_ = Taps();
-            rows_ = Taps();
+            // Nothing to make: the rows are taken into one buffer and forgotten.
+            ringRows_ = 1;
+            ring_.assign(ownRowBuffer ? rowValues : 0, 0);
             return true;
         }
+        // Rows reduced by kGroupRowsFrom or more are averaged in groups first, so that the
+        // filter spans eight to sixteen of the groups a destination row: the rows it spans,
+        // which are held, stay few whatever the picture's height.
+        if (sourceHeight >= static_cast<qint64>(height) * kGroupRowsFrom)
+            group_ = static_cast<int>(sourceHeight / (static_cast<qint64>(height) * (kGroupRowsFrom / 2)));
         columns_ = TapsFor(sourceWidth, width, enlarge);
-        rows_ = TapsFor(sourceHeight, height, enlarge);
-        // Destination rows whose source rows overlap are summed side by side: as many as the
-        // rows open at any one source row.
-        int open = 0;
-        for (int y = 0, a = 0, b = 0; y < sourceHeight; ++y) {
-            while (b < height && rows_.first[static_cast<std::size_t>(b)] <= y)
-                ++b;
-            while (a < b && rows_.first[static_cast<std::size_t>(a)] + rows_.count[static_cast<std::size_t>(a)] <= y)
-                ++a;
-            open = std::max(open, b - a);
-        }
-        slots_ = std::max(open, 1);
-        const std::size_t rowValues = static_cast<std::size_t>(sourceWidth) * 3;
-        sums_.assign(rowValues * static_cast<std::size_t>(slots_), 0);
-        filtered_.assign(rowValues, 0);
+        rows_ = TapsFor(sourceHeight, height, enlarge, group_);
+        // The source rows under the widest window of rows are held.
+        ringRows_ = std::max(1, *std::max_element(rows_.count.begin(), rows_.count.end()));
+        held_.assign(static_cast<std::size_t>(ringRows_), nullptr);
+        const bool ring = ownRowBuffer || group_ > 1;
+        ring_.assign(ring ? rowValues * static_cast<std::size_t>(ringRows_ + (group_ > 1 ? 1 : 0)) : 0, 0);
+        if (group_ > 1)
+            groupSums_.assign(rowValues, 0);
+        // Three planes, each padded with zeros for the last pixel's padded weights.
+        filtered_.assign(static_cast<std::size_t>(sourceWidth + columns_.stride) * 3, 0);
+        interleaved_.assign(rowValues, 0);
         image_ = QImage(width, height, QImage::Format_RGB888);
     } catch (const std::bad_alloc &) {
         image_ = QImage();
@@ -146,63 +163,210 @@ bool RowResampler::start(int sourceWidth, int sourceHeight, int width, int heigh
     return !image_.isNull();
 }
 
+unsigned char *RowResampler::slot(int row) noexcept
+{
+    return ring_.data() + static_cast<std::size_t>(row % ringRows_) * static_cast<std::size_t>(sourceWidth_) * 3;
+}
+
+unsigned char *RowResampler::rowBuffer() noexcept
+{
+    if (ring_.empty())
+        return nullptr;
+    // Rows averaged in groups arrive in the ring's spare row.
+    if (group_ > 1)
+        return ring_.data() + static_cast<std::size_t>(ringRows_) * static_cast<std::size_t>(sourceWidth_) * 3;
+    // A destination row is made as soon as its last source row is in, so by the time row y is
+    // written the slot of row y - ringRows_ is no longer needed.
+    return slot(received_);
+}
+
 void RowResampler::rowDone(int y, const unsigned char *row) noexcept
 {
-    if (image_.isNull() || y < 0 || y >= sourceHeight_)
+    if (image_.isNull() || y != received_ || y >= sourceHeight_ || !row)
         return;
-    const int height = image_.height();
-    const std::size_t values = static_cast<std::size_t>(sourceWidth_) * 3;
-    // Add the row into every destination row whose filter spans it.
-    for (int j = next_; j < height && rows_.first[static_cast<std::size_t>(j)] <= y; ++j) {
-        const int tap = y - rows_.first[static_cast<std::size_t>(j)];
-        if (tap >= rows_.count[static_cast<std::size_t>(j)])
-            continue;
-        const std::int16_t w = rows_.weights[static_cast<std::size_t>(j) * static_cast<std::size_t>(rows_.stride)
-                                             + static_cast<std::size_t>(tap)];
-        std::int32_t *__restrict sums = sums_.data() + static_cast<std::size_t>(j % slots_) * values;
+    ++received_;
+    if (group_ > 1) {
+        const auto values = static_cast<std::size_t>(sourceWidth_) * 3;
+        std::uint32_t *__restrict sums = groupSums_.data();
         const unsigned char *__restrict src = row;
-        if (tap == 0) {
-            for (std::size_t i = 0; i < values; ++i)
-                sums[i] = static_cast<std::int32_t>(w) * static_cast<std::int16_t>(src[i]);
-        } else {
-            for (std::size_t i = 0; i < values; ++i)
-                sums[i] += static_cast<std::int32_t>(w) * static_cast<std::int16_t>(src[i]);
+        for (std::size_t i = 0; i < values; ++i)
+            sums[i] += src[i];
+        const int inGroup = y % group_ + 1;
+        if (inGroup < group_ && y + 1 < sourceHeight_)
+            return;
+        // The group's average becomes one row of the filter's source.
+        const int index = y / group_;
+        unsigned char *average = slot(index);
+        // (sum + n / 2) / n by a multiplication: with the sums below 2^22 and n below 2^14, a
+        // reciprocal of 40 bits makes the quotient exact.
+        const auto half = static_cast<std::uint64_t>(inGroup / 2);
+        const std::uint64_t reciprocal = (std::uint64_t(1) << 40) / static_cast<std::uint64_t>(inGroup) + 1;
+        for (std::size_t i = 0; i < values; ++i) {
+            average[i] = static_cast<unsigned char>(((sums[i] + half) * reciprocal) >> 40);
+            sums[i] = 0;
         }
+        takeRow(index, average);
+        return;
     }
+    takeRow(y, row);
+}
+
+void RowResampler::takeRow(int index, const unsigned char *row) noexcept
+{
+    held_[static_cast<std::size_t>(index % ringRows_)] = row;
+    const int height = image_.height();
     while (next_ < height
-           && rows_.first[static_cast<std::size_t>(next_)] + rows_.count[static_cast<std::size_t>(next_)] <= y + 1) {
+           && rows_.first[static_cast<std::size_t>(next_)] + rows_.count[static_cast<std::size_t>(next_)] <= index + 1) {
         finishRow(next_);
         ++next_;
     }
 }
 
+namespace {
+
+// values [0, count) of the weighted sum of `rows`, with RowResampler::kWeightBits fraction
+// bits, written with kCarryBits of them to `out`.
+void SumRows(const unsigned char *const *rows, const std::int16_t *weights, int rowCount, std::size_t values,
+             std::int16_t *out) noexcept
+{
+    constexpr int shift = RowResampler::kWeightBits - kCarryBits;
+    constexpr std::int32_t half = 1 << (shift - 1);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen values at a time, two rows at a time: the rows' bytes interleaved as 16-bit
+    // pairs and multiplied by their pair of weights, each pair summed into 32 bits.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i round = _mm_set1_epi32(half);
+    for (; i + 16 <= values; i += 16) {
+        __m128i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
+        int k = 0;
+        for (; k < rowCount; k += 2) {
+            const bool pair = k + 1 < rowCount;
+            const auto wa = static_cast<std::uint16_t>(weights[k]);
+            const auto wb = pair ? static_cast<std::uint16_t>(weights[k + 1]) : std::uint16_t(0);
+            const __m128i w = _mm_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(wb) << 16 | wa));
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[k] + i));
+            const __m128i b = pair ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[k + 1] + i)) : zero;
+            const __m128i alo = _mm_unpacklo_epi8(a, zero);
+            const __m128i ahi = _mm_unpackhi_epi8(a, zero);
+            const __m128i blo = _mm_unpacklo_epi8(b, zero);
+            const __m128i bhi = _mm_unpackhi_epi8(b, zero);
+            s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), w));
+            s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), w));
+            s2 = _mm_add_epi32(s2, _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), w));
+            s3 = _mm_add_epi32(s3, _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), w));
+        }
+        s0 = _mm_srai_epi32(_mm_add_epi32(s0, round), shift);
+        s1 = _mm_srai_epi32(_mm_add_epi32(s1, round), shift);
+        s2 = _mm_srai_epi32(_mm_add_epi32(s2, round), shift);
+        s3 = _mm_srai_epi32(_mm_add_epi32(s3, round), shift);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packs_epi32(s0, s1));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_packs_epi32(s2, s3));
+    }
+#endif
+    for (; i < values; ++i) {
+        std::int32_t sum = 0;
+        for (int k = 0; k < rowCount; ++k)
+            sum += static_cast<std::int32_t>(weights[k]) * rows[k][i];
+        out[i] = static_cast<std::int16_t>((sum + half) >> shift);
+    }
+}
+
+} // namespace
+
 void RowResampler::finishRow(int y) noexcept
 {
-    // The rows' sums go on to the columns with kCarryBits fraction bits and unclamped, so that
-    // the filter's overshoot at a hard edge survives until the columns are summed too.
-    const std::size_t values = static_cast<std::size_t>(sourceWidth_) * 3;
-    const std::int32_t *__restrict sums = sums_.data() + static_cast<std::size_t>(y % slots_) * values;
-    std::int16_t *__restrict filtered = filtered_.data();
-    constexpr int shift = kWeightBits - kCarryBits;
-    for (std::size_t i = 0; i < values; ++i)
-        filtered[i] = static_cast<std::int16_t>((sums[i] + (1 << (shift - 1))) >> shift);
+    // The window of source rows is summed; the sums go on to the columns with kCarryBits
+    // fraction bits and unclamped, so that the filter's overshoot at a hard edge survives until
+    // the columns are summed too; and a plane a channel, so that each destination pixel is a
+    // plain dot product of the padded weights with the pixels under them.
+    const auto values = static_cast<std::size_t>(sourceWidth_) * 3;
+    const auto plane = static_cast<std::size_t>(sourceWidth_ + columns_.stride);
+    const int first = rows_.first[static_cast<std::size_t>(y)];
+    const int count = rows_.count[static_cast<std::size_t>(y)];
+    window_.resize(static_cast<std::size_t>(count));
+    for (int k = 0; k < count; ++k)
+        window_[static_cast<std::size_t>(k)] = held_[static_cast<std::size_t>((first + k) % ringRows_)];
+    SumRows(window_.data(), rows_.weights.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(rows_.stride),
+            count, values, interleaved_.data());
+    const std::int16_t *__restrict sums = interleaved_.data();
+    std::int16_t *__restrict red = filtered_.data();
+    std::int16_t *__restrict green = red + plane;
+    std::int16_t *__restrict blue = green + plane;
+    for (std::size_t x = 0, i = 0; i < values; ++x, i += 3) {
+        red[x] = sums[i];
+        green[x] = sums[i + 1];
+        blue[x] = sums[i + 2];
+    }
     uchar *out = image_.scanLine(y);
     const int width = image_.width();
     const std::int16_t *weights = columns_.weights.data();
-    const auto stride = static_cast<std::size_t>(columns_.stride);
-    for (int x = 0; x < width; ++x, out += 3) {
-        const int count = columns_.count[static_cast<std::size_t>(x)];
-        const std::int16_t *p = filtered + static_cast<std::size_t>(columns_.first[static_cast<std::size_t>(x)]) * 3;
-        const std::int16_t *w = weights + static_cast<std::size_t>(x) * stride;
-        std::int32_t r = 0, g = 0, b = 0;
-        for (int k = 0; k < count; ++k, p += 3) {
-            r += w[k] * p[0];
-            g += w[k] * p[1];
-            b += w[k] * p[2];
+    const int stride = columns_.stride;
+    const int *firsts = columns_.first.data();
+    int x = 0;
+#if defined(__SSE2__)
+    // Four destination pixels at a time, a channel at a time: eight weights a step, and the
+    // four pixels' sums gathered into one vector at the end.
+    if (stride % 8 == 0) {
+        constexpr int bits = kWeightBits + kCarryBits;
+        const __m128i round = _mm_set1_epi32(1 << (bits - 1));
+        for (; x + 4 <= width; x += 4, out += 12) {
+            __m128i sum[3][4];
+            for (int j = 0; j < 4; ++j) {
+                const std::int16_t *w = weights + static_cast<std::size_t>(x + j) * static_cast<std::size_t>(stride);
+                const std::int16_t *r = red + firsts[x + j];
+                const std::int16_t *g = green + firsts[x + j];
+                const std::int16_t *b = blue + firsts[x + j];
+                __m128i sr = _mm_setzero_si128(), sg = sr, sb = sr;
+                for (int k = 0; k < stride; k += 8) {
+                    const __m128i wk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(w + k));
+                    sr = _mm_add_epi32(sr, _mm_madd_epi16(wk, _mm_loadu_si128(reinterpret_cast<const __m128i *>(r + k))));
+                    sg = _mm_add_epi32(sg, _mm_madd_epi16(wk, _mm_loadu_si128(reinterpret_cast<const __m128i *>(g + k))));
+                    sb = _mm_add_epi32(sb, _mm_madd_epi16(wk, _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + k))));
+                }
+                sum[0][j] = sr;
+                sum[1][j] = sg;
+                sum[2][j] = sb;
+            }
+            __m128i channel[3];
+            for (int c = 0; c < 3; ++c) {
+                const __m128i *v = sum[c];
+                const __m128i t0 = _mm_add_epi32(_mm_unpacklo_epi32(v[0], v[1]), _mm_unpackhi_epi32(v[0], v[1]));
+                const __m128i t1 = _mm_add_epi32(_mm_unpacklo_epi32(v[2], v[3]), _mm_unpackhi_epi32(v[2], v[3]));
+                const __m128i total = _mm_add_epi32(_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1));
+                channel[c] = _mm_srai_epi32(_mm_add_epi32(total, round), bits);
+            }
+            // Saturated to 0..255 on the way down to bytes, r0..r3 g0..g3 b0..b3, and laid out
+            // as the four pixels lie, r0 g0 b0 r1 ...
+            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(channel[0], channel[1]),
+                                                   _mm_packs_epi32(channel[2], _mm_setzero_si128()));
+            const auto r = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
+            const auto g = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
+            const auto b = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 8)));
+            const std::uint32_t words[3] = {
+                (r & 0xff) | (g & 0xff) << 8 | (b & 0xff) << 16 | (r & 0xff00) << 16,
+                (g >> 8 & 0xff) | (b & 0xff00) | (r & 0xff0000) | (g & 0xff0000) << 8,
+                (b >> 16 & 0xff) | (r >> 24) << 8 | (g >> 24) << 16 | (b >> 24) << 24,
+            };
+            std::memcpy(out, words, sizeof words); // the bytes in memory order: little-endian
         }
-        out[0] = clampByte(r, kWeightBits + kCarryBits);
-        out[1] = clampByte(g, kWeightBits + kCarryBits);
-        out[2] = clampByte(b, kWeightBits + kCarryBits);
+    }
+#endif
+    for (; x < width; ++x, out += 3) {
+        const auto first = static_cast<std::size_t>(firsts[x]);
+        const std::int16_t *__restrict w = weights + static_cast<std::size_t>(x) * static_cast<std::size_t>(stride);
+        const std::int16_t *__restrict r = red + first;
+        const std::int16_t *__restrict g = green + first;
+        const std::int16_t *__restrict b = blue + first;
+        std::int32_t sr = 0, sg = 0, sb = 0;
+        for (int k = 0; k < stride; ++k) {
+            sr += w[k] * r[k];
+            sg += w[k] * g[k];
+            sb += w[k] * b[k];
+        }
+        out[0] = clampByte(sr, kWeightBits + kCarryBits);
+        out[1] = clampByte(sg, kWeightBits + kCarryBits);
+        out[2] = clampByte(sb, kWeightBits + kCarryBits);
     }
 }
 

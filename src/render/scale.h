@@ -30,13 +30,15 @@ public:
 
     // Prepares for a sourceWidth x sourceHeight picture. A target of zero size takes the rows
     // and keeps nothing. Without `ownRowBuffer` the caller hands every row over where it lies
-    // (rowDone(y, row)). False when memory could not be had.
+    // (rowDone(y, row)) and leaves it there until the picture is complete. False when memory
+    // could not be had.
     bool start(int sourceWidth, int sourceHeight, int width, int height, Enlarge enlarge,
                bool ownRowBuffer = true) noexcept;
-    // Where the decoder writes the next source row (sourceWidth x 3 bytes).
-    [[nodiscard]] unsigned char *rowBuffer() noexcept { return row_.data(); }
+    // Where the decoder writes the next source row (sourceWidth x 3 bytes); with
+    // `ownRowBuffer` only.
+    [[nodiscard]] unsigned char *rowBuffer() noexcept;
     // Source row y is in rowBuffer().
-    void rowDone(int y) noexcept { rowDone(y, row_.data()); }
+    void rowDone(int y) noexcept { rowDone(y, rowBuffer()); }
     // Source row y (sourceWidth x 3 bytes, RGB) is at `row`; rows come in order from 0.
     void rowDone(int y, const unsigned char *row) noexcept;
     // The picture, complete once the last source row is done.
@@ -52,22 +54,32 @@ public:
     };
     static constexpr int kWeightBits = 14;
     static constexpr int kWeightOne = 1 << kWeightBits;
-    // The taps taking `source` pixels to `destination` ones. Exposed for the tests.
-    [[nodiscard]] static Taps TapsFor(int source, int destination, Enlarge enlarge);
+    // The taps taking `source` pixels to `destination` ones, the source pixels averaged in
+    // groups of `group` beforehand. Exposed for the tests.
+    [[nodiscard]] static Taps TapsFor(int source, int destination, Enlarge enlarge, int group = 1);
+    // Rows are averaged in groups first where they are reduced this many times or more.
+    static constexpr int kGroupRowsFrom = 16;
 
 private:
+    void takeRow(int index, const unsigned char *row) noexcept;
     void finishRow(int y) noexcept;
+    [[nodiscard]] unsigned char *slot(int row) noexcept;
 
     int sourceWidth_ = 0;
     int sourceHeight_ = 0;
-    int next_ = 0;     // the next destination row to complete
-    int slots_ = 0;    // accumulators held at once
+    int next_ = 0;     // the next destination row to make
+    int received_ = 0; // source rows taken so far
+    int ringRows_ = 1; // source rows held: as many as the widest window of rows
+    int group_ = 1;    // source rows averaged into one before the filter
     QImage image_;
     Taps columns_;
     Taps rows_;
-    std::vector<unsigned char> row_;
-    std::vector<std::int32_t> sums_;      // slots_ rows of sourceWidth * 3 partial sums
-    std::vector<std::int16_t> filtered_; // one row filtered down, before the columns
+    std::vector<unsigned char> ring_;          // the held rows, with `ownRowBuffer`
+    std::vector<const unsigned char *> held_;  // where held row y is, at y % ringRows_
+    std::vector<std::uint32_t> groupSums_;     // the group of rows being averaged
+    std::vector<const unsigned char *> window_; // the rows under one destination row
+    std::vector<std::int16_t> interleaved_;    // one row filtered down, as its pixels lie
+    std::vector<std::int16_t> filtered_;       // the same a plane a channel, before the columns
 };
 
 } // namespace quiltana
