@@ -83,14 +83,6 @@ private:
     QSize size_; // the work copy's size, for a picture collected whole
 };
 
-QImage BmpAsRgb888(const QString &path)
-{
-    QImage image = ReadBmp(path).convertToFormat(QImage::Format_RGB888);
-    if (image.isNull())
-        ThrowPictureError(path, QStringLiteral("not enough memory for the picture"));
-    return image;
-}
-
 QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink &sink,
                          int *fullWidth, int *fullHeight)
 {
@@ -109,7 +101,7 @@ QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink
         return upright;
     }
     case PictureKind::Bmp: {
-        QImage image = BmpAsRgb888(path);
+        QImage image = ReadBmp(path);
         if (fullWidth)
             *fullWidth = image.width();
         if (fullHeight)
