@@ -1,13 +1,18 @@
 #include "bmpreader.h"
 
+#include "colour.h"
 #include "decode.h"
 
 #include <QFile>
-#include <QImageReader>
+#include <QList>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
 
 namespace quiltana {
 
@@ -16,13 +21,37 @@ namespace {
 // File header (14 bytes) plus the part of any info header that holds size, bit count and
 // compression.
 constexpr int kHeaderBytes = 14 + 20;
-// What is read of the headers: also the number of colours used, where the info header has it.
+// What is read of the headers for the declared size: also the number of colours used.
 constexpr int kPeekBytes = 14 + 36;
+// What is read of the headers for the layout: the largest info header (V5) and the four
+// masks that may follow a 40-byte one.
+constexpr int kLayoutBytes = 14 + 124 + 16;
 
-// Compression methods whose rows are stored plainly, each a fixed number of bytes.
-constexpr quint32 kUncompressed = 0;  // BI_RGB
-constexpr quint32 kBitFields = 3;     // BI_BITFIELDS
+// Info header sizes. The OS/2 1.x header (12 bytes) holds 16-bit sides and 3-byte palette
+// entries; the OS/2 2.x header (64 bytes) reads compression codes 3 and 4 as Huffman 1D and
+// RLE24; the Windows V2 and V3 headers add the colour masks, V4 and V5 colour spaces.
+constexpr quint32 kCoreHeader = 12;
+constexpr quint32 kInfoHeader = 40;
+constexpr quint32 kV2Header = 52;
+constexpr quint32 kV3Header = 56;
+constexpr quint32 kOs2v2Header = 64;
+constexpr quint32 kV4Header = 108;
+constexpr quint32 kV5Header = 124;
+
+// Compression methods.
+constexpr quint32 kUncompressed = 0;   // BI_RGB
+constexpr quint32 kRle8 = 1;
+constexpr quint32 kRle4 = 2;
+constexpr quint32 kBitFields = 3;      // BI_BITFIELDS
+constexpr quint32 kJpeg = 4;           // BI_JPEG
+constexpr quint32 kPng = 5;            // BI_PNG
 constexpr quint32 kAlphaBitFields = 6; // BI_ALPHABITFIELDS
+
+// bV5CSType of a profile stored in the file ('MBED'); 'LINK' would name a file instead.
+constexpr quint32 kEmbeddedProfile = 0x4D424544;
+
+// Rows are read a chunk of about this many bytes at a time.
+constexpr qint64 kChunkBytes = 1 << 20;
 
 quint32 le16(const uchar *p) { return quint32(p[0]) | quint32(p[1]) << 8; }
 quint32 le32(const uchar *p) { return le16(p) | le16(p + 2) << 16; }
@@ -30,6 +59,7 @@ quint32 le32(const uchar *p) { return le16(p) | le16(p + 2) << 16; }
 struct BmpHeader {
     qint64 width = 0;
     qint64 height = 0;
+    int planes = 1;
     int bitCount = 0;
     quint32 compression = kUncompressed;
     qint64 pixelOffset = 0; // where the rows start, from the file header
@@ -44,29 +74,42 @@ QString ReadBmpHeader(const QByteArray &bytes, BmpHeader *header)
 {
     if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M')
         return QStringLiteral("not a BMP file");
+    if (bytes.size() < 18)
+        return QStringLiteral("the BMP header is truncated");
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
-    const quint32 infoSize = bytes.size() >= 18 ? le32(p + 14) : 0;
-    if (bytes.size() < (infoSize == 12 ? 26 : kHeaderBytes))
+    const quint32 infoSize = le32(p + 14);
+    switch (infoSize) {
+    case kCoreHeader:
+    case kInfoHeader:
+    case kV2Header:
+    case kV3Header:
+    case kOs2v2Header:
+    case kV4Header:
+    case kV5Header:
+        break;
+    default:
+        return QStringLiteral("unsupported BMP header size %1").arg(infoSize);
+    }
+    if (bytes.size() < (infoSize == kCoreHeader ? 26 : kHeaderBytes))
         return QStringLiteral("the BMP header is truncated");
     header->pixelOffset = le32(p + 10);
     header->infoSize = infoSize;
-    if (infoSize == 12) {
+    if (infoSize == kCoreHeader) {
         header->width = le16(p + 18);
         header->height = le16(p + 20);
+        header->planes = static_cast<int>(le16(p + 22));
         header->bitCount = static_cast<int>(le16(p + 24));
-    } else if (infoSize >= 16) {
+    } else {
         header->width = static_cast<qint32>(le32(p + 18));
         header->height = static_cast<qint32>(le32(p + 22));
+        header->planes = static_cast<int>(le16(p + 26));
         header->bitCount = static_cast<int>(le16(p + 28));
-        if (infoSize >= 20 && bytes.size() >= 34)
-            header->compression = le32(p + 30);
-        if (infoSize >= 36 && bytes.size() >= kPeekBytes)
+        header->compression = le32(p + 30);
+        if (bytes.size() >= kPeekBytes)
             header->coloursUsed = le32(p + 46);
-    } else {
-        return QStringLiteral("unsupported BMP header size %1").arg(infoSize);
     }
     switch (header->bitCount) {
-    case 0: // the pixels are an embedded JPEG or PNG; the reader decides
+    case 0: // the pixels are an embedded JPEG or PNG
     case 1:
     case 2:
     case 4:
@@ -82,93 +125,198 @@ QString ReadBmpHeader(const QByteArray &bytes, BmpHeader *header)
     return QString();
 }
 
-constexpr quint32 kRle8 = 1;
-constexpr quint32 kRle4 = 2;
-
-// The file as Qt's reader sees it: its bytes, then zeros up to `length`. Qt's reader stops at
-// the end of a file and leaves the rows it did not get as whatever the memory held; with the
-// zeros, a file cut short shows its missing rows in the palette's first colour or black.
-class ZeroPaddedFile final : public QIODevice {
-public:
-    ZeroPaddedFile(QFile &file, qint64 length) : file_(file), length_(std::max(length, file.size())) {}
-
-    [[nodiscard]] bool isSequential() const override { return false; }
-    [[nodiscard]] qint64 size() const override { return length_; }
-    bool seek(qint64 position) override
-    {
-        if (position < 0 || position > length_)
-            return false;
-        at_ = position;
-        return QIODevice::seek(position);
-    }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 count = std::min(maxSize, length_ - at_);
-        if (count <= 0)
-            return 0;
-        qint64 got = 0;
-        if (at_ < file_.size()) {
-            if (!file_.seek(at_))
-                return -1;
-            got = file_.read(data, std::min(count, file_.size() - at_));
-            if (got < 0)
-                return -1;
-        }
-        std::memset(data + got, 0, static_cast<std::size_t>(count - got));
-        at_ += count;
-        return count;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QFile &file_;
-    qint64 length_;
-    qint64 at_ = 0;
+// How the rows of a BMP are stored, from its complete headers.
+struct BmpLayout {
+    int width = 0;
+    int height = 0;
+    bool topDown = false;
+    int bits = 0;
+    quint32 compression = kUncompressed;
+    qint64 dataStart = 0; // where the first stored row begins
+    // Pictures of 1 to 8 bits: RGB triples; entries past the file's palette stay black.
+    std::array<uchar, 256 * 3> palette{};
+    // 16 and 32 bits: the red, green, blue and alpha masks (alpha 0: opaque).
+    std::array<quint32, 4> masks{};
 };
 
-// The entries of the colour table of a picture of 1 to 8 bits a pixel.
-int PaletteColours(const BmpHeader &header)
+// The palette entries a picture of 1 to 8 bits has. Windows headers say it (biClrUsed, 0 for
+// all that the bit count allows); OS/2 files are often written with fewer entries than their
+// bit count allows and without saying so, and are read as Windows reads them: the palette is
+// what fits between the headers and the rows.
+qint64 PaletteEntries(const BmpHeader &header, qint64 tableStart, int entryBytes, const QString &path)
 {
-    const quint32 entries = 1u << header.bitCount;
-    return int(header.coloursUsed == 0 || header.coloursUsed > entries ? entries : header.coloursUsed);
+    const qint64 most = qint64(1) << header.bitCount;
+    if (header.infoSize == kCoreHeader || header.infoSize == kOs2v2Header)
+        return std::clamp<qint64>((header.pixelOffset - tableStart) / entryBytes, 0, most);
+    if (header.coloursUsed > most)
+        ThrowPictureError(path, QStringLiteral("the BMP declares %1 palette colours for %2 bits a pixel")
+                                    .arg(header.coloursUsed).arg(header.bitCount));
+    return header.coloursUsed == 0 ? most : header.coloursUsed;
 }
 
-// A run-length coded BMP (4 or 8 bits a pixel). Qt's reader leaves every pixel that the
-// stream does not write (deltas, an early end of line or of picture, a stream cut short) as
-// whatever the memory held, so these are decoded here, into a picture first cleared to the
-// palette's first colour. Each pair of bytes writes at most 255 pixels.
-QImage DecodeRle(QFile &file, const BmpHeader &header, const QString &path)
+// A mask that is not one run of bits, or two masks that share bits, make no sense of the
+// pixels; the text names the layout and the mask.
+void CheckMasks(const std::array<quint32, 4> &masks, int bits, const QString &path)
 {
-    const int bits = header.compression == kRle8 ? 8 : 4;
-    if (header.bitCount != bits)
-        ThrowPictureError(path, QStringLiteral("run-length coding does not fit %1 bits a pixel").arg(header.bitCount));
-    const int width = static_cast<int>(header.width);
-    const int height = static_cast<int>(std::llabs(header.height));
-    // Rows are stored bottom-up, unless the height is negative.
-    const int down = header.height < 0 ? 1 : -1;
-    if (width < 1 || height < 1)
-        ThrowPictureError(path, QStringLiteral("the BMP declares no pixels"));
-
-    const int colours = PaletteColours(header);
-    if (!file.seek(14 + qint64(header.infoSize)))
-        ThrowPictureError(path, file.errorString());
-    const QByteArray palette = file.read(qint64(colours) * 4);
-    QList<QRgb> table(256, qRgb(0, 0, 0)); // indices past the palette show black
-    for (int i = 0; i < colours && (i + 1) * 4 <= palette.size(); ++i) {
-        const auto *p = reinterpret_cast<const uchar *>(palette.constData()) + i * 4;
-        table[i] = qRgb(p[2], p[1], p[0]);
+    static const char *const names[] = {"red", "green", "blue", "alpha"};
+    const QString layout = QStringLiteral("%1-bit BMP with colour masks").arg(bits);
+    for (int i = 0; i < 4; ++i) {
+        const quint64 run = masks[i] == 0 ? 0 : quint64(masks[i]) >> std::countr_zero(masks[i]);
+        if ((run & (run + 1)) != 0)
+            ThrowPictureError(path, QStringLiteral("%1: the %2 mask 0x%3 is not one run of bits")
+                                        .arg(layout, QLatin1String(names[i]))
+                                        .arg(masks[i], 8, 16, QLatin1Char('0')));
+        for (int j = 0; j < i; ++j) {
+            if ((masks[i] & masks[j]) != 0)
+                ThrowPictureError(path, QStringLiteral("%1: the %2 and %3 masks overlap (0x%4, 0x%5)")
+                                            .arg(layout, QLatin1String(names[j]), QLatin1String(names[i]))
+                                            .arg(masks[j], 8, 16, QLatin1Char('0'))
+                                            .arg(masks[i], 8, 16, QLatin1Char('0')));
+        }
     }
-    QImage image(width, height, QImage::Format_Indexed8);
+}
+
+// Checks that the program reads the layout `header` declares and reads its palette or masks.
+// `headers` holds the file's first kLayoutBytes bytes (fewer in a shorter file).
+BmpLayout ReadLayout(QFile &file, const BmpHeader &header, const QByteArray &headers, const QString &path)
+{
+    const qint64 fileBytes = file.size();
+    if (header.planes != 1)
+        ThrowPictureError(path, QStringLiteral("the BMP declares %1 colour planes, not 1").arg(header.planes));
+    if (header.width < 1 || header.height == 0)
+        ThrowPictureError(path, QStringLiteral("the BMP declares no pixels (width %1, height %2)")
+                                    .arg(header.width).arg(header.height));
+    const bool os2v2 = header.infoSize == kOs2v2Header;
+    const int bits = header.bitCount;
+    switch (header.compression) {
+    case kUncompressed:
+    case kRle8:
+    case kRle4:
+        if (bits == 64)
+            ThrowPictureError(path, QStringLiteral("64-bit BMPs are not supported"));
+        break;
+    case kBitFields:
+        if (os2v2)
+            ThrowPictureError(path, QStringLiteral("Huffman-coded OS/2 BMPs are not supported"));
+        [[fallthrough]];
+    case kAlphaBitFields:
+        if (bits != 16 && bits != 32)
+            ThrowPictureError(path, QStringLiteral("colour masks with %1 bits a pixel are not supported").arg(bits));
+        break;
+    case kJpeg:
+        ThrowPictureError(path, os2v2 ? QStringLiteral("RLE24-coded OS/2 BMPs are not supported")
+                                      : QStringLiteral("BMPs holding a JPEG picture are not supported"));
+    case kPng:
+        ThrowPictureError(path, QStringLiteral("BMPs holding a PNG picture are not supported"));
+    default:
+        ThrowPictureError(path, QStringLiteral("unsupported BMP compression %1").arg(header.compression));
+    }
+    if (bits == 0)
+        ThrowPictureError(path, QStringLiteral("the BMP declares no bit count"));
+    const qint64 headersEnd = 14 + qint64(header.infoSize);
+    if (headers.size() < headersEnd)
+        ThrowPictureError(path, QStringLiteral("the BMP header is truncated"));
+    const auto *info = reinterpret_cast<const uchar *>(headers.constData()) + 14;
+
+    BmpLayout layout;
+    layout.width = static_cast<int>(header.width);
+    layout.height = static_cast<int>(std::llabs(header.height));
+    layout.topDown = header.height < 0;
+    layout.bits = bits;
+    layout.compression = header.compression;
+    qint64 tableEnd = headersEnd;
+    if (bits <= 8) {
+        const int entryBytes = header.infoSize == kCoreHeader ? 3 : 4;
+        const qint64 entries = PaletteEntries(header, headersEnd, entryBytes, path);
+        tableEnd = headersEnd + entries * entryBytes;
+        // Without its colour table a picture of palette indices means nothing.
+        if (tableEnd > fileBytes)
+            ThrowPictureError(path, QStringLiteral("the file ends inside its colour table"));
+        if (!file.seek(headersEnd))
+            ThrowPictureError(path, file.errorString());
+        const QByteArray table = file.read(tableEnd - headersEnd);
+        const auto *p = reinterpret_cast<const uchar *>(table.constData());
+        for (qint64 i = 0; i < entries && (i + 1) * entryBytes <= table.size(); ++i, p += entryBytes) {
+            layout.palette[3 * i] = p[2];
+            layout.palette[3 * i + 1] = p[1];
+            layout.palette[3 * i + 2] = p[0];
+        }
+    } else if (header.compression == kUncompressed) {
+        // The fourth byte of a plain 32-bit pixel and the top bit of a 16-bit one are unused.
+        layout.masks = bits == 16 ? std::array<quint32, 4>{0x7C00, 0x03E0, 0x001F, 0}
+                                  : std::array<quint32, 4>{0xFF0000, 0xFF00, 0xFF, 0};
+    } else if (header.compression == kBitFields || header.compression == kAlphaBitFields) {
+        // The masks a header does not hold follow it: three, or four with alpha.
+        const int inHeader = header.infoSize >= kV3Header && !os2v2 ? 4 : header.infoSize == kV2Header ? 3 : 0;
+        const int needed = header.compression == kAlphaBitFields ? 4 : 3;
+        tableEnd = headersEnd + 4 * std::max(needed - inHeader, 0);
+        if (headers.size() < tableEnd)
+            ThrowPictureError(path, QStringLiteral("the file ends inside its colour masks"));
+        for (int i = 0; i < 4; ++i) {
+            if (i < inHeader)
+                layout.masks[i] = le32(info + 40 + 4 * i);
+            else if (i < needed)
+                layout.masks[i] = le32(info + header.infoSize + 4 * (i - inHeader));
+        }
+        CheckMasks(layout.masks, bits, path);
+    }
+    // Rows that would start inside the headers or the palette start after them.
+    layout.dataStart = std::max(header.pixelOffset, tableEnd);
+    return layout;
+}
+
+// The ICC profile a V5 header embeds, or nothing.
+QByteArray EmbeddedProfile(QFile &file, const BmpHeader &header, const QByteArray &headers)
+{
+    if (header.infoSize != kV5Header || headers.size() < 14 + qint64(kV5Header))
+        return QByteArray();
+    const auto *info = reinterpret_cast<const uchar *>(headers.constData()) + 14;
+    if (le32(info + 56) != kEmbeddedProfile)
+        return QByteArray();
+    const qint64 start = 14 + qint64(le32(info + 112)); // from the start of the info header
+    const qint64 size = le32(info + 116);
+    if (size == 0 || size > qint64(kMaxColourProfileBytes) || start + size > file.size() || !file.seek(start))
+        return QByteArray();
+    QByteArray profile = file.read(size);
+    return profile.size() == size ? profile : QByteArray();
+}
+
+QImage NewPicture(int width, int height, QImage::Format format, const QString &path)
+{
+    QImage image;
+    try {
+        image = QImage(width, height, format);
+    } catch (const std::bad_alloc &) {
+        image = QImage();
+    }
     if (image.isNull())
         ThrowPictureError(path, QStringLiteral("not enough memory for the picture"));
+    return image;
+}
+
+// A run-length coded BMP (4 or 8 bits a pixel), decoded into a picture first cleared to the
+// palette's first colour: deltas, an early end of line or of picture and a stream cut short
+// leave pixels unwritten. Each pair of bytes writes at most 255 pixels.
+QImage DecodeRle(QFile &file, const BmpLayout &layout, const QString &path)
+{
+    const int bits = layout.compression == kRle8 ? 8 : 4;
+    if (layout.bits != bits)
+        ThrowPictureError(path, QStringLiteral("run-length coding does not fit %1 bits a pixel").arg(layout.bits));
+    const int width = layout.width;
+    const int height = layout.height;
+    // Rows are stored bottom-up, unless the height is negative.
+    const int down = layout.topDown ? 1 : -1;
+
+    QList<QRgb> table(256);
+    for (int i = 0; i < 256; ++i)
+        table[i] = qRgb(layout.palette[3 * i], layout.palette[3 * i + 1], layout.palette[3 * i + 2]);
+    QImage image = NewPicture(width, height, QImage::Format_Indexed8, path);
     image.setColorTable(table);
     image.fill(0);
 
-    if (!file.seek(header.pixelOffset))
-        return image; // nothing of the stream is there
-    const QByteArray stream = file.readAll();
+    QByteArray stream;
+    if (layout.dataStart < file.size() && file.seek(layout.dataStart))
+        stream = file.readAll();
     const auto *data = reinterpret_cast<const uchar *>(stream.constData());
     const qsizetype size = stream.size();
     qint64 x = 0;
@@ -208,20 +356,186 @@ QImage DecodeRle(QFile &file, const BmpHeader &header, const QString &path)
             i += bytes + (bytes & 1);
         }
     }
-    return image;
+    QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    if (rgb.isNull())
+        ThrowPictureError(path, QStringLiteral("not enough memory for the picture"));
+    return rgb;
 }
 
-// Where the last plainly stored row ends, or -1 for rows that are compressed (their length
-// is not known before they are decoded).
-qint64 PlainRowsEnd(const BmpHeader &header)
+// One colour mask's value scaled to 0..255, rounded: a 5-bit 31 and a 10-bit 1023 are both
+// 255. Channels of up to 12 bits go through a table.
+class Channel {
+public:
+    explicit Channel(quint32 mask)
+        : mask_(mask), shift_(mask == 0 ? 0 : std::countr_zero(mask)), max_(quint64(mask) >> shift_)
+    {
+        if (max_ > 0 && max_ < 4096) {
+            table_.resize(max_ + 1);
+            for (quint64 v = 0; v <= max_; ++v)
+                table_[v] = scale(v);
+        }
+    }
+
+    [[nodiscard]] uchar operator()(quint32 pixel) const
+    {
+        const quint64 v = (pixel & mask_) >> shift_;
+        return table_.empty() ? scale(v) : table_[v];
+    }
+
+private:
+    [[nodiscard]] uchar scale(quint64 v) const
+    {
+        return max_ == 0 ? 0 : static_cast<uchar>((v * 255 + max_ / 2) / max_);
+    }
+
+    quint32 mask_;
+    int shift_;
+    quint64 max_;
+    std::vector<uchar> table_;
+};
+
+// Turns stored rows into RGB888 rows (and alpha, where the picture has it).
+class RowDecoder {
+public:
+    explicit RowDecoder(const BmpLayout &layout)
+        : layout_(layout), red_(layout.masks[0]), green_(layout.masks[1]), blue_(layout.masks[2]),
+          alpha_(layout.masks[3])
+    {
+    }
+
+    // `width` stored pixels of `row` into `out`; their alpha into `alpha` where the picture has
+    // it (nullptr otherwise). Returns the bitwise or of the alpha values written.
+    uchar decode(const uchar *row, uchar *out, uchar *alpha, int width) const
+    {
+        const uchar *palette = layout_.palette.data();
+        switch (layout_.bits) {
+        case 24:
+            for (int x = 0; x < width; ++x, row += 3, out += 3) {
+                out[0] = row[2];
+                out[1] = row[1];
+                out[2] = row[0];
+            }
+            return 0;
+        case 8:
+            for (int x = 0; x < width; ++x, out += 3)
+                std::memcpy(out, palette + 3 * row[x], 3);
+            return 0;
+        case 16:
+            return decodeMasked<2>(row, out, alpha, width);
+        case 32:
+            return decodeMasked<4>(row, out, alpha, width);
+        default: { // 1, 2 or 4 bits, the leftmost pixel in the high bits
+            const int bits = layout_.bits;
+            const int perByte = 8 / bits;
+            const int indexMask = (1 << bits) - 1;
+            for (int x = 0; x < width; ++x, out += 3) {
+                const int shift = 8 - bits * (x % perByte + 1);
+                std::memcpy(out, palette + 3 * ((row[x / perByte] >> shift) & indexMask), 3);
+            }
+            return 0;
+        }
+        }
+    }
+
+    // `count` pixels that the file does not hold: the palette's first colour (black in a
+    // picture without a palette), opaque.
+    void fill(uchar *out, uchar *alpha, int count) const
+    {
+        for (int x = 0; x < count; ++x, out += 3)
+            std::memcpy(out, layout_.palette.data(), 3);
+        if (alpha)
+            std::memset(alpha, 255, static_cast<std::size_t>(count));
+    }
+
+private:
+    template <int Bytes>
+    uchar decodeMasked(const uchar *row, uchar *out, uchar *alpha, int width) const
+    {
+        uchar seen = 0;
+        for (int x = 0; x < width; ++x, row += Bytes, out += 3) {
+            const quint32 pixel = Bytes == 2 ? le16(row) : le32(row);
+            out[0] = red_(pixel);
+            out[1] = green_(pixel);
+            out[2] = blue_(pixel);
+            if (alpha) {
+                alpha[x] = alpha_(pixel);
+                seen |= alpha[x];
+            }
+        }
+        return seen;
+    }
+
+    const BmpLayout &layout_;
+    Channel red_, green_, blue_, alpha_;
+};
+
+// Lays the picture onto white paper through its alpha, rounded.
+void LayOntoWhite(QImage &image, const std::vector<uchar> &alpha)
 {
-    if (header.compression != kUncompressed && header.compression != kBitFields
-        && header.compression != kAlphaBitFields)
-        return -1;
-    if (header.bitCount == 0)
-        return -1;
-    const qint64 stride = (std::llabs(header.width) * header.bitCount + 31) / 32 * 4;
-    return header.pixelOffset + stride * std::llabs(header.height);
+    const int width = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        uchar *rgb = image.scanLine(y);
+        const uchar *a = alpha.data() + qsizetype(y) * width;
+        for (int x = 0; x < width; ++x, rgb += 3) {
+            const unsigned opacity = a[x];
+            if (opacity == 255)
+                continue;
+            const unsigned paper = 255 * (255 - opacity) + 127;
+            for (int c = 0; c < 3; ++c)
+                rgb[c] = static_cast<uchar>((rgb[c] * opacity + paper) / 255);
+        }
+    }
+}
+
+// Rows stored plainly, each padded to a whole number of 32-bit words. Rows or pixels past the
+// end of the file show the palette's first colour, or black.
+QImage DecodePlain(QFile &file, const BmpLayout &layout, const QString &path)
+{
+    const int width = layout.width;
+    const int height = layout.height;
+    const qint64 stride = (qint64(width) * layout.bits + 31) / 32 * 4;
+    QImage image = NewPicture(width, height, QImage::Format_RGB888, path);
+    const bool hasAlpha = layout.masks[3] != 0;
+    std::vector<uchar> alpha;
+    std::vector<uchar> chunk;
+    const int chunkRows = static_cast<int>(std::clamp<qint64>(kChunkBytes / stride, 1, height));
+    try {
+        if (hasAlpha)
+            alpha.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        chunk.resize(static_cast<std::size_t>(chunkRows * stride));
+    } catch (const std::bad_alloc &) {
+        ThrowPictureError(path, QStringLiteral("not enough memory for the picture"));
+    }
+    const bool readable = layout.dataStart < file.size() && file.seek(layout.dataStart);
+    const RowDecoder decoder(layout);
+    uchar seen = 0; // any alpha that is not zero
+    for (int first = 0; first < height; first += chunkRows) {
+        const int rows = std::min(chunkRows, height - first);
+        const qint64 wanted = rows * stride;
+        qint64 got = 0;
+        while (readable && got < wanted) {
+            const qint64 n = file.read(reinterpret_cast<char *>(chunk.data()) + got, wanted - got);
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        for (int r = 0; r < rows; ++r) {
+            const int stored = first + r;
+            const int y = layout.topDown ? stored : height - 1 - stored;
+            uchar *out = image.scanLine(y);
+            uchar *a = hasAlpha ? alpha.data() + qsizetype(y) * width : nullptr;
+            const qint64 present = std::clamp<qint64>(got - r * stride, 0, stride);
+            const int complete = static_cast<int>(std::min<qint64>(width, present * 8 / layout.bits));
+            if (complete > 0)
+                seen |= decoder.decode(chunk.data() + r * stride, out, a, complete);
+            if (complete < width)
+                decoder.fill(out + 3 * complete, a ? a + complete : nullptr, width - complete);
+        }
+    }
+    // Many writers leave the alpha of opaque pictures zero.
+    if (seen != 0)
+        LayOntoWhite(image, alpha);
+    return image;
 }
 
 } // namespace
@@ -236,14 +550,17 @@ bool ReadBmpDeclaredSize(QIODevice &device, qint64 *width, qint64 *height)
     return true;
 }
 
-QImage ReadBmp(const QString &path)
+QImage ReadBmp(const QString &path, QByteArray *colourProfile)
 {
+    if (colourProfile)
+        colourProfile->clear();
     CheckPictureFileType(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         ThrowPictureError(path, QStringLiteral("cannot open the file (%1)").arg(file.errorString()));
+    const QByteArray headers = file.read(kLayoutBytes);
     BmpHeader header;
-    const QString problem = ReadBmpHeader(file.read(kPeekBytes), &header);
+    const QString problem = ReadBmpHeader(headers, &header);
     if (!problem.isEmpty())
         ThrowPictureError(path, problem);
     const qint64 width = std::llabs(header.width);
@@ -251,24 +568,12 @@ QImage ReadBmp(const QString &path)
     const qint64 fileBytes = file.size();
     if (!PictureSizeAllowed(width, height, fileBytes))
         ThrowPictureError(path, PictureTooLargeText(width, height, fileBytes));
-    // Without its colour table a picture of palette indices means nothing.
-    if (header.bitCount >= 1 && header.bitCount <= 8
-        && 14 + qint64(header.infoSize) + PaletteColours(header) * (header.infoSize == 12 ? 3 : 4) > fileBytes)
-        ThrowPictureError(path, QStringLiteral("the file ends inside its colour table"));
-    if (header.compression == kRle8 || header.compression == kRle4)
-        return DecodeRle(file, header, path);
-    ZeroPaddedFile padded(file, PlainRowsEnd(header));
-    if (!padded.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !padded.seek(0))
-        ThrowPictureError(path, file.errorString());
-
-    QImageReader reader(&padded, "bmp");
-    // Qt decodes into 32 bits a pixel for all but 64-bit files; its own default cap (128 MB)
-    // would refuse pictures the JPEG and PNG decoders take, so it is set to the program's bound.
-    reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
-    QImage image = reader.read();
-    if (image.isNull())
-        ThrowPictureError(path, reader.errorString());
-    return image;
+    const BmpLayout layout = ReadLayout(file, header, headers, path);
+    if (colourProfile)
+        *colourProfile = EmbeddedProfile(file, header, headers);
+    if (layout.compression == kRle8 || layout.compression == kRle4)
+        return DecodeRle(file, layout, path);
+    return DecodePlain(file, layout, path);
 }
 
 } // namespace quiltana

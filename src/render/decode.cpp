@@ -1,6 +1,7 @@
 #include "decode.h"
 
 #include "bmpreader.h"
+#include "colour.h"
 #include "error.h"
 #include "exif.h"
 #include "jpegdecoder.h"
@@ -83,11 +84,19 @@ private:
     QSize size_; // the work copy's size, for a picture collected whole
 };
 
-QImage BmpAsRgb888(const QString &path)
+// A BMP, its colours converted to sRGB through the profile its header may embed.
+QImage ReadBmpInSrgb(const QString &path)
 {
-    QImage image = ReadBmp(path).convertToFormat(QImage::Format_RGB888);
-    if (image.isNull())
-        ThrowPictureError(path, QStringLiteral("not enough memory for the picture"));
+    QByteArray profile;
+    QImage image = ReadBmp(path, &profile);
+    if (profile.isEmpty() || image.isNull())
+        return image;
+    const SrgbConverter converter = SrgbConverter::ForProfile(
+        reinterpret_cast<const unsigned char *>(profile.constData()), static_cast<std::size_t>(profile.size()),
+        DecodedColours::Rgb);
+    if (!converter.isIdentity())
+        for (int y = 0; y < image.height(); ++y)
+            converter.convertRgb(image.scanLine(y), image.width());
     return image;
 }
 
@@ -109,7 +118,7 @@ QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink
         return upright;
     }
     case PictureKind::Bmp: {
-        QImage image = BmpAsRgb888(path);
+        QImage image = ReadBmpInSrgb(path);
         if (fullWidth)
             *fullWidth = image.width();
         if (fullHeight)
@@ -181,7 +190,7 @@ QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height)
         DecodePng(path, sink, nullptr, nullptr);
         return sink.take(path);
     case PictureKind::Bmp: {
-        const QImage full = ReadBmp(path);
+        const QImage full = ReadBmpInSrgb(path);
         const QSize size = WorkCopySize(height, full.width(), full.height());
         QImage copy = Resample(full, size.width(), size.height(), Enlarge::Repeat);
         if (copy.isNull())

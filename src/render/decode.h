@@ -32,10 +32,11 @@ inline constexpr qint64 kMaxPixelsPerFileByte = 2048;
 inline constexpr int kMaxWorkCopyWidth = 4000;
 
 // Decodes a picture file of the given kind into a QImage::Format_RGB888 image, stood upright
-// as its EXIF orientation says (JPEG, PNG). JPEG and PNG go through libjpeg and libpng
-// directly, their colours converted to sRGB through the colour profile embedded in the file
-// and a PNG's transparency laid onto white paper; BMP goes through QImage. A file that cannot be opened, is corrupt, truncated or unsupported, or
-// declares a size above the bounds throws Error whose text names the file and the reason.
+// as its EXIF orientation says (JPEG, PNG), its colours converted to sRGB through the colour
+// profile embedded in the file and its transparency laid onto white paper. JPEG and PNG go
+// through libjpeg and libpng directly, BMP through the program's own reader (bmpreader.h). A
+// file that cannot be opened, is corrupt, truncated or unsupported, or declares a size above
+// the bounds throws Error whose text names the file and the reason.
 [[nodiscard]] QImage DecodePicture(const QString &path, PictureKind kind);
 
 // As DecodePicture, for a picture that will be shown no larger than minWidth x minHeight:

@@ -73,6 +73,8 @@ qint64 HeldBytesWhileDecoding(const QString &path)
             return w * h * 4 + (header.exifChunkAt >= 0 ? w * h * 3 : 0);
         return header.interlaced || header.exifChunkAt >= 0 ? w * h * 3 : 0;
     case PictureKind::Bmp:
+        // Three bytes a pixel of RGB, and one of alpha (masked pictures) or of palette indices
+        // (run-length coded ones).
         return PictureSizeAllowed(w, h, file.size()) ? w * h * 4 : 0;
     case PictureKind::Jpeg:
         return std::min(heldBytesWhileDecodingJpeg(header), kWorstHeldBytes);
