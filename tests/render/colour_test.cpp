@@ -136,6 +136,34 @@ void WritePatternPng(const QString &path, int colorType, int channels, bool inte
     test::WritePng(path, spec);
 }
 
+// A top-down 24-bit BMP with a version 5 header embedding `profile` after its rows.
+void WritePatternBmp(const QString &path, const Bytes &profile)
+{
+    const Bytes samples = Pattern(3);
+    const int rowBytes = kWidth * 3; // a multiple of four
+    QByteArray b(14 + 124, '\0');
+    const auto put = [&b](int at, qint64 v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = static_cast<char>(v >> (8 * i) & 0xff);
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put(2, 14 + 124 + rowBytes * kHeight + static_cast<qint64>(profile.size()));
+    put(10, 14 + 124);
+    put(14, 124);
+    put(18, kWidth);
+    put(22, -kHeight);
+    put(26, 1 | 24 << 16); // planes, bits a pixel
+    put(14 + 56, 0x4D424544); // the profile is embedded
+    put(14 + 112, 124 + rowBytes * kHeight); // from the start of the info header
+    put(14 + 116, static_cast<qint64>(profile.size()));
+    for (std::size_t i = 0; i < samples.size(); i += 3)
+        for (const std::size_t c : {i + 2, i + 1, i})
+            b += static_cast<char>(samples[c]);
+    b += QByteArray(reinterpret_cast<const char *>(profile.data()), static_cast<qsizetype>(profile.size()));
+    test::WriteBytes(path, b);
+}
+
 // What the decoders deliver is LittleCMS's conversion of what libjpeg or libpng decodes, and
 // differs from the picture taken as sRGB (the profile matters). Rows streamed into a work
 // copy are converted just as well.
@@ -148,7 +176,7 @@ TEST(ColourProfiles, PicturesComeThroughTheirProfiles)
     QFile cmykFile(QStringLiteral("/usr/share/color/icc/ghostscript/default_cmyk.icc"));
     const QByteArray cmykBytes = cmykFile.open(QIODevice::ReadOnly) ? cmykFile.readAll() : QByteArray();
     const Bytes cmyk(cmykBytes.begin(), cmykBytes.end());
-    constexpr PictureKind kJpeg = PictureKind::Jpeg, kPng = PictureKind::Png;
+    constexpr PictureKind kJpeg = PictureKind::Jpeg, kPng = PictureKind::Png, kBmp = PictureKind::Bmp;
     const struct {
         PictureKind kind;
         int channels;
@@ -167,6 +195,7 @@ TEST(ColourProfiles, PicturesComeThroughTheirProfiles)
         {kPng, 1, PNG_COLOR_TYPE_GRAY, false, grey, 0},
         {kPng, 4, PNG_COLOR_TYPE_RGB_ALPHA, false, adobe, 0},
         {kPng, 4, PNG_COLOR_TYPE_RGB_ALPHA, true, p3, 0},
+        {kBmp, 3, 0, false, adobe, 0},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const auto &c = cases[i];
@@ -182,6 +211,9 @@ TEST(ColourProfiles, PicturesComeThroughTheirProfiles)
             test::WriteBytes(plain, bytes);
             test::WriteBytes(tagged, c.piece ? WithProfileSegments(bytes, c.profile, c.piece, 2) : PatternJpeg(c.channels, c.profile));
             samples = JpegSamples(bytes);
+        } else if (c.kind == kBmp) {
+            WritePatternBmp(plain, {});
+            WritePatternBmp(tagged, c.profile);
         } else {
             WritePatternPng(plain, c.colorType, c.channels, c.interlaced, {});
             WritePatternPng(tagged, c.colorType, c.channels, c.interlaced, c.profile);
