@@ -97,7 +97,7 @@ def main():
         return [m for e, m in results if e["kind"] == kind]
 
     rows = []
-    for kind, label, limit in (("text-png", "Fine text PNG: SSIM Y", 0.95), ("text-jpeg", "Fine text JPEG q95: SSIM Y", 0.93),
+    for kind, label, limit in (("text-png", "Small text PNG: SSIM Y", 0.95), ("text-jpeg", "Small text JPEG q95: SSIM Y", 0.93),
                                ("zone-plate", "Zone plate: SSIM Y", 0.75)):
         for m in of(kind):
             rows.append((label, "%.4f" % m["ssim_y"], "≥ %.2f" % limit, m["ssim_y"] >= limit))
