@@ -57,6 +57,9 @@ public:
     // The taps taking `source` pixels to `destination` ones, the source pixels averaged in
     // groups of `group` beforehand. Exposed for the tests.
     [[nodiscard]] static Taps TapsFor(int source, int destination, Enlarge enlarge, int group = 1);
+    // Turns the 256-bit vectors of processors that have them (AVX2) on or off, for the tests
+    // that compare the two ways; answers whether they were on. The results are the same.
+    static bool UseWideVectors(bool use) noexcept;
     // Rows are averaged in groups first where they are reduced this many times or more.
     static constexpr int kGroupRowsFrom = 16;
 

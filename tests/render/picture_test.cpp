@@ -246,6 +246,23 @@ TEST(Resampling, FlatPicturesKeepTheirColourAndRowsFedOneByOneGiveTheWholePictur
     EXPECT_EQ(Resample(rgb, 37, 23, Enlarge::Interpolate), rgb);
 }
 
+TEST(Resampling, WideVectorsGiveTheSamePixels)
+{
+    // Wide enough for every vector loop and its remainder; reduced, enlarged and both.
+    QImage source(203, 61, QImage::Format_RGB888);
+    for (int y = 0; y < source.height(); ++y)
+        for (int x = 0; x < source.width(); ++x)
+            source.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * x + y * 5) % 256, x % 2 ? 255 : (y * 29) % 256));
+    for (const QSize size : {QSize(97, 29), QSize(185, 55), QSize(611, 30), QSize(44, 180)}) {
+        const bool was = RowResampler::UseWideVectors(false);
+        const QImage narrow = Resample(source, size.width(), size.height(), Enlarge::Interpolate);
+        RowResampler::UseWideVectors(true);
+        const QImage wide = Resample(source, size.width(), size.height(), Enlarge::Interpolate);
+        RowResampler::UseWideVectors(was);
+        EXPECT_EQ(wide, narrow) << size.width() << "x" << size.height();
+    }
+}
+
 TEST(Resampling, NothingToSampleGivesNoPicture)
 {
     const QImage source = greyPicture(5, 4, [](int x, int) { return x; });
