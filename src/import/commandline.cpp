@@ -5,10 +5,14 @@
 #include "paths.h"
 #include "placer.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
@@ -17,13 +21,31 @@
 
 namespace quiltana {
 
+namespace {
+
+// The pictures in the order a file manager lists them: numbers in names compared as numbers
+// (IMG_2 before IMG_10), letter case ignored, Japanese names by the Japanese collation. Names
+// the collation takes as equal keep a fixed order by their characters.
+void SortAsAFileManagerLists(QStringList &paths)
+{
+    QCollator collator{QLocale(QLocale::Japanese, QLocale::Japan)};
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(paths.begin(), paths.end(), [&collator](const QString &a, const QString &b) {
+        const int order = collator.compare(a, b);
+        return order != 0 ? order < 0 : a < b;
+    });
+}
+
+} // namespace
+
 QStringList PicturesInFolder(const QString &folder, QStringList *refused)
 {
     QStringList pictures;
     const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 #ifdef Q_OS_UNIX
-    // The folder's names as the file system holds them, in its reading order: Qt's listing
-    // would already have turned a name that is no valid UTF-8 into one that names nothing.
+    // The folder's names as the file system holds them: Qt's listing would already have turned
+    // a name that is no valid UTF-8 into one that names nothing.
     const QByteArray rawPrefix = QFile::encodeName(prefix);
     DIR *dir = opendir(rawPrefix.constData());
     if (!dir)
@@ -46,7 +68,6 @@ QStringList PicturesInFolder(const QString &folder, QStringList *refused)
     }
     closedir(dir);
 #else
-    // QDirIterator without sorting hands the entries over in the file system's reading order;
     // QDir::Files keeps a subfolder called "x.jpg" out, QDir::Hidden keeps hidden pictures in.
     Q_UNUSED(refused);
     QDirIterator it(folder, QDir::Files | QDir::Hidden);
@@ -57,6 +78,7 @@ QStringList PicturesInFolder(const QString &folder, QStringList *refused)
             pictures.append(prefix + name);
     }
 #endif
+    SortAsAFileManagerLists(pictures);
     return pictures;
 }
 

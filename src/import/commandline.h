@@ -7,8 +7,9 @@
 namespace quiltana {
 
 // The pictures of one folder as full paths (folder + "/" + entry name): its files whose
-// extension is ".jpg", ".jpeg", ".bmp" or ".png" in any letter case, in the order the file
-// system lists them (unsorted, hidden files included), without descending into subfolders. A
+// extension is ".jpg", ".jpeg", ".bmp" or ".png" in any letter case (hidden files included), in
+// the order a file manager lists them: numbers in names compared as numbers, letter case
+// ignored, Japanese names by the Japanese collation; without descending into subfolders. A
 // subfolder is never a picture, whatever its name, nor is a link that leads nowhere. A path
 // that is not a readable folder gives an empty list. Shared by the command line and the drop
 // of folders.

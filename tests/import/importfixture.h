@@ -12,10 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#ifdef Q_OS_UNIX
-#include <dirent.h>
-#endif
-
 namespace quiltana {
 
 // Every import test starts from an empty document and a fresh work folder: the current
@@ -85,26 +81,6 @@ protected:
         const Cell &c = document().cell(cell);
         return !c.picturePath.isEmpty() && c.workPath == workCopyPath(c.picturePath)
                && QFileInfo::exists(c.workPath);
-    }
-
-    // The names of a folder in the order the file system reads them, asked of the system
-    // directly rather than through Qt.
-    static QStringList directoryOrder(const QString &path)
-    {
-        QStringList names;
-#ifdef Q_OS_UNIX
-        if (DIR *dir = opendir(QFile::encodeName(path).constData())) {
-            while (const dirent *entry = readdir(dir)) {
-                const QString name = QFile::decodeName(entry->d_name);
-                if (name != QLatin1String(".") && name != QLatin1String(".."))
-                    names.append(name);
-            }
-            closedir(dir);
-        }
-#else
-        names = QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
-#endif
-        return names;
     }
 
     QTemporaryDir workDir_;
