@@ -480,9 +480,8 @@ void LayOntoWhite(QImage &image, const std::vector<uchar> &alpha)
             const unsigned opacity = a[x];
             if (opacity == 255)
                 continue;
-            const unsigned paper = 255 * (255 - opacity) + 127;
             for (int c = 0; c < 3; ++c)
-                rgb[c] = static_cast<uchar>((rgb[c] * opacity + paper) / 255);
+                rgb[c] = LaidOnWhite(rgb[c], opacity);
         }
     }
 }

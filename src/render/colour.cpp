@@ -180,13 +180,12 @@ public:
     bool find(std::string_view bytes, std::size_t hash, DecodedColours colours, TransformPtr *transform) noexcept
     {
         const std::lock_guard lock(mutex_);
-        for (Entry &entry : entries_)
-            if (entry.hash == hash && entry.colours == colours && entry.bytes == bytes) {
-                entry.lastUse = ++clock_;
-                *transform = entry.transform;
-                return true;
-            }
-        return false;
+        Entry *entry = locate(bytes, hash, colours);
+        if (!entry)
+            return false;
+        entry->lastUse = ++clock_;
+        *transform = entry->transform;
+        return true;
     }
 
     // Keeps `transform` for the profile, unless another thread has meanwhile: answers the one
@@ -194,9 +193,8 @@ public:
     TransformPtr keep(std::string_view bytes, std::size_t hash, DecodedColours colours, TransformPtr transform) noexcept
     {
         const std::lock_guard lock(mutex_);
-        for (Entry &entry : entries_)
-            if (entry.hash == hash && entry.colours == colours && entry.bytes == bytes)
-                return entry.transform;
+        if (const Entry *entry = locate(bytes, hash, colours))
+            return entry->transform;
         if (bytes.size() > kMaxKeptBytes)
             return transform;
         try {
@@ -226,6 +224,15 @@ private:
         TransformPtr transform;
         std::uint64_t lastUse;
     };
+
+    // The entry of that profile, under the lock; nullptr when there is none.
+    Entry *locate(std::string_view bytes, std::size_t hash, DecodedColours colours) noexcept
+    {
+        for (Entry &entry : entries_)
+            if (entry.hash == hash && entry.colours == colours && entry.bytes == bytes)
+                return &entry;
+        return nullptr;
+    }
 
     std::mutex mutex_;
     std::vector<Entry> entries_;
@@ -313,10 +320,9 @@ void CompositeOnWhite(const unsigned char *rgba, unsigned char *rgb, int width) 
             std::memcpy(rgb, rgba, 3);
             continue;
         }
-        const unsigned paper = 255 * (255 - a) + 127;
-        rgb[0] = static_cast<unsigned char>((rgba[0] * a + paper) / 255);
-        rgb[1] = static_cast<unsigned char>((rgba[1] * a + paper) / 255);
-        rgb[2] = static_cast<unsigned char>((rgba[2] * a + paper) / 255);
+        rgb[0] = LaidOnWhite(rgba[0], a);
+        rgb[1] = LaidOnWhite(rgba[1], a);
+        rgb[2] = LaidOnWhite(rgba[2], a);
     }
 }
 

@@ -47,6 +47,13 @@ private:
     std::shared_ptr<const Transform> transform_;
 };
 
+// One channel of a pixel of opacity `alpha` (0..255) laid onto white paper, rounded: opaque
+// keeps the colour, fully transparent is 255.
+[[nodiscard]] constexpr unsigned char LaidOnWhite(unsigned colour, unsigned alpha) noexcept
+{
+    return static_cast<unsigned char>((colour * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
 // `width` RGBA pixels (not premultiplied) laid onto white paper: RGB888 out, rounded. Opaque
 // pixels keep their colour exactly; fully transparent ones are (255, 255, 255).
 void CompositeOnWhite(const unsigned char *rgba, unsigned char *rgb, int width) noexcept;

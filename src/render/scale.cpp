@@ -10,7 +10,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(__GNUC__) && defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 #define QUILTANA_WIDE_VECTORS 1
 #endif
@@ -47,6 +47,32 @@ constexpr int kCarryBits = 6;
 #if defined(QUILTANA_WIDE_VECTORS)
 // Whether the processor has 256-bit integer vectors (AVX2), and they are not turned off.
 std::atomic<bool> gWideVectors{__builtin_cpu_supports("avx2") != 0};
+#endif
+
+#if defined(__SSE2__)
+// Weights k and k + 1 (0 past the last of `count`) as the low and high 16 bits of one 32-bit
+// lane, to multiply a pair of rows' interleaved values at once.
+inline int WeightPair(const std::int16_t *weights, int k, int count) noexcept
+{
+    const auto low = static_cast<std::uint16_t>(weights[k]);
+    const auto high = k + 1 < count ? static_cast<std::uint16_t>(weights[k + 1]) : std::uint16_t(0);
+    return static_cast<int>(static_cast<std::uint32_t>(high) << 16 | low);
+}
+
+// Four pixels given as bytes r0..r3 g0..g3 b0..b3 (the low twelve of `bytes`), stored as they
+// lie: r0 g0 b0 r1 ... (the words' bytes in memory order: little-endian).
+inline void StoreFourPixels(__m128i bytes, uchar *out) noexcept
+{
+    const auto r = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
+    const auto g = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
+    const auto b = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 8)));
+    const std::uint32_t words[3] = {
+        (r & 0xff) | (g & 0xff) << 8 | (b & 0xff) << 16 | (r & 0xff00) << 16,
+        (g >> 8 & 0xff) | (b & 0xff00) | (r & 0xff0000) | (g & 0xff0000) << 8,
+        (b >> 16 & 0xff) | (r >> 24) << 8 | (g >> 24) << 16 | (b >> 24) << 24,
+    };
+    std::memcpy(out, words, sizeof words);
+}
 #endif
 
 // `sum` with `bits` fraction bits, rounded to the nearest level.
@@ -259,9 +285,7 @@ __attribute__((target("avx2"))) std::size_t SumRowsWide(const unsigned char *con
         __m256i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
         for (int k = 0; k < rowCount; k += 2) {
             const bool pair = k + 1 < rowCount;
-            const auto wa = static_cast<std::uint16_t>(weights[k]);
-            const auto wb = pair ? static_cast<std::uint16_t>(weights[k + 1]) : std::uint16_t(0);
-            const __m256i w = _mm256_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(wb) << 16 | wa));
+            const __m256i w = _mm256_set1_epi32(WeightPair(weights, k, rowCount));
             const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(rows[k] + i));
             const __m256i b = pair ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(rows[k + 1] + i)) : zero;
             const __m256i alo = _mm256_unpacklo_epi8(a, zero);
@@ -330,18 +354,8 @@ __attribute__((target("avx2"))) int SumColumnsWide(const std::int16_t *red, cons
         // Each half: r0..r3 g0..g3 b0..b3, saturated to bytes.
         const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(channel[0], channel[1]),
                                                   _mm256_packs_epi32(channel[2], _mm256_setzero_si256()));
-        for (int half = 0; half < 2; ++half) {
-            const __m128i part = half ? _mm256_extracti128_si256(bytes, 1) : _mm256_castsi256_si128(bytes);
-            const auto r = static_cast<std::uint32_t>(_mm_cvtsi128_si32(part));
-            const auto g = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(part, 4)));
-            const auto b = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(part, 8)));
-            const std::uint32_t words[3] = {
-                (r & 0xff) | (g & 0xff) << 8 | (b & 0xff) << 16 | (r & 0xff00) << 16,
-                (g >> 8 & 0xff) | (b & 0xff00) | (r & 0xff0000) | (g & 0xff0000) << 8,
-                (b >> 16 & 0xff) | (r >> 24) << 8 | (g >> 24) << 16 | (b >> 24) << 24,
-            };
-            std::memcpy(out + 12 * half, words, sizeof words);
-        }
+        StoreFourPixels(_mm256_castsi256_si128(bytes), out);
+        StoreFourPixels(_mm256_extracti128_si256(bytes, 1), out + 12);
     }
     return x;
 }
@@ -369,9 +383,7 @@ void SumRows(const unsigned char *const *rows, const std::int16_t *weights, int 
         int k = 0;
         for (; k < rowCount; k += 2) {
             const bool pair = k + 1 < rowCount;
-            const auto wa = static_cast<std::uint16_t>(weights[k]);
-            const auto wb = pair ? static_cast<std::uint16_t>(weights[k + 1]) : std::uint16_t(0);
-            const __m128i w = _mm_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(wb) << 16 | wa));
+            const __m128i w = _mm_set1_epi32(WeightPair(weights, k, rowCount));
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[k] + i));
             const __m128i b = pair ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[k + 1] + i)) : zero;
             const __m128i alo = _mm_unpacklo_epi8(a, zero);
@@ -473,15 +485,7 @@ void RowResampler::finishRow(int y) noexcept
             // as the four pixels lie, r0 g0 b0 r1 ...
             const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(channel[0], channel[1]),
                                                    _mm_packs_epi32(channel[2], _mm_setzero_si128()));
-            const auto r = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
-            const auto g = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
-            const auto b = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 8)));
-            const std::uint32_t words[3] = {
-                (r & 0xff) | (g & 0xff) << 8 | (b & 0xff) << 16 | (r & 0xff00) << 16,
-                (g >> 8 & 0xff) | (b & 0xff00) | (r & 0xff0000) | (g & 0xff0000) << 8,
-                (b >> 16 & 0xff) | (r >> 24) << 8 | (g >> 24) << 16 | (b >> 24) << 24,
-            };
-            std::memcpy(out, words, sizeof words); // the bytes in memory order: little-endian
+            StoreFourPixels(bytes, out);
         }
     }
 #endif
