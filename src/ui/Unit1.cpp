@@ -42,6 +42,7 @@
 #include "dialogs.h"
 #include "document.h"
 #include "dropimport.h"
+#include "failurereport.h"
 #include "glyphs.h"
 #include "handlerguard.h"
 #include "names.h"
@@ -460,8 +461,10 @@ void TForm1::showLeftOut(int leftOut)
 
 void TForm1::showConversionErrors(const QStringList &errors)
 {
-    if (!errors.isEmpty())
-        dialogs().error(this, errors.join(QLatin1Char('\n')));
+    if (errors.isEmpty())
+        return;
+    const FailureReport report = ComposeFailureReport(errors);
+    dialogs().error(this, report.text, report.details);
 }
 
 void TForm1::FormCreate(const QStringList &arguments, const QStringList &refusedArguments)

@@ -25,8 +25,10 @@ public:
     virtual bool askOkCancel(QWidget *parent, const QString &text, const QString &caption) = 0;
     // A box with a text and an OK button.
     virtual void message(QWidget *parent, const QString &text, const QString &caption) = 0;
-    // The error box, titled with the application title "Quiltana", showing the error's text.
-    virtual void error(QWidget *parent, const QString &text) = 0;
+    // The error box, titled with the application title "Quiltana", showing the error's text;
+    // `details`, when not empty, in a scrollable area the box opens on request.
+    virtual void error(QWidget *parent, const QString &text, const QString &details) = 0;
+    void error(QWidget *parent, const QString &text) { error(parent, text, QString()); }
     // The open-picture dialog (with a preview); the chosen file's full path, or nothing.
     virtual std::optional<QString> openPicture(QWidget *parent, const QString &filter) = 0;
     // Font dialog on `initial`, showing the face it is printed in; the chosen font with its

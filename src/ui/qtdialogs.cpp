@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontDialog>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QIcon>
@@ -161,9 +162,28 @@ void QtDialogs::message(QWidget *parent, const QString &text, const QString &cap
     box.exec();
 }
 
-void QtDialogs::error(QWidget *parent, const QString &text)
+void QtDialogs::error(QWidget *parent, const QString &text, const QString &details)
 {
     CentredMessageBox box(QMessageBox::Critical, QStringLiteral("Quiltana"), text, QMessageBox::Ok, parent);
+    // A line is not broken inside a word, and a path has none: a line wider than most of the
+    // screen is shortened in its middle, and the details then hold it whole.
+    const QScreen *screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
+    const int widest = screen ? screen->availableGeometry().width() * 2 / 3 : 640;
+    const QFontMetrics metrics(box.font());
+    QStringList lines = text.split(QLatin1Char('\n'));
+    bool shortened = false;
+    for (QString &line : lines) {
+        if (metrics.horizontalAdvance(line) <= widest)
+            continue;
+        line = metrics.elidedText(line, Qt::ElideMiddle, widest);
+        shortened = true;
+    }
+    if (shortened)
+        box.setText(lines.join(QLatin1Char('\n')));
+    if (!details.isEmpty())
+        box.setDetailedText(details);
+    else if (shortened)
+        box.setDetailedText(text);
     box.exec();
 }
 

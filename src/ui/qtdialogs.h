@@ -10,7 +10,8 @@ class QtDialogs : public Dialogs {
 public:
     bool askOkCancel(QWidget *parent, const QString &text, const QString &caption) override;
     void message(QWidget *parent, const QString &text, const QString &caption) override;
-    void error(QWidget *parent, const QString &text) override;
+    using Dialogs::error;
+    void error(QWidget *parent, const QString &text, const QString &details) override;
     std::optional<QString> openPicture(QWidget *parent, const QString &filter) override;
     std::optional<FontSpec> chooseFont(QWidget *parent, const FontSpec &initial) override;
     std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) override;

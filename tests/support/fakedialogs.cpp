@@ -23,7 +23,11 @@ void FakeDialogs::message(QWidget *, const QString &text, const QString &caption
     messages.push_back({text, caption});
 }
 
-void FakeDialogs::error(QWidget *, const QString &text) { errors.append(text); }
+void FakeDialogs::error(QWidget *, const QString &text, const QString &details)
+{
+    errors.append(text);
+    errorDetails.append(details);
+}
 
 std::optional<QString> FakeDialogs::openPicture(QWidget *, const QString &) { return pictureToOpen; }
 

@@ -28,7 +28,8 @@ public:
 
     bool askOkCancel(QWidget *parent, const QString &text, const QString &caption) override;
     void message(QWidget *parent, const QString &text, const QString &caption) override;
-    void error(QWidget *parent, const QString &text) override;
+    using Dialogs::error;
+    void error(QWidget *parent, const QString &text, const QString &details) override;
     std::optional<QString> openPicture(QWidget *parent, const QString &filter) override;
     std::optional<FontSpec> chooseFont(QWidget *parent, const FontSpec &initial) override;
     std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) override;
@@ -39,6 +40,7 @@ public:
     std::vector<Box> questions;
     std::vector<Box> messages;
     QStringList errors;
+    QStringList errorDetails; // each error box's details, empty where it had none
     int execCount = 0;
 
     // Answers.

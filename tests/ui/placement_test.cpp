@@ -1,5 +1,6 @@
 // Where the windows and boxes stand and whether their texts fit: the page indicator at its
 // longest, the splash's title, the main window's frame, the real message boxes.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <functional>
 
 #include "Unit5.h"
+#include "failurereport.h"
 #include "qtdialogs.h"
 #include "uitestsupport.h"
 
@@ -171,6 +173,51 @@ TEST(InstalledCopy, KeepsItsWorkFolderInTheCacheEvenWhereItCouldWrite)
     QTemporaryDir build;
     ASSERT_TRUE(build.isValid());
     EXPECT_FALSE(TForm1::IsInstalledFolder(build.path()));
+}
+
+// Opens the details of the box `open` shows, notes where the box stands then and closes it.
+QRect detailsOpenedBy(const std::function<void()> &open, QString *details)
+{
+    QRect frame;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            if (!box || !box->isVisible())
+                continue;
+            watcher.stop();
+            *details = box->detailedText();
+            for (QAbstractButton *button : box->buttons())
+                if (box->buttonRole(button) == QMessageBox::ActionRole)
+                    button->click(); // "Show Details..."
+            QApplication::processEvents();
+            frame = box->frameGeometry();
+            box->done(QMessageBox::Ok);
+            return;
+        }
+    });
+    watcher.start();
+    open();
+    return frame;
+}
+
+TEST_F(Placement, ThousandFailuresWithLongNamesMakeABoxThatFitsTheScreen)
+{
+    QStringList errors;
+    const QString folder = QStringLiteral("/home/写真/") + QStringLiteral("とても長いフォルダーの名前").repeated(30);
+    for (int i = 0; i < 1000; ++i)
+        errors.append(QStringLiteral("%1/IMG_%2.jpg: JPEG ファイルとして読めません").arg(folder).arg(i));
+    QtDialogs real;
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const FailureReport &report : {ComposeFailureReport(errors), ComposeFailureReport(errors.mid(0, 1))}) {
+        QString details;
+        const QRect frame = detailsOpenedBy([&] { real.error(nullptr, report.text, report.details); }, &details);
+        ASSERT_TRUE(frame.isValid());
+        EXPECT_TRUE(available.contains(frame)) << frame.width() << " x " << frame.height();
+        EXPECT_EQ(details, report.details);
+        EXPECT_TRUE(details.startsWith(errors.first())); // the whole name, for the one failure too
+    }
 }
 
 } // namespace
