@@ -1,5 +1,6 @@
 #include "progressdialogs.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -11,6 +12,8 @@
 
 #include <functional>
 #include <utility>
+
+#include "Unit5.h"
 
 namespace quiltana {
 
@@ -66,6 +69,32 @@ private:
     std::function<void()> askStop_;
 };
 
+// At start-up the window is not on screen yet, and the splash stays on top of every window for
+// its three seconds. The dialog then stands on top as well, in the middle of the screen rather
+// than beside the window's future place: just below the splash where there is room, else just
+// above it, else over it.
+void placeAtStartUp(QProgressDialog &dialog)
+{
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    QRect placed(QPoint(0, 0), dialog.sizeHint());
+    placed.moveCenter(available.center());
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (!qobject_cast<TForm5 *>(w) || !w->isVisible())
+            continue;
+        const QRect splash = w->frameGeometry();
+        constexpr int kGap = 8;
+        if (splash.bottom() + kGap + placed.height() <= available.bottom())
+            placed.moveTop(splash.bottom() + kGap);
+        else if (splash.top() - kGap - placed.height() >= available.top())
+            placed.moveBottom(splash.top() - kGap);
+    }
+    dialog.move(placed.topLeft());
+}
+
 } // namespace
 
 QString importProgressLabel() { return QStringLiteral("写真を読み込み中..."); }
@@ -92,14 +121,8 @@ void ImportProgress::report(int done, int total)
         dialog_->setMinimumDuration(kImportProgressDelayMs);
         dialog_->setRange(0, total);
         dialog_->setValue(0); // starts the clock of the minimum duration
-        // At start-up the window is not on screen yet: the dialog goes to the middle of the
-        // screen rather than beside the window's future place.
-        if (!parent_ || !parent_->isVisible()) {
-            if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-                const QSize size = dialog_->sizeHint();
-                dialog_->move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
-            }
-        }
+        if (!parent_ || !parent_->isVisible())
+            placeAtStartUp(*dialog_);
     }
     dialog_->setValue(done);
     // Repaints and timers, no clicks or keys: no other command may start while the cells are

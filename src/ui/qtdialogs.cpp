@@ -165,10 +165,11 @@ void QtDialogs::message(QWidget *parent, const QString &text, const QString &cap
 void QtDialogs::error(QWidget *parent, const QString &text, const QString &details)
 {
     CentredMessageBox box(QMessageBox::Critical, QStringLiteral("Quiltana"), text, QMessageBox::Ok, parent);
-    // A line is not broken inside a word, and a path has none: a line wider than most of the
-    // screen is shortened in its middle, and the details then hold it whole.
+    // The box breaks its lines between words, and a long path may hold none: a line that would
+    // make the box wider than the screen (less its icon and margins) is shortened in its
+    // middle, and the details then hold it whole.
     const QScreen *screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
-    const int widest = screen ? screen->availableGeometry().width() * 2 / 3 : 640;
+    const int widest = screen ? std::max(200, screen->availableGeometry().width() - 200) : 600;
     const QFontMetrics metrics(box.font());
     QStringList lines = text.split(QLatin1Char('\n'));
     bool shortened = false;

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "Unit4.h"
+#include "Unit5.h"
 #include "printjob.h"
 #include "uitestsupport.h"
 
@@ -38,6 +40,8 @@ struct Glimpse {
     int maximum = 0;
     bool busy = false;
     bool modal = false;
+    bool onTop = false;
+    QRect frame;
 };
 
 // Looks at the progress dialog whenever the event loop turns, and runs `also` each time.
@@ -64,7 +68,8 @@ private:
             return;
         const auto *bar = dialog->findChild<QProgressBar *>();
         seen.push_back({dialog->labelText(), bar ? bar->text() : QString(), dialog->maximum(),
-                        window && window->busy(), dialog->windowModality() != Qt::NonModal});
+                        window && window->busy(), dialog->windowModality() != Qt::NonModal,
+                        dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint), dialog->frameGeometry()});
         if (also_)
             also_(*dialog);
     }
@@ -150,6 +155,21 @@ TEST_F(Progress, PicturesNamedAtStartUpShowTheirCountAndOnePictureShowsNone)
         EXPECT_EQ(document().lastFilledCell, 3);
         EXPECT_TRUE(fake.errors.isEmpty());
     }
+    // While the splash stays on top, the start-up's progress stands on top too, clear of it.
+    window.reset();
+    test::ResetProgramState();
+    auto *splash = new TForm5; // frees itself when it closes
+    splash->show();
+    {
+        Watcher watcher;
+        open(names);
+        ASSERT_FALSE(watcher.seen.empty());
+        EXPECT_TRUE(watcher.seen.back().onTop);
+        EXPECT_FALSE(watcher.seen.back().frame.intersects(splash->frameGeometry()));
+        EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(watcher.seen.back().frame));
+    }
+    splash->Image1Click();
+
     Watcher single;
     single.window = window.get();
     window->WMDropFile({names[0]});
