@@ -96,7 +96,7 @@ man_report=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l
   [ -z "$man_report" ] || fail "the manual page renders with warnings: $man_report"
 echo "ok man quiltana renders without warnings"
 # The program takes Qt's own buttons and dialogs in Japanese from Qt's translations folder.
-dpkg -L qt6-translations-l10n | grep -q '/qtbase_ja\.qm$' || fail "Qt's Japanese catalogue (qtbase_ja.qm) is not installed"
+dpkg -L qt6-translations-l10n | grep '/qtbase_ja\.qm$' >/dev/null || fail "Qt's Japanese catalogue (qtbase_ja.qm) is not installed"
 echo "ok Qt's Japanese catalogue is installed"
 
 step "the installed program keeps its work copies in the user's cache"
