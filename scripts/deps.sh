@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quiltana needs to build, run and test, when they are missing.
 # Usage: scripts/deps.sh [run|test|package|bench]
-#   test adds what only the test suite needs (libgs-common for a press CMYK colour profile);
-#   package what building and checking the Debian package needs (dpkg-shlibdeps from dpkg-dev,
-#   file, appstreamcli from appstream); bench what scripts/bench.sh needs (djpeg, and Python's
-#   imaging packages for the print quality report).
+#   test adds what only the test suite needs (libgs-common for a press CMYK colour profile; man,
+#   desktop-file-validate and dpkg-parsechangelog for the quick checks of the package's files);
+#   package what building and checking the Debian package needs (dpkg-shlibdeps and
+#   dpkg-buildflags from dpkg-dev, file, appstreamcli from appstream, lintian, man from man-db
+#   for the manual page, desktop-file-validate from desktop-file-utils); bench what
+#   scripts/bench.sh needs (djpeg, and Python's imaging packages for the print quality report).
 set -euo pipefail
 
 want=(build-essential cmake ninja-build pkg-config
@@ -13,10 +15,10 @@ want=(build-essential cmake ninja-build pkg-config
 case "${1:-run}" in
   test)
     want+=(libgtest-dev googletest poppler-utils libjpeg-turbo-progs cups cups-bsd printer-driver-cups-pdf
-           clang libclang-rt-14-dev xvfb xauth appstream libgs-common)
+           clang libclang-rt-14-dev xvfb xauth appstream libgs-common man-db desktop-file-utils dpkg-dev)
     ;;
   package)
-    want+=(dpkg-dev file appstream)
+    want+=(dpkg-dev file appstream lintian man-db desktop-file-utils)
     ;;
   bench)
     want+=(libjpeg-turbo-progs python3-pil python3-numpy python3-skimage)

@@ -2,11 +2,14 @@
 # Tests the Debian package end to end, on this machine:
 #   1. validates the AppStream metadata (appstreamcli validate --no-net);
 #   2. builds the package with scripts/package.sh, or takes the .deb named;
-#   3. installs it with apt-get (which brings its dependencies) and checks that the program, the
-#      desktop entry, the icon and the metadata are in place, that every library the program
+#   3. checks it with lintian: any error or warning fails;
+#   4. installs it with apt-get (which brings its dependencies) and checks that the program, its
+#      manual page, desktop entry, icon, metadata, copyright file, changelog and lintian
+#      overrides are in place, that the manual page renders without warnings and the desktop
+#      entry validates, that Qt's Japanese catalogue is there, that every library the program
 #      needs is found, and that the program, started from /usr/bin, keeps its work copies in
 #      the per-user cache and writes nothing beside itself;
-#   4. removes it with dpkg -r and checks that none of its files is left.
+#   5. removes it with dpkg -r and checks that none of its files is left.
 # Slow, and it installs into the system: not part of scripts/test.sh. Needs root or sudo, and
 # refuses to run while a quiltana package is installed already.
 # Usage: scripts/package-test.sh [quiltana_*.deb]
@@ -49,15 +52,27 @@ installed && fail "a quiltana package is installed already; remove it first (dpk
 step "package $(basename "$deb")"
 dpkg-deb --field "$deb" Package Version Architecture Depends Installed-Size
 depends=$(dpkg-deb --field "$deb" Depends)
-for lib in libqt6widgets6 libqt6printsupport6 libjpeg62-turbo libpng16-16 fonts-ipafont-gothic; do
+for lib in libqt6widgets6 libqt6printsupport6 libjpeg62-turbo libpng16-16 fonts-ipafont-gothic qt6-translations-l10n; do
   grep -q "$lib" <<<"$depends" || fail "Depends does not name $lib"
 done
+
+step "lintian"
+# Errors and warnings fail; infos and the overrides the package carries (each with the reason
+# given in it) are shown.
+lintian_out=$(lintian --display-info --show-overrides --fail-on none "$deb" 2>&1) || fail "lintian did not run: $lintian_out"
+grep -v '^running with root privileges' <<<"$lintian_out" || true
+if grep -q '^[EW]: ' <<<"$lintian_out"; then fail "lintian reports errors or warnings"; fi
+echo "ok lintian reports no error and no warning"
 
 step "installing"
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 we_installed=1
 installed || fail "dpkg does not list quiltana as installed"
 expected=(/usr/bin/quiltana
+          /usr/share/man/man1/quiltana.1.gz
+          /usr/share/doc/quiltana/copyright
+          /usr/share/doc/quiltana/changelog.Debian.gz
+          /usr/share/lintian/overrides/quiltana
           /usr/share/applications/quiltana.desktop
           /usr/share/icons/hicolor/scalable/apps/quiltana.svg
           /usr/share/metainfo/$metainfo_name)
@@ -73,10 +88,16 @@ echo "ok every library of /usr/bin/quiltana is found"
 appstreamcli validate --no-net "/usr/share/metainfo/$metainfo_name" >/dev/null ||
   fail "the installed metadata does not validate"
 echo "ok the installed metadata validates"
-if command -v desktop-file-validate >/dev/null 2>&1; then
-  desktop-file-validate /usr/share/applications/quiltana.desktop || fail "the desktop entry does not validate"
-  echo "ok the desktop entry validates"
-fi
+desktop_report=$(desktop-file-validate /usr/share/applications/quiltana.desktop 2>&1) &&
+  [ -z "$desktop_report" ] || fail "the desktop entry does not validate: $desktop_report"
+echo "ok the desktop entry validates, without hints"
+[ "$(man -w quiltana)" = /usr/share/man/man1/quiltana.1.gz ] || fail "man does not find quiltana(1)"
+man_report=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l /usr/share/man/man1/quiltana.1.gz 2>&1 >/dev/null) &&
+  [ -z "$man_report" ] || fail "the manual page renders with warnings: $man_report"
+echo "ok man quiltana renders without warnings"
+# The program takes Qt's own buttons and dialogs in Japanese from Qt's translations folder.
+dpkg -L qt6-translations-l10n | grep '/qtbase_ja\.qm$' >/dev/null || fail "Qt's Japanese catalogue (qtbase_ja.qm) is not installed"
+echo "ok Qt's Japanese catalogue is installed"
 
 step "the installed program keeps its work copies in the user's cache"
 # A red 2 x 2 picture, 24 bits a pixel, rows padded to 8 bytes.
