@@ -311,6 +311,20 @@ QPainter *QtPrinter::beginDocument(const QString &title)
     return painter_.get();
 }
 
+QPainter *QtPrinter::newPage()
+{
+    if (!painter_)
+        throw Error(QStringLiteral("%1: 印刷が始まっていないため、次のページに進めません。").arg(name()));
+    QPrinter *target = spool_ ? spool_.get() : printer_.get();
+    if (!target->newPage()) {
+        const QString where = jobFile_.isEmpty() ? name() : QDir::toNativeSeparators(jobFile_);
+        throw Error(QStringLiteral("%1: 次のページに進めません。").arg(where));
+    }
+    // The page composition starts from a fresh painter's state on every page.
+    startClean(*painter_);
+    return painter_.get();
+}
+
 void QtPrinter::discardSpool()
 {
     spool_.reset();
@@ -406,7 +420,12 @@ void QtPrinter::endDocument()
     painter_.reset();
     if (!ok) {
         discardSpool();
-        throw Error(QStringLiteral("%1: 印刷を最後まで終えられませんでした。").arg(name()));
+        // A file that could not be written to the end is not left as if it were whole.
+        const QString where = jobFile_.isEmpty() ? name() : QDir::toNativeSeparators(jobFile_);
+        if (!jobFile_.isEmpty())
+            QFile::remove(jobFile_);
+        jobFile_.clear();
+        throw Error(QStringLiteral("%1: 印刷を最後まで終えられませんでした。").arg(where));
     }
 #ifdef QUILTANA_WITH_CUPS
     if (spool_) {
