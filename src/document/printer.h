@@ -53,6 +53,16 @@ public:
     virtual QPainter *beginDocument(const QString &title) = 0;
     virtual void endDocument() = 0;
     virtual void abortDocument() = 0;
+
+    // Whether the pages of one print command belong in one document: true for PDF files (one
+    // file a command, its pages in order), false for a printer, which takes every page as a
+    // job of its own.
+    [[nodiscard]] virtual bool onePerCommand() const = 0;
+    // Inside a document: finishes the page drawn so far and returns the canvas of the next one,
+    // as clean as a new job's. Throws Error when no document is open or no page can follow.
+    virtual QPainter *newPage() = 0;
+    // The file the last ended document was written to; "" when it went to a printer.
+    [[nodiscard]] virtual QString lastOutputFile() const = 0;
 };
 
 // The program's current printer. The window layer installs the real one at start-up; tests

@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <optional>
 
 namespace quiltana {
 
@@ -37,19 +38,63 @@ private:
     const PrintBusyHooks &hooks_;
 };
 
+QString jobTitle() { return QString::fromLatin1(kPrintJobTitle); }
+
+void composeForPrint(QPainter &canvas, FrameSwitch frames, const Printer &printer)
+{
+    ComposePage(canvas, printer.pageWidth(), printer.pageHeight(), frames, ComposeMode::Print);
+}
+
+// A page as a print job of its own: a page that fails has its job aborted.
 void printOnePage(int page, FrameSwitch frames, Printer &printer, const PrintBusyHooks &hooks)
 {
     LoadPrintPageLists(document(), page);
     BusyScope busy(hooks);
-    QPainter *canvas = printer.beginDocument(QString::fromLatin1(kPrintJobTitle));
+    QPainter *canvas = printer.beginDocument(jobTitle());
     try {
-        ComposePage(*canvas, printer.pageWidth(), printer.pageHeight(), frames, ComposeMode::Print);
+        composeForPrint(*canvas, frames, printer);
     } catch (...) {
         printer.abortDocument();
         throw;
     }
     printer.endDocument();
 }
+
+// The one document of a run that goes into a file: begun with its first page, further pages
+// follow on new pages of it. Unless it is ended, it is aborted when the run leaves, so a run
+// that fails leaves no file behind.
+class RunDocument {
+public:
+    explicit RunDocument(Printer &printer) : printer_(printer) {}
+    ~RunDocument()
+    {
+        if (open_)
+            printer_.abortDocument();
+    }
+    RunDocument(const RunDocument &) = delete;
+    RunDocument &operator=(const RunDocument &) = delete;
+
+    QPainter *nextPage()
+    {
+        if (open_)
+            return printer_.newPage();
+        QPainter *canvas = printer_.beginDocument(jobTitle());
+        open_ = true;
+        return canvas;
+    }
+    [[nodiscard]] bool open() const { return open_; }
+    // Ends the document; the file it was written to.
+    QString end()
+    {
+        open_ = false;
+        printer_.endDocument();
+        return printer_.lastOutputFile();
+    }
+
+private:
+    Printer &printer_;
+    bool open_ = false;
+};
 
 } // namespace
 
@@ -90,32 +135,50 @@ std::vector<int> PagesToPrint(PageRange range, const QString &pageList, int curr
 
 void LoadPrintPageLists(Document &doc, int page) { FillPageLists(doc, page, PageFill::Print); }
 
-int PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer, const PrintBusyHooks &hooks)
+PrintRun PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer, const PrintBusyHooks &hooks)
 {
     const FrameSwitch frames = frameOption ? FrameSwitch::Draw : FrameSwitch::Skip;
     std::fill_n(document().page.redraw.begin(), kPrintRedrawFlags, Redraw::Draw);
-    const int total = static_cast<int>(pages.size());
-    int sent = 0;
+    PrintRun run;
+    run.count = static_cast<int>(pages.size());
+    std::optional<RunDocument> file;
+    if (printer.onePerCommand())
+        file.emplace(printer);
     for (const int page : pages) {
-        // Asked only between jobs, so that stopping never cuts a page short.
-        if (hooks.nextPage && !hooks.nextPage(sent + 1, total))
+        const PrintStep step{page + 1, run.printed + 1, run.count};
+        // Asked only between pages, so that stopping never cuts a page short.
+        if (hooks.nextPage && !hooks.nextPage(step)) {
+            run.stopped = true;
             break;
-        printOnePage(page, frames, printer, hooks);
-        ++sent;
+        }
+        if (file) {
+            LoadPrintPageLists(document(), page);
+            BusyScope busy(hooks);
+            composeForPrint(*file->nextPage(), frames, printer);
+        } else {
+            printOnePage(page, frames, printer, hooks);
+        }
+        ++run.printed;
+        if (hooks.pageDone)
+            hooks.pageDone(step);
     }
-    return sent;
+    if (file && file->open()) {
+        BusyScope busy(hooks);
+        run.file = file->end();
+    }
+    return run;
 }
 
-void FinishPrintCommand(int result, const PrintDialogValues &values, Printer &printer, const PrintBusyHooks &hooks)
+PrintRun FinishPrintCommand(int result, const PrintDialogValues &values, Printer &printer, const PrintBusyHooks &hooks)
 {
     if (result != kPrintResultPrint && result != kPrintResultClose)
-        return;
+        return {};
     CommitPrintDialog(values, printer);
     if (result != kPrintResultPrint)
-        return;
+        return {};
     const Document &doc = document();
-    PrintPages(PagesToPrint(values.range, values.pageList, doc.currentPage, doc.pageCount),
-               pageSetup().frameOption, printer, hooks);
+    return PrintPages(PagesToPrint(values.range, values.pageList, doc.currentPage, doc.pageCount),
+                      pageSetup().frameOption, printer, hooks);
 }
 
 } // namespace quiltana

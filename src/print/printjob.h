@@ -51,30 +51,54 @@ void CommitPrintDialog(const PrintDialogValues &values, Printer &printer);
 // cell 999 are empty.
 void LoadPrintPageLists(Document &doc, int page);
 
+// Where a run of pages stands: the `index`-th (1, 2 ... `count`) of the run's pages, which is
+// page `page` of the document as the page list counts (from 1).
+struct PrintStep {
+    int page = 0;
+    int index = 0;
+    int count = 0;
+};
+
 // Called around the printing of each page so that the window can show a busy cursor; `done`
 // runs on every exit, a failed page included.
 //
-// `nextPage`, when given, is asked before each page of the run, between jobs: `page` (1, 2, ...
-// `pages`) is the one about to be printed, `pages` how many the run prints. It returns false to
-// stop: that page and the ones after it are not printed, while the jobs already sent stay
-// sent. A page once begun is always finished (or, when it fails, aborted).
+// `nextPage`, when given, is asked before each page of the run, between pages: `step` is the
+// one about to be printed. It returns false to stop: that page and the ones after it are not
+// printed, while the pages already printed stay printed. A page once begun is always finished
+// (or, when it fails, thrown away). `pageDone`, when given, hears of each page printed.
 struct PrintBusyHooks {
     std::function<void()> begin;
     std::function<void()> done;
-    std::function<bool(int page, int pages)> nextPage;
+    std::function<bool(const PrintStep &step)> nextPage;
+    std::function<void(const PrintStep &step)> pageDone;
 };
 
-// Prints `pages` of the program's document, each a job of its own on `printer`, composed at
-// the printer's page size; frames when `frameOption` is on. A page whose composition fails
-// has its job aborted (nothing half drawn is sent); the error propagates and the pages after
-// it are not printed. Returns the number of jobs sent: fewer than the pages when
-// hooks.nextPage stopped the run.
-int PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer, const PrintBusyHooks &hooks = {});
+// How a run of pages ended.
+struct PrintRun {
+    int printed = 0;      // pages printed (jobs sent, or pages in the file)
+    int count = 0;        // pages the run was to print
+    bool stopped = false; // nextPage stopped it before its last page
+    QString file;         // the PDF file the pages went into; "" for a printer or no page printed
+};
+
+// Prints `pages` of the program's document at the printer's page size; frames when
+// `frameOption` is on. A printer gets each page as a job of its own; PDF files get the pages of
+// the run as one document (Printer::onePerCommand), begun with the first page, so a run stopped
+// before its first page writes no file at all.
+//
+// A page whose composition fails is never sent half drawn and the pages after it are not
+// printed; the error propagates. On a printer the job of that page is aborted and the pages
+// before it stay sent. A PDF file cannot take back a page it has begun, so the whole file is
+// thrown away: no file is left that ends in a half-drawn page, and the file being the run's
+// own (created new for it), nothing of the user's is lost.
+PrintRun PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer,
+                    const PrintBusyHooks &hooks = {});
 
 // What the print command does once the dialog has closed with `result`: 1 commits and prints
 // the chosen range, 6 commits only, anything else changes nothing. The caller refreshes the
-// page lists and the preview afterwards in every case, also when this throws.
-void FinishPrintCommand(int result, const PrintDialogValues &values, Printer &printer,
-                        const PrintBusyHooks &hooks = {});
+// page lists and the preview afterwards in every case, also when this throws. Returns how the
+// printing went (nothing printed for 2 and 6).
+PrintRun FinishPrintCommand(int result, const PrintDialogValues &values, Printer &printer,
+                            const PrintBusyHooks &hooks = {});
 
 } // namespace quiltana

@@ -164,14 +164,14 @@ void QtPrinter::applySetup(const Setup &setup)
                                ? QStringLiteral("PDF (%1)").arg(QDir::toNativeSeparators(setup.outputFile))
                                : setup.printerName;
     if (painter_)
-        throw Error(QStringLiteral("The printer setup cannot change while a job is printing on \"%1\".").arg(name()));
+        throw Error(QStringLiteral("%1: 印刷中のため、プリンタの設定は変更できません。").arg(name()));
     const bool toFile = setup.printerName.isEmpty();
     if (toFile && setup.outputFile.isEmpty())
-        throw Error(QStringLiteral("PDF output needs a file name."));
+        throw Error(QStringLiteral("PDF ファイルに印刷するには、ファイル名が必要です。"));
     if (!toFile && QPrinterInfo::printerInfo(setup.printerName).isNull())
-        throw Error(QStringLiteral("The printer \"%1\" is not installed.").arg(setup.printerName));
+        throw Error(QStringLiteral("%1: このプリンタはインストールされていません。").arg(setup.printerName));
     if (!setup.paper.isValid())
-        throw Error(QStringLiteral("No paper was chosen for \"%1\".").arg(wanted));
+        throw Error(QStringLiteral("%1: 用紙が選ばれていません。").arg(wanted));
 
     // Everything is set on a printer of its own first, so that a paper the printer refuses
     // leaves the current one as it was. Another printer starts from its own defaults (copies,
@@ -192,10 +192,10 @@ void QtPrinter::applySetup(const Setup &setup)
         next->setColorMode(printer_->colorMode());
     }
     if (!toFile && (next->outputFormat() != QPrinter::NativeFormat || next->printerName() != setup.printerName))
-        throw Error(QStringLiteral("The printer \"%1\" cannot be used.").arg(setup.printerName));
+        throw Error(QStringLiteral("%1: このプリンタは使用できません。").arg(setup.printerName));
     next->setPageOrientation(QPageLayout::Portrait);
     if (!next->setPageSize(setup.paper) || !next->pageLayout().pageSize().isEquivalentTo(setup.paper))
-        throw Error(QStringLiteral("\"%1\" does not take the paper %2.").arg(wanted, setup.paper.name()));
+        throw Error(QStringLiteral("%1: 用紙 %2 には印刷できません。").arg(wanted, setup.paper.name()));
     next->setPageOrientation(setup.orientation == Orientation::Landscape ? QPageLayout::Landscape
                                                                         : QPageLayout::Portrait);
 
@@ -266,7 +266,7 @@ QString QtPrinter::createFreeFile(const QString &base) const
             return candidate;
         const QFileInfo taken(candidate);
         if (!taken.exists() && !taken.isSymLink())
-            throw Error(QStringLiteral("The print job could not be started on \"%1\": %2")
+            throw Error(QStringLiteral("%1: 印刷を開始できません (%2)")
                             .arg(QDir::toNativeSeparators(candidate), file.errorString()));
     }
 }
@@ -274,7 +274,7 @@ QString QtPrinter::createFreeFile(const QString &base) const
 QPainter *QtPrinter::beginDocument(const QString &title)
 {
     if (painter_)
-        throw Error(QStringLiteral("A print job is already running on \"%1\".").arg(name()));
+        throw Error(QStringLiteral("%1: 別の印刷が進行中です。").arg(name()));
     printer_->setDocName(title);
 
     jobFile_.clear();
@@ -304,10 +304,24 @@ QPainter *QtPrinter::beginDocument(const QString &title)
             QFile::remove(jobFile_); // the empty file created for this job
         jobFile_.clear();
         discardSpool();
-        throw Error(QStringLiteral("The print job could not be started on \"%1\".").arg(where));
+        throw Error(QStringLiteral("%1: 印刷を開始できません。").arg(where));
     }
     startClean(*painter);
     painter_ = std::move(painter);
+    return painter_.get();
+}
+
+QPainter *QtPrinter::newPage()
+{
+    if (!painter_)
+        throw Error(QStringLiteral("%1: 印刷が始まっていないため、次のページに進めません。").arg(name()));
+    QPrinter *target = spool_ ? spool_.get() : printer_.get();
+    if (!target->newPage()) {
+        const QString where = jobFile_.isEmpty() ? name() : QDir::toNativeSeparators(jobFile_);
+        throw Error(QStringLiteral("%1: 次のページに進めません。").arg(where));
+    }
+    // The page composition starts from a fresh painter's state on every page.
+    startClean(*painter_);
     return painter_.get();
 }
 
@@ -323,8 +337,7 @@ void QtPrinter::startSpool(const QString &title)
     auto file = std::make_unique<QTemporaryFile>(
         QDir(QDir::tempPath()).filePath(QStringLiteral("quiltana-job-XXXXXX.pdf")));
     if (!file->open())
-        throw Error(QStringLiteral("The print job could not be started on \"%1\": %2")
-                        .arg(name(), file->errorString()));
+        throw Error(QStringLiteral("%1: 印刷を開始できません (%2)").arg(name(), file->errorString()));
     // The PDF engine writes the file by its name; the object only keeps it until it is sent.
     file->close();
 
@@ -341,8 +354,7 @@ void QtPrinter::startSpool(const QString &title)
     const int dpi = printer_->resolution();
     if (!laidOut || spool->width() != printer_->width() || spool->height() != printer_->height() ||
         spool->pageLayout().paintRectPixels(dpi) != printer_->pageLayout().paintRectPixels(dpi))
-        throw Error(QStringLiteral("The print job could not be started on \"%1\": its paper cannot be laid out.")
-                        .arg(name()));
+        throw Error(QStringLiteral("%1: 用紙のレイアウトができないため、印刷を開始できません。").arg(name()));
 
     spoolFile_ = std::move(file);
     spool_ = std::move(spool);
@@ -394,7 +406,7 @@ int QtPrinter::submitSpool()
                                   printer_->docName().toUtf8().constData(), count, options);
     cupsFreeOptions(count, options);
     if (job <= 0)
-        throw Error(QStringLiteral("The print job could not be sent to \"%1\": %2")
+        throw Error(QStringLiteral("%1: 印刷ジョブを送れません (%2)")
                         .arg(name(), QString::fromUtf8(cupsLastErrorString())));
     return job;
 }
@@ -408,7 +420,12 @@ void QtPrinter::endDocument()
     painter_.reset();
     if (!ok) {
         discardSpool();
-        throw Error(QStringLiteral("The print job on \"%1\" could not be finished.").arg(name()));
+        // A file that could not be written to the end is not left as if it were whole.
+        const QString where = jobFile_.isEmpty() ? name() : QDir::toNativeSeparators(jobFile_);
+        if (!jobFile_.isEmpty())
+            QFile::remove(jobFile_);
+        jobFile_.clear();
+        throw Error(QStringLiteral("%1: 印刷を最後まで終えられませんでした。").arg(where));
     }
 #ifdef QUILTANA_WITH_CUPS
     if (spool_) {

@@ -14,10 +14,11 @@ namespace quiltana {
 
 // The program's real printer: a high-resolution QPrinter, at first the system's default
 // printer. Where no printer is installed it writes PDF files at 600 dpi instead. Whenever the
-// output is a file, every job gets a file name of its own, so that no job overwrites another's
-// or a file that was there before: "name.pdf", then "name-2.pdf", "name-3.pdf" ... The file is
-// created exclusively, so a name taken in any form (a symbolic link that leads nowhere
-// included) is passed over and no job ever writes through a link.
+// output is a file, a document (the pages of one print command, newPage between them) gets a
+// file name of its own, so that no document overwrites another's or a file that was there
+// before: "name.pdf", then "name-2.pdf", "name-3.pdf" ... The file is created exclusively, so a
+// name taken in any form (a symbolic link that leads nowhere included) is passed over and no
+// document ever writes through a link. An aborted document's file, being its own, is removed.
 //
 // A job for an installed printer is drawn into a temporary PDF file first and handed to the
 // print system only when it ends well, since Qt cannot abort a job already going to a CUPS
@@ -63,6 +64,9 @@ public:
     QPainter *beginDocument(const QString &title) override;
     void endDocument() override;
     void abortDocument() override;
+    // PDF files take a print command's pages as one document; a printer a job a page.
+    [[nodiscard]] bool onePerCommand() const override { return printsToFile(); }
+    QPainter *newPage() override;
 
     // The QPrinter itself; applySetup puts another one in its place.
     [[nodiscard]] QPrinter *printer() const { return printer_.get(); }
@@ -74,7 +78,7 @@ public:
     // Whether jobs go into files rather than to a printer.
     [[nodiscard]] bool printsToFile() const;
     // The file the last ended job was written to; "" when it went to a printer or none ended.
-    [[nodiscard]] QString lastOutputFile() const { return lastOutputFile_; }
+    [[nodiscard]] QString lastOutputFile() const override { return lastOutputFile_; }
     // The print system's number for the last job sent to a printer; 0 when none was sent, and
     // always 0 in a build without CUPS.
     [[nodiscard]] int lastJobId() const { return lastJobId_; }

@@ -23,9 +23,15 @@ int Print1Click(QWidget *parent, TForm4 &dialog)
     const PrintBusyHooks busy{
         [&hourglass] { hourglass.emplace(BusyScope::Cursor::Wait); },
         [&hourglass] { hourglass.reset(); },
-        [&progress](int page, int pages) { return progress.nextPage(page, pages); },
+        [&progress](const PrintStep &step) { return progress.nextPage(step); },
+        [&progress](const PrintStep &step) { progress.pageDone(step); },
     };
-    FinishPrintCommand(result, dialog.values(), currentPrinter(), busy);
+    Printer &printer = currentPrinter();
+    const PrintRun run = FinishPrintCommand(result, dialog.values(), printer, busy);
+    progress.close();
+    // After "中止" the user hears how far the printing got and where a PDF went.
+    if (run.stopped || progress.stopAsked())
+        dialogs().message(parent, printStoppedText(run, printer.onePerCommand()), printStoppedCaption());
     return result;
 }
 

@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 #include <functional>
 #include <utility>
@@ -19,11 +22,15 @@ namespace quiltana {
 
 namespace {
 
+// How long printing waits at most for its progress dialog to reach the screen.
+constexpr int kPrintShowWaitMs = 300;
+
 // A progress dialog that Esc and the close box never hide while the work goes on: for a run
 // that may be stopped they ask to stop (as "中止" does), otherwise they do nothing.
 class BusyDialog : public QProgressDialog {
 public:
-    BusyDialog(QWidget *parent, std::function<void()> askStop) : QProgressDialog(parent), askStop_(std::move(askStop))
+    BusyDialog(QWidget *parent, std::function<void()> askStop, const QString &barFormat = QStringLiteral("%v / %m"))
+        : QProgressDialog(parent), askStop_(std::move(askStop))
     {
         setWindowTitle(QStringLiteral("Quiltana"));
         setAutoClose(false);
@@ -36,7 +43,7 @@ public:
                 askStop_();
         });
         auto *bar = new QProgressBar(this);
-        bar->setFormat(QStringLiteral("%v / %m"));
+        bar->setFormat(barFormat);
         bar->setAlignment(Qt::AlignCenter);
         setBar(bar);
         setWindowModality(Qt::WindowModal);
@@ -98,10 +105,25 @@ void placeAtStartUp(QProgressDialog &dialog)
 } // namespace
 
 QString importProgressLabel() { return QStringLiteral("写真を読み込み中..."); }
-QString printProgressLabel(int page, int pages)
+QString printProgressLabel(const PrintStep &step)
 {
-    return QStringLiteral("印刷中... %1 / %2 ページ").arg(page).arg(pages);
+    return QStringLiteral("ページ %1 を印刷中... (%2 / %3)").arg(step.page).arg(step.index).arg(step.count);
 }
+QString printProgressBarFormat() { return QStringLiteral("印刷済み %v / %m ページ"); }
+QString printStoppedText(const PrintRun &run, bool toFile)
+{
+    QString text = run.printed < run.count
+                       ? QStringLiteral("印刷を中止しました。\n%1 ページのうち %2 ページを印刷しました。")
+                             .arg(run.count)
+                             .arg(run.printed)
+                       : QStringLiteral("中止する前に、%1 ページすべてを印刷し終えていました。").arg(run.count);
+    if (!toFile)
+        return text;
+    if (run.file.isEmpty())
+        return text + QStringLiteral("\nPDF ファイルは作られていません。");
+    return text + QStringLiteral("\n\nPDF ファイル: %1").arg(QDir::toNativeSeparators(run.file));
+}
+QString printStoppedCaption() { return QStringLiteral("印刷"); }
 QString printStoppingLabel() { return QStringLiteral("中止しています..."); }
 QString printStopButtonText() { return QStringLiteral("中止"); }
 
@@ -134,34 +156,56 @@ PrintProgress::PrintProgress(QWidget *parent) : parent_(parent) {}
 
 PrintProgress::~PrintProgress() = default;
 
-bool PrintProgress::nextPage(int page, int pages)
+bool PrintProgress::nextPage(const PrintStep &step)
 {
-    if (pages <= 1)
+    if (step.count <= 1)
         return true;
     if (!dialog_) {
-        dialog_ = std::make_unique<BusyDialog>(parent_, [this] {
-            if (stopped_)
-                return;
-            stopped_ = true;
-            dialog_->setLabelText(printStoppingLabel());
-            if (auto *button = dialog_->findChild<QPushButton *>())
-                button->setEnabled(false);
-        });
+        dialog_ = std::make_unique<BusyDialog>(
+            parent_,
+            [this] {
+                if (stopped_)
+                    return;
+                stopped_ = true;
+                dialog_->setLabelText(printStoppingLabel());
+                if (auto *button = dialog_->findChild<QPushButton *>())
+                    button->setEnabled(false);
+            },
+            printProgressBarFormat());
         dialog_->setCancelButtonText(printStopButtonText());
         dialog_->setMinimumDuration(0);
-        dialog_->setRange(0, pages);
-        dialog_->setLabelText(printProgressLabel(page, pages));
+        dialog_->setRange(0, step.count);
+        dialog_->setValue(0);
+        dialog_->setLabelText(printProgressLabel(step));
         dialog_->show();
+        // The window system maps a new window in its own time, and the first page's
+        // composition holds the thread: a moment's wait lets the dialog show its text at once.
+        QElapsedTimer shown;
+        shown.start();
+        while (!dialog_->windowHandle()->isExposed() && shown.elapsed() < kPrintShowWaitMs)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, kPrintShowWaitMs);
     }
     // A click on "中止" made while the last page was composed arrives now; the dialog is
     // modal, so nothing else of the program can be reached.
     QCoreApplication::processEvents();
     if (stopped_)
         return false;
-    dialog_->setLabelText(printProgressLabel(page, pages));
-    dialog_->setValue(page - 1);
+    // The bar already counts the pages before this one (pageDone); the text names this one,
+    // which from now on is printed whatever comes.
+    dialog_->setLabelText(printProgressLabel(step));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    return !stopped_;
+    return true;
 }
+
+void PrintProgress::pageDone(const PrintStep &step)
+{
+    if (!dialog_)
+        return;
+    dialog_->setValue(step.index);
+    // Lets "中止" through during the last page too, so that it is never lost.
+    QCoreApplication::processEvents();
+}
+
+void PrintProgress::close() { dialog_.reset(); }
 
 } // namespace quiltana

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "printjob.h"
+
 #include <QString>
 
 #include <memory>
@@ -29,9 +31,12 @@ private:
     std::unique_ptr<QProgressDialog> dialog_;
 };
 
-// What printing several pages shows: "印刷中... k / N ページ" with the page being printed, a
-// bar of the pages sent and a "中止" button. Stopping takes effect between pages: the page in
-// progress is finished and the rest are not printed. A single page shows nothing.
+// What printing several pages shows, and the rule by which its text and bar agree: the text
+// names the page being printed by its number in the document and its place in the run,
+// "ページ 5 を印刷中... (3 / 5)" while the third of five pages (page 5) is printed; the bar
+// counts the pages finished and says so, "印刷済み 2 / 5 ページ" at that moment, reaching
+// 5 / 5 when the last page is done. A "中止" button stops the printing between pages: the page
+// in progress is finished and the rest are not printed. A single page shows nothing.
 class PrintProgress {
 public:
     explicit PrintProgress(QWidget *parent);
@@ -39,9 +44,15 @@ public:
     PrintProgress(const PrintProgress &) = delete;
     PrintProgress &operator=(const PrintProgress &) = delete;
 
-    // A PrintBusyHooks::nextPage: `page` of `pages` is about to be printed; false once the
-    // user asked to stop.
-    bool nextPage(int page, int pages);
+    // A PrintBusyHooks::nextPage: `step` is about to be printed; false once the user asked to
+    // stop.
+    bool nextPage(const PrintStep &step);
+    // A PrintBusyHooks::pageDone: `step` is printed.
+    void pageDone(const PrintStep &step);
+    // Whether the user pressed "中止" (also when it came too late to leave a page out).
+    [[nodiscard]] bool stopAsked() const { return stopped_; }
+    // Takes the dialog off the screen, the run being over.
+    void close();
 
 private:
     QWidget *parent_;
@@ -52,7 +63,12 @@ private:
 // The dialogs' texts.
 inline constexpr int kImportProgressDelayMs = 500;
 [[nodiscard]] QString importProgressLabel();
-[[nodiscard]] QString printProgressLabel(int page, int pages);
+[[nodiscard]] QString printProgressLabel(const PrintStep &step);
+[[nodiscard]] QString printProgressBarFormat(); // QProgressBar's format: %v pages done of %m
+// The box that tells, after "中止", how many of the run's pages were printed and, for PDF
+// output (`toFile`), the file they went into or that none was written.
+[[nodiscard]] QString printStoppedText(const PrintRun &run, bool toFile);
+[[nodiscard]] QString printStoppedCaption();
 [[nodiscard]] QString printStoppingLabel();
 [[nodiscard]] QString printStopButtonText();
 

@@ -138,7 +138,7 @@ TEST_F(PrintJob, AFailingPictureAbortsItsJobAndStopsTheRange)
 {
     fillCells(1, {picture("a.png", Qt::red), brokenPicture("b.png"), picture("c.png", Qt::blue)});
     int begun = 0, done = 0;
-    PrintBusyHooks hooks{[&] { ++begun; }, [&] { ++done; }, {}};
+    PrintBusyHooks hooks{[&] { ++begun; }, [&] { ++done; }, {}, {}};
     PrintDialogValues v = valuesFromSetup();
     v.range = PageRange::All;
     EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, hooks), Error);
@@ -156,13 +156,14 @@ TEST_F(PrintJob, StoppingAfterTwoOfFivePagesSendsTwoWholeJobsAndNoMore)
     for (int i = 0; i < 5; ++i)
         paths << picture(QStringLiteral("p%1.png").arg(i), colours[i]);
     fillCells(1, paths);
-    std::vector<std::pair<int, int>> asked; // (page, pages), asked only between jobs
+    std::vector<std::pair<int, int>> asked; // (index, count), asked only between jobs
     PrintBusyHooks hooks;
-    hooks.nextPage = [&](int page, int pages) {
-        asked.emplace_back(page, pages);
+    hooks.nextPage = [&](const PrintStep &step) {
+        asked.emplace_back(step.index, step.count);
+        EXPECT_EQ(step.page, step.index); // every page in order: the n-th is page n
         EXPECT_FALSE(printer.jobOpen);
-        EXPECT_EQ(static_cast<int>(printer.jobs.size()), page - 1); // the pages before it are sent
-        return page <= 2;
+        EXPECT_EQ(static_cast<int>(printer.jobs.size()), step.index - 1); // the pages before it are sent
+        return step.index <= 2;
     };
     PrintDialogValues v = valuesFromSetup();
     v.range = PageRange::All;
@@ -179,11 +180,11 @@ TEST_F(PrintJob, StoppingAfterTwoOfFivePagesSendsTwoWholeJobsAndNoMore)
 
     // Stopping before the first page prints nothing at all; PrintPages says how many it sent.
     printer.jobs.clear();
-    hooks.nextPage = [](int, int) { return false; };
-    EXPECT_EQ(PrintPages({0, 1, 2}, false, printer, hooks), 0);
+    hooks.nextPage = [](const PrintStep &) { return false; };
+    EXPECT_EQ(PrintPages({0, 1, 2}, false, printer, hooks).printed, 0);
     EXPECT_TRUE(printer.jobs.empty());
-    hooks.nextPage = [](int page, int) { return page != 3; };
-    EXPECT_EQ(PrintPages({4, 0, 1, 2}, false, printer, hooks), 2);
+    hooks.nextPage = [](const PrintStep &step) { return step.index != 3; };
+    EXPECT_EQ(PrintPages({4, 0, 1, 2}, false, printer, hooks).printed, 2);
     ASSERT_EQ(printer.jobs.size(), 2u);
     EXPECT_EQ(cellColour(printer.jobs[0].page, 0), QColor(Qt::cyan));
 }
@@ -194,7 +195,7 @@ TEST_F(PrintJob, APrinterThatCannotStartAJobReportsIt)
     printer.failBegin = true;
     int done = 0;
     PrintDialogValues v = valuesFromSetup();
-    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, {{}, [&] { ++done; }, {}}), Error);
+    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, {{}, [&] { ++done; }, {}, {}}), Error);
     EXPECT_EQ(done, 1);
     EXPECT_EQ(printer.abortedJobs, 0);
 }

@@ -3,8 +3,11 @@
 #include "printjob.h"
 
 #include "printjobfixture.h"
+#include "error.h"
 #include "qtprinter.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QPageLayout>
@@ -17,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <vector>
 #include <iostream>
 
 namespace quiltana {
@@ -116,6 +121,70 @@ TEST_F(PrintToPdf, FramesAndPicturesStandWhereTheCellsAre)
         EXPECT_TRUE(out.contains(QStringLiteral("Quiltana Document"))) << out.toStdString();
         EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\b")))) << out.toStdString();
     }
+}
+
+// A print command to PDF files writes one file of its pages in order, beside a file of the
+// user's that it leaves alone; a stopped one keeps the pages printed, a failed one no file.
+TEST_F(PrintToPdf, OneFilePerCommandWithItsPagesInOrder)
+{
+    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (pdftoppm.isEmpty())
+        GTEST_SKIP() << "pdftoppm is not installed; the PDF's pages cannot be read";
+    const QString base = dir.filePath(QStringLiteral("Quiltana Document.pdf"));
+    QFile mine(base);
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+    mine.close();
+    QtPrinter pdf(base);
+    pdf.printer()->setPageSize(QPageSize(QPageSize::A6));
+    setCurrentPrinter(&pdf);
+    ReadPrinterMetrics(pdf);
+    const QList<QColor> colours{Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta, Qt::black};
+    QStringList paths;
+    for (const QColor &c : colours)
+        paths << picture(c.name() + QStringLiteral(".png"), c);
+    fillCells(1, paths);
+    PrintDialogValues v;
+    v.range = PageRange::List;
+    v.pageList = QStringLiteral("1,3,5-7");
+    struct Command {
+        int stopBefore; // "中止" before the run's n-th page; 0 never
+        QString file;
+        std::vector<int> pages; // the file's pages: the document's, from 1
+    };
+    for (const Command &c : {Command{0, QStringLiteral("Quiltana Document-2.pdf"), {1, 3, 5, 6, 7}},
+                             Command{3, QStringLiteral("Quiltana Document-3.pdf"), {1, 3}}, Command{1, {}, {}}}) {
+        SCOPED_TRACE(c.stopBefore);
+        PrintBusyHooks hooks;
+        hooks.nextPage = [&c](const PrintStep &step) { return step.index != c.stopBefore; };
+        const PrintRun run = FinishPrintCommand(kPrintResultPrint, v, pdf, hooks);
+        EXPECT_EQ(run.file, c.file.isEmpty() ? c.file : dir.filePath(c.file));
+        if (run.file.isEmpty())
+            continue;
+        const QString stem = QStringLiteral("run%1").arg(c.stopBefore);
+        QProcess p; // one PNG a page: run1-1.png, run1-2.png ...
+        p.start(pdftoppm,
+                {QStringLiteral("-r"), QStringLiteral("20"), QStringLiteral("-png"), run.file, dir.filePath(stem)});
+        ASSERT_TRUE(p.waitForFinished(120000) && p.exitCode() == 0) << p.readAllStandardError().toStdString();
+        const QStringList images =
+            QDir(dir.path()).entryList({stem + QStringLiteral("-*.png")}, QDir::Files, QDir::Name);
+        ASSERT_EQ(images.size(), static_cast<qsizetype>(c.pages.size()));
+        for (std::size_t i = 0; i < c.pages.size(); ++i) {
+            const QImage page(dir.filePath(images[static_cast<qsizetype>(i)]));
+            const QRgb seen = page.pixel(page.width() / 2, page.height() / 2);
+            const QRgb want = colours[c.pages[i] - 1].rgb();
+            EXPECT_LT(std::abs(qRed(seen) - qRed(want)) + std::abs(qGreen(seen) - qGreen(want))
+                          + std::abs(qBlue(seen) - qBlue(want)), 60)
+                << "page " << i + 1 << " should be page " << c.pages[i];
+        }
+    }
+
+    // A picture that fails on the run's second page: the file begun for the command goes.
+    const QStringList before = QDir(dir.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+    document().cells[2].picturePath = brokenPicture(QStringLiteral("broken.png"));
+    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, pdf), Error);
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files), before);
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), QByteArray("mine"));
 }
 
 // A picture whose every pixel differs from its neighbours, which JPEG cannot keep.

@@ -81,20 +81,42 @@ QPainter *TestPrinter::beginDocument(const QString &title)
         throw Error(QStringLiteral("The test printer refuses to start a job."));
     if (jobOpen)
         throw Error(QStringLiteral("A print job is already open."));
+    currentTitle_ = title;
+    donePages_.clear();
+    startPage();
+    jobOpen = true;
+    return painter_.get();
+}
+
+void TestPrinter::startPage()
+{
+    painter_.reset();
     current_ = QImage(pw, ph, QImage::Format_RGB32);
     current_.setDotsPerMeterX(qRound(dpiX / 0.0254));
     current_.setDotsPerMeterY(qRound(dpiY / 0.0254));
     current_.fill(Qt::white);
-    currentTitle_ = title;
     painter_ = std::make_unique<QPainter>(&current_);
-    jobOpen = true;
+}
+
+QPainter *TestPrinter::newPage()
+{
+    if (!jobOpen)
+        throw Error(QStringLiteral("No print job is open."));
+    painter_.reset();
+    donePages_.push_back(current_);
+    startPage();
     return painter_.get();
 }
 
 void TestPrinter::endDocument()
 {
     painter_.reset();
-    jobs.push_back({currentTitle_, current_});
+    std::vector<QImage> pages = std::move(donePages_);
+    pages.push_back(current_);
+    Job job{currentTitle_, pages.front(), {}, printerName.isEmpty() ? outputFile : QString()};
+    job.morePages.assign(pages.begin() + 1, pages.end());
+    jobs.push_back(std::move(job));
+    donePages_.clear();
     current_ = QImage();
     jobOpen = false;
 }
@@ -103,6 +125,7 @@ void TestPrinter::abortDocument()
 {
     painter_.reset();
     current_ = QImage();
+    donePages_.clear();
     ++abortedJobs;
     jobOpen = false;
 }

@@ -16,12 +16,15 @@
 namespace quiltana::test {
 
 // A printer whose metrics a test sets. Each job paints into a white QImage of the page size;
-// ended jobs are kept with their titles, aborted ones are counted.
+// ended jobs are kept with their titles, aborted ones are counted. While it "prints" to PDF
+// files (printerName empty) a print command's pages make one job, a page each.
 class TestPrinter : public Printer {
 public:
     struct Job {
         QString title;
-        QImage page;
+        QImage page;                   // the first page
+        std::vector<QImage> morePages; // the pages after it, in order
+        QString file;                  // outputFile when it "printed" to PDF files, else ""
     };
 
     // Default: an A4-like page at 600 dpi with a small unprintable border.
@@ -55,6 +58,9 @@ public:
     QPainter *beginDocument(const QString &title) override;
     void endDocument() override;
     void abortDocument() override;
+    bool onePerCommand() const override { return printerName.isEmpty(); }
+    QPainter *newPage() override;
+    QString lastOutputFile() const override { return jobs.empty() ? QString() : jobs.back().file; }
 
     // Sets the page of the canvas and the sheet around it; mm sizes and dpi as given.
     void setMetrics(int pageW, int pageH, int physicalW, int physicalH, int offsetX, int offsetY,
@@ -75,7 +81,9 @@ public:
     bool jobOpen = false;
 
 private:
+    void startPage(); // a white page of the page size and a painter on it
     QImage current_;
+    std::vector<QImage> donePages_; // the current job's pages before current_
     QString currentTitle_;
     std::unique_ptr<QPainter> painter_;
 };

@@ -1,17 +1,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QDir>
 #include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -177,57 +181,73 @@ TEST_F(Progress, PicturesNamedAtStartUpShowTheirCountAndOnePictureShowsNone)
     EXPECT_FALSE(document().cell(0).workPath.isEmpty());
 }
 
-TEST_F(Progress, PrintingStopsAfterThePageInProgressWhenStopIsPressed)
+TEST_F(Progress, PrintingNamesEachPageAndAStopSaysHowFarItGot)
 {
     TForm1 &w = open();
-    w.WMDropFile(pictures(5));
-    w.s1Click(); // one picture a page: five pages
-    ASSERT_EQ(document().pageCount, 5);
+    w.WMDropFile(pictures(7));
+    w.s1Click(); // one picture a page: seven pages
     fake.onExec = [&w](QDialog &) {
-        w.printDialog()->pageall->click();
+        w.printDialog()->pageset->click();
+        w.printDialog()->Edit1->setText(QStringLiteral("1,3,5-7"));
         return kPrintResultPrint;
     };
-    QString afterStop;
-    Watcher watcher([&](QProgressDialog &dialog) {
-        if (dialog.labelText() != QStringLiteral("印刷中... 3 / 5 ページ") || !afterStop.isEmpty())
-            return;
-        // Pressed once page 2 is sent: page 3 is the next, and is never begun.
-        EXPECT_EQ(printer.jobs.size(), 2u);
-        auto *stop = dialog.findChild<QPushButton *>();
-        ASSERT_NE(stop, nullptr);
-        EXPECT_EQ(stop->text(), QStringLiteral("中止"));
-        stop->click();
-        afterStop = dialog.labelText();
-        EXPECT_FALSE(stop->isEnabled());
-    });
-    watcher.window = &w;
-    w.Print1Click();
-
-    EXPECT_EQ(afterStop, QStringLiteral("中止しています..."));
-    EXPECT_EQ(printer.jobs.size(), 2u);
-    EXPECT_EQ(printer.abortedJobs, 0);
-    EXPECT_FALSE(printer.jobOpen);
-    EXPECT_TRUE(fake.errors.isEmpty());
-    ASSERT_FALSE(watcher.seen.empty());
-    EXPECT_EQ(watcher.seen.front().label, QStringLiteral("印刷中... 1 / 5 ページ"));
-    for (const Glimpse &g : watcher.seen) {
-        EXPECT_TRUE(g.busy);
-        EXPECT_TRUE(g.modal);
-        EXPECT_EQ(g.maximum, 5);
+    const int pages[] = {1, 3, 5, 6, 7};
+    const QRegularExpression label(QStringLiteral("^ページ (\\d+) を印刷中\\.\\.\\. \\((\\d) / 5\\)$"));
+    // On a printer and into PDF files, "中止" pressed while page 5 (the third of five) prints,
+    // and not pressed.
+    for (const bool toFile : {false, true}) {
+        for (const bool stop : {true, false}) {
+            SCOPED_TRACE(QStringLiteral("%1 %2").arg(toFile).arg(stop).toStdString());
+            printer.jobs.clear();
+            fake.messages.clear();
+            if (toFile) {
+                printer.printerName.clear();
+                printer.outputFile = QDir(pictureDir.path()).filePath(QStringLiteral("photos.pdf"));
+            }
+            bool pressed = false;
+            Watcher watcher([&](QProgressDialog &dialog) {
+                if (!stop || pressed || dialog.labelText() != QStringLiteral("ページ 5 を印刷中... (3 / 5)"))
+                    return;
+                auto *button = dialog.findChild<QPushButton *>();
+                EXPECT_EQ(button->text(), QStringLiteral("中止"));
+                button->click();
+                pressed = true;
+                EXPECT_EQ(dialog.labelText(), QStringLiteral("中止しています..."));
+            });
+            watcher.window = &w;
+            w.Print1Click();
+            // The text names the page in progress and its place i of 5; the bar counts the
+            // pages finished: i - 1 while page i prints, i once it is done.
+            std::set<int> named;
+            for (const Glimpse &g : watcher.seen) {
+                EXPECT_TRUE(g.busy && g.modal);
+                if (g.label == QStringLiteral("中止しています..."))
+                    continue;
+                const QRegularExpressionMatch m = label.match(g.label);
+                ASSERT_TRUE(m.hasMatch()) << g.label.toStdString();
+                const int i = m.captured(2).toInt();
+                named.insert(i);
+                EXPECT_EQ(m.captured(1).toInt(), pages[i - 1]);
+                EXPECT_TRUE(g.bar == QStringLiteral("印刷済み %1 / 5 ページ").arg(i - 1)
+                            || g.bar == QStringLiteral("印刷済み %1 / 5 ページ").arg(i)) << g.bar.toStdString();
+            }
+            const std::size_t printed = stop ? 3 : 5; // the page in progress is finished
+            EXPECT_EQ(named.size(), printed);
+            EXPECT_EQ(toFile ? 1 + printer.jobs.at(0).morePages.size() : printer.jobs.size(), printed);
+            EXPECT_EQ(progressDialog(), nullptr);
+            EXPECT_FALSE(w.busy());
+            if (!stop) {
+                EXPECT_TRUE(fake.messages.empty());
+                continue;
+            }
+            ASSERT_EQ(fake.messages.size(), 1u);
+            const QString text = fake.messages[0].text;
+            EXPECT_TRUE(text.contains(QStringLiteral("5 ページのうち 3 ページを印刷しました"))) << text.toStdString();
+            EXPECT_EQ(text.contains(QDir::toNativeSeparators(printer.outputFile)), toFile) << text.toStdString();
+        }
     }
-    EXPECT_EQ(progressDialog(), nullptr);
-    EXPECT_FALSE(w.busy());
 
-    // Not stopped, every page goes out; a single page shows no dialog.
-    printer.jobs.clear();
-    {
-        Watcher all;
-        w.Print1Click();
-        EXPECT_EQ(printer.jobs.size(), 5u);
-        ASSERT_FALSE(all.seen.empty());
-        EXPECT_EQ(all.seen.back().label, QStringLiteral("印刷中... 5 / 5 ページ"));
-        EXPECT_EQ(all.seen.back().bar, QStringLiteral("4 / 5"));
-    }
+    // A single page shows no dialog.
     printer.jobs.clear();
     fake.onExec = [&w](QDialog &) {
         w.printDialog()->pagecurrent->click();
