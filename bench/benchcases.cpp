@@ -298,7 +298,7 @@ CaseResult printAllCase(const QList<Photo> &photos)
     result.threads = QThread::idealThreadCount();
     result.megapixels = totalMegapixels(photos.mid(0, kCellCount));
     Measurement measurement(result);
-    const int sent = PrintPages(pages, pageSetup().frameOption, printer);
+    const int sent = PrintPages(pages, pageSetup().frameOption, printer).printed;
     measurement.finish();
     const QStringList pdfs = QDir::current().entryList({QStringLiteral("*.pdf")}, QDir::Files);
     for (const QString &pdf : pdfs)
