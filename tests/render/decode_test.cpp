@@ -1,7 +1,9 @@
 // Decoding pictures the tests write themselves: colours of every PNG and JPEG colour model,
 // the reduced JPEG scale, and how failures are reported.
+#include "cappedchild.h"
 #include "decode.h"
 #include "error.h"
+#include "names.h"
 #include "picturewriter.h"
 
 #include <QDir>
@@ -10,7 +12,10 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace quiltana {
 namespace {
@@ -202,36 +207,119 @@ QString ErrorText(const QString &path, PictureKind kind)
     return QString();
 }
 
-TEST_F(DecodeTest, FailuresNameTheFileAndTheReason)
+// The same, decoded in a child whose address space is capped below what the picture needs
+// (no cap is put in place under AddressSanitizer).
+QString ErrorTextShortOfMemory(const QString &path, PictureKind kind, const QString &textFile)
 {
-    const QString missing = file(QStringLiteral("missing.jpg"));
-    const QString prefix = QDir::toNativeSeparators(missing) + QStringLiteral(": ");
-    EXPECT_TRUE(ErrorText(missing, PictureKind::Jpeg).startsWith(prefix + QStringLiteral("cannot open")));
-    EXPECT_TRUE(ErrorText(file(QStringLiteral("missing.png")), PictureKind::Png).contains(QStringLiteral("cannot open")));
-    EXPECT_TRUE(ErrorText(file(QStringLiteral("missing.bmp")), PictureKind::Bmp).contains(QStringLiteral("cannot open")));
+    test::ChildCaps caps;
+    caps.addressSpace = 512u * 1024 * 1024;
+    caps.failureExit = 1;
+    const int exit = test::RunInCappedChild(caps, [&] {
+        QFile out(textFile);
+        return out.open(QIODevice::WriteOnly) && out.write(ErrorText(path, kind).toUtf8()) >= 0 ? 0 : 1;
+    });
+    QFile in(textFile);
+    return exit == 0 && in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QStringLiteral("(child failed)");
+}
 
+bool HasJapanese(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() >= 0x3040 && c.unicode() <= 0x30FF) || (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF);
+    });
+}
+
+// Every message the program composes about a picture: the file first, then the reason in
+// Japanese, then what the decoder or the system said, in parentheses.
+TEST_F(DecodeTest, FailuresNameTheFileThenTheReasonThenTheDecodersText)
+{
+    const QByteArray text("this is not a picture at all");
+    const QByteArray jpeg = EncodeJpeg(QuadrantJpeg(16, 16));
+    const auto write = [&](const char *name, const QByteArray &bytes) {
+        WriteBytes(file(QLatin1String(name)), bytes);
+        return file(QLatin1String(name));
+    };
+    QByteArray png;
+    {
+        WritePng(file(QStringLiteral("whole.png")), PngSpec{40, 40, PNG_COLOR_TYPE_RGB, 8, false, PatternRows(40, 40), {}, {}, -1});
+        QFile in(file(QStringLiteral("whole.png")));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        png = in.readAll();
+    }
     ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.jpg")));
-    EXPECT_TRUE(ErrorText(file(QStringLiteral("folder.jpg")), PictureKind::Jpeg).contains(QStringLiteral("folder")));
+    // 14000 x 14000 within every bound (two comment segments pay for the pixels), but its
+    // 588 MB of RGB do not fit under the child's cap.
+    QByteArray roomy = test::WithJpegSize(jpeg, 14000, 14000);
+    for (int i = 0; i < 2; ++i)
+        roomy.insert(2, QByteArray("\xFF\xFE\xEA\x62", 4) + QByteArray(60000, 'c'));
 
-    const QString empty = file(QStringLiteral("empty.jpg"));
-    WriteBytes(empty, QByteArray());
-    EXPECT_EQ(ErrorText(empty, PictureKind::Jpeg), QDir::toNativeSeparators(empty) + QStringLiteral(": Empty input file"));
-
-    const QString text = file(QStringLiteral("text.png"));
-    WriteBytes(text, QByteArray("this is not a picture at all"));
-    EXPECT_EQ(ErrorText(text, PictureKind::Png), QDir::toNativeSeparators(text) + QStringLiteral(": Not a PNG file"));
-    const QString textJpeg = file(QStringLiteral("text.jpg"));
-    WriteBytes(textJpeg, QByteArray("this is not a picture at all"));
-    EXPECT_TRUE(ErrorText(textJpeg, PictureKind::Jpeg).startsWith(QDir::toNativeSeparators(textJpeg) + QStringLiteral(": Not a JPEG file")));
-    const QString textBmp = file(QStringLiteral("text.bmp"));
-    WriteBytes(textBmp, QByteArray("this is not a picture at all"));
-    EXPECT_EQ(ErrorText(textBmp, PictureKind::Bmp), QDir::toNativeSeparators(textBmp) + QStringLiteral(": not a BMP file"));
-
-    const QString shortBmp = file(QStringLiteral("short.bmp"));
-    WriteBytes(shortBmp, QByteArray("BM\x40\0\0\0\0\0\0\0\x36\0\0\0\x28\0", 16));
-    EXPECT_EQ(ErrorText(shortBmp, PictureKind::Bmp), QDir::toNativeSeparators(shortBmp) + QStringLiteral(": the BMP header is truncated"));
-
-    EXPECT_TRUE(ErrorText(textBmp, PictureKind::None).endsWith(QStringLiteral("not a picture file")));
+    const struct {
+        const char *what;
+        QString path; // as the text names it
+        QString text;
+        QString reason;
+        QString detail; // empty: none
+        bool checked = true;
+    } cases[] = {
+        {"missing file", file(QStringLiteral("missing.jpg")), ErrorText(file(QStringLiteral("missing.jpg")), PictureKind::Jpeg),
+         QStringLiteral("ファイルを開けません"), QString::fromLocal8Bit(std::strerror(ENOENT))},
+        {"folder", file(QStringLiteral("folder.jpg")), ErrorText(file(QStringLiteral("folder.jpg")), PictureKind::Png),
+         QStringLiteral("フォルダーです"), {}},
+        {"device", QStringLiteral("/dev/null"), ErrorText(QStringLiteral("/dev/null"), PictureKind::Bmp),
+         QStringLiteral("通常のファイルではない"), QStringLiteral("デバイス")},
+        {"name not in the file-name encoding", QStringLiteral("/tmp/p/caf\\xE9.jpg"),
+         UnrepresentableNameError("/tmp/p/caf\xE9.jpg"), QStringLiteral("ファイル名が"), {}},
+        {"text as JPEG", write("text.jpg", text), ErrorText(file(QStringLiteral("text.jpg")), PictureKind::Jpeg),
+         QStringLiteral("JPEG ファイルとして読めません"), QStringLiteral("Not a JPEG file: starts with 0x74 0x68")},
+        {"text as PNG", write("text.png", text), ErrorText(file(QStringLiteral("text.png")), PictureKind::Png),
+         QStringLiteral("PNG ファイルとして読めません"), QStringLiteral("Not a PNG file")},
+        {"text as BMP", write("text.bmp", text), ErrorText(file(QStringLiteral("text.bmp")), PictureKind::Bmp),
+         QStringLiteral("BMP ファイルとして読めません"), {}},
+        {"no picture kind", file(QStringLiteral("text.bmp")), ErrorText(file(QStringLiteral("text.bmp")), PictureKind::None),
+         QStringLiteral("写真のファイルとして扱えない"), {}},
+        {"empty JPEG", write("empty.jpg", {}), ErrorText(file(QStringLiteral("empty.jpg")), PictureKind::Jpeg),
+         QStringLiteral("ファイルが空です"), QStringLiteral("Empty input file")},
+        {"JPEG cut in its headers", write("cut.jpg", jpeg.left(jpeg.indexOf("\xFF\xDA"))),
+         ErrorText(file(QStringLiteral("cut.jpg")), PictureKind::Jpeg), QStringLiteral("ファイルが途中で切れています"),
+         QStringLiteral("Premature end of JPEG file")},
+        {"PNG cut in half", write("cut.png", png.left(png.size() / 2)), ErrorText(file(QStringLiteral("cut.png")), PictureKind::Png),
+         QStringLiteral("ファイルが途中で切れています"), QStringLiteral("Read Error")},
+        {"BMP cut in its header", write("cut.bmp", QByteArray("BM\x40\0\0\0\0\0\0\0\x36\0\0\0\x28\0", 16)),
+         ErrorText(file(QStringLiteral("cut.bmp")), PictureKind::Bmp), QStringLiteral("ファイルが BMP のヘッダーの途中で切れています"), {}},
+        {"BMP of 7 bits a pixel", write("seven.bmp", test::BmpDeclaring(10, 10, 7)),
+         ErrorText(file(QStringLiteral("seven.bmp")), PictureKind::Bmp), QStringLiteral("対応していない BMP の形式です"),
+         QStringLiteral("1 ピクセル 7 ビット")},
+        // Past the side bound, refused by the program before libpng's limits or libjpeg's own
+        // could refuse the header.
+        {"PNG 70000 wide", write("wide.png", test::PngDeclaring(70000, 100)), ErrorText(file(QStringLiteral("wide.png")), PictureKind::Png),
+         QStringLiteral("写真が大きすぎます"), QStringLiteral("70000 x 100 ピクセル。開けるのは一辺 65535 ピクセル")},
+        {"JPEG 65535 wide", write("wide.jpg", test::WithJpegSize(jpeg, 65535, 100)),
+         ErrorText(file(QStringLiteral("wide.jpg")), PictureKind::Jpeg), QStringLiteral("写真が大きすぎます"),
+         QStringLiteral("65535 x 100 ピクセル。開けるのは一辺 65500 ピクセル")},
+        {"BMP 70000 wide", write("wide.bmp", test::BmpDeclaring(70000, 100, 24)),
+         ErrorText(file(QStringLiteral("wide.bmp")), PictureKind::Bmp), QStringLiteral("写真が大きすぎます"),
+         QStringLiteral("70000 x 100 ピクセル。開けるのは一辺 65535 ピクセル")},
+        {"out of memory", write("roomy.jpg", roomy),
+         test::UnderAddressSanitizer()
+             ? QString()
+             : ErrorTextShortOfMemory(file(QStringLiteral("roomy.jpg")), PictureKind::Jpeg, file(QStringLiteral("roomy.txt"))),
+         QStringLiteral("メモリが足りない"), {}, !test::UnderAddressSanitizer()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.checked)
+            continue;
+        const QString prefix = QDir::toNativeSeparators(c.path) + QStringLiteral(": ");
+        ASSERT_TRUE(c.text.startsWith(prefix)) << c.text.toStdString();
+        const QString said = c.text.mid(prefix.size());
+        EXPECT_TRUE(said.startsWith(c.reason)) << said.toStdString();
+        EXPECT_TRUE(HasJapanese(said)) << said.toStdString();
+        if (c.detail.isEmpty())
+            EXPECT_FALSE(said.contains(QLatin1Char('('))) << said.toStdString();
+        else
+            EXPECT_TRUE(said.contains(QStringLiteral(" (") + c.detail) && said.endsWith(QLatin1Char(')')))
+                << said.toStdString();
+    }
 }
 
 TEST_F(DecodeTest, JapaneseFileNamesOpen)
