@@ -17,6 +17,12 @@ private:
     QString message_;
 };
 
+// The text of an error about one file, the only place where it is composed:
+// "<file>: <reason>", and " (<detail>)" after it when there is a detail (what a library said,
+// or the numbers behind the reason). The file comes first, with the platform's separators.
+[[nodiscard]] QString FileErrorText(const QString &path, const QString &reason,
+                                    const QString &detail = QString());
+
 // A text that should have been a number ("abc", "") could not be converted.
 class ConversionError : public Error {
 public:

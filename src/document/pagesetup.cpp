@@ -39,8 +39,8 @@ void requireUsable(const Printer &printer)
 {
     if (printer.pageWidth() <= 0 || printer.pageHeight() <= 0 || printer.widthMM() <= 0
         || printer.heightMM() <= 0)
-        throw Error(QStringLiteral("The printer \"%1\" reports no usable page size (%2 x %3 dots, "
-                                   "%4 x %5 mm) and cannot be used.")
+        throw Error(QStringLiteral("プリンタ「%1」は用紙の大きさを正しく返さないため使えません "
+                                   "(%2 x %3 ドット、%4 x %5 mm)")
                         .arg(printer.name())
                         .arg(printer.pageWidth())
                         .arg(printer.pageHeight())
@@ -83,7 +83,7 @@ int textToDots(const QString &text, int pageDots, int printableMM, int unprintab
     const long double dots = std::trunc(*mm * pageDots / printableMM - unprintableDots);
     // A distance no sheet of paper has (say "1e12") must not wrap around into a small one.
     if (dots < static_cast<long double>(INT_MIN) || dots > static_cast<long double>(INT_MAX))
-        throw Error(QStringLiteral("%1 mm is far larger than any page and cannot be used.").arg(text.trimmed()));
+        throw Error(QStringLiteral("%1 mm はどの用紙よりもはるかに大きいため使えません").arg(text.trimmed()));
     return static_cast<int>(dots);
 }
 
@@ -134,7 +134,7 @@ void DotMarginsFromTexts(Printer &printer)
     PageSetup &s = pageSetup();
     const PrinterMetrics &m = printerMetrics();
     if (m.widthMM <= 0 || m.heightMM <= 0)
-        throw Error(QStringLiteral("The printer metrics have not been read; the margins cannot be converted."));
+        throw Error(QStringLiteral("プリンタの情報を読み取っていないため、余白をドットに換算できません"));
     const int pw = printer.pageWidth();
     const int ph = printer.pageHeight();
     s.topDots = textToDots(s.topText, ph, m.heightMM, m.topDots);

@@ -11,7 +11,7 @@ Printer *g_printer = nullptr;
 Printer &currentPrinter()
 {
     if (!g_printer)
-        throw Error(QStringLiteral("No printer is available."));
+        throw Error(QStringLiteral("使用できるプリンタがありません"));
     return *g_printer;
 }
 

@@ -1,5 +1,7 @@
 #include "names.h"
 
+#include "error.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -77,9 +79,8 @@ QString EscapedName(const QByteArray &raw)
 
 QString UnrepresentableNameError(const QByteArray &raw)
 {
-    return QStringLiteral("%1: the file name is not valid in this system's file-name encoding, so the picture "
-                          "cannot be opened")
-        .arg(EscapedName(raw));
+    return FileErrorText(EscapedName(raw),
+                         QStringLiteral("ファイル名がこのシステムの文字コードで表せないため、写真を開けません"));
 }
 
 DroppedNames NamesOfDroppedUrls(const QList<QUrl> &urls)

@@ -1,6 +1,5 @@
 #include "workcopy.h"
 
-#include <QDir>
 #include <QSaveFile>
 #include <QThread>
 
@@ -49,13 +48,14 @@ PreparedWorkCopy PrepareWorkCopy(const QString &picturePath)
         PreparedWorkCopy result;
         result.image = DecodeWorkCopyImage(picturePath, kind, kWorkCopyHeight);
         if (result.image.isNull())
-            return failed(QStringLiteral("%1: not enough memory for the work copy").arg(picturePath));
+            return failed(FileErrorText(picturePath, Reason(reasons::kNoMemoryForWorkCopy)));
         result.outcome = PreparedWorkCopy::Outcome::Ready;
         return result;
     } catch (const Error &e) {
         return failed(e.message());
     } catch (const std::exception &e) {
-        return failed(QStringLiteral("%1: %2").arg(picturePath, QString::fromLocal8Bit(e.what())));
+        return failed(FileErrorText(picturePath, QStringLiteral("作業ファイルを作れません"),
+                                    QString::fromLocal8Bit(e.what())));
     }
 }
 
@@ -84,8 +84,8 @@ void CommitWorkCopy(int cell, const PreparedWorkCopy &prepared)
     // replaces a link of that name rather than writing through it.
     QSaveFile file(workPath);
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "BMP") || !file.commit())
-        throw Error(QStringLiteral("%1: the work copy cannot be written (%2)")
-                        .arg(QDir::toNativeSeparators(target->picturePath), file.errorString()));
+        throw Error(FileErrorText(target->picturePath, QStringLiteral("作業ファイルを書き込めません"),
+                                  file.errorString()));
     target->workPath = workPath;
 }
 
@@ -141,7 +141,7 @@ QStringList MakeWorkCopies(int first, int last, int workers, const ConversionPro
                 return PrepareWorkCopy(paths[i]);
             } catch (...) {
                 // PrepareWorkCopy reports its own failures; only memory can run out around it.
-                return failed(QStringLiteral("%1: not enough memory for the work copy").arg(paths[i]));
+                return failed(FileErrorText(paths[i], Reason(reasons::kNoMemoryForWorkCopy)));
             }
         });
     for (int i = 0; i < count; ++i) {

@@ -14,9 +14,9 @@ void EnsureWorkFolder()
     const QFileInfo folder(QString::fromLatin1(kWorkFolder));
     // Through a link, the files deleted at close would be somebody else's.
     if (folder.isSymLink())
-        throw Error(QStringLiteral("Cannot create temp directory.\n%1 is a symbolic link; the work "
-                                   "folder is never used through a link.")
-                        .arg(QDir::toNativeSeparators(folder.absoluteFilePath())));
+        throw Error(QStringLiteral("Cannot create temp directory.\n")
+                    + FileErrorText(folder.absoluteFilePath(),
+                                    QStringLiteral("シンボリックリンクです。作業フォルダーはリンクを通しては使いません")));
     if (folder.isDir())
         return;
     if (!QDir().mkdir(QString::fromLatin1(kWorkFolder)))

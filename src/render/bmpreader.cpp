@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace quiltana {
@@ -67,15 +68,27 @@ struct BmpHeader {
     quint32 coloursUsed = 0; // 0: as many as the bit count allows
 };
 
+// Why a BMP is refused: the reason, and the numbers behind it when there are any.
+struct Refusal {
+    QString reason;
+    QString detail;
+};
+
+QString Unsupported() { return QStringLiteral("対応していない BMP の形式です"); }
+QString Damaged() { return QStringLiteral("BMP ファイルが壊れています"); }
+QString HeaderTruncated() { return QStringLiteral("ファイルが BMP のヘッダーの途中で切れています"); }
+
 // Reads the declared size from the file header and the info header. OS/2 1.x headers (12
 // bytes) hold 16-bit unsigned sizes, every later one 32-bit signed ones (a negative height
-// means the rows are stored top-down). Returns the reason when the header is unusable.
-QString ReadBmpHeader(const QByteArray &bytes, BmpHeader *header)
+// means the rows are stored top-down). Returns why when the header is unusable.
+std::optional<Refusal> ReadBmpHeader(const QByteArray &bytes, BmpHeader *header)
 {
+    if (bytes.isEmpty())
+        return Refusal{Reason(reasons::kEmpty), {}};
     if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M')
-        return QStringLiteral("not a BMP file");
+        return Refusal{QStringLiteral("BMP ファイルとして読めません"), {}};
     if (bytes.size() < 18)
-        return QStringLiteral("the BMP header is truncated");
+        return Refusal{HeaderTruncated(), {}};
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     const quint32 infoSize = le32(p + 14);
     switch (infoSize) {
@@ -88,10 +101,10 @@ QString ReadBmpHeader(const QByteArray &bytes, BmpHeader *header)
     case kV5Header:
         break;
     default:
-        return QStringLiteral("unsupported BMP header size %1").arg(infoSize);
+        return Refusal{Unsupported(), QStringLiteral("ヘッダーの大きさ %1 バイト").arg(infoSize)};
     }
     if (bytes.size() < (infoSize == kCoreHeader ? 26 : kHeaderBytes))
-        return QStringLiteral("the BMP header is truncated");
+        return Refusal{HeaderTruncated(), {}};
     header->pixelOffset = le32(p + 10);
     header->infoSize = infoSize;
     if (infoSize == kCoreHeader) {
@@ -120,9 +133,9 @@ QString ReadBmpHeader(const QByteArray &bytes, BmpHeader *header)
     case 64:
         break;
     default:
-        return QStringLiteral("unsupported BMP bit count %1").arg(header->bitCount);
+        return Refusal{Unsupported(), QStringLiteral("1 ピクセル %1 ビット").arg(header->bitCount)};
     }
-    return QString();
+    return std::nullopt;
 }
 
 // How the rows of a BMP are stored, from its complete headers.
@@ -149,8 +162,8 @@ qint64 PaletteEntries(const BmpHeader &header, qint64 tableStart, int entryBytes
     if (header.infoSize == kCoreHeader || header.infoSize == kOs2v2Header)
         return std::clamp<qint64>((header.pixelOffset - tableStart) / entryBytes, 0, most);
     if (header.coloursUsed > most)
-        ThrowPictureError(path, QStringLiteral("the BMP declares %1 palette colours for %2 bits a pixel")
-                                    .arg(header.coloursUsed).arg(header.bitCount));
+        ThrowPictureError(path, Damaged(),
+                          QStringLiteral("1 ピクセル %1 ビットなのにパレットが %2 色").arg(header.bitCount).arg(header.coloursUsed));
     return header.coloursUsed == 0 ? most : header.coloursUsed;
 }
 
@@ -158,20 +171,20 @@ qint64 PaletteEntries(const BmpHeader &header, qint64 tableStart, int entryBytes
 // pixels; the text names the layout and the mask.
 void CheckMasks(const std::array<quint32, 4> &masks, int bits, const QString &path)
 {
-    static const char *const names[] = {"red", "green", "blue", "alpha"};
-    const QString layout = QStringLiteral("%1-bit BMP with colour masks").arg(bits);
+    static const char *const names[] = {"赤", "緑", "青", "アルファ"};
+    const auto name = [](int i) { return QString::fromUtf8(names[i]); };
+    const auto hex = [&](int i) { return QStringLiteral("0x%1").arg(masks[i], 8, 16, QLatin1Char('0')); };
+    const QString layout = QStringLiteral("1 ピクセル %1 ビットのカラーマスク").arg(bits);
     for (int i = 0; i < 4; ++i) {
         const quint64 run = masks[i] == 0 ? 0 : quint64(masks[i]) >> std::countr_zero(masks[i]);
         if ((run & (run + 1)) != 0)
-            ThrowPictureError(path, QStringLiteral("%1: the %2 mask 0x%3 is not one run of bits")
-                                        .arg(layout, QLatin1String(names[i]))
-                                        .arg(masks[i], 8, 16, QLatin1Char('0')));
+            ThrowPictureError(path, Damaged(),
+                              QStringLiteral("%1: %2のマスク %3 のビットが連続していません").arg(layout, name(i), hex(i)));
         for (int j = 0; j < i; ++j) {
             if ((masks[i] & masks[j]) != 0)
-                ThrowPictureError(path, QStringLiteral("%1: the %2 and %3 masks overlap (0x%4, 0x%5)")
-                                            .arg(layout, QLatin1String(names[j]), QLatin1String(names[i]))
-                                            .arg(masks[j], 8, 16, QLatin1Char('0'))
-                                            .arg(masks[i], 8, 16, QLatin1Char('0')));
+                ThrowPictureError(path, Damaged(),
+                                  QStringLiteral("%1: %2のマスク %3 と%4のマスク %5 が重なっています")
+                                      .arg(layout, name(j), hex(j), name(i), hex(i)));
         }
     }
 }
@@ -182,10 +195,10 @@ BmpLayout ReadLayout(QFile &file, const BmpHeader &header, const QByteArray &hea
 {
     const qint64 fileBytes = file.size();
     if (header.planes != 1)
-        ThrowPictureError(path, QStringLiteral("the BMP declares %1 colour planes, not 1").arg(header.planes));
+        ThrowPictureError(path, Damaged(), QStringLiteral("プレーン数が 1 ではなく %1").arg(header.planes));
     if (header.width < 1 || header.height == 0)
-        ThrowPictureError(path, QStringLiteral("the BMP declares no pixels (width %1, height %2)")
-                                    .arg(header.width).arg(header.height));
+        ThrowPictureError(path, QStringLiteral("BMP に画素がありません"),
+                          QStringLiteral("幅 %1、高さ %2").arg(header.width).arg(header.height));
     const bool os2v2 = header.infoSize == kOs2v2Header;
     const int bits = header.bitCount;
     switch (header.compression) {
@@ -193,29 +206,29 @@ BmpLayout ReadLayout(QFile &file, const BmpHeader &header, const QByteArray &hea
     case kRle8:
     case kRle4:
         if (bits == 64)
-            ThrowPictureError(path, QStringLiteral("64-bit BMPs are not supported"));
+            ThrowPictureError(path, Unsupported(), QStringLiteral("1 ピクセル 64 ビット"));
         break;
     case kBitFields:
         if (os2v2)
-            ThrowPictureError(path, QStringLiteral("Huffman-coded OS/2 BMPs are not supported"));
+            ThrowPictureError(path, Unsupported(), QStringLiteral("OS/2 のハフマン符号化"));
         [[fallthrough]];
     case kAlphaBitFields:
         if (bits != 16 && bits != 32)
-            ThrowPictureError(path, QStringLiteral("colour masks with %1 bits a pixel are not supported").arg(bits));
+            ThrowPictureError(path, Unsupported(), QStringLiteral("1 ピクセル %1 ビットのカラーマスク").arg(bits));
         break;
     case kJpeg:
-        ThrowPictureError(path, os2v2 ? QStringLiteral("RLE24-coded OS/2 BMPs are not supported")
-                                      : QStringLiteral("BMPs holding a JPEG picture are not supported"));
+        ThrowPictureError(path, Unsupported(),
+                          os2v2 ? QStringLiteral("OS/2 の RLE24 圧縮") : QStringLiteral("JPEG の写真を収めた BMP"));
     case kPng:
-        ThrowPictureError(path, QStringLiteral("BMPs holding a PNG picture are not supported"));
+        ThrowPictureError(path, Unsupported(), QStringLiteral("PNG の写真を収めた BMP"));
     default:
-        ThrowPictureError(path, QStringLiteral("unsupported BMP compression %1").arg(header.compression));
+        ThrowPictureError(path, Unsupported(), QStringLiteral("圧縮 %1").arg(header.compression));
     }
     if (bits == 0)
-        ThrowPictureError(path, QStringLiteral("the BMP declares no bit count"));
+        ThrowPictureError(path, Damaged(), QStringLiteral("1 ピクセル 0 ビット"));
     const qint64 headersEnd = 14 + qint64(header.infoSize);
     if (headers.size() < headersEnd)
-        ThrowPictureError(path, QStringLiteral("the BMP header is truncated"));
+        ThrowPictureError(path, HeaderTruncated());
     const auto *info = reinterpret_cast<const uchar *>(headers.constData()) + 14;
 
     BmpLayout layout;
@@ -231,9 +244,9 @@ BmpLayout ReadLayout(QFile &file, const BmpHeader &header, const QByteArray &hea
         tableEnd = headersEnd + entries * entryBytes;
         // Without its colour table a picture of palette indices means nothing.
         if (tableEnd > fileBytes)
-            ThrowPictureError(path, QStringLiteral("the file ends inside its colour table"));
+            ThrowPictureError(path, QStringLiteral("ファイルがカラーテーブルの途中で切れています"));
         if (!file.seek(headersEnd))
-            ThrowPictureError(path, file.errorString());
+            ThrowPictureError(path, Reason(reasons::kCannotRead), file.errorString());
         const QByteArray table = file.read(tableEnd - headersEnd);
         const auto *p = reinterpret_cast<const uchar *>(table.constData());
         for (qint64 i = 0; i < entries && (i + 1) * entryBytes <= table.size(); ++i, p += entryBytes) {
@@ -251,7 +264,7 @@ BmpLayout ReadLayout(QFile &file, const BmpHeader &header, const QByteArray &hea
         const int needed = header.compression == kAlphaBitFields ? 4 : 3;
         tableEnd = headersEnd + 4 * std::max(needed - inHeader, 0);
         if (headers.size() < tableEnd)
-            ThrowPictureError(path, QStringLiteral("the file ends inside its colour masks"));
+            ThrowPictureError(path, QStringLiteral("ファイルがカラーマスクの途中で切れています"));
         for (int i = 0; i < 4; ++i) {
             if (i < inHeader)
                 layout.masks[i] = le32(info + 40 + 4 * i);
@@ -290,7 +303,7 @@ QImage NewPicture(int width, int height, QImage::Format format, const QString &p
         image = QImage();
     }
     if (image.isNull())
-        ThrowPictureError(path, QStringLiteral("not enough memory for the picture"));
+        ThrowPictureError(path, Reason(reasons::kNoMemoryForPicture));
     return image;
 }
 
@@ -301,7 +314,7 @@ QImage DecodeRle(QFile &file, const BmpLayout &layout, const QString &path)
 {
     const int bits = layout.compression == kRle8 ? 8 : 4;
     if (layout.bits != bits)
-        ThrowPictureError(path, QStringLiteral("run-length coding does not fit %1 bits a pixel").arg(layout.bits));
+        ThrowPictureError(path, Damaged(), QStringLiteral("ランレングス圧縮が 1 ピクセル %1 ビットに合いません").arg(layout.bits));
     const int width = layout.width;
     const int height = layout.height;
     // Rows are stored bottom-up, unless the height is negative.
@@ -358,7 +371,7 @@ QImage DecodeRle(QFile &file, const BmpLayout &layout, const QString &path)
     }
     QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     if (rgb.isNull())
-        ThrowPictureError(path, QStringLiteral("not enough memory for the picture"));
+        ThrowPictureError(path, Reason(reasons::kNoMemoryForPicture));
     return rgb;
 }
 
@@ -503,7 +516,7 @@ QImage DecodePlain(QFile &file, const BmpLayout &layout, const QString &path)
             alpha.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
         chunk.resize(static_cast<std::size_t>(chunkRows * stride));
     } catch (const std::bad_alloc &) {
-        ThrowPictureError(path, QStringLiteral("not enough memory for the picture"));
+        ThrowPictureError(path, Reason(reasons::kNoMemoryForPicture));
     }
     const bool readable = layout.dataStart < file.size() && file.seek(layout.dataStart);
     const RowDecoder decoder(layout);
@@ -542,7 +555,7 @@ QImage DecodePlain(QFile &file, const BmpLayout &layout, const QString &path)
 bool ReadBmpDeclaredSize(QIODevice &device, qint64 *width, qint64 *height)
 {
     BmpHeader header;
-    if (!ReadBmpHeader(device.read(kPeekBytes), &header).isEmpty())
+    if (ReadBmpHeader(device.read(kPeekBytes), &header))
         return false;
     *width = std::llabs(header.width);
     *height = std::llabs(header.height);
@@ -556,17 +569,16 @@ QImage ReadBmp(const QString &path, QByteArray *colourProfile)
     CheckPictureFileType(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        ThrowPictureError(path, QStringLiteral("cannot open the file (%1)").arg(file.errorString()));
+        ThrowPictureError(path, Reason(reasons::kCannotOpen), file.errorString());
     const QByteArray headers = file.read(kLayoutBytes);
     BmpHeader header;
-    const QString problem = ReadBmpHeader(headers, &header);
-    if (!problem.isEmpty())
-        ThrowPictureError(path, problem);
+    if (const std::optional<Refusal> refusal = ReadBmpHeader(headers, &header))
+        ThrowPictureError(path, refusal->reason, refusal->detail);
     const qint64 width = std::llabs(header.width);
     const qint64 height = std::llabs(header.height);
     const qint64 fileBytes = file.size();
     if (!PictureSizeAllowed(width, height, fileBytes))
-        ThrowPictureError(path, PictureTooLargeText(width, height, fileBytes));
+        ThrowPictureTooLarge(path, width, height, fileBytes);
     const BmpLayout layout = ReadLayout(file, header, headers, path);
     if (colourProfile)
         *colourProfile = EmbeddedProfile(file, header, headers);

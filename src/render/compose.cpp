@@ -1,7 +1,6 @@
 #include "compose.h"
 #include "decode.h"
 
-#include <QDir>
 
 #include <QFont>
 #include <QFontMetrics>
@@ -253,8 +252,7 @@ void ComposePage(QPainter &canvas, int W, int H, FrameSwitch frames, ComposeMode
             const QString &own = doc.cell(doc.absoluteCell(static_cast<int>(p))).picturePath;
             if (own.isEmpty() || own == path)
                 throw;
-            throw Error(QStringLiteral("%1: its work copy cannot be shown (%2)")
-                            .arg(QDir::toNativeSeparators(own), e.reason()));
+            throw Error(FileErrorText(own, QStringLiteral("作業ファイルを表示できません。") + e.reason(), e.detail()));
         }
         if (!picture)
             continue;

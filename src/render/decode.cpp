@@ -8,9 +8,9 @@
 #include "pngdecoder.h"
 #include "scale.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
 #include <cerrno>
@@ -44,7 +44,7 @@ public:
     {
         const QSize out = WorkCopySize(height_, fullWidth, fullHeight);
         if (!sampler_.start(width, height, out.width(), out.height(), Enlarge::Repeat) || sampler_.image().isNull())
-            return "not enough memory for the work copy";
+            return reasons::kNoMemoryForWorkCopy;
         return nullptr;
     }
 
@@ -73,7 +73,7 @@ public:
         const QImage upright = whole_->takeUpright();
         QImage copy = upright.isNull() ? QImage() : Resample(upright, size_.width(), size_.height(), Enlarge::Repeat);
         if (copy.isNull())
-            ThrowPictureError(path, QStringLiteral("not enough memory for the work copy"));
+            ThrowPictureError(path, Reason(reasons::kNoMemoryForWorkCopy));
         return copy;
     }
 
@@ -114,7 +114,7 @@ QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink
             std::swap(*fullWidth, *fullHeight);
         QImage upright = sink.takeUpright();
         if (upright.isNull())
-            ThrowPictureError(path, QStringLiteral("not enough memory to stand the picture upright"));
+            ThrowPictureError(path, Reason(reasons::kNoMemoryToStandUpright));
         return upright;
     }
     case PictureKind::Bmp: {
@@ -128,7 +128,7 @@ QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink
     case PictureKind::None:
         break;
     }
-    ThrowPictureError(path, QStringLiteral("not a picture file"));
+    ThrowPictureError(path, QStringLiteral("写真のファイルとして扱えない種類です"));
 }
 
 } // namespace
@@ -150,7 +150,7 @@ const char *WholePictureSink::start(int width, int height, int, int) noexcept
         image_ = QImage();
     }
     if (image_.isNull())
-        return "not enough memory for the picture";
+        return reasons::kNoMemoryForPicture;
     bits_ = image_.bits();
     stride_ = image_.bytesPerLine();
     return nullptr;
@@ -194,13 +194,13 @@ QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height)
         const QSize size = WorkCopySize(height, full.width(), full.height());
         QImage copy = Resample(full, size.width(), size.height(), Enlarge::Repeat);
         if (copy.isNull())
-            ThrowPictureError(path, QStringLiteral("not enough memory for the work copy"));
+            ThrowPictureError(path, Reason(reasons::kNoMemoryForWorkCopy));
         return copy;
     }
     case PictureKind::None:
         break;
     }
-    ThrowPictureError(path, QStringLiteral("not a picture file"));
+    ThrowPictureError(path, QStringLiteral("写真のファイルとして扱えない種類です"));
 }
 
 QSize WorkCopySize(int height, int fullWidth, int fullHeight)
@@ -221,10 +221,11 @@ void CheckPictureFileType(const QString &path)
 {
     const QFileInfo info(path);
     if (info.isDir())
-        ThrowPictureError(path, QStringLiteral("is a folder, not a picture file"));
+        ThrowPictureError(path, QStringLiteral("フォルダーです。写真のファイルではありません"));
     // Opening a named pipe waits for a writer, and a device may never end: only files are read.
     if (info.exists() && !info.isFile())
-        ThrowPictureError(path, QStringLiteral("is not a file but a device, pipe or socket"));
+        ThrowPictureError(path, QStringLiteral("通常のファイルではないため開きません"),
+                          QStringLiteral("デバイス、パイプまたはソケット"));
 }
 
 FilePtr OpenPictureFile(const QString &path)
@@ -234,8 +235,7 @@ FilePtr OpenPictureFile(const QString &path)
     FilePtr file(std::fopen(QFile::encodeName(path).constData(), "rb"));
     if (!file) {
         const int error = errno;
-        ThrowPictureError(path, QStringLiteral("cannot open the file (%1)")
-                                    .arg(QString::fromLocal8Bit(std::strerror(error))));
+        ThrowPictureError(path, Reason(reasons::kCannotOpen), QString::fromLocal8Bit(std::strerror(error)));
     }
     return file;
 }
@@ -253,15 +253,21 @@ bool PictureSizeAllowed(qint64 width, qint64 height, qint64 fileBytes) noexcept
     return width * height <= kFreePicturePixels + kMaxPixelsPerFileByte * std::max<qint64>(fileBytes, 0);
 }
 
-QString PictureTooLargeText(qint64 width, qint64 height, qint64 fileBytes)
+void ThrowPictureTooLarge(const QString &path, qint64 width, qint64 height, qint64 fileBytes, qint64 maxSide)
 {
-    if (!PictureSizeAllowed(width, height))
-        return PictureTooLargeText(width, height);
-    return QStringLiteral("the picture declares %1 x %2 pixels, far more than a file of %3 bytes "
-                          "can hold; the file is damaged or made to exhaust the computer")
-        .arg(width)
-        .arg(height)
-        .arg(fileBytes);
+    const QLocale numbers(QLocale::Japanese);
+    QString bound;
+    if (!PictureSizeAllowed(width, height) || width > maxSide || height > maxSide)
+        bound = QStringLiteral("開けるのは一辺 %1 ピクセル、全体で %2 ピクセルまで")
+                    .arg(std::min<qint64>(maxSide, kMaxPictureSide))
+                    .arg(numbers.toString(kMaxPicturePixels));
+    else
+        bound = QStringLiteral("%1 バイトのファイルで開けるのは %2 ピクセルまで。ファイルが壊れているか、"
+                               "細工されています")
+                    .arg(numbers.toString(fileBytes))
+                    .arg(numbers.toString(kFreePicturePixels + kMaxPixelsPerFileByte * std::max<qint64>(fileBytes, 0)));
+    ThrowPictureError(path, QStringLiteral("写真が大きすぎます"),
+                      QStringLiteral("%1 x %2 ピクセル。").arg(width).arg(height) + bound);
 }
 
 qint64 PictureFileBytes(std::FILE *file) noexcept
@@ -272,24 +278,14 @@ qint64 PictureFileBytes(std::FILE *file) noexcept
     return static_cast<qint64>(info.st_size);
 }
 
-PictureError::PictureError(const QString &path, const QString &reason)
-    : Error(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason)), reason_(reason)
+PictureError::PictureError(const QString &path, const QString &reason, const QString &detail)
+    : Error(FileErrorText(path, reason, detail)), reason_(reason), detail_(detail)
 {
 }
 
-QString PictureTooLargeText(qint64 width, qint64 height)
+void ThrowPictureError(const QString &path, const QString &reason, const QString &detail)
 {
-    return QStringLiteral("the picture declares %1 x %2 pixels, more than can be opened (at most "
-                          "%3 pixels a side and %4 pixels in all)")
-        .arg(width)
-        .arg(height)
-        .arg(kMaxPictureSide)
-        .arg(kMaxPicturePixels);
-}
-
-void ThrowPictureError(const QString &path, const QString &reason)
-{
-    throw PictureError(path, reason);
+    throw PictureError(path, reason, detail);
 }
 
 } // namespace quiltana

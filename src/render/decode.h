@@ -145,26 +145,46 @@ void CheckPictureFileType(const QString &path);
 // The same, and at most kFreePicturePixels + kMaxPixelsPerFileByte * fileBytes pixels.
 [[nodiscard]] bool PictureSizeAllowed(qint64 width, qint64 height, qint64 fileBytes) noexcept;
 
-// The text of the error that refuses a picture of that declared size.
-[[nodiscard]] QString PictureTooLargeText(qint64 width, qint64 height);
-// The same for a file of fileBytes bytes: names whichever bound it breaks.
-[[nodiscard]] QString PictureTooLargeText(qint64 width, qint64 height, qint64 fileBytes);
+// Throws PictureError "<path>: 写真が大きすぎます (<size>。<the bound it breaks>)" for a picture
+// of the declared size in a file of fileBytes bytes. `maxSide` is the decoder's bound on a side
+// where it is below kMaxPictureSide (libjpeg's).
+[[noreturn]] void ThrowPictureTooLarge(const QString &path, qint64 width, qint64 height, qint64 fileBytes,
+                                       qint64 maxSide = kMaxPictureSide);
 
 // The length of the file in bytes (0 when it cannot be told).
 [[nodiscard]] qint64 PictureFileBytes(std::FILE *file) noexcept;
 
-// An error about one picture file: its text is "<path>: <reason>"; the reason is kept apart,
-// so that an error met while reading a stand-in (a work copy) can name the user's picture.
+// An error about one picture file: its text is FileErrorText(path, reason, detail), "<path>:
+// <reason> (<detail>)"; the reason and the detail are kept apart, so that an error met while
+// reading a stand-in (a work copy) can name the user's picture.
 class PictureError : public Error {
 public:
-    PictureError(const QString &path, const QString &reason);
+    PictureError(const QString &path, const QString &reason, const QString &detail = QString());
     [[nodiscard]] QString reason() const { return reason_; }
+    [[nodiscard]] QString detail() const { return detail_; }
 
 private:
     QString reason_;
+    QString detail_;
 };
 
-// Throws PictureError "<path>: <reason>".
-[[noreturn]] void ThrowPictureError(const QString &path, const QString &reason);
+// Throws PictureError "<path>: <reason>", with " (<detail>)" when there is one.
+[[noreturn]] void ThrowPictureError(const QString &path, const QString &reason, const QString &detail = QString());
+
+// The reasons that more than one decoder gives, in the user's language.
+namespace reasons {
+inline constexpr const char *kCannotOpen = "ファイルを開けません";
+inline constexpr const char *kCannotRead = "ファイルを読めません";
+inline constexpr const char *kEmpty = "ファイルが空です";
+inline constexpr const char *kTruncated = "ファイルが途中で切れています";
+inline constexpr const char *kNoMemory = "メモリが足りません";
+inline constexpr const char *kNoMemoryForPicture = "メモリが足りないため写真を読み込めません";
+inline constexpr const char *kNoMemoryForWorkCopy = "メモリが足りないため作業ファイルを作れません";
+inline constexpr const char *kNoMemoryToStandUpright = "メモリが足りないため写真の向きを直せません";
+inline constexpr const char *kNoMemoryToTurn = "メモリが足りないため写真を回転できません";
+} // namespace reasons
+
+// A reason above (UTF-8) as a QString.
+[[nodiscard]] inline QString Reason(const char *text) { return QString::fromUtf8(text); }
 
 } // namespace quiltana

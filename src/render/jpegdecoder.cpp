@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace quiltana {
 
@@ -52,6 +53,11 @@ struct JpegErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char message[kMessageLength];
+    // libjpeg met the end of the file before the picture's end, and what it said then.
+    bool reachedEnd;
+    char endMessage[kMessageLength];
+    // The file has more scans than its size pays for (JpegProgress).
+    bool tooManyScans;
 };
 
 // Everything the decoding box touches lives here: plain C data, and a converter that the job
@@ -69,11 +75,13 @@ struct JpegJob {
     int fullWidth;
     int fullHeight;
     long long fileBytes;
-    // Why the sink or the box itself refused the picture, when libjpeg did not.
-    char refusal[kMessageLength];
+    bool progressive;
+    // Why the sink or the box itself refused the picture, when libjpeg did not: one of the
+    // program's own texts (UTF-8, static).
+    const char *refusal;
 };
 
-enum class JpegOutcome { Decoded, LibraryError, TooLarge, Refused };
+enum class JpegOutcome { Decoded, LibraryError, TooLarge, TooManyScans, Refused };
 
 extern "C" void JpegErrorExit(j_common_ptr cinfo)
 {
@@ -82,9 +90,20 @@ extern "C" void JpegErrorExit(j_common_ptr cinfo)
     std::longjmp(error->jump, 1);
 }
 
-// Warnings ("Premature end of JPEG file", "Corrupt JPEG data: ...") are counted by libjpeg and
-// not fatal; nothing is ever printed.
-extern "C" void JpegOutputMessage(j_common_ptr) {}
+// Warnings ("Premature end of JPEG file", "Corrupt JPEG data: ...") are counted and not fatal;
+// nothing is ever printed. The end of the file is remembered: met in the headers, it is what
+// makes the error that follows.
+extern "C" void JpegEmitMessage(j_common_ptr cinfo, int level)
+{
+    if (level >= 0)
+        return; // trace messages
+    auto *error = reinterpret_cast<JpegErrorManager *>(cinfo->err);
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF && !error->reachedEnd) {
+        error->reachedEnd = true;
+        (*cinfo->err->format_message)(cinfo, error->endMessage);
+    }
+    ++cinfo->err->num_warnings;
+}
 
 // Called by libjpeg for every row of MCUs it reads, so also inside each of many scans.
 extern "C" void JpegProgress(j_common_ptr cinfo)
@@ -95,9 +114,7 @@ extern "C" void JpegProgress(j_common_ptr cinfo)
     const int limit = reinterpret_cast<ScanGuard *>(d->progress)->scanLimit;
     if (d->input_scan_number > limit) {
         auto *error = reinterpret_cast<JpegErrorManager *>(cinfo->err);
-        std::snprintf(error->message, kMessageLength,
-                      "the %s JPEG has more than %d scans for its size (a damaged or crafted file)",
-                      d->progressive_mode ? "progressive" : "sequential", limit);
+        error->tooManyScans = true;
         std::longjmp(error->jump, 1);
     }
 }
@@ -121,10 +138,17 @@ JpegOutcome RunJpegJob(JpegJob *job)
     jpeg_decompress_struct *cinfo = &job->cinfo;
     cinfo->err = jpeg_std_error(&job->error.pub);
     job->error.pub.error_exit = JpegErrorExit;
-    job->error.pub.output_message = JpegOutputMessage;
+    job->error.pub.emit_message = JpegEmitMessage;
     if (setjmp(job->error.jump)) {
+        // The declared size is known from the frame header on; libjpeg refuses a side above
+        // its own bound while it reads the headers.
+        job->fullWidth = static_cast<int>(cinfo->image_width);
+        job->fullHeight = static_cast<int>(cinfo->image_height);
+        const bool tooLarge = !job->error.tooManyScans && job->error.pub.msg_code == JERR_IMAGE_TOO_BIG;
         jpeg_destroy_decompress(cinfo);
-        return JpegOutcome::LibraryError;
+        if (job->error.tooManyScans)
+            return JpegOutcome::TooManyScans;
+        return tooLarge ? JpegOutcome::TooLarge : JpegOutcome::LibraryError;
     }
     jpeg_create_decompress(cinfo);
     cinfo->mem->max_memory_to_use = kMaxJpegMemory;
@@ -140,6 +164,7 @@ JpegOutcome RunJpegJob(JpegJob *job)
 
     job->fullWidth = static_cast<int>(cinfo->image_width);
     job->fullHeight = static_cast<int>(cinfo->image_height);
+    job->progressive = cinfo->progressive_mode;
     if (!PictureSizeAllowed(cinfo->image_width, cinfo->image_height, job->fileBytes)) {
         jpeg_destroy_decompress(cinfo);
         return JpegOutcome::TooLarge;
@@ -183,7 +208,7 @@ JpegOutcome RunJpegJob(JpegJob *job)
     const int width = static_cast<int>(cinfo->output_width);
     const int height = static_cast<int>(cinfo->output_height);
     if (const char *reason = job->sink->start(width, height, job->fullWidth, job->fullHeight)) {
-        std::snprintf(job->refusal, kMessageLength, "%s", reason);
+        job->refusal = reason;
         jpeg_destroy_decompress(cinfo);
         return JpegOutcome::Refused;
     }
@@ -203,7 +228,7 @@ JpegOutcome RunJpegJob(JpegJob *job)
         const int got = static_cast<int>(jpeg_read_scanlines(cinfo, rows, static_cast<JDIMENSION>(count)));
         if (got < 1) {
             // A stdio source never suspends; no progress would mean looping for ever.
-            std::snprintf(job->refusal, kMessageLength, "the decoder stopped delivering rows");
+            job->refusal = "JPEG の復号が途中で止まりました";
             jpeg_destroy_decompress(cinfo);
             return JpegOutcome::Refused;
         }
@@ -218,6 +243,38 @@ JpegOutcome RunJpegJob(JpegJob *job)
     jpeg_finish_decompress(cinfo);
     jpeg_destroy_decompress(cinfo);
     return JpegOutcome::Decoded;
+}
+
+// Throws the error libjpeg's error means for the user, its own text after it as the detail.
+[[noreturn]] void ThrowJpegError(const QString &path, const JpegErrorManager &error)
+{
+    const QString detail = QString::fromLocal8Bit(error.message);
+    switch (error.pub.msg_code) {
+    case JERR_INPUT_EMPTY:
+        ThrowPictureError(path, Reason(reasons::kEmpty), detail);
+    case JERR_NO_SOI:
+        ThrowPictureError(path, QStringLiteral("JPEG ファイルとして読めません"), detail);
+    case JERR_OUT_OF_MEMORY:
+        ThrowPictureError(path, Reason(reasons::kNoMemory), detail);
+    case JERR_NO_BACKING_STORE:
+        // The one bound libjpeg keeps by itself: its memory (kMaxJpegMemory).
+        ThrowPictureError(path,
+                          QStringLiteral("写真が大きすぎます。読み込みに %1 MB を超えるメモリが要ります")
+                              .arg(kMaxJpegMemory >> 20),
+                          detail);
+    case JERR_ARITH_NOTIMPL:
+    case JERR_BAD_PRECISION:
+    case JERR_CONVERSION_NOTIMPL:
+    case JERR_NOT_COMPILED:
+    case JERR_SOF_UNSUPPORTED:
+        ThrowPictureError(path, QStringLiteral("対応していない JPEG の形式です"), detail);
+    default:
+        break;
+    }
+    // What follows the end of the file (an image missing, a marker cut short) is its consequence.
+    if (error.reachedEnd)
+        ThrowPictureError(path, Reason(reasons::kTruncated), QString::fromLocal8Bit(error.endMessage));
+    ThrowPictureError(path, QStringLiteral("JPEG ファイルが壊れています"), detail);
 }
 
 } // namespace
@@ -242,13 +299,20 @@ void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHei
     case JpegOutcome::Decoded:
         return;
     case JpegOutcome::TooLarge:
-        ThrowPictureError(path, PictureTooLargeText(job->fullWidth, job->fullHeight, job->fileBytes));
+        ThrowPictureTooLarge(path, job->fullWidth, job->fullHeight, job->fileBytes,
+                             std::min<qint64>(kMaxPictureSide, JPEG_MAX_DIMENSION));
+    case JpegOutcome::TooManyScans:
+        ThrowPictureError(path, QStringLiteral("スキャンの数が多すぎます"),
+                          QStringLiteral("%1 JPEG で読むのは %2 個まで。ファイルが壊れているか、細工されています")
+                              .arg(job->progressive ? QStringLiteral("この大きさのプログレッシブ")
+                                                    : QStringLiteral("シーケンシャル"))
+                              .arg(job->progress.scanLimit));
     case JpegOutcome::Refused:
-        ThrowPictureError(path, QString::fromLocal8Bit(job->refusal));
+        ThrowPictureError(path, QString::fromUtf8(job->refusal));
     case JpegOutcome::LibraryError:
         break;
     }
-    ThrowPictureError(path, QString::fromLocal8Bit(job->error.message));
+    ThrowJpegError(path, job->error);
 }
 
 } // namespace quiltana

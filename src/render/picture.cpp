@@ -101,7 +101,7 @@ public:
         // An image that could not be had leaves the picture undrawn, as a failed transfer
         // does; the rows are still read so that a broken file is reported all the same.
         if (!sampler_.start(width, height, outWidth, outHeight, Enlarge::Interpolate))
-            return "not enough memory for the picture";
+            return reasons::kNoMemoryForPicture;
         return nullptr;
     }
 
@@ -124,12 +124,12 @@ public:
         const int exif = whole_->exifOrientation();
         const QImage upright = whole_->takeUpright();
         if (upright.isNull())
-            ThrowPictureError(path, QStringLiteral("not enough memory to stand the picture upright"));
+            ThrowPictureError(path, Reason(reasons::kNoMemoryToStandUpright));
         result.decoded = ExifSwapsSides(exif) ? upright.size().transposed() : upright.size();
         // The user's turn comes on top of the camera's orientation.
         const QImage turned = TurnPicture(upright, orientation_);
         if (turned.isNull())
-            ThrowPictureError(path, QStringLiteral("not enough memory to turn the picture"));
+            ThrowPictureError(path, Reason(reasons::kNoMemoryToTurn));
         result.image = Resample(turned, fitted_->width(), fitted_->height(), Enlarge::Interpolate);
         return result;
     }
@@ -237,7 +237,7 @@ FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orienta
     result.decoded = decoded.size();
     const QImage picture = TurnPicture(decoded, orientation);
     if (picture.isNull())
-        ThrowPictureError(path, QStringLiteral("not enough memory to turn the picture"));
+        ThrowPictureError(path, Reason(reasons::kNoMemoryToTurn));
     result.rect = FitPicture(picture.width(), picture.height(), cell);
     if (result.rect)
         result.image = Resample(picture, result.rect->width(), result.rect->height(), Enlarge::Interpolate);

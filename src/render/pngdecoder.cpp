@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +47,13 @@ struct PngJob {
     int exifOrientation;
     // Every row has reached the sink; what fails after that (the file's tail) is forgiven.
     bool rowsDelivered;
+    // The file ended before libpng had read what it asked for.
+    bool reachedEnd;
+    // libpng's own text.
     char message[kMessageLength];
+    // Why the sink or the box itself refused the picture, when libpng did not: one of the
+    // program's own texts (UTF-8, static).
+    const char *refusal;
 };
 
 enum class PngOutcome { Decoded, LibraryError, TooLarge, Refused };
@@ -61,17 +68,47 @@ extern "C" void PngError(png_structp png, png_const_charp message)
 // Warnings (a bad ancillary chunk's CRC, a broken colour profile) leave the picture usable.
 extern "C" void PngWarning(png_structp, png_const_charp) {}
 
-// The orientation in the file's eXIf chunk, found by the chunk headers up to the picture
-// data (PeekPictureHeader), then back to the start for libpng. libpng would allocate an eXIf
-// chunk at whatever length it declares; here one longer than an EXIF block can be, or whose
-// checksum fails, is passed over, and only chunks before IDAT count (a decoder delivering
-// rows cannot wait for one after).
-int PngExifOrientation(std::FILE *file)
+// libpng's own reading from the file, which also tells the end of the file from a damaged
+// chunk.
+extern "C" void PngRead(png_structp png, png_bytep data, size_t length)
 {
-    int orientation = kExifUpright;
+    auto *job = static_cast<PngJob *>(png_get_io_ptr(png));
+    if (std::fread(data, 1, length, job->file) != length) {
+        job->reachedEnd = std::feof(job->file) != 0;
+        png_error(png, "Read Error");
+    }
+}
+
+// What the file says before libpng reads it.
+struct PngStart {
+    // The file starts with the PNG signature, as far as it goes.
+    bool signature = false;
+    // It starts with the whole signature and the IHDR chunk, which declares this size.
+    bool header = false;
+    qint64 width = 0;
+    qint64 height = 0;
+    int exifOrientation = kExifUpright;
+};
+
+// Reads the start of the file, then goes back to it for libpng. The orientation is in the
+// file's eXIf chunk, found by the chunk headers up to the picture data (PeekPictureHeader).
+// libpng would allocate an eXIf chunk at whatever length it declares; here one longer than an
+// EXIF block can be, or whose checksum fails, is passed over, and only chunks before IDAT
+// count (a decoder delivering rows cannot wait for one after).
+PngStart ReadPngStart(std::FILE *file)
+{
+    PngStart start;
     QFile device;
     if (device.open(file, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
         const PictureHeader header = PeekPictureHeader(device, PictureKind::Png);
+        unsigned char first[16] = {};
+        const qint64 got = device.seek(0) ? device.read(reinterpret_cast<char *>(first), sizeof first) : 0;
+        const auto signatureBytes = static_cast<std::size_t>(std::clamp<qint64>(got, 0, 8));
+        start.signature = signatureBytes > 0 && png_sig_cmp(first, 0, signatureBytes) == 0;
+        start.header = start.signature && got == 16 && std::memcmp(first + 12, "IHDR", 4) == 0 && header.complete;
+        start.width = header.width;
+        start.height = header.height;
+
         const quint32 length = header.exifChunkLength;
         if (header.exifChunkAt >= 0 && length <= kMaxExifBytes) {
             std::vector<unsigned char> chunk(length + 4);
@@ -81,13 +118,13 @@ int PngExifOrientation(std::FILE *file)
                 uLong crc = crc32(0, reinterpret_cast<const Bytef *>("eXIf"), 4);
                 crc = crc32(crc, chunk.data(), length);
                 if (crc == BigEndian(chunk.data() + length, 4))
-                    orientation = ExifOrientationOfTiff(chunk.data(), length);
+                    start.exifOrientation = ExifOrientationOfTiff(chunk.data(), length);
             }
         }
         device.close();
     }
     std::rewind(file);
-    return orientation;
+    return start;
 }
 
 void ReleasePngJob(PngJob *job)
@@ -138,14 +175,14 @@ PngOutcome RunPngJob(PngJob *job)
 {
     job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, job, PngError, PngWarning);
     if (!job->png) {
-        std::snprintf(job->message, kMessageLength, "out of memory");
-        return PngOutcome::LibraryError;
+        job->refusal = reasons::kNoMemory;
+        return PngOutcome::Refused;
     }
     job->info = png_create_info_struct(job->png);
     if (!job->info) {
-        std::snprintf(job->message, kMessageLength, "out of memory");
+        job->refusal = reasons::kNoMemory;
         ReleasePngJob(job);
-        return PngOutcome::LibraryError;
+        return PngOutcome::Refused;
     }
     if (setjmp(png_jmpbuf(job->png))) {
         const bool forgiven = job->rowsDelivered;
@@ -154,8 +191,10 @@ PngOutcome RunPngJob(PngJob *job)
     }
     png_structp png = job->png;
     png_infop info = job->info;
-    png_init_io(png, job->file);
-    // libpng checks these while reading IHDR, before it allocates anything for the rows.
+    png_set_read_fn(png, job, PngRead);
+    // libpng checks these while reading IHDR, before it allocates anything for the rows; the
+    // declared size has been checked against the program's bounds before (DecodePng), so that
+    // the refusal names them.
     png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
     // A chunk's declared length is what libpng allocates (and clears) for it before reading a
     // byte, and text and profile chunks are inflated to whatever they unpack to: a few hundred
@@ -196,14 +235,14 @@ PngOutcome RunPngJob(PngJob *job)
     const int channels = png_get_channels(png, info);
     if ((channels != 3 && channels != 4) || png_get_bit_depth(png, info) != 8
         || png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * channels) {
-        std::snprintf(job->message, kMessageLength, "unsupported PNG pixel layout");
+        job->refusal = "対応していない PNG の画素の形式です";
         ReleasePngJob(job);
         return PngOutcome::Refused;
     }
 
     if (const char *reason = job->sink->start(job->fullWidth, job->fullHeight, job->fullWidth,
                                               job->fullHeight)) {
-        std::snprintf(job->message, kMessageLength, "%s", reason);
+        job->refusal = reason;
         ReleasePngJob(job);
         return PngOutcome::Refused;
     }
@@ -212,7 +251,7 @@ PngOutcome RunPngJob(PngJob *job)
     const std::size_t rowBytes = static_cast<std::size_t>(width) * channels;
     if (passes == 1) {
         if (alpha && !(job->rgbaRow = static_cast<png_bytep>(std::malloc(rowBytes)))) {
-            std::snprintf(job->message, kMessageLength, "out of memory");
+            job->refusal = reasons::kNoMemoryForPicture;
             ReleasePngJob(job);
             return PngOutcome::Refused;
         }
@@ -236,7 +275,7 @@ PngOutcome RunPngJob(PngJob *job)
         if (ownBuffer)
             job->whole = static_cast<png_bytep>(std::malloc(rowBytes * height));
         if (!job->rows || (ownBuffer && !job->whole)) {
-            std::snprintf(job->message, kMessageLength, "out of memory for an interlaced picture");
+            job->refusal = reasons::kNoMemoryForPicture;
             ReleasePngJob(job);
             return PngOutcome::Refused;
         }
@@ -262,6 +301,21 @@ PngOutcome RunPngJob(PngJob *job)
     return PngOutcome::Decoded;
 }
 
+// What libpng's error means for the user; its own text follows as the detail.
+QString PngErrorReason(const PngJob &job, const PngStart &start)
+{
+    if (job.fileBytes == 0)
+        return Reason(reasons::kEmpty);
+    if (!start.signature)
+        return QStringLiteral("PNG ファイルとして読めません");
+    if (job.reachedEnd)
+        return Reason(reasons::kTruncated);
+    // libpng has no codes for its errors; its allocation failures all speak of memory.
+    if (QByteArray(job.message).toLower().contains("memory"))
+        return Reason(reasons::kNoMemory);
+    return QStringLiteral("PNG ファイルが壊れています");
+}
+
 } // namespace
 
 void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight)
@@ -271,7 +325,15 @@ void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeig
     job->file = file.get();
     job->sink = &sink;
     job->fileBytes = PictureFileBytes(file.get());
-    job->exifOrientation = PngExifOrientation(file.get());
+    const PngStart start = ReadPngStart(file.get());
+    job->exifOrientation = start.exifOrientation;
+    // A size past the bounds is refused by the program, naming them, before libpng's own
+    // limits refuse the header as invalid. Sides of 0 or above 2^31 - 1 are no PNG's: libpng
+    // tells what is wrong with them.
+    constexpr qint64 kLargestPngSide = 0x7fffffff;
+    if (start.header && start.width >= 1 && start.height >= 1 && start.width <= kLargestPngSide
+        && start.height <= kLargestPngSide && !PictureSizeAllowed(start.width, start.height, job->fileBytes))
+        ThrowPictureTooLarge(path, start.width, start.height, job->fileBytes);
     const PngOutcome outcome = RunPngJob(job.get());
     if (fullWidth)
         *fullWidth = job->fullWidth;
@@ -281,12 +343,13 @@ void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeig
     case PngOutcome::Decoded:
         return;
     case PngOutcome::TooLarge:
-        ThrowPictureError(path, PictureTooLargeText(job->fullWidth, job->fullHeight, job->fileBytes));
+        ThrowPictureTooLarge(path, job->fullWidth, job->fullHeight, job->fileBytes);
     case PngOutcome::Refused:
+        ThrowPictureError(path, QString::fromUtf8(job->refusal));
     case PngOutcome::LibraryError:
         break;
     }
-    ThrowPictureError(path, QString::fromLocal8Bit(job->message));
+    ThrowPictureError(path, PngErrorReason(*job, start), QString::fromLocal8Bit(job->message));
 }
 
 } // namespace quiltana

@@ -200,7 +200,7 @@ TEST_F(PageSetupTest, TextThatIsNoNumberStopsTheConversionWhereItStands)
         DotMarginsFromTexts();
         FAIL() << "no ConversionError";
     } catch (const ConversionError &e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("'abc'"))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("「abc」"))) << e.message().toStdString();
     }
     EXPECT_EQ(s.topDots, 136);
     EXPECT_EQ(s.bottomDots, 100);

@@ -91,7 +91,7 @@ TEST_F(AwkwardFiles, SubfolderNamedLikeAPictureIsNeverAPicture)
         LoadIntoCell(3, 0, fake);
         ADD_FAILURE() << "a folder was loaded as a picture";
     } catch (const Error &e) {
-        EXPECT_EQ(e.message(), fake + QStringLiteral(": is a folder, not a picture file"));
+        EXPECT_EQ(e.message(), fake + QStringLiteral(": フォルダーです。写真のファイルではありません"));
     }
     EXPECT_EQ(document().cell(3).picturePath, fake);
 
@@ -154,7 +154,7 @@ TEST_F(AwkwardFiles, LinkToAMissingFileIsReportedAndKept)
     EXPECT_EQ(document().cell(2).picturePath, goneBmp);
 
     const QString text = printFailure(gone);
-    EXPECT_TRUE(text.startsWith(gone + QStringLiteral(": cannot open the file"))) << text.toStdString();
+    EXPECT_TRUE(text.startsWith(gone + QStringLiteral(": ファイルを開けません"))) << text.toStdString();
 }
 
 TEST_F(AwkwardFiles, EmptyAndTruncatedFilesAreReportedAndKept)
@@ -196,7 +196,7 @@ TEST_F(AwkwardFiles, NamedPipeIsRefusedWithoutWaitingForAWriter)
         alarm(60);
         int code = 0;
         for (int i = 0; i < pipes.size() && code == 0; ++i) {
-            const QString refusal = pipes[i] + QStringLiteral(": is not a file");
+            const QString refusal = pipes[i] + QStringLiteral(": 通常のファイルではない");
             const DropResult single = DropFiles({pipes[i]}, 0, {});
             if (single.errors.size() != 1 || !single.errors[0].startsWith(refusal))
                 code = 1 + i * 10;
@@ -250,7 +250,7 @@ TEST_F(AwkwardFiles, UnreadableFileIsReportedAndKept)
     const auto checks = [&]() -> int {
         if (access(QFile::encodeName(locked).constData(), R_OK) == 0)
             return 1; // the file is readable after all
-        const QString cannotOpen = locked + QStringLiteral(": cannot open the file");
+        const QString cannotOpen = locked + QStringLiteral(": ファイルを開けません");
         const DropResult drop = DropFiles({locked, good}, 0, {});
         if (drop.placed != 2 || drop.errors.size() != 1 || !drop.errors[0].startsWith(cannotOpen))
             return 2;

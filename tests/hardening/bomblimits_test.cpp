@@ -86,7 +86,7 @@ protected:
     }
 };
 
-const QString kDeclares = QStringLiteral("the picture declares");
+const QString kDeclares = QStringLiteral("写真が大きすぎます");
 
 TEST_F(BombLimits, PngDeclaringTheLargestSides)
 {

@@ -42,7 +42,7 @@ TEST(FileNames, ErrorNamesTheFileEscaped)
 {
     const QString text = UnrepresentableNameError("/tmp/p/caf\xE9.jpg");
     EXPECT_TRUE(text.startsWith(QStringLiteral("/tmp/p/caf\\xE9.jpg: "))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("file name"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("ファイル名"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QChar(0xFFFD)));
 }
 

@@ -213,17 +213,17 @@ TEST_F(BmpTest, LayoutsItDoesNotReadAreRefusedByName)
         const char *text;
     } cases[] = {
         {{.bits = 16, .compression = 3, .masks = {0xB000, 0x03E0, 0x001F}}, -1,
-         "16-bit BMP with colour masks: the red mask 0x0000b000 is not one run of bits"},
+         "1 ピクセル 16 ビットのカラーマスク: 赤のマスク 0x0000b000 のビットが連続していません"},
         {{.bits = 32, .compression = 3, .masks = {0xFF0000, 0x1FF00, 0xFF}}, -1,
-         "32-bit BMP with colour masks: the red and green masks overlap"},
-        {{.bits = 32, .compression = 6, .masks = {1, 2, 4, 8}}, 14 + 40 + 14, "the file ends inside its colour masks"},
-        {{.bits = 64}, -1, "64-bit BMPs are not supported"},
-        {{.bits = 0, .compression = 4, .headerSize = 124}, -1, "holding a JPEG picture"},
-        {{.bits = 0, .compression = 5, .headerSize = 124}, -1, "holding a PNG picture"},
-        {{.bits = 1, .compression = 3, .headerSize = 64}, -1, "Huffman-coded OS/2 BMPs"},
-        {{.bits = 24, .compression = 4, .headerSize = 64}, -1, "RLE24-coded OS/2 BMPs"},
-        {{.bits = 8, .coloursUsed = 300}, -1, "300 palette colours for 8 bits a pixel"},
-        {{.bits = 8, .headerSize = 12, .palette = std::vector<QRgb>(256)}, 26 + 300, "the file ends inside its colour table"},
+         "1 ピクセル 32 ビットのカラーマスク: 赤のマスク 0x00ff0000 と緑のマスク 0x0001ff00 が重なっています"},
+        {{.bits = 32, .compression = 6, .masks = {1, 2, 4, 8}}, 14 + 40 + 14, "ファイルがカラーマスクの途中で切れています"},
+        {{.bits = 64}, -1, "対応していない BMP の形式です (1 ピクセル 64 ビット)"},
+        {{.bits = 0, .compression = 4, .headerSize = 124}, -1, "JPEG の写真を収めた BMP"},
+        {{.bits = 0, .compression = 5, .headerSize = 124}, -1, "PNG の写真を収めた BMP"},
+        {{.bits = 1, .compression = 3, .headerSize = 64}, -1, "OS/2 のハフマン符号化"},
+        {{.bits = 24, .compression = 4, .headerSize = 64}, -1, "OS/2 の RLE24 圧縮"},
+        {{.bits = 8, .coloursUsed = 300}, -1, "1 ピクセル 8 ビットなのにパレットが 300 色"},
+        {{.bits = 8, .headerSize = 12, .palette = std::vector<QRgb>(256)}, 26 + 300, "ファイルがカラーテーブルの途中で切れています"},
     };
     for (const auto &c : cases) {
         Bmp bmp = c.bmp;
@@ -234,7 +234,7 @@ TEST_F(BmpTest, LayoutsItDoesNotReadAreRefusedByName)
         } catch (const Error &e) {
             text = e.message();
         }
-        EXPECT_TRUE(text.contains(QLatin1String(c.text))) << c.text << ": " << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.text))) << c.text << ": " << text.toStdString();
     }
 }
 

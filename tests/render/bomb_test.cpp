@@ -62,25 +62,26 @@ protected:
     QTemporaryDir dir_;
 };
 
-const QString kDeclares = QStringLiteral("the picture declares");
+const QString kDeclares = QStringLiteral("写真が大きすぎます");
 
 TEST_F(BombTest, PngDeclaringHugeSizes)
 {
     expectRefused(QStringLiteral("side.png"), test::PngDeclaring(65535, 65535), PictureKind::Png, kDeclares);
     expectRefused(QStringLiteral("area.png"), test::PngDeclaring(20000, 20000), PictureKind::Png, kDeclares);
-    // Beyond the side limit libpng refuses the header itself.
-    expectRefused(QStringLiteral("wide.png"), test::PngDeclaring(100000, 10), PictureKind::Png);
-    expectRefused(QStringLiteral("most.png"), test::PngDeclaring(0x7fffffff, 0x7fffffff), PictureKind::Png);
+    // Beyond the side bound too, where libpng's own limits would refuse the header itself.
+    expectRefused(QStringLiteral("wide.png"), test::PngDeclaring(100000, 10), PictureKind::Png, kDeclares);
+    expectRefused(QStringLiteral("most.png"), test::PngDeclaring(0x7fffffff, 0x7fffffff), PictureKind::Png, kDeclares);
 }
 
 TEST_F(BombTest, JpegDeclaringHugeSizes)
 {
     const QByteArray small = test::EncodeJpeg(test::QuadrantJpeg(16, 16));
     expectRefused(QStringLiteral("side.jpg"), test::WithJpegSize(small, 65500, 65500), PictureKind::Jpeg, kDeclares);
-    // libjpeg itself stops at 65500 a side.
-    expectRefused(QStringLiteral("max.jpg"), test::WithJpegSize(small, 65535, 65535), PictureKind::Jpeg);
+    // libjpeg itself stops at 65500 a side: the text names that bound.
+    expectRefused(QStringLiteral("max.jpg"), test::WithJpegSize(small, 65535, 65535), PictureKind::Jpeg,
+                  QStringLiteral("一辺 65500 ピクセル"));
     expectRefused(QStringLiteral("area.jpg"), test::WithJpegSize(small, 64250, 64250), PictureKind::Jpeg, kDeclares);
-    expectRefused(QStringLiteral("long.jpg"), test::WithJpegSize(small, 4, 65535 - 1), PictureKind::Jpeg);
+    expectRefused(QStringLiteral("long.jpg"), test::WithJpegSize(small, 4, 65535 - 1), PictureKind::Jpeg, kDeclares);
 
     test::JpegSpec spec = test::QuadrantJpeg(16, 16);
     spec.progressive = true;
@@ -101,7 +102,7 @@ TEST_F(BombTest, BmpDeclaringHugeSizes)
     expectRefused(QStringLiteral("lowest.bmp"), test::BmpDeclaring(10, std::numeric_limits<qint32>::min(), 24),
                   PictureKind::Bmp, kDeclares);
     expectRefused(QStringLiteral("bits.bmp"), test::BmpDeclaring(10, 10, 7), PictureKind::Bmp,
-                  QStringLiteral("bit count 7"));
+                  QStringLiteral("1 ピクセル 7 ビット"));
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // Decoding pictures the tests write themselves: colours of every PNG and JPEG colour model,
 // the reduced JPEG scale, and how failures are reported.
+#include "cappedchild.h"
 #include "decode.h"
 #include "error.h"
+#include "names.h"
 #include "picturewriter.h"
 
 #include <QDir>
@@ -10,7 +12,11 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 
 namespace quiltana {
 namespace {
@@ -202,36 +208,116 @@ QString ErrorText(const QString &path, PictureKind kind)
     return QString();
 }
 
-TEST_F(DecodeTest, FailuresNameTheFileAndTheReason)
+// The same, decoded in a child whose address space is capped below what the picture needs
+// (no cap is put in place under AddressSanitizer).
+QString ErrorTextShortOfMemory(const QString &path, PictureKind kind, const QString &textFile)
 {
-    const QString missing = file(QStringLiteral("missing.jpg"));
-    const QString prefix = QDir::toNativeSeparators(missing) + QStringLiteral(": ");
-    EXPECT_TRUE(ErrorText(missing, PictureKind::Jpeg).startsWith(prefix + QStringLiteral("cannot open")));
-    EXPECT_TRUE(ErrorText(file(QStringLiteral("missing.png")), PictureKind::Png).contains(QStringLiteral("cannot open")));
-    EXPECT_TRUE(ErrorText(file(QStringLiteral("missing.bmp")), PictureKind::Bmp).contains(QStringLiteral("cannot open")));
+    test::ChildCaps caps;
+    caps.addressSpace = 512u * 1024 * 1024;
+    caps.failureExit = 1;
+    const int exit = test::RunInCappedChild(caps, [&] {
+        QFile out(textFile);
+        return out.open(QIODevice::WriteOnly) && out.write(ErrorText(path, kind).toUtf8()) >= 0 ? 0 : 1;
+    });
+    QFile in(textFile);
+    return exit == 0 && in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QStringLiteral("(child failed)");
+}
 
+bool HasJapanese(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() >= 0x3040 && c.unicode() <= 0x30FF) || (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF);
+    });
+}
+
+// Every message the program composes about a picture: the file first, then the reason in
+// Japanese, then what the decoder or the system said, in parentheses.
+TEST_F(DecodeTest, FailuresNameTheFileThenTheReasonThenTheDecodersText)
+{
+    struct Refused {
+        QString path; // as the text names it
+        QString text;
+    };
+    // Decodes the file (written first when there are bytes for it) and answers the error's text.
+    const auto refused = [&](const char *name, PictureKind kind, std::optional<QByteArray> bytes = std::nullopt) {
+        const QString path = name[0] == '/' ? QString::fromLatin1(name) : file(QLatin1String(name));
+        if (bytes)
+            WriteBytes(path, *bytes);
+        return Refused{path, ErrorText(path, kind)};
+    };
+    const QByteArray text("this is not a picture at all");
+    const QByteArray jpeg = EncodeJpeg(QuadrantJpeg(16, 16));
+    WritePng(file(QStringLiteral("whole.png")), PngSpec{40, 40, PNG_COLOR_TYPE_RGB, 8, false, PatternRows(40, 40), {}, {}, -1});
+    QFile whole(file(QStringLiteral("whole.png")));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray png = whole.readAll();
     ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.jpg")));
-    EXPECT_TRUE(ErrorText(file(QStringLiteral("folder.jpg")), PictureKind::Jpeg).contains(QStringLiteral("folder")));
+    // 14000 x 14000 within every bound (two comment segments pay for the pixels), but its
+    // 588 MB of RGB do not fit under the child's cap.
+    QByteArray roomy = test::WithJpegSize(jpeg, 14000, 14000);
+    for (int i = 0; i < 2; ++i)
+        roomy.insert(2, QByteArray("\xFF\xFE\xEA\x62", 4) + QByteArray(60000, 'c'));
+    const QString roomyPath = file(QStringLiteral("roomy.jpg"));
+    WriteBytes(roomyPath, roomy);
+    const bool memoryCapped = !test::UnderAddressSanitizer();
+    const QString badName = QStringLiteral("/tmp/p/caf\\xE9.jpg");
 
-    const QString empty = file(QStringLiteral("empty.jpg"));
-    WriteBytes(empty, QByteArray());
-    EXPECT_EQ(ErrorText(empty, PictureKind::Jpeg), QDir::toNativeSeparators(empty) + QStringLiteral(": Empty input file"));
-
-    const QString text = file(QStringLiteral("text.png"));
-    WriteBytes(text, QByteArray("this is not a picture at all"));
-    EXPECT_EQ(ErrorText(text, PictureKind::Png), QDir::toNativeSeparators(text) + QStringLiteral(": Not a PNG file"));
-    const QString textJpeg = file(QStringLiteral("text.jpg"));
-    WriteBytes(textJpeg, QByteArray("this is not a picture at all"));
-    EXPECT_TRUE(ErrorText(textJpeg, PictureKind::Jpeg).startsWith(QDir::toNativeSeparators(textJpeg) + QStringLiteral(": Not a JPEG file")));
-    const QString textBmp = file(QStringLiteral("text.bmp"));
-    WriteBytes(textBmp, QByteArray("this is not a picture at all"));
-    EXPECT_EQ(ErrorText(textBmp, PictureKind::Bmp), QDir::toNativeSeparators(textBmp) + QStringLiteral(": not a BMP file"));
-
-    const QString shortBmp = file(QStringLiteral("short.bmp"));
-    WriteBytes(shortBmp, QByteArray("BM\x40\0\0\0\0\0\0\0\x36\0\0\0\x28\0", 16));
-    EXPECT_EQ(ErrorText(shortBmp, PictureKind::Bmp), QDir::toNativeSeparators(shortBmp) + QStringLiteral(": the BMP header is truncated"));
-
-    EXPECT_TRUE(ErrorText(textBmp, PictureKind::None).endsWith(QStringLiteral("not a picture file")));
+    const struct {
+        const char *what;
+        Refused refused;
+        QString reason;
+        QString detail; // empty: none
+    } cases[] = {
+        {"missing file", refused("missing.jpg", PictureKind::Jpeg), QStringLiteral("ファイルを開けません"),
+         QString::fromLocal8Bit(std::strerror(ENOENT))},
+        {"folder", refused("folder.jpg", PictureKind::Png), QStringLiteral("フォルダーです"), {}},
+        {"device", refused("/dev/null", PictureKind::Bmp), QStringLiteral("通常のファイルではない"), QStringLiteral("デバイス")},
+        {"name not in the file-name encoding", {badName, UnrepresentableNameError("/tmp/p/caf\xE9.jpg")},
+         QStringLiteral("ファイル名が"), {}},
+        {"text as JPEG", refused("text.jpg", PictureKind::Jpeg, text), QStringLiteral("JPEG ファイルとして読めません"),
+         QStringLiteral("Not a JPEG file: starts with 0x74 0x68")},
+        {"text as PNG", refused("text.png", PictureKind::Png, text), QStringLiteral("PNG ファイルとして読めません"),
+         QStringLiteral("Not a PNG file")},
+        {"text as BMP", refused("text.bmp", PictureKind::Bmp, text), QStringLiteral("BMP ファイルとして読めません"), {}},
+        {"no picture kind", refused("text.bmp", PictureKind::None), QStringLiteral("写真のファイルとして扱えない"), {}},
+        {"empty JPEG", refused("empty.jpg", PictureKind::Jpeg, QByteArray()), QStringLiteral("ファイルが空です"),
+         QStringLiteral("Empty input file")},
+        {"JPEG cut in its headers", refused("cut.jpg", PictureKind::Jpeg, jpeg.left(jpeg.indexOf("\xFF\xDA"))),
+         QStringLiteral("ファイルが途中で切れています"), QStringLiteral("Premature end of JPEG file")},
+        {"PNG cut in half", refused("cut.png", PictureKind::Png, png.left(png.size() / 2)),
+         QStringLiteral("ファイルが途中で切れています"), QStringLiteral("Read Error")},
+        {"BMP cut in its header", refused("cut.bmp", PictureKind::Bmp, QByteArray("BM\x40\0\0\0\0\0\0\0\x36\0\0\0\x28\0", 16)),
+         QStringLiteral("ファイルが BMP のヘッダーの途中で切れています"), {}},
+        {"BMP of 7 bits a pixel", refused("seven.bmp", PictureKind::Bmp, test::BmpDeclaring(10, 10, 7)),
+         QStringLiteral("対応していない BMP の形式です"), QStringLiteral("1 ピクセル 7 ビット")},
+        // Past the side bound: the program's bound is named, not libpng's or libjpeg's refusal
+        // of the header.
+        {"PNG 70000 wide", refused("wide.png", PictureKind::Png, test::PngDeclaring(70000, 100)),
+         QStringLiteral("写真が大きすぎます"), QStringLiteral("70000 x 100 ピクセル。開けるのは一辺 65535 ピクセル")},
+        {"JPEG 65535 wide", refused("wide.jpg", PictureKind::Jpeg, test::WithJpegSize(jpeg, 65535, 100)),
+         QStringLiteral("写真が大きすぎます"), QStringLiteral("65535 x 100 ピクセル。開けるのは一辺 65500 ピクセル")},
+        {"BMP 70000 wide", refused("wide.bmp", PictureKind::Bmp, test::BmpDeclaring(70000, 100, 24)),
+         QStringLiteral("写真が大きすぎます"), QStringLiteral("70000 x 100 ピクセル。開けるのは一辺 65535 ピクセル")},
+        {"out of memory",
+         {roomyPath, memoryCapped ? ErrorTextShortOfMemory(roomyPath, PictureKind::Jpeg, file(QStringLiteral("roomy.txt")))
+                                  : QString()},
+         QStringLiteral("メモリが足りない"), {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!memoryCapped && QLatin1String(c.what) == QLatin1String("out of memory"))
+            continue;
+        const QString prefix = QDir::toNativeSeparators(c.refused.path) + QStringLiteral(": ");
+        ASSERT_TRUE(c.refused.text.startsWith(prefix)) << c.refused.text.toStdString();
+        const QString said = c.refused.text.mid(prefix.size());
+        EXPECT_TRUE(said.startsWith(c.reason)) << said.toStdString();
+        EXPECT_TRUE(HasJapanese(said)) << said.toStdString();
+        if (c.detail.isEmpty())
+            EXPECT_FALSE(said.contains(QLatin1Char('('))) << said.toStdString();
+        else
+            EXPECT_TRUE(said.contains(QStringLiteral(" (") + c.detail) && said.endsWith(QLatin1Char(')')))
+                << said.toStdString();
+    }
 }
 
 TEST_F(DecodeTest, JapaneseFileNamesOpen)

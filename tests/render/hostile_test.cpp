@@ -77,14 +77,14 @@ TEST_F(HostileFileTest, RepeatedScansAreRefusedInSequentialAndProgressiveJpegs)
         QString path;
         const char *kind;
     } refused[] = {
-        {write(QStringLiteral("sequential17.jpg"), WithLastScanRepeated(threeScans, 14)), "sequential"},
-        {write(QStringLiteral("sequential-many.jpg"), WithLastScanRepeated(threeScans, 5000)), "sequential"},
+        {write(QStringLiteral("sequential17.jpg"), WithLastScanRepeated(threeScans, 14)), "シーケンシャル"},
+        {write(QStringLiteral("sequential-many.jpg"), WithLastScanRepeated(threeScans, 5000)), "シーケンシャル"},
         {write(QStringLiteral("progressive101.jpg"), WithLastScanRepeated(progressive, 101 - progressiveScans)),
-         "progressive"},
+         "プログレッシブ"},
     };
     for (const auto &r : refused) {
         const QString text = refusal(r.path, PictureKind::Jpeg);
-        EXPECT_TRUE(text.startsWith(r.path) && text.contains(QLatin1String(r.kind)) && text.contains(QLatin1String("scans")))
+        EXPECT_TRUE(text.startsWith(r.path) && text.contains(QString::fromUtf8(r.kind)) && text.contains(QStringLiteral("スキャン")))
             << r.path.toStdString() << ": " << text.toStdString();
         // the work copy decodes at a reduced scale, through the same scans
         EXPECT_THROW((void)DecodeWorkCopyImage(r.path, PictureKind::Jpeg, 200), Error);
@@ -107,12 +107,12 @@ TEST_F(HostileFileTest, DeclaredPixelsAreBoundedByTheFileSize)
     for (const auto &f : files) {
         const QString text = refusal(f.path, f.kind);
         EXPECT_TRUE(text.startsWith(f.path) && text.contains(QStringLiteral("5000 x 4000"))
-                    && text.contains(QStringLiteral("can hold")))
+                    && text.contains(QStringLiteral("バイトのファイルで開けるのは")))
             << text.toStdString();
     }
     // 4000 x 4000 is within the allowance: whatever else is wrong with the file, it is not that.
     const QString within = write(QStringLiteral("within.jpg"), test::WithJpegSize(smallJpeg, 4000, 4000));
-    EXPECT_FALSE(refusal(within, PictureKind::Jpeg).contains(QStringLiteral("can hold")));
+    EXPECT_FALSE(refusal(within, PictureKind::Jpeg).contains(QStringLiteral("バイトのファイルで開けるのは")));
     EXPECT_TRUE(PictureSizeAllowed(20000, 1000, 2000));
     EXPECT_FALSE(PictureSizeAllowed(20000, 1000, 1000));
 }
