@@ -10,9 +10,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QToolButton>
 
+#include "dialogplacement.h"
 #include "dialogs.h"
 #include "handlerguard.h"
 #include "pagesetup.h"
@@ -402,11 +402,7 @@ bool TForm4::eventFilter(QObject *watched, QEvent *event)
 void TForm4::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (QScreen *s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreDialog(*this);
 }
 
 void TForm4::reject() { done(kPrintResultCancel); }

@@ -8,19 +8,18 @@
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 #include "compose.h"
+#include "dialogplacement.h"
 #include "picturepreview.h"
 #include "printer.h"
 #include "printersetupdialog.h"
@@ -73,22 +72,7 @@ protected:
     void showEvent(QShowEvent *event) override
     {
         QMessageBox::showEvent(event); // sizes the box to its text and buttons
-        const QWidget *owner = ownerOnScreen();
-        const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-        if (!screen)
-            return;
-        const QRect available = screen->availableGeometry();
-        const QPoint centre = owner ? owner->frameGeometry().center() : available.center();
-        // move() places the frame. Its borders are known here on some window systems; on the
-        // others they are still zero and the box is centred by its client area.
-        QRect placed(QPoint(0, 0), frameGeometry().size());
-        placed.moveCenter(centre);
-        // A box larger than its owner still opens whole on the screen.
-        placed.moveRight(std::min(placed.right(), available.right()));
-        placed.moveBottom(std::min(placed.bottom(), available.bottom()));
-        placed.moveLeft(std::max(placed.left(), available.left()));
-        placed.moveTop(std::max(placed.top(), available.top()));
-        move(placed.topLeft());
+        CentreDialog(*this);
     }
 
 private:

@@ -1,6 +1,8 @@
 // Where the windows and boxes stand and whether their texts fit: the page indicator at its
 // longest, the splash's title, the main window's frame, the real message boxes.
+#include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -11,6 +13,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 #include "Unit5.h"
 #include "qtdialogs.h"
@@ -142,6 +145,39 @@ TEST_F(Placement, ErrorBoxStandsInTheMiddleOfItsParentWindow)
     const QString text = QStringLiteral("入りきらなかった写真があります。");
     const QRect cornered = boxOpenedBy([&] { real.error(&parent, text); }).frame;
     EXPECT_TRUE(available.contains(cornered)) << cornered.x() << ", " << cornered.y() << " " << cornered.width();
+}
+
+// Runs `open`, which shows a modal dialog of the program; where its client area and its frame
+// stood, and closes it.
+std::pair<QRect, QRect> dialogOpenedBy(const std::function<void()> &open)
+{
+    std::pair<QRect, QRect> seen;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()); dialog && dialog->isVisible()) {
+            settle();
+            seen = {dialog->geometry(), dialog->frameGeometry()};
+            dialog->reject();
+            watcher.stop();
+        }
+    });
+    watcher.start();
+    open();
+    return seen;
+}
+
+TEST_F(Placement, PrintDialogAndAboutBoxOpenInTheMiddleOfTheWindowEveryTime)
+{
+    TForm1 &w = open();
+    setDialogs(nullptr); // the real dialogs
+    for (QAction *command : {w.About1, w.Print1}) {
+        const auto first = dialogOpenedBy([command] { command->trigger(); });
+        const auto second = dialogOpenedBy([command] { command->trigger(); });
+        ASSERT_TRUE(first.first.isValid()) << command->text().toStdString();
+        EXPECT_EQ(second.first, first.first) << command->text().toStdString();
+        expectNear(second.second.center(), w.frameGeometry().center());
+    }
 }
 
 TEST_F(Placement, ErrorAtStartUpIsCentredOnTheScreen)
