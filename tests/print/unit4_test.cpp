@@ -1,6 +1,7 @@
 #include "Unit4.h"
 
 #include "error.h"
+#include "fontsubstitutions.h"
 #include "fakedialogs.h"
 #include "printcommand.h"
 #include "printjobfixture.h"
@@ -13,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -81,6 +84,44 @@ TEST_F(PrintDialog, StandsAsTheFormLaysItOut)
     EXPECT_LT(items[2]->x(), items[4]->x());
     EXPECT_EQ(items[5]->text(), QString::fromUtf8("右下"));
     EXPECT_EQ(items[5]->y(), items[1]->y());
+}
+
+// The room a line edit leaves its text: its contents less the two pixels it keeps each side.
+int textRoom(const QLineEdit &edit)
+{
+    QStyleOptionFrame option;
+    option.initFrom(&edit);
+    option.rect = edit.rect();
+    option.lineWidth = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit);
+    const QRect contents = edit.style()->subElementRect(QStyle::SE_LineEditContents, &option, &edit);
+    return contents.width() - edit.textMargins().left() - edit.textMargins().right() - 2 * 2;
+}
+
+TEST_F(PrintDialog, PositionCaptionsAndTheFaceNameShowWhole)
+{
+    RegisterFontSubstitutions(); // as the program starts: its faces, not the fallback
+    TForm4 shown;
+    // Each caption with its circle fits its button, and no button reaches the next column's.
+    const auto &items = shown.RadioGroup1Items;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_LE(items[i]->sizeHint().width(), items[i]->width()) << items[i]->text().toStdString();
+        if (i + 2 < items.size()) {
+            EXPECT_LT(items[i]->geometry().right(), items[i + 2]->x()) << items[i]->text().toStdString();
+        }
+    }
+    EXPECT_LE(items[5]->geometry().right(), shown.RadioGroup1->width());
+
+    // The face as it is named: its full-width letters as wide as its kana, all in sight.
+    shown.FillFromPageSetup(pageSetup());
+    const QString face = QString::fromUtf8("ＭＳ Ｐゴシック"); // the blank is a plain one
+    EXPECT_EQ(shown.Edit11->text(), face);
+    const QFontMetrics metrics(shown.Edit11->font());
+    for (const QChar c : face) {
+        if (c.unicode() > 0x7F) {
+            EXPECT_EQ(metrics.horizontalAdvance(c), metrics.horizontalAdvance(QChar(0x30B4))) << QString(c).toStdString();
+        }
+    }
+    EXPECT_LE(metrics.horizontalAdvance(face), textRoom(*shown.Edit11));
 }
 
 TEST_F(PrintDialog, FieldsAndArrowsAreNamedAfterTheirLabels)
