@@ -1,5 +1,6 @@
 #include "preview.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <exception>
 
 #include "decode.h"
+#include "error.h"
 #include "paths.h"
 
 namespace quiltana {
@@ -24,12 +26,35 @@ QSize PreviewFit(const QSize &picture, int side)
     return QSize(width, height);
 }
 
+QString ErrorTextWithoutPath(const QString &message, const QString &path)
+{
+    if (path.isEmpty())
+        return message;
+    const auto parts = [&message](qsizetype at) {
+        return at < message.size()
+               && (message.at(at).isSpace() || message.at(at) == QLatin1Char(':')
+                   || message.at(at) == QChar(0xFF1A)); // the full-width colon
+    };
+    for (const QString &named : {QDir::toNativeSeparators(path), path}) {
+        // The path itself, not a longer name that begins like it.
+        if (!message.startsWith(named) || !parts(named.size()))
+            continue;
+        qsizetype from = named.size();
+        while (parts(from))
+            ++from;
+        // A text that is the path and nothing else says nothing without it.
+        return from < message.size() ? message.mid(from) : message;
+    }
+    return message;
+}
+
 PicturePreviewImage DecodePreview(const QString &path, int side)
 {
-    const PictureKind kind = pictureKindOf(path);
-    if (kind == PictureKind::None || side < 1 || !QFileInfo(path).isFile())
+    if (side < 1 || !QFileInfo(path).isFile())
         return {};
     try {
+        // A file of another kind gets the decoder's own refusal.
+        const PictureKind kind = pictureKindOf(path);
         int fullWidth = 0;
         int fullHeight = 0;
         const QImage decoded = DecodePictureForSize(path, kind, side, side, &fullWidth, &fullHeight);
@@ -39,11 +64,13 @@ PicturePreviewImage DecodePreview(const QString &path, int side)
         QImage shown = fit == decoded.size()
                            ? decoded
                            : decoded.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        return {std::move(shown), QSize(fullWidth, fullHeight)};
-    } catch (const std::exception &) {
-        // A broken file, or one too large for memory, simply has no preview: the dialog is
-        // for choosing, and loading the file reports its fault.
-        return {};
+        return {std::move(shown), QSize(fullWidth, fullHeight), {}};
+    } catch (const Error &error) {
+        // The dialog is for choosing: it tells why there is no preview, and loading the file
+        // would report the same fault.
+        return {{}, {}, ErrorTextWithoutPath(error.message(), path)};
+    } catch (const std::exception &error) {
+        return {{}, {}, QString::fromLocal8Bit(error.what())};
     }
 }
 

@@ -47,6 +47,7 @@
 #include "handlerguard.h"
 #include "names.h"
 #include "layouts.h"
+#include "openfolder.h"
 #include "printcommand.h"
 #include "printer.h"
 #include "progressdialogs.h"
@@ -473,6 +474,7 @@ void TForm1::FormCreate(const QStringList &arguments, const QStringList &refused
     guarded(this, [&] {
         QStringList errors = refusedArguments;
         const int leftOut = FillDocumentFromArguments(arguments, &errors);
+        RememberPictureFolder(arguments);
         doc.lastFilledCell = doc.scanLastFilledCell();
         showLeftOut(leftOut);
         EnsureWorkFolder();
@@ -820,6 +822,7 @@ void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
             },
             refused, [&progress](int done, int total) { progress.report(done, total); });
     });
+    RememberPictureFolder(names);
     if (!dropped)
         return;
     guarded(this, [this] { ResetToFirstPage(); });
@@ -896,6 +899,7 @@ void TForm1::poploadClick()
     }
     if (!path)
         return;
+    RememberPictureFolder({*path});
     guarded(this, [&] { LoadIntoCell(cell, position, *path); });
     guarded(this, [this] { RenderPage(); });
     RepaintPreview();

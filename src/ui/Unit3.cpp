@@ -2,13 +2,12 @@
 
 #include <QFont>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 
+#include "dialogplacement.h"
 #include "glyphs.h"
 #include "pagesetup.h"
 #include "printer.h"
@@ -184,8 +183,7 @@ void TForm3::Button1Click()
 void TForm3::showEvent(QShowEvent *event)
 {
     FormShow();
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreDialog(*this, CentreOn::Screen);
     QDialog::showEvent(event);
 }
 

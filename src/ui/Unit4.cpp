@@ -10,9 +10,11 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QToolButton>
 
+#include <algorithm>
+
+#include "dialogplacement.h"
 #include "dialogs.h"
 #include "handlerguard.h"
 #include "pagesetup.h"
@@ -44,6 +46,8 @@ constexpr std::array<FieldRow, 6> kFieldRows{{
     {PrintField::VerticalSpacing, "上下間隔", 128},
     {PrintField::HorizontalSpacing, "左右間隔", 152},
 }};
+
+constexpr int kFaceNamePixels = 11; // Edit11's letters
 
 constexpr std::array<const char *, 6> kPositionCaptions{"左上", "左下", "中央上", "中央下", "右上", "右下"};
 
@@ -157,16 +161,15 @@ void TForm4::buildCaptionGroup()
     CheckBox4 = new QCheckBox(u8("拡張子を印刷する"), GroupBox4);
     CheckBox4->setGeometry(24, 40, 161, 17);
 
-    // Three columns of two, the way the positions lie on a cell.
     RadioGroup1 = new QGroupBox(u8("位置"), GroupBox4);
     RadioGroup1->setGeometry(8, 64, 177, 73);
     positionButtons_ = new QButtonGroup(this);
     for (int i = 0; i < 6; ++i) {
         auto *item = new QRadioButton(u8(kPositionCaptions[static_cast<std::size_t>(i)]), RadioGroup1);
-        item->setGeometry(8 + (i / 2) * 56, 20 + (i % 2) * 24, 54, 17);
         positionButtons_->addButton(item, i);
         RadioGroup1Items[static_cast<std::size_t>(i)] = item;
     }
+    placePositionItems();
 
     Button4 = new QPushButton(u8("フォント指定"), GroupBox4);
     Button4->setGeometry(8, 144, kButtonWidth, kButtonHeight);
@@ -174,6 +177,14 @@ void TForm4::buildCaptionGroup()
     Edit11 = new QLineEdit(GroupBox4);
     Edit11->setGeometry(88, 146, 97, kEditHeight);
     Edit11->setReadOnly(true);
+    // The face's name as it is written: in the proportional gothic "ＭＳ Ｐゴシック" would read
+    // as "MS Pゴシック", its full-width letters drawn narrow. A fixed-pitch gothic keeps them
+    // full width, and at this size the name the captions start with fits the field.
+    QFont fixed(u8("ＭＳ ゴシック"));
+    fixed.setStyleHint(QFont::Monospace);
+    fixed.setFixedPitch(true);
+    fixed.setPixelSize(kFaceNamePixels);
+    Edit11->setFont(fixed);
     Edit11->setAccessibleName(u8("フォント名"));
 
     Label11 = new QLabel(u8("フォントサイズ"), GroupBox4);
@@ -197,6 +208,28 @@ void TForm4::buildCaptionGroup()
     CheckBox3 = new QCheckBox(u8("背景を透過させる"), GroupBox4);
     CheckBox3->setGeometry(8, 208, 177, 17);
     CheckBox3->setToolTip(u8("ファイル名を白で透過させると見栄えが良いです"));
+}
+
+void TForm4::placePositionItems()
+{
+    // Three columns of two, the way the positions lie on a cell. Each column is as wide as its
+    // longer caption with its circle, so that no caption runs into the next column's circle;
+    // the room left over is shared out between the columns, the outer margins kept.
+    constexpr int kMargin = 8;
+    std::array<int, 3> widths{};
+    for (std::size_t i = 0; i < RadioGroup1Items.size(); ++i)
+        widths[i / 2] = std::max(widths[i / 2], RadioGroup1Items[i]->sizeHint().width());
+    const int used = widths[0] + widths[1] + widths[2];
+    const int room = RadioGroup1->width() - used;
+    // Too little room for both margins: the columns take what there is, evenly spaced.
+    const int margin = std::clamp(room / 4, 0, kMargin);
+    const int gap = std::max(0, (room - 2 * margin) / 2);
+    int x = margin;
+    for (std::size_t column = 0; column < widths.size(); ++column) {
+        for (std::size_t row = 0; row < 2; ++row)
+            RadioGroup1Items[2 * column + row]->setGeometry(x, 20 + static_cast<int>(row) * 24, widths[column], 17);
+        x += widths[column] + gap;
+    }
 }
 
 void TForm4::buildButtons()
@@ -402,11 +435,7 @@ bool TForm4::eventFilter(QObject *watched, QEvent *event)
 void TForm4::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (QScreen *s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreDialog(*this, CentreOn::Screen);
 }
 
 void TForm4::reject() { done(kPrintResultCancel); }

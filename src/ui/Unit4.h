@@ -118,6 +118,7 @@ private:
     void buildMarginGroup();
     void buildFrameAndRangeGroups();
     void buildCaptionGroup();
+    void placePositionItems();
     void buildButtons();
     void fieldExit(PrintField field);
     void setPanel1Color(const QColor &color);

@@ -1,7 +1,6 @@
 // The program's entry: splash, title, the main window and the message loop.
 #include <QApplication>
 #include <QByteArray>
-#include <QFont>
 #include <QList>
 #include <QStringList>
 
@@ -9,28 +8,11 @@
 #include "Unit5.h"
 #include "allocator.h"
 #include "commandline.h"
+#include "fontsubstitutions.h"
 #include "handlerguard.h"
 #include "printer.h"
 #include "qtprinter.h"
 #include "translations.h"
-
-namespace {
-
-// The interface asks for the Windows gothic faces; the font mapper finds Japanese gothic faces
-// installed here instead, so that no text turns into boxes.
-void registerFontSubstitutions()
-{
-    const QStringList proportional{QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
-                                   QStringLiteral("IPAGothic")};
-    const QStringList fixed{QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP"),
-                            QStringLiteral("Noto Sans CJK JP")};
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), proportional);
-    QFont::insertSubstitutions(QStringLiteral("MS PGothic"), proportional);
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), fixed);
-    QFont::insertSubstitutions(QStringLiteral("MS Gothic"), fixed);
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -38,7 +20,7 @@ int main(int argc, char **argv)
     quiltana::TuneAllocatorForDecoding();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quiltana"));
-    registerFontSubstitutions();
+    quiltana::RegisterFontSubstitutions();
     // Before the first window: Qt's standard buttons and dialogs take their texts when made.
     quiltana::InstallQtTranslations();
     // The arguments as the system handed them over, before any conversion to text: a name that

@@ -16,6 +16,7 @@ PicturePreview::PicturePreview(QWidget *parent)
     setFrameShape(QFrame::StyledPanel);
     picture_->setAlignment(Qt::AlignCenter);
     picture_->setFixedSize(kSide, kSide);
+    picture_->setWordWrap(true);
     size_->setAlignment(Qt::AlignCenter);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(picture_);
@@ -40,8 +41,13 @@ void PicturePreview::showFile(const QString &path)
 {
     const quint64 ticket = ++*latest_;
     pending_ = path;
-    if (path.isEmpty() || pictureKindOf(path) == PictureKind::None) {
+    if (path.isEmpty()) {
         display(path, {});
+        return;
+    }
+    // A file of a kind the program does not read is refused without being read: at once.
+    if (pictureKindOf(path) == PictureKind::None) {
+        display(path, DecodePreview(path, kSide));
         return;
     }
     watchedTicket_ = ticket;
@@ -63,6 +69,9 @@ void PicturePreview::display(const QString &path, const PicturePreviewImage &pre
     if (preview.image.isNull()) {
         picture_->clear();
         size_->clear();
+        // A file that cannot be shown says so in the square, and why.
+        if (!preview.error.isEmpty())
+            picture_->setText(QStringLiteral("表示できません\n\n") + preview.error);
     } else {
         picture_->setPixmap(QPixmap::fromImage(preview.image));
         size_->setText(QStringLiteral("%1 x %2").arg(preview.fullSize.width()).arg(preview.fullSize.height()));

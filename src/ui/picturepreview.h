@@ -26,7 +26,8 @@ public:
     explicit PicturePreview(QWidget *parent = nullptr);
     ~PicturePreview() override;
 
-    // Shows the preview of `path` once it is decoded; an empty path clears it.
+    // Shows the preview of `path` once it is decoded; an empty path clears it. A file that
+    // cannot be shown gets "表示できません" and the decoder's reason, without the path.
     void showFile(const QString &path);
 
     [[nodiscard]] QString shownFile() const { return shown_; }

@@ -45,8 +45,27 @@ QString paperLabel(const QPageSize &paper)
         name = QStringLiteral("はがき");
     else if (paper.id() == QPageSize::DoublePostcard)
         name = QStringLiteral("往復はがき");
+    // The size follows in brackets of the name's own width, and the name's brackets are made
+    // the same: full-width after a Japanese name, half-width otherwise. A half-width bracket
+    // after Japanese letters would be drawn in the Japanese font, the closing one in the Latin
+    // font, and the two would not match ("はがき（100 x 148 mm)").
+    name = name.trimmed();
+    const bool japanese = std::any_of(name.cbegin(), name.cend(), [](QChar c) {
+        const QChar::Script script = c.script();
+        return script == QChar::Script_Han || script == QChar::Script_Hiragana || script == QChar::Script_Katakana
+               || (c.unicode() >= 0xFF01 && c.unicode() <= 0xFF60); // full-width forms
+    });
+    const QChar open = japanese ? QChar(0xFF08) : QLatin1Char('(');
+    const QChar close = japanese ? QChar(0xFF09) : QLatin1Char(')');
+    for (QChar &c : name) {
+        if (c == QLatin1Char('(') || c == QChar(0xFF08))
+            c = open;
+        else if (c == QLatin1Char(')') || c == QChar(0xFF09))
+            c = close;
+    }
     const QSizeF mm = paper.size(QPageSize::Millimeter);
-    return QStringLiteral("%1 (%2 x %3 mm)").arg(name, millimetres(mm.width()), millimetres(mm.height()));
+    return name + (japanese ? QString() : QStringLiteral(" ")) + open
+           + QStringLiteral("%1 x %2 mm").arg(millimetres(mm.width()), millimetres(mm.height())) + close;
 }
 
 PrinterSetupDialog::PrinterSetupDialog(const Printer &printer, QWidget *parent)

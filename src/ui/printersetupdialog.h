@@ -18,7 +18,8 @@ namespace quiltana {
 // `available` keeps its top-left corner inside it, so that its title bar can still be reached.
 [[nodiscard]] QRect placeWithin(const QRect &frame, const QRect &available);
 
-// How a paper is named in the list: its name and its size in millimetres, "A4 (210 x 297 mm)".
+// How a paper is named in the list: its name and its size in millimetres, "A4 (210 x 297 mm)";
+// after a Japanese name every bracket is full-width, "はがき（100 x 148 mm）".
 [[nodiscard]] QString paperLabel(const QPageSize &paper);
 
 // Printer setup, "プリンタの設定": the printer (the PDF files count as one), a paper that printer

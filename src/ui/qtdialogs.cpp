@@ -10,18 +10,23 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QListView>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
+#include <QSplitter>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 #include "compose.h"
+#include "dialogplacement.h"
+#include "openfolder.h"
 #include "picturepreview.h"
 #include "printer.h"
 #include "printersetupdialog.h"
@@ -74,22 +79,7 @@ protected:
     void showEvent(QShowEvent *event) override
     {
         QMessageBox::showEvent(event); // sizes the box to its text and buttons
-        const QWidget *owner = ownerOnScreen();
-        const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-        if (!screen)
-            return;
-        const QRect available = screen->availableGeometry();
-        const QPoint centre = owner ? owner->frameGeometry().center() : available.center();
-        // move() places the frame. Its borders are known here on some window systems; on the
-        // others they are still zero and the box is centred by its client area.
-        QRect placed(QPoint(0, 0), frameGeometry().size());
-        placed.moveCenter(centre);
-        // A box larger than its owner still opens whole on the screen.
-        placed.moveRight(std::min(placed.right(), available.right()));
-        placed.moveBottom(std::min(placed.bottom(), available.bottom()));
-        placed.moveLeft(std::max(placed.left(), available.left()));
-        placed.moveTop(std::max(placed.top(), available.top()));
-        move(placed.topLeft());
+        CentreDialog(*this, CentreOn::Owner);
     }
 
 private:
@@ -142,6 +132,38 @@ private:
     QDialog &box_;
 };
 
+// The open dialog's file list in detail: name, size, type and modification date. The size and
+// the date are as wide as what they show, the name takes the rest. The type goes: the list
+// holds only the picture kinds the filter names, each plain from its extension, and the type
+// names come from the desktop's file type catalogue in the system's language, which need not be
+// the program's.
+void fitFileColumns(QTreeView &files)
+{
+    enum Column { Name, Size, Type, Date };
+    QHeaderView *header = files.header();
+    header->setStretchLastSection(false);
+    header->setSectionHidden(Type, true);
+    header->setSectionResizeMode(Name, QHeaderView::Stretch);
+    header->setSectionResizeMode(Size, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(Date, QHeaderView::ResizeToContents);
+}
+
+// The places at the left of the open dialog as wide as their names ("コンピュータ"), the
+// file list narrower by as much.
+void fitPlaces(QFileDialog &dialog)
+{
+    auto *splitter = dialog.findChild<QSplitter *>(QStringLiteral("splitter"));
+    auto *places = dialog.findChild<QListView *>(QStringLiteral("sidebar"));
+    if (!splitter || !places || splitter->count() != 2 || splitter->widget(0) != places)
+        return;
+    // Before the dialog is shown the splitter has no width of its own yet: the file list is
+    // given the dialog's, and the splitter shares out what it gets in these proportions.
+    const int wanted = places->sizeHintForColumn(0) + 2 * places->frameWidth() + 4;
+    const int list = std::max(splitter->sizes().at(1), dialog.width() - wanted);
+    if (wanted > splitter->sizes().at(0) && wanted < list / 2)
+        splitter->setSizes({wanted, list});
+}
+
 } // namespace
 
 Dialogs &dialogs() { return g_dialogs ? *g_dialogs : qtDialogs(); }
@@ -193,10 +215,15 @@ std::optional<QString> QtDialogs::openPicture(QWidget *parent, const QString &fi
     // Qt's own dialog rather than the desktop's, so the chosen path comes back as typed,
     // without a portal's document copy standing in for the user's file, and so that the
     // preview can stand beside its file list.
-    QFileDialog dialog(parent, QString(), QString(), filter);
+    // It starts where the user last took pictures from, never in the program's own folder
+    // (the current directory).
+    QFileDialog dialog(parent, QString(), OpenDialogStartFolder(), filter);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setViewMode(QFileDialog::Detail);
+    if (auto *files = dialog.findChild<QTreeView *>(QStringLiteral("treeView")))
+        fitFileColumns(*files);
     // The dialog's widgets stand in a grid; the preview takes a column of its own on the right.
     if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout())) {
         auto *preview = new PicturePreview(&dialog);
@@ -204,6 +231,7 @@ std::optional<QString> QtDialogs::openPicture(QWidget *parent, const QString &fi
         QObject::connect(&dialog, &QFileDialog::currentChanged, preview, &PicturePreview::showFile);
         dialog.resize(dialog.sizeHint().width() + PicturePreview::kSide, dialog.sizeHint().height());
     }
+    fitPlaces(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();

@@ -2,6 +2,7 @@
 
 #include "importfixture.h"
 #include "names.h"
+#include "openfolder.h"
 #include "rawnames.h"
 
 namespace quiltana {
@@ -149,6 +150,32 @@ TEST_F(CommandLineTest, ArgumentsAreMadeAbsoluteOrRefusedByTheirBytes)
     EXPECT_EQ(document().cell(0).picturePath, line.paths.at(0));
     EXPECT_EQ(document().cell(1).picturePath, line.paths.at(2));
     EXPECT_EQ(document().lastFilledCell, 1);
+}
+
+TEST(OpenDialogStart, LastPictureFolderThenPicturesThenHomeNeverTheCurrentDirectory)
+{
+    QTemporaryDir last, pictures, home, program;
+    const QString gone = last.filePath(QStringLiteral("gone"));
+    const QString cases[][3] = {// remembered, Pictures, expected
+                                {last.path(), pictures.path(), last.path()},
+                                {gone, pictures.path(), pictures.path()},
+                                {QString(), gone, home.path()}};
+    for (const auto &c : cases)
+        EXPECT_EQ(StartFolder(c[0], c[1], home.path()), c[2]) << c[0].toStdString();
+
+    // The last name that exists decides: a file its folder, a folder itself.
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(program.path())); // the program works in its own folder
+    pictureFolderMemory() = PictureFolderMemory{};
+    EXPECT_NE(OpenDialogStartFolder(), program.path());
+    QFile photo(home.filePath(QStringLiteral("写真.jpg")));
+    ASSERT_TRUE(photo.open(QIODevice::WriteOnly));
+    RememberPictureFolder({last.path(), photo.fileName(), gone});
+    EXPECT_EQ(OpenDialogStartFolder(), home.path());
+    RememberPictureFolder({pictures.path() + QStringLiteral("/.")});
+    EXPECT_EQ(pictureFolderMemory().folder, pictures.path());
+    pictureFolderMemory() = PictureFolderMemory{};
+    QDir::setCurrent(saved);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "Unit4.h"
 
 #include "error.h"
+#include "fontsubstitutions.h"
 #include "fakedialogs.h"
 #include "printcommand.h"
 #include "printjobfixture.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -81,6 +83,27 @@ TEST_F(PrintDialog, StandsAsTheFormLaysItOut)
     EXPECT_LT(items[2]->x(), items[4]->x());
     EXPECT_EQ(items[5]->text(), QString::fromUtf8("右下"));
     EXPECT_EQ(items[5]->y(), items[1]->y());
+}
+
+TEST_F(PrintDialog, PositionCaptionsAndTheFaceNameShowWhole)
+{
+    RegisterFontSubstitutions(); // as the program starts: its faces, not the fallback
+    TForm4 shown;
+    // Each caption with its circle fits its button, and no button reaches the next column's.
+    const auto &items = shown.RadioGroup1Items;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_LE(items[i]->sizeHint().width(), items[i]->width()) << items[i]->text().toStdString();
+        EXPECT_LT(items[i]->geometry().right(), i + 2 < items.size() ? items[i + 2]->x() : shown.RadioGroup1->width());
+    }
+    // The face as it is named, its full-width letters as wide as its kana, all in sight (the
+    // field keeps its frame and two pixels each side).
+    shown.FillFromPageSetup(pageSetup());
+    EXPECT_EQ(shown.Edit11->text(), QString::fromUtf8("ＭＳ Ｐゴシック")); // the blank a plain one
+    const QFontMetrics metrics(shown.Edit11->font());
+    for (const QChar c : shown.Edit11->text())
+        EXPECT_TRUE(c == QLatin1Char(' ') || metrics.horizontalAdvance(c) == metrics.horizontalAdvance(QChar(0x30B4)));
+    const int frame = shown.Edit11->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, shown.Edit11);
+    EXPECT_LE(metrics.horizontalAdvance(shown.Edit11->text()), shown.Edit11->width() - 2 * frame - 2 * 2);
 }
 
 TEST_F(PrintDialog, FieldsAndArrowsAreNamedAfterTheirLabels)

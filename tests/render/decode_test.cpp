@@ -5,6 +5,7 @@
 #include "error.h"
 #include "names.h"
 #include "picturewriter.h"
+#include "preview.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -365,6 +366,19 @@ TEST_F(DecodeTest, ReducedJpegScaleIsTheSmallestThatHoldsTheSize)
     int w = 0, h = 0;
     EXPECT_EQ(DecodePictureForSize(png, PictureKind::Png, 5, 5, &w, &h).size(), QSize(40, 30));
     EXPECT_EQ(QSize(w, h), QSize(40, 30));
+}
+
+TEST(PreviewError, TheReasonWithoutThePathInFront)
+{
+    const QString path = QStringLiteral("/写真/a.jpg");
+    const QString cases[][2] = {
+        {path + QStringLiteral(": not a picture file"), QStringLiteral("not a picture file")},
+        {path + QStringLiteral("：壊れています"), QStringLiteral("壊れています")},
+        {QStringLiteral("「") + path + QStringLiteral("」は開けません"), {}}, // the path not in front
+        {path + QStringLiteral(": "), {}},                                     // nothing but the path
+        {path + QStringLiteral("x: another file"), {}}};
+    for (const auto &c : cases)
+        EXPECT_EQ(ErrorTextWithoutPath(c[0], path), c[1].isNull() ? c[0] : c[1]) << c[0].toStdString();
 }
 
 } // namespace

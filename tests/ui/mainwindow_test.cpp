@@ -13,6 +13,7 @@
 #include "cellcommands.h"
 #include "commandline.h"
 #include "names.h"
+#include "openfolder.h"
 #include "rawnames.h"
 #include "layouts.h"
 #include "uitestsupport.h"
@@ -380,6 +381,7 @@ TEST_F(MainWindow, DroppedFilesFillTheDocumentFromTheFirstPage)
     const QString b = picture(QStringLiteral("b.png"), Qt::blue);
     const QString c = picture(QStringLiteral("c.bmp"), Qt::green);
     w.WMDropFile({a, b, c});
+    EXPECT_EQ(OpenDialogStartFolder(), pictureDir.path()); // where the next picture is looked for
     EXPECT_EQ(document().cell(0).picturePath, a);
     EXPECT_EQ(document().cell(2).picturePath, c);
     EXPECT_EQ(w.Label1->text(), QStringLiteral("1/2"));

@@ -1,7 +1,9 @@
 // Where the windows and boxes stand and whether their texts fit: the page indicator at its
 // longest, the splash's title, the main window's frame, the real message boxes.
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -12,6 +14,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
 
 #include "Unit5.h"
 #include "failurereport.h"
@@ -144,6 +147,24 @@ TEST_F(Placement, ErrorBoxStandsInTheMiddleOfItsParentWindow)
     const QString text = QStringLiteral("入りきらなかった写真があります。");
     const QRect cornered = boxOpenedBy([&] { real.error(&parent, text); }).frame;
     EXPECT_TRUE(available.contains(cornered)) << cornered.x() << ", " << cornered.y() << " " << cornered.width();
+}
+
+TEST_F(Placement, PrintDialogAndAboutBoxOpenInTheMiddleOfTheScreenEveryTime)
+{
+    TForm1 &w = open();
+    setDialogs(nullptr); // the real dialogs
+    std::map<QAction *, QRect> first; // the client area at each one's first showing
+    for (QAction *command : {w.About1, w.Print1, w.About1, w.Print1}) {
+        QRect seen;
+        QTimer::singleShot(0, [&seen] {
+            auto *dialog = static_cast<QDialog *>(QApplication::activeModalWidget());
+            seen = dialog->geometry();
+            expectNear(dialog->frameGeometry().center(), availableCentre());
+            dialog->reject();
+        });
+        command->trigger();
+        EXPECT_EQ(seen, first.try_emplace(command, seen).first->second) << command->text().toStdString();
+    }
 }
 
 TEST_F(Placement, ErrorAtStartUpIsCentredOnTheScreen)

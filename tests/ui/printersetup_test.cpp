@@ -20,6 +20,7 @@
 #include "printersetupdialog.h"
 #include "qtdialogs.h"
 #include "qtprinter.h"
+#include "translations.h"
 #include "uitestsupport.h"
 
 namespace quiltana::test {
@@ -103,6 +104,23 @@ TEST(PlaceWithin, MovesAFrameOntoTheScreenAsLittleAsItTakes)
     EXPECT_EQ(placeWithin(QRect(-100, 0, 300, 200), QRect(-1280, 0, 1280, 1024)).size(), QSize(300, 200));
 }
 
+TEST(PaperLabel, BracketsOfOneWidthInEveryName)
+{
+    InstallQtTranslations(); // Qt's paper names in Japanese where it has them
+    QList<QPageSize> papers;
+    for (int id = 0; id < QPageSize::LastPageSize; ++id) // Custom, the last, has no size
+        papers << QPageSize(static_cast<QPageSize::PageSizeId>(id));
+    for (const QString &name : {QStringLiteral("はがき（縦）"), QStringLiteral("名刺(55x91)"), QStringLiteral("Photo (4x6)"),
+                                QStringLiteral("Ａ４（ふちなし)")}) // as printer drivers name them
+        papers << QPageSize(QSizeF(100, 150), QPageSize::Millimeter, name, QPageSize::ExactMatch);
+    for (const QPageSize &paper : papers) {
+        const QString label = paperLabel(paper);
+        const qsizetype full = label.count(QChar(0xFF08)) + label.count(QChar(0xFF09));
+        const qsizetype half = label.count(QLatin1Char('(')) + label.count(QLatin1Char(')'));
+        EXPECT_TRUE((full == 0) != (half == 0) && (full + half) % 2 == 0) << label.toStdString();
+    }
+}
+
 TEST_F(PrinterSetup, ListsThePrintersAndEachPrintersOwnPapers)
 {
     printer.applySetup({QStringLiteral("Test printer"), printer.outputFile, QPageSize(QPageSize::A5),
@@ -120,9 +138,9 @@ TEST_F(PrinterSetup, ListsThePrintersAndEachPrintersOwnPapers)
 
     // Another printer: its papers, the chosen one kept where it has it too.
     QTest::keyClick(dialog.PrinterBox, Qt::Key_Down);
-    EXPECT_EQ(items(dialog.PaperBox), (QStringList{QStringLiteral("L判 (89 x 127 mm)"),
+    EXPECT_EQ(items(dialog.PaperBox), (QStringList{QStringLiteral("L判（89 x 127 mm）"),
                                                    QStringLiteral("A5 (148 x 210 mm)"),
-                                                   QStringLiteral("2L判 (127 x 178 mm)")}));
+                                                   QStringLiteral("2L判（127 x 178 mm）")}));
     EXPECT_EQ(dialog.PaperBox->currentIndex(), 1);
     QTest::keyClick(dialog.PaperBox, Qt::Key_Up);
     EXPECT_TRUE(dialog.chosen().paper.isEquivalentTo(lPrint()));
@@ -145,8 +163,9 @@ TEST_F(PrinterSetup, ListsThePrintersAndEachPrintersOwnPapers)
     // Postcards by their Japanese name; inch sizes to a tenth of a millimetre.
     const QStringList pdfPapers = items(dialog.PaperBox);
     ASSERT_EQ(pdfPapers.size(), 3);
-    EXPECT_EQ(pdfPapers[1], QStringLiteral("はがき (100 x 148 mm)"));
-    EXPECT_TRUE(pdfPapers[2].endsWith(QStringLiteral(" (215.9 x 279.4 mm)"))) << pdfPapers[2].toStdString();
+    EXPECT_EQ(pdfPapers[1], QStringLiteral("はがき（100 x 148 mm）"));
+    // (Letter in English or, with Qt's Japanese names, in Japanese and full-width brackets.)
+    EXPECT_TRUE(pdfPapers[2].contains(QStringLiteral("215.9 x 279.4 mm"))) << pdfPapers[2].toStdString();
 }
 
 // The menu command: another paper in landscape. The page size cache keeps the landscape page,
@@ -258,7 +277,7 @@ TEST(PrinterSetupOnPdf, TheChosenPaperIsThePageOfTheNextJob)
     whenSetupOpens([](PrinterSetupDialog &d) {
         EXPECT_EQ(d.PrinterBox->currentText(), QStringLiteral("PDF ファイル"));
         QTest::keyClicks(d.PaperBox, QStringLiteral("L")); // the first paper named with an L
-        EXPECT_EQ(d.PaperBox->currentText(), QStringLiteral("L判 (89 x 127 mm)"));
+        EXPECT_EQ(d.PaperBox->currentText(), QStringLiteral("L判（89 x 127 mm）"));
         QTest::mouseClick(d.LandscapeButton, Qt::LeftButton);
         QTest::keyClick(d.PaperBox, Qt::Key_Return);
     });

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QFontDialog>
@@ -16,10 +17,13 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTimer>
+#include <QTreeView>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -28,7 +32,11 @@
 #include <optional>
 
 #include "compose.h"
+#include "decode.h"
+#include "openfolder.h"
+#include "paths.h"
 #include "picturepreview.h"
+#include "preview.h"
 #include "qtdialogs.h"
 #include "translations.h"
 
@@ -241,6 +249,47 @@ TEST(PicturePreviewWidget, AnEarlierDecodeNeverReplacesTheFileChosenSince)
     spy.clear();
     preview.showFile(big);
     EXPECT_EQ(previewOf(spy, big), std::optional<bool>(true));
+}
+
+TEST(OpenPictureDialog, StartsInTheFolderOfTheLastPictureWithItsColumnsReadable)
+{
+    QStandardPaths::setTestModeEnabled(true); // Qt's file dialog keeps its columns in settings:
+    QSettings(QSettings::UserScope, QStringLiteral("QtProject")).clear(); // none here
+    QTemporaryDir dir;
+    RememberPictureFolder({writeJpeg(dir, QStringLiteral("IMG_20240101_123456.jpg"), 640, 480)});
+    whenModalShown([&](QDialog &dialog) {
+        EXPECT_EQ(static_cast<QFileDialog &>(dialog).directory().absolutePath(), dir.path());
+        QAbstractItemView *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+        auto *model = dialog.findChild<QFileSystemModel *>();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(model->index(dir.path())) == 1; }, 15000));
+        QHeaderView *header = static_cast<QTreeView *>(view)->header();
+        EXPECT_TRUE(header->isSectionHidden(2)); // the type, in the system's language
+        for (const int column : {0, 1, 3}) // name, size, date
+            EXPECT_GE(header->isSectionHidden(column) ? 0 : header->sectionSize(column), view->sizeHintForColumn(column));
+        dialog.reject();
+    });
+    EXPECT_FALSE(QtDialogs().openPicture(nullptr, QStringLiteral("JPEG (*.jpg)")));
+    pictureFolderMemory() = PictureFolderMemory{};
+}
+
+TEST(PicturePreviewWidget, SaysWhyAFileCannotBeShownWithoutItsPath)
+{
+    QTemporaryDir dir;
+    PicturePreview preview;
+    QSignalSpy spy(&preview, &PicturePreview::previewShown);
+    const QLabel *square = preview.findChildren<QLabel *>().value(0);
+    for (const QString &path : {writeFile(dir, QStringLiteral("壊れた.jpg"), "\xff\xd8\xff\xe0 no JPEG"),
+                                writeFile(dir, QStringLiteral("notes.txt"), "text"), dir.path()}) {
+        QString reason; // what the decoder says of it, its path left out; a folder is no fault
+        try {
+            (void)DecodePictureForSize(path, pictureKindOf(path), 200, 200, nullptr, nullptr);
+        } catch (const PictureError &error) {
+            reason = QFileInfo(path).isFile() ? ErrorTextWithoutPath(error.message(), path) : QString();
+        }
+        preview.showFile(path);
+        EXPECT_EQ(previewOf(spy, path), std::optional<bool>(false));
+        EXPECT_EQ(square->text(), reason.isEmpty() ? QString() : QStringLiteral("表示できません\n\n") + reason);
+    }
 }
 
 } // namespace

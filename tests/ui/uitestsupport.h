@@ -15,6 +15,7 @@
 #include "Unit1.h"
 #include "document.h"
 #include "fakedialogs.h"
+#include "openfolder.h"
 #include "pagesetup.h"
 #include "testprinter.h"
 
@@ -51,6 +52,7 @@ protected:
         ASSERT_TRUE(pictureDir.isValid());
         savedDirectory = QDir::currentPath();
         test::ResetProgramState();
+        pictureFolderMemory() = PictureFolderMemory{};
         pageSizeCache() = PageSizeCache{};
         setCurrentPrinter(&printer);
     }

@@ -1,0 +1,46 @@
+#include "openfolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace quiltana {
+
+PictureFolderMemory &pictureFolderMemory()
+{
+    static PictureFolderMemory memory;
+    return memory;
+}
+
+void RememberPictureFolder(const QStringList &names)
+{
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        if (it->isEmpty())
+            continue;
+        const QFileInfo info(*it);
+        if (info.isDir()) {
+            pictureFolderMemory().folder = QDir::cleanPath(info.absoluteFilePath());
+            return;
+        }
+        if (info.exists()) {
+            pictureFolderMemory().folder = QDir::cleanPath(info.absolutePath());
+            return;
+        }
+    }
+}
+
+QString StartFolder(const QString &remembered, const QString &pictures, const QString &home)
+{
+    for (const QString &folder : {remembered, pictures})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    return home;
+}
+
+QString OpenDialogStartFolder()
+{
+    return StartFolder(pictureFolderMemory().folder,
+                       QStandardPaths::writableLocation(QStandardPaths::PicturesLocation), QDir::homePath());
+}
+
+} // namespace quiltana
