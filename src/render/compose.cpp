@@ -130,7 +130,7 @@ void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, Tur
 namespace {
 
 // What the pictures decoded for paper side by side may hold at once, results waiting to be
-// drawn included; the next picture to draw may always start, so a page of one huge picture
+// drawn included; a picture larger than that decodes alone, so a page of one huge picture
 // still prints.
 constexpr qint64 kPrintDecodeBudgetBytes = 128LL * 1024 * 1024;
 // How many pictures per worker the decodings may run ahead of the one being drawn.
@@ -156,7 +156,8 @@ public:
             [this](std::size_t p) { return prepare(p); });
     }
 
-    // The picture of position p, fitted into its cell; throws what its decoding threw.
+    // The picture of position p, fitted into its cell; throws what its decoding, or the
+    // estimate of its cost, threw.
     FittedPicture take(std::size_t p)
     {
         Outcome outcome = pool_->take(p);
