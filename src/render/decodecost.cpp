@@ -7,6 +7,7 @@
 
 #include "decode.h"
 #include "headerpeek.h"
+#include "jpegdecoder.h"
 #include "paths.h"
 
 namespace quiltana {
@@ -16,30 +17,6 @@ namespace {
 // What a decoding of a picture whose header cannot be read may hold: as much as any picture
 // within the bounds, so that it never runs beside another large one.
 constexpr qint64 kWorstHeldBytes = kMaxPicturePixels * 4;
-
-// What a JPEG decoding holds beyond a few rows: a progressive file, and a sequential file whose
-// first scan does not carry every component, keep every DCT coefficient (two bytes each) until
-// the last scan, whatever the scale they are decoded at.
-qint64 heldBytesWhileDecodingJpeg(const PictureHeader &header)
-{
-    if (!header.progressive && header.firstScanHasEveryComponent)
-        return 0;
-    int hMax = 1, vMax = 1;
-    for (int c = 0; c < header.components; ++c) {
-        hMax = std::max(hMax, header.horizontalSampling[c]);
-        vMax = std::max(vMax, header.verticalSampling[c]);
-    }
-    qint64 blocks = 0;
-    for (int c = 0; c < header.components; ++c) {
-        const qint64 h = std::max(1, header.horizontalSampling[c]);
-        const qint64 v = std::max(1, header.verticalSampling[c]);
-        const qint64 columns = (header.width * h + hMax - 1) / hMax;
-        const qint64 rows = (header.height * v + vMax - 1) / vMax;
-        // Each component is padded to whole MCUs: up to hMax x vMax blocks more.
-        blocks += ((columns + 7) / 8 + hMax) * ((rows + 7) / 8 + vMax);
-    }
-    return blocks * 64 * 2;
-}
 
 } // namespace
 
@@ -55,6 +32,11 @@ qint64 HeldBytesWhileDecoding(const QString &path)
     const PictureKind kind = pictureKindOf(path);
     if (kind == PictureKind::None)
         return 0;
+    // A JPEG's header is read by libjpeg itself, as its decoding reads it: a walk of the
+    // segments of its own could be led elsewhere than libjpeg goes (by a marker without a
+    // length, say) and find another frame than the one decoded.
+    if (kind == PictureKind::Jpeg)
+        return std::min(JpegHeldBytesWhileDecoding(path).value_or(kWorstHeldBytes), kWorstHeldBytes);
     const PictureHeader header = PeekPictureHeader(file, kind);
     if (!header.complete)
         return kWorstHeldBytes;
@@ -77,7 +59,6 @@ qint64 HeldBytesWhileDecoding(const QString &path)
         // (run-length coded ones).
         return PictureSizeAllowed(w, h, file.size()) ? w * h * 4 : 0;
     case PictureKind::Jpeg:
-        return std::min(heldBytesWhileDecodingJpeg(header), kWorstHeldBytes);
     case PictureKind::None:
         break;
     }

@@ -4,6 +4,8 @@
 #include "decode.h"
 #include "exif.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -220,6 +222,74 @@ JpegOutcome RunJpegJob(JpegJob *job)
     return JpegOutcome::Decoded;
 }
 
+// What the estimate reads of a file: libjpeg's own reading of the header, with the segments
+// the decoder keeps counted instead of kept.
+struct JpegPeek {
+    std::FILE *file;
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager error;
+    long long keptSegmentBytes;
+    long long coefficientBytes;
+    long long width;
+    long long height;
+};
+
+// Reads an APP1 or APP2 segment's length, counts what jpeg_save_markers would keep of it, and
+// passes over it as libjpeg passes over segments it does not keep.
+extern "C" boolean JpegCountKeptSegment(j_decompress_ptr cinfo)
+{
+    jpeg_source_mgr *src = cinfo->src;
+    unsigned length = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (src->bytes_in_buffer == 0 && !(*src->fill_input_buffer)(cinfo))
+            return FALSE;
+        length = (length << 8) | *src->next_input_byte++;
+        --src->bytes_in_buffer;
+    }
+    static_cast<JpegPeek *>(cinfo->client_data)->keptSegmentBytes +=
+        static_cast<long long>(sizeof(jpeg_marker_struct)) + length;
+    if (length > 2)
+        (*src->skip_input_data)(cinfo, static_cast<long>(length - 2));
+    return TRUE;
+}
+
+// The other function that calls setjmp: reads the markers up to the first scan, as
+// RunJpegJob's jpeg_read_header does. It holds no C++ object and destroys the decompressor on
+// every path.
+bool RunJpegPeek(JpegPeek *peek)
+{
+    jpeg_decompress_struct *cinfo = &peek->cinfo;
+    cinfo->err = jpeg_std_error(&peek->error.pub);
+    peek->error.pub.error_exit = JpegErrorExit;
+    peek->error.pub.output_message = JpegOutputMessage;
+    if (setjmp(peek->error.jump)) {
+        jpeg_destroy_decompress(cinfo);
+        return false;
+    }
+    jpeg_create_decompress(cinfo);
+    cinfo->client_data = peek;
+    jpeg_stdio_src(cinfo, peek->file);
+    jpeg_set_marker_processor(cinfo, JPEG_APP0 + 1, JpegCountKeptSegment);
+    jpeg_set_marker_processor(cinfo, JPEG_APP0 + 2, JpegCountKeptSegment);
+    jpeg_read_header(cinfo, TRUE);
+    peek->width = cinfo->image_width;
+    peek->height = cinfo->image_height;
+    // libjpeg keeps every coefficient of the picture (two bytes each, in whole MCUs) when the
+    // file has more than one scan: progressive, or a first scan without every component.
+    if (cinfo->progressive_mode || cinfo->comps_in_scan < cinfo->num_components) {
+        for (int c = 0; c < cinfo->num_components; ++c) {
+            const jpeg_component_info &component = cinfo->comp_info[c];
+            const long long h = std::max(component.h_samp_factor, 1);
+            const long long v = std::max(component.v_samp_factor, 1);
+            const long long columns = (component.width_in_blocks + h - 1) / h * h;
+            const long long rows = (component.height_in_blocks + v - 1) / v * v;
+            peek->coefficientBytes += columns * rows * DCTSIZE2 * static_cast<long long>(sizeof(JCOEF));
+        }
+    }
+    jpeg_destroy_decompress(cinfo);
+    return true;
+}
+
 } // namespace
 
 void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight)
@@ -249,6 +319,21 @@ void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHei
         break;
     }
     ThrowPictureError(path, QString::fromLocal8Bit(job->error.message));
+}
+
+std::optional<qint64> JpegHeldBytesWhileDecoding(const QString &path)
+{
+    const FilePtr file(std::fopen(QFile::encodeName(path).constData(), "rb"));
+    if (!file)
+        return std::nullopt;
+    auto peek = std::make_unique<JpegPeek>();
+    peek->file = file.get();
+    if (!RunJpegPeek(peek.get()))
+        return std::nullopt;
+    // A picture beyond the bounds is refused before anything is held.
+    if (!PictureSizeAllowed(peek->width, peek->height, PictureFileBytes(file.get())))
+        return 0;
+    return peek->coefficientBytes + peek->keptSegmentBytes;
 }
 
 } // namespace quiltana
