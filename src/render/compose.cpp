@@ -177,16 +177,11 @@ private:
         const QString &path = paths_[p];
         if (path.isEmpty())
             return {};
-        // The finished picture is at most its cell; a turned one is first collected whole at a
-        // scale of up to twice the cell each way. A PNG turned by the user is collected at its
-        // full size, which its header alone does not tell here: it decodes alone.
+        // The finished picture is at most its cell, sampled there as stored and then turned
+        // (by the camera, then by the user) one copy after the other.
         const qint64 cellBytes = static_cast<qint64>(std::max(cells_[p].width(), 0))
                                  * std::max(cells_[p].height(), 0) * 3;
-        const bool turned = orientations_[p] == Turn::Right || orientations_[p] == Turn::Left;
-        qint64 decoding = HeldBytesWhileDecoding(path) + 4 * cellBytes;
-        if (turned && pictureKindOf(path) == PictureKind::Png)
-            decoding += kPrintDecodeBudgetBytes;
-        return {decoding, cellBytes};
+        return {HeldBytesWhileDecoding(path) + 4 * cellBytes, cellBytes};
     }
 
     [[nodiscard]] Outcome prepare(std::size_t p) const noexcept

@@ -48,8 +48,9 @@ inline constexpr int kMaxWorkCopyWidth = 4000;
 // The work copy of a picture: `height` rows and trunc(height * w / h) columns (at least one),
 // w x h being the picture's own size upright, resampled as Resample does with Enlarge::Repeat
 // (reduced through the filter, enlarged by repeating pixels). Rows are sampled while the decoder delivers them (a JPEG at the smallest DCT scale
-// that still holds the work copy), so a large photograph never has to be held whole; only a
-// picture whose EXIF orientation turns or mirrors it is collected whole at that scale first. Throws Error as
+// that still holds the work copy), so a large photograph never has to be held whole; a
+// picture whose EXIF orientation turns or mirrors it is sampled as stored and its work copy
+// stood upright. Throws Error as
 // DecodePicture does, and also when the work copy itself would exceed kMaxPicturePixels.
 // A height below 1 gives a null image.
 [[nodiscard]] QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height);

@@ -48,12 +48,11 @@ qint64 HeldBytesWhileDecoding(const QString &path)
     case PictureKind::Png:
         if (!PictureSizeAllowed(w, h, file.size()))
             return 0; // refused before anything is held
-        // An interlaced picture is collected whole, and so is one that an eXIf chunk before
-        // the picture data may call to be turned. An interlaced one with transparency is
-        // collected as RGBA apart from the sink, which may collect it again if turned.
-        if (header.interlaced && header.transparency)
-            return w * h * 4 + (header.exifChunkAt >= 0 ? w * h * 3 : 0);
-        return header.interlaced || header.exifChunkAt >= 0 ? w * h * 3 : 0;
+        // Only an interlaced picture is collected whole: as RGBA where it has transparency.
+        // One that an eXIf chunk turns streams all the same (it is sampled as stored).
+        if (!header.interlaced)
+            return 0;
+        return w * h * (header.transparency ? 4 : 3);
     case PictureKind::Bmp:
         // Three bytes a pixel of RGB, and one of alpha (masked pictures) or of palette indices
         // (run-length coded ones).
