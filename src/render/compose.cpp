@@ -153,7 +153,7 @@ public:
         pool_.emplace(
             positions, workers, static_cast<std::size_t>(workers) * kPrintAheadPerWorker,
             kPrintDecodeBudgetBytes, [this](std::size_t p) { return cost(p); },
-            [this](std::size_t p) { return prepare(p); });
+            [this](std::size_t p) { return prepare(p); }, &stop_);
     }
 
     // The picture of position p, fitted into its cell; throws what its decoding, or the
@@ -189,7 +189,7 @@ private:
         Outcome outcome;
         try {
             if (!paths_[p].isEmpty())
-                outcome.picture = FitPictureFile(cells_[p], paths_[p], orientations_[p]);
+                outcome.picture = FitPictureFile(cells_[p], paths_[p], orientations_[p], &stop_);
         } catch (...) {
             outcome.error = std::current_exception();
         }
@@ -199,6 +199,9 @@ private:
     std::vector<Rect> cells_;
     std::vector<QString> paths_;
     std::vector<Turn> orientations_;
+    // Set as the pool goes before every picture was taken (a picture failed, the painter
+    // threw): the decodings still running give up within a few rows rather than finish.
+    StopFlag stop_{false};
     std::optional<DecodeAhead<Outcome>> pool_; // last: its workers stop before the lists go
 };
 

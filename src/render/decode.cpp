@@ -82,10 +82,10 @@ private:
 };
 
 // A BMP, its colours converted to sRGB through the profile its header may embed.
-QImage ReadBmpInSrgb(const QString &path)
+QImage ReadBmpInSrgb(const QString &path, const StopFlag *stop = nullptr)
 {
     QByteArray profile;
-    QImage image = ReadBmp(path, &profile);
+    QImage image = ReadBmp(path, &profile, stop);
     if (profile.isEmpty() || image.isNull())
         return image;
     const SrgbConverter converter = SrgbConverter::ForProfile(
@@ -115,7 +115,7 @@ QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink
         return upright;
     }
     case PictureKind::Bmp: {
-        QImage image = ReadBmpInSrgb(path);
+        QImage image = ReadBmpInSrgb(path, sink.stop());
         if (fullWidth)
             *fullWidth = image.width();
         if (fullHeight)
@@ -161,9 +161,10 @@ QImage WholePictureSink::takeUpright()
     return ExifUpright(stored, orientation_);
 }
 
-QImage DecodePicture(const QString &path, PictureKind kind)
+QImage DecodePicture(const QString &path, PictureKind kind, const StopFlag *stop)
 {
     WholePictureSink sink;
+    sink.setStop(stop);
     return DecodeThroughSink(path, kind, sink, nullptr, nullptr);
 }
 
@@ -287,6 +288,11 @@ QString PictureTooLargeText(qint64 width, qint64 height)
 void ThrowPictureError(const QString &path, const QString &reason)
 {
     throw PictureError(path, reason);
+}
+
+void ThrowDecodingStopped(const QString &path)
+{
+    ThrowPictureError(path, QStringLiteral("読み込みを中止しました"));
 }
 
 } // namespace quiltana

@@ -38,10 +38,13 @@ constexpr int kMaxProgressiveScans = 100;
 constexpr int kFreeScans = 16;
 constexpr long long kBlocksPerScanByte = 64;
 
-// libjpeg's progress monitor with the scan limit of the file at hand.
+// libjpeg's progress monitor with the scan limit of the file at hand, and the flag that asks
+// the decoding to give up.
 struct ScanGuard {
     jpeg_progress_mgr pub;
     int scanLimit;
+    const StopFlag *stop;
+    bool stopped;
 };
 
 constexpr std::size_t kMessageLength = JMSG_LENGTH_MAX;
@@ -75,7 +78,7 @@ struct JpegJob {
     char refusal[kMessageLength];
 };
 
-enum class JpegOutcome { Decoded, LibraryError, TooLarge, Refused };
+enum class JpegOutcome { Decoded, LibraryError, TooLarge, Refused, Stopped };
 
 extern "C" void JpegErrorExit(j_common_ptr cinfo)
 {
@@ -88,13 +91,19 @@ extern "C" void JpegErrorExit(j_common_ptr cinfo)
 // not fatal; nothing is ever printed.
 extern "C" void JpegOutputMessage(j_common_ptr) {}
 
-// Called by libjpeg for every row of MCUs it reads, so also inside each of many scans.
+// Called by libjpeg for every row of MCUs it reads, so also inside each of many scans, and for
+// every call that asks it for rows.
 extern "C" void JpegProgress(j_common_ptr cinfo)
 {
     auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (!d->is_decompressor)
         return;
-    const int limit = reinterpret_cast<ScanGuard *>(d->progress)->scanLimit;
+    auto *guard = reinterpret_cast<ScanGuard *>(d->progress);
+    if (StopAsked(guard->stop)) {
+        guard->stopped = true;
+        std::longjmp(reinterpret_cast<JpegErrorManager *>(cinfo->err)->jump, 1);
+    }
+    const int limit = guard->scanLimit;
     if (d->input_scan_number > limit) {
         auto *error = reinterpret_cast<JpegErrorManager *>(cinfo->err);
         std::snprintf(error->message, kMessageLength,
@@ -126,12 +135,13 @@ JpegOutcome RunJpegJob(JpegJob *job)
     job->error.pub.output_message = JpegOutputMessage;
     if (setjmp(job->error.jump)) {
         jpeg_destroy_decompress(cinfo);
-        return JpegOutcome::LibraryError;
+        return job->progress.stopped ? JpegOutcome::Stopped : JpegOutcome::LibraryError;
     }
     jpeg_create_decompress(cinfo);
     cinfo->mem->max_memory_to_use = kMaxJpegMemory;
     job->progress.pub.progress_monitor = JpegProgress;
     job->progress.scanLimit = kMaxSequentialScans;
+    job->progress.stop = job->sink->stop();
     cinfo->progress = &job->progress.pub;
     jpeg_stdio_src(cinfo, job->file);
     // APP1 segments hold the EXIF block (and XMP), APP2 segments the colour profile in
@@ -315,6 +325,8 @@ void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHei
         ThrowPictureError(path, PictureTooLargeText(job->fullWidth, job->fullHeight, job->fileBytes));
     case JpegOutcome::Refused:
         ThrowPictureError(path, QString::fromLocal8Bit(job->refusal));
+    case JpegOutcome::Stopped:
+        ThrowDecodingStopped(path);
     case JpegOutcome::LibraryError:
         break;
     }

@@ -15,6 +15,7 @@ class RowSink;
 // warnings do not fail the decode; errors, a declared size above the bounds and a progressive
 // file whose coefficients would need more than a fixed amount of memory throw Error naming the
 // file. `fullWidth`/`fullHeight` (optional) receive the picture's own size.
+// The sink's stop flag (RowSink::setStop) ends the decoding with ThrowDecodingStopped.
 void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight);
 
 // What DecodeJpeg holds for the file `path` beyond a few rows (bytes), from the markers that

@@ -214,7 +214,7 @@ int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, co
     return 0;
 }
 
-FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation)
+FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation, const StopFlag *stop)
 {
     FittedPicture result;
     if (path.isEmpty())
@@ -226,6 +226,7 @@ FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orienta
         return result;
     if (result.kind == PictureKind::Jpeg || result.kind == PictureKind::Png) {
         FittingSink sink(cell, orientation);
+        sink.setStop(stop);
         if (result.kind == PictureKind::Jpeg)
             DecodeJpeg(path, sink, nullptr, nullptr);
         else
@@ -234,7 +235,7 @@ FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orienta
         fitted.kind = result.kind;
         return fitted;
     }
-    const QImage decoded = DecodePicture(path, result.kind);
+    const QImage decoded = DecodePicture(path, result.kind, stop);
     result.decoded = decoded.size();
     // Sampled into the rectangle as stored, then turned: the whole picture is never held twice.
     const bool turns = orientation == Turn::Right || orientation == Turn::Left;

@@ -44,12 +44,13 @@ struct PngJob {
     int fullHeight;
     long long fileBytes;
     int exifOrientation;
+    const StopFlag *stop;
     // Every row has reached the sink; what fails after that (the file's tail) is forgiven.
     bool rowsDelivered;
     char message[kMessageLength];
 };
 
-enum class PngOutcome { Decoded, LibraryError, TooLarge, Refused };
+enum class PngOutcome { Decoded, LibraryError, TooLarge, Refused, Stopped };
 
 extern "C" void PngError(png_structp png, png_const_charp message)
 {
@@ -217,6 +218,10 @@ PngOutcome RunPngJob(PngJob *job)
             return PngOutcome::Refused;
         }
         for (png_uint_32 y = 0; y < height; ++y) {
+            if (StopAsked(job->stop)) {
+                ReleasePngJob(job);
+                return PngOutcome::Stopped;
+            }
             unsigned char *row = job->sink->rowBuffer(static_cast<int>(y));
             if (alpha) {
                 png_read_row(png, job->rgbaRow, nullptr);
@@ -243,7 +248,16 @@ PngOutcome RunPngJob(PngJob *job)
         for (png_uint_32 y = 0; y < height; ++y)
             job->rows[y] = ownBuffer ? job->whole + rowBytes * y
                                      : job->sink->rowBuffer(static_cast<int>(y));
-        png_read_image(png, job->rows);
+        // png_read_image's own loop, asking between rows whether to stop.
+        for (int pass = 0; pass < passes; ++pass) {
+            for (png_uint_32 y = 0; y < height; ++y) {
+                if (StopAsked(job->stop)) {
+                    ReleasePngJob(job);
+                    return PngOutcome::Stopped;
+                }
+                png_read_row(png, job->rows[y], nullptr);
+            }
+        }
         for (png_uint_32 y = 0; y < height; ++y) {
             unsigned char *row = job->sink->rowBuffer(static_cast<int>(y));
             if (alpha) {
@@ -272,6 +286,7 @@ void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeig
     job->sink = &sink;
     job->fileBytes = PictureFileBytes(file.get());
     job->exifOrientation = PngExifOrientation(file.get());
+    job->stop = sink.stop();
     const PngOutcome outcome = RunPngJob(job.get());
     if (fullWidth)
         *fullWidth = job->fullWidth;
@@ -282,6 +297,8 @@ void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeig
         return;
     case PngOutcome::TooLarge:
         ThrowPictureError(path, PictureTooLargeText(job->fullWidth, job->fullHeight, job->fileBytes));
+    case PngOutcome::Stopped:
+        ThrowDecodingStopped(path);
     case PngOutcome::Refused:
     case PngOutcome::LibraryError:
         break;

@@ -2,6 +2,7 @@
 // the reduced JPEG scale, and how failures are reported.
 #include "decode.h"
 #include "error.h"
+#include "picture.h"
 #include "picturewriter.h"
 
 #include <QDir>
@@ -279,6 +280,37 @@ TEST_F(DecodeTest, ReducedJpegScaleIsTheSmallestThatHoldsTheSize)
     int w = 0, h = 0;
     EXPECT_EQ(DecodePictureForSize(png, PictureKind::Png, 5, 5, &w, &h).size(), QSize(40, 30));
     EXPECT_EQ(QSize(w, h), QSize(40, 30));
+}
+
+TEST_F(DecodeTest, AStoppedDecodingGivesUpBeforeItsRowsAndNamesItsFile)
+{
+    // Asked before it starts, each kind stops where it asks: a progressive JPEG while libjpeg
+    // reads its scans, an interlaced PNG between the rows of its passes, a BMP between chunks.
+    JpegSpec spec = QuadrantJpeg(40, 64);
+    WriteBytes(file(QStringLiteral("s.jpg")), EncodeJpeg(spec));
+    spec.progressive = true;
+    WriteBytes(file(QStringLiteral("p.jpg")), EncodeJpeg(spec));
+    PngSpec png;
+    png.width = 40;
+    png.height = 64;
+    png.colorType = PNG_COLOR_TYPE_RGB;
+    png.rows = PatternRows(40, 64);
+    WritePng(file(QStringLiteral("plain.png")), png);
+    png.interlaced = true;
+    WritePng(file(QStringLiteral("adam7.png")), png);
+    ASSERT_TRUE(QImage(40, 64, QImage::Format_RGB888).save(file(QStringLiteral("b.bmp"))));
+    for (const char *name : {"s.jpg", "p.jpg", "plain.png", "adam7.png", "b.bmp"}) {
+        const QString path = file(QString::fromLatin1(name));
+        StopFlag stop{true};
+        try {
+            (void)FitPictureFile(Rect{0, 0, 40, 64}, path, Turn::Upright, &stop);
+            ADD_FAILURE() << name << ": not stopped";
+        } catch (const PictureError &e) {
+            EXPECT_TRUE(e.message().startsWith(QDir::toNativeSeparators(path) + QStringLiteral(": "))) << e.what();
+        }
+        stop = false;
+        EXPECT_TRUE(FitPictureFile(Rect{0, 0, 40, 64}, path, Turn::Upright, &stop).rect) << name;
+    }
 }
 
 } // namespace
