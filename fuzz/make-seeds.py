@@ -126,10 +126,11 @@ def scan_data(width, height, comps, scan):
 
 
 def jpeg(width, height, scans, comps=((1, 1, 1), (2, 1, 1), (3, 1, 1)), progressive=False,
-         apps=()):
+         apps=(), prefix=b""):
     """A JPEG file. comps: (id, h, v) each; scans: (component indices, Ss, Se, Ah, Al, filled)
-    each; apps: (n, payload) segments written before the tables and the frame header."""
-    out = bytearray(b"\xff\xd8")
+    each; apps: (n, payload) segments written before the tables and the frame header; prefix:
+    bytes right after SOI, as they are."""
+    out = bytearray(b"\xff\xd8") + prefix
     for n, payload in apps:
         out += segment(0xE0 + n, payload)
     out += segment(0xDB, bytes([0]) + bytes([8] * 64))
@@ -193,6 +194,35 @@ def jpeg_many_apps(count):
     apps = [(k % 16, b"Quiltana%04d" % k + bytes(k % 40)) for k in range(count)]
     return jpeg(64, 48, [((0, 1, 2), 0, 63, 0, 0, True)],
                 comps=((1, 2, 2), (2, 1, 1), (3, 1, 1)), apps=apps)
+
+
+# The decoy and slow-header pictures: 8000 x 8000 progressive in 4:2:0, whose coefficients
+# libjpeg keeps whole (192 MB), behind a header that misleads or delays whoever reads it first to
+# plan memory. The file must hold (64 - 16) million / 2048 bytes for the size to be allowed.
+DECOY_SIDE = 8000
+DECOY_BYTES = -(-(DECOY_SIDE * DECOY_SIDE - 16000000) // 2048)
+DECOY_SCANS = [((0, 1, 2), 0, 0, 0, 0, False), ((1,), 1, 63, 0, 0, False), ((2,), 1, 63, 0, 0, False),
+               ((0,), 1, 63, 0, 0, False)]
+
+
+def jpeg_decoy():
+    # A restart marker right after SOI (it has no length), two stray bytes that a reader taking
+    # them for its length jumps by, landing in a comment that hides a 16 x 16 sequential frame
+    # and a scan header; libjpeg passes over the stray bytes and the comment. A second comment
+    # pads the file to the size the real frame needs.
+    hidden = bytes(4) + struct.pack(">BBHBHHB", 0xFF, 0xC0, 17, 8, 16, 16, 3) \
+        + bytes([1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1]) + b"\xff\xda\x00\x0c\x03"
+    prefix = b"\xff\xd0" + struct.pack(">H", 10) + segment(0xFE, hidden)
+    plain = jpeg(DECOY_SIDE, DECOY_SIDE, DECOY_SCANS, comps=REPEAT_COMPS, progressive=True, prefix=prefix)
+    padding = max(DECOY_BYTES - len(plain) - 4, 0)
+    return jpeg(DECOY_SIDE, DECOY_SIDE, DECOY_SCANS, comps=REPEAT_COMPS, progressive=True,
+                prefix=prefix + segment(0xFE, bytes(padding)))
+
+
+def jpeg_slow_header(count):
+    # Empty comments before everything else: a header that takes long to read.
+    return jpeg(DECOY_SIDE, DECOY_SIDE, DECOY_SCANS, comps=REPEAT_COMPS, progressive=True,
+                prefix=segment(0xFE, b"") * count)
 
 
 def tiff_orientation(value, big_endian=False, thumbnail=False):
@@ -309,6 +339,9 @@ def seeds():
     small = jpeg_baseline(640, 480)
     jpegs["cut-640x480.jpg"] = small[: len(small) // 2]
     jpegs["apps-x300.jpg"] = jpeg_many_apps(300)
+    jpegs["decoy-rst0-%dx%d.jpg" % (DECOY_SIDE, DECOY_SIDE)] = jpeg_decoy()
+    n = repeats_to_fill(jpeg_slow_header)
+    jpegs["slow-header-com-x%d-%dx%d.jpg" % (n, DECOY_SIDE, DECOY_SIDE)] = jpeg_slow_header(n)
     jpegs["exif-orientation-6.jpg"] = jpeg(64, 48, [((0, 1, 2), 0, 63, 0, 0, True)],
                                           comps=((1, 2, 2), (2, 1, 1), (3, 1, 1)),
                                           apps=[(1, exif_orientation(6))])

@@ -7,7 +7,8 @@
 # fuzzed on its own by fuzz_exif, and through the decoders by fuzz_jpeg and fuzz_png.
 # Seeds come from fuzz/make-seeds.py, written afresh into build-fuzz/seeds/TARGET at each run
 # (pictures that cost a decoder time or memory: scans repeated thousands of times, extreme
-# aspect ratios, OS/2 bitmaps, truncated files, hundreds of APPn segments), and from the shared
+# aspect ratios, OS/2 bitmaps, truncated files, hundreds of APPn segments, a JPEG whose header
+# misleads a reader of segment lengths and one whose header is thousands of comments), and from the shared
 # decoder corpus beside the clone when it is there (read only). New
 # inputs are kept in build-fuzz/corpus/TARGET; a failing input (crash, leak, hang, excess memory)
 # is left in build-fuzz/artifacts/ and fails the run. Inputs that once failed belong, with their

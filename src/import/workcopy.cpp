@@ -135,7 +135,15 @@ QStringList MakeWorkCopies(int first, int last, int workers, const ConversionPro
     const std::size_t window = static_cast<std::size_t>(workers) * kAheadPerWorker;
     DecodeAhead<PreparedWorkCopy> ahead(
         paths.size(), workers, window, kHeldBudgetBytes,
-        [&paths](std::size_t i) { return AheadCost{HeldBytesWhileDecoding(paths[i]), 0}; },
+        [&paths](std::size_t i) {
+            try {
+                return AheadCost{HeldBytesWhileDecoding(paths[i]), 0};
+            } catch (...) {
+                // Memory ran out while estimating: the picture decodes alone, and reports
+                // whatever fails then itself.
+                return AheadCost{kHeldBudgetBytes, 0};
+            }
+        },
         [&paths](std::size_t i) {
             try {
                 return PrepareWorkCopy(paths[i]);

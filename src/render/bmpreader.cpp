@@ -310,7 +310,7 @@ QImage NewPicture(int width, int height, QImage::Format format, const QString &p
 // A run-length coded BMP (4 or 8 bits a pixel), decoded into a picture first cleared to the
 // palette's first colour: deltas, an early end of line or of picture and a stream cut short
 // leave pixels unwritten. Each pair of bytes writes at most 255 pixels.
-QImage DecodeRle(QFile &file, const BmpLayout &layout, const QString &path)
+QImage DecodeRle(QFile &file, const BmpLayout &layout, const QString &path, const StopFlag *stop)
 {
     const int bits = layout.compression == kRle8 ? 8 : 4;
     if (layout.bits != bits)
@@ -350,6 +350,8 @@ QImage DecodeRle(QFile &file, const BmpLayout &layout, const QString &path)
         } else if (second == 0) { // end of line
             x = 0;
             y += down;
+            if (StopAsked(stop))
+                ThrowDecodingStopped(path);
         } else if (second == 1) { // end of picture
             break;
         } else if (second == 2) { // delta
@@ -501,7 +503,7 @@ void LayOntoWhite(QImage &image, const std::vector<uchar> &alpha)
 
 // Rows stored plainly, each padded to a whole number of 32-bit words. Rows or pixels past the
 // end of the file show the palette's first colour, or black.
-QImage DecodePlain(QFile &file, const BmpLayout &layout, const QString &path)
+QImage DecodePlain(QFile &file, const BmpLayout &layout, const QString &path, const StopFlag *stop)
 {
     const int width = layout.width;
     const int height = layout.height;
@@ -522,6 +524,8 @@ QImage DecodePlain(QFile &file, const BmpLayout &layout, const QString &path)
     const RowDecoder decoder(layout);
     uchar seen = 0; // any alpha that is not zero
     for (int first = 0; first < height; first += chunkRows) {
+        if (StopAsked(stop))
+            ThrowDecodingStopped(path);
         const int rows = std::min(chunkRows, height - first);
         const qint64 wanted = rows * stride;
         qint64 got = 0;
@@ -562,7 +566,7 @@ bool ReadBmpDeclaredSize(QIODevice &device, qint64 *width, qint64 *height)
     return true;
 }
 
-QImage ReadBmp(const QString &path, QByteArray *colourProfile)
+QImage ReadBmp(const QString &path, QByteArray *colourProfile, const StopFlag *stop)
 {
     if (colourProfile)
         colourProfile->clear();
@@ -583,8 +587,8 @@ QImage ReadBmp(const QString &path, QByteArray *colourProfile)
     if (colourProfile)
         *colourProfile = EmbeddedProfile(file, header, headers);
     if (layout.compression == kRle8 || layout.compression == kRle4)
-        return DecodeRle(file, layout, path);
-    return DecodePlain(file, layout, path);
+        return DecodeRle(file, layout, path, stop);
+    return DecodePlain(file, layout, path, stop);
 }
 
 } // namespace quiltana

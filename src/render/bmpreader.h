@@ -5,7 +5,11 @@
 #include <QImage>
 #include <QString>
 
+#include <atomic>
+
 namespace quiltana {
+
+using StopFlag = std::atomic<bool>;
 
 // Reads the BMP file `path` into an RGB888 picture, after checking the header's declared
 // width, height and bit count against the bounds so that a crafted header cannot make the
@@ -18,8 +22,10 @@ namespace quiltana {
 // it cannot be opened, is not a BMP, declares a size above the bounds or cannot be decoded.
 // `colourProfile`, when given, receives the ICC profile a V5 header embeds (empty when there
 // is none, when it lies outside the file or is larger than kMaxColourProfileBytes); a linked
-// profile names a file and is never followed.
-[[nodiscard]] QImage ReadBmp(const QString &path, QByteArray *colourProfile = nullptr);
+// profile names a file and is never followed. `stop` set while the rows are read ends the
+// reading with ThrowDecodingStopped.
+[[nodiscard]] QImage ReadBmp(const QString &path, QByteArray *colourProfile = nullptr,
+                             const StopFlag *stop = nullptr);
 
 // The width and height that the BMP header at the device's position declares (OS/2 and
 // Windows headers; the sides as absolute values). False when the header is unusable.

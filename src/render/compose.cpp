@@ -129,7 +129,7 @@ void DrawCaption(QPainter &canvas, const Rect &picture, const QString &path, Tur
 namespace {
 
 // What the pictures decoded for paper side by side may hold at once, results waiting to be
-// drawn included; the next picture to draw may always start, so a page of one huge picture
+// drawn included; a picture larger than that decodes alone, so a page of one huge picture
 // still prints.
 constexpr qint64 kPrintDecodeBudgetBytes = 128LL * 1024 * 1024;
 // How many pictures per worker the decodings may run ahead of the one being drawn.
@@ -152,10 +152,11 @@ public:
         pool_.emplace(
             positions, workers, static_cast<std::size_t>(workers) * kPrintAheadPerWorker,
             kPrintDecodeBudgetBytes, [this](std::size_t p) { return cost(p); },
-            [this](std::size_t p) { return prepare(p); });
+            [this](std::size_t p) { return prepare(p); }, &stop_);
     }
 
-    // The picture of position p, fitted into its cell; throws what its decoding threw.
+    // The picture of position p, fitted into its cell; throws what its decoding, or the
+    // estimate of its cost, threw.
     FittedPicture take(std::size_t p)
     {
         Outcome outcome = pool_->take(p);
@@ -175,16 +176,11 @@ private:
         const QString &path = paths_[p];
         if (path.isEmpty())
             return {};
-        // The finished picture is at most its cell; a turned one is first collected whole at a
-        // scale of up to twice the cell each way. A PNG turned by the user is collected at its
-        // full size, which its header alone does not tell here: it decodes alone.
+        // The finished picture is at most its cell, sampled there as stored and then turned
+        // (by the camera, then by the user) one copy after the other.
         const qint64 cellBytes = static_cast<qint64>(std::max(cells_[p].width(), 0))
                                  * std::max(cells_[p].height(), 0) * 3;
-        const bool turned = orientations_[p] == Turn::Right || orientations_[p] == Turn::Left;
-        qint64 decoding = HeldBytesWhileDecoding(path) + 4 * cellBytes;
-        if (turned && pictureKindOf(path) == PictureKind::Png)
-            decoding += kPrintDecodeBudgetBytes;
-        return {decoding, cellBytes};
+        return {HeldBytesWhileDecoding(path) + 4 * cellBytes, cellBytes};
     }
 
     [[nodiscard]] Outcome prepare(std::size_t p) const noexcept
@@ -192,7 +188,7 @@ private:
         Outcome outcome;
         try {
             if (!paths_[p].isEmpty())
-                outcome.picture = FitPictureFile(cells_[p], paths_[p], orientations_[p]);
+                outcome.picture = FitPictureFile(cells_[p], paths_[p], orientations_[p], &stop_);
         } catch (...) {
             outcome.error = std::current_exception();
         }
@@ -202,6 +198,9 @@ private:
     std::vector<Rect> cells_;
     std::vector<QString> paths_;
     std::vector<Turn> orientations_;
+    // Set as the pool goes before every picture was taken (a picture failed, the painter
+    // threw): the decodings still running give up within a few rows rather than finish.
+    StopFlag stop_{false};
     std::optional<DecodeAhead<Outcome>> pool_; // last: its workers stop before the lists go
 };
 

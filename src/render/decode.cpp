@@ -17,7 +17,6 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include <optional>
 #include <utility>
 
 #include <sys/stat.h>
@@ -29,20 +28,33 @@ namespace {
 
 // Resamples the work copy out of the rows as they arrive: reduced through the filter, enlarged
 // by repeating pixels, as Resample does on a whole picture. Only the few source rows the filter
-// spans are held at a time.
+// spans are held at a time. A picture that its EXIF orientation turns or mirrors is sampled as
+// stored, into the work copy's size as stored, and only the work copy is stood upright: a
+// mirror or a quarter turn of the picture moves the filter's centred taps with it.
 class StretchSink final : public RowSink {
 public:
     explicit StretchSink(int height) : height_(height) {}
 
+    [[nodiscard]] RowSink *sinkFor(int exifOrientation, int fullWidth, int fullHeight) noexcept override
+    {
+        orientation_ = exifOrientation;
+        // Sized by the picture's own upright size, as an upright picture's work copy is: the
+        // reduced decode's rounded sides could make it a column narrower or wider.
+        const QSize upright = ExifUprightSize(fullWidth, fullHeight, exifOrientation);
+        const QSize copy = WorkCopySize(height_, upright.width(), upright.height());
+        stored_ = ExifSwapsSides(exifOrientation) ? copy.transposed() : copy;
+        return this;
+    }
+
     [[nodiscard]] QSize minimumOutput(int fullWidth, int fullHeight) const noexcept override
     {
-        return WorkCopySize(height_, fullWidth, fullHeight);
+        return stored_.isValid() ? stored_ : WorkCopySize(height_, fullWidth, fullHeight);
     }
 
     [[nodiscard]] const char *start(int width, int height, int fullWidth,
                                     int fullHeight) noexcept override
     {
-        const QSize out = WorkCopySize(height_, fullWidth, fullHeight);
+        const QSize out = minimumOutput(fullWidth, fullHeight);
         if (!sampler_.start(width, height, out.width(), out.height(), Enlarge::Repeat) || sampler_.image().isNull())
             return reasons::kNoMemoryForWorkCopy;
         return nullptr;
@@ -52,26 +64,11 @@ public:
 
     void rowDone(int y) noexcept override { sampler_.rowDone(y); }
 
-    // A picture that is to be turned or mirrored is collected whole, reduced no further than
-    // its work copy allows, and sampled once it stands upright.
-    [[nodiscard]] RowSink *sinkFor(int exifOrientation, int fullWidth, int fullHeight) noexcept override
-    {
-        if (exifOrientation == kExifUpright)
-            return this;
-        const QSize upright = ExifUprightSize(fullWidth, fullHeight, exifOrientation);
-        size_ = WorkCopySize(height_, upright.width(), upright.height());
-        whole_.emplace(size_);
-        return whole_->sinkFor(exifOrientation, fullWidth, fullHeight);
-    }
-
     [[nodiscard]] QImage take(const QString &path)
     {
-        if (!whole_)
+        if (orientation_ == kExifUpright)
             return std::move(sampler_.image());
-        // Sized by the picture's own upright size, as an upright picture's work copy is: the
-        // reduced decode's rounded sides could make it a column narrower or wider.
-        const QImage upright = whole_->takeUpright();
-        QImage copy = upright.isNull() ? QImage() : Resample(upright, size_.width(), size_.height(), Enlarge::Repeat);
+        QImage copy = ExifUpright(sampler_.image(), orientation_);
         if (copy.isNull())
             ThrowPictureError(path, Reason(reasons::kNoMemoryForWorkCopy));
         return copy;
@@ -79,16 +76,16 @@ public:
 
 private:
     int height_;
+    int orientation_ = kExifUpright;
+    QSize stored_; // the work copy's size as the picture is stored, once the decoder told it
     RowResampler sampler_;
-    std::optional<WholePictureSink> whole_;
-    QSize size_; // the work copy's size, for a picture collected whole
 };
 
 // A BMP, its colours converted to sRGB through the profile its header may embed.
-QImage ReadBmpInSrgb(const QString &path)
+QImage ReadBmpInSrgb(const QString &path, const StopFlag *stop = nullptr)
 {
     QByteArray profile;
-    QImage image = ReadBmp(path, &profile);
+    QImage image = ReadBmp(path, &profile, stop);
     if (profile.isEmpty() || image.isNull())
         return image;
     const SrgbConverter converter = SrgbConverter::ForProfile(
@@ -118,7 +115,7 @@ QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink
         return upright;
     }
     case PictureKind::Bmp: {
-        QImage image = ReadBmpInSrgb(path);
+        QImage image = ReadBmpInSrgb(path, sink.stop());
         if (fullWidth)
             *fullWidth = image.width();
         if (fullHeight)
@@ -164,9 +161,10 @@ QImage WholePictureSink::takeUpright()
     return ExifUpright(stored, orientation_);
 }
 
-QImage DecodePicture(const QString &path, PictureKind kind)
+QImage DecodePicture(const QString &path, PictureKind kind, const StopFlag *stop)
 {
     WholePictureSink sink;
+    sink.setStop(stop);
     return DecodeThroughSink(path, kind, sink, nullptr, nullptr);
 }
 
@@ -286,6 +284,11 @@ PictureError::PictureError(const QString &path, const QString &reason, const QSt
 void ThrowPictureError(const QString &path, const QString &reason, const QString &detail)
 {
     throw PictureError(path, reason, detail);
+}
+
+void ThrowDecodingStopped(const QString &path)
+{
+    ThrowPictureError(path, QStringLiteral("読み込みを中止しました"));
 }
 
 } // namespace quiltana

@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
@@ -31,13 +32,27 @@ inline constexpr qint64 kMaxPixelsPerFileByte = 2048;
 // it and the height follows the picture's aspect ratio instead (at least one pixel).
 inline constexpr int kMaxWorkCopyWidth = 4000;
 
+// Set by whoever waits for a decoding that is no longer wanted (a print that was stopped or
+// failed): the decoders look at it between rows, and libjpeg between rows of blocks while it
+// reads the scans of a progressive file, and then give up with DecodingStoppedText.
+using StopFlag = std::atomic<bool>;
+
+[[nodiscard]] inline bool StopAsked(const StopFlag *stop) noexcept
+{
+    return stop && stop->load(std::memory_order_relaxed);
+}
+
+// Throws PictureError naming the file whose decoding gave up because it was asked to stop.
+[[noreturn]] void ThrowDecodingStopped(const QString &path);
+
 // Decodes a picture file of the given kind into a QImage::Format_RGB888 image, stood upright
 // as its EXIF orientation says (JPEG, PNG), its colours converted to sRGB through the colour
 // profile embedded in the file and its transparency laid onto white paper. JPEG and PNG go
 // through libjpeg and libpng directly, BMP through the program's own reader (bmpreader.h). A
 // file that cannot be opened, is corrupt, truncated or unsupported, or declares a size above
-// the bounds throws Error whose text names the file and the reason.
-[[nodiscard]] QImage DecodePicture(const QString &path, PictureKind kind);
+// the bounds throws Error whose text names the file and the reason; `stop` set meanwhile ends
+// the decoding with ThrowDecodingStopped.
+[[nodiscard]] QImage DecodePicture(const QString &path, PictureKind kind, const StopFlag *stop = nullptr);
 
 // As DecodePicture, for a picture that will be shown no larger than minWidth x minHeight:
 // a JPEG may be decoded at a reduced DCT scale whose output still holds at least that size in
@@ -48,8 +63,9 @@ inline constexpr int kMaxWorkCopyWidth = 4000;
 // The work copy of a picture: `height` rows and trunc(height * w / h) columns (at least one),
 // w x h being the picture's own size upright, resampled as Resample does with Enlarge::Repeat
 // (reduced through the filter, enlarged by repeating pixels). Rows are sampled while the decoder delivers them (a JPEG at the smallest DCT scale
-// that still holds the work copy), so a large photograph never has to be held whole; only a
-// picture whose EXIF orientation turns or mirrors it is collected whole at that scale first. Throws Error as
+// that still holds the work copy), so a large photograph never has to be held whole; a
+// picture whose EXIF orientation turns or mirrors it is sampled as stored and its work copy
+// stood upright. Throws Error as
 // DecodePicture does, and also when the work copy itself would exceed kMaxPicturePixels.
 // A height below 1 gives a null image.
 [[nodiscard]] QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height);
@@ -94,6 +110,13 @@ public:
         (void)fullHeight;
         return this;
     }
+
+    // The flag that asks the decoder feeding this sink to give up (none: it never does).
+    void setStop(const StopFlag *stop) noexcept { stop_ = stop; }
+    [[nodiscard]] const StopFlag *stop() const noexcept { return stop_; }
+
+private:
+    const StopFlag *stop_ = nullptr;
 };
 
 // Collects the decoded rows into one RGB888 image, as stored; remembers the EXIF orientation

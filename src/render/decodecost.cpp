@@ -7,6 +7,7 @@
 
 #include "decode.h"
 #include "headerpeek.h"
+#include "jpegdecoder.h"
 #include "paths.h"
 
 namespace quiltana {
@@ -16,30 +17,6 @@ namespace {
 // What a decoding of a picture whose header cannot be read may hold: as much as any picture
 // within the bounds, so that it never runs beside another large one.
 constexpr qint64 kWorstHeldBytes = kMaxPicturePixels * 4;
-
-// What a JPEG decoding holds beyond a few rows: a progressive file, and a sequential file whose
-// first scan does not carry every component, keep every DCT coefficient (two bytes each) until
-// the last scan, whatever the scale they are decoded at.
-qint64 heldBytesWhileDecodingJpeg(const PictureHeader &header)
-{
-    if (!header.progressive && header.firstScanHasEveryComponent)
-        return 0;
-    int hMax = 1, vMax = 1;
-    for (int c = 0; c < header.components; ++c) {
-        hMax = std::max(hMax, header.horizontalSampling[c]);
-        vMax = std::max(vMax, header.verticalSampling[c]);
-    }
-    qint64 blocks = 0;
-    for (int c = 0; c < header.components; ++c) {
-        const qint64 h = std::max(1, header.horizontalSampling[c]);
-        const qint64 v = std::max(1, header.verticalSampling[c]);
-        const qint64 columns = (header.width * h + hMax - 1) / hMax;
-        const qint64 rows = (header.height * v + vMax - 1) / vMax;
-        // Each component is padded to whole MCUs: up to hMax x vMax blocks more.
-        blocks += ((columns + 7) / 8 + hMax) * ((rows + 7) / 8 + vMax);
-    }
-    return blocks * 64 * 2;
-}
 
 } // namespace
 
@@ -55,6 +32,11 @@ qint64 HeldBytesWhileDecoding(const QString &path)
     const PictureKind kind = pictureKindOf(path);
     if (kind == PictureKind::None)
         return 0;
+    // A JPEG's header is read by libjpeg itself, as its decoding reads it: a walk of the
+    // segments of its own could be led elsewhere than libjpeg goes (by a marker without a
+    // length, say) and find another frame than the one decoded.
+    if (kind == PictureKind::Jpeg)
+        return std::min(JpegHeldBytesWhileDecoding(path).value_or(kWorstHeldBytes), kWorstHeldBytes);
     const PictureHeader header = PeekPictureHeader(file, kind);
     if (!header.complete)
         return kWorstHeldBytes;
@@ -66,18 +48,16 @@ qint64 HeldBytesWhileDecoding(const QString &path)
     case PictureKind::Png:
         if (!PictureSizeAllowed(w, h, file.size()))
             return 0; // refused before anything is held
-        // An interlaced picture is collected whole, and so is one that an eXIf chunk before
-        // the picture data may call to be turned. An interlaced one with transparency is
-        // collected as RGBA apart from the sink, which may collect it again if turned.
-        if (header.interlaced && header.transparency)
-            return w * h * 4 + (header.exifChunkAt >= 0 ? w * h * 3 : 0);
-        return header.interlaced || header.exifChunkAt >= 0 ? w * h * 3 : 0;
+        // Only an interlaced picture is collected whole: as RGBA where it has transparency.
+        // One that an eXIf chunk turns streams all the same (it is sampled as stored).
+        if (!header.interlaced)
+            return 0;
+        return w * h * (header.transparency ? 4 : 3);
     case PictureKind::Bmp:
         // Three bytes a pixel of RGB, and one of alpha (masked pictures) or of palette indices
         // (run-length coded ones).
         return PictureSizeAllowed(w, h, file.size()) ? w * h * 4 : 0;
     case PictureKind::Jpeg:
-        return std::min(heldBytesWhileDecodingJpeg(header), kWorstHeldBytes);
     case PictureKind::None:
         break;
     }

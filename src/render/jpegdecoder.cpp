@@ -4,6 +4,8 @@
 #include "decode.h"
 #include "exif.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -37,10 +39,13 @@ constexpr int kMaxProgressiveScans = 100;
 constexpr int kFreeScans = 16;
 constexpr long long kBlocksPerScanByte = 64;
 
-// libjpeg's progress monitor with the scan limit of the file at hand.
+// libjpeg's progress monitor with the scan limit of the file at hand, and the flag that asks
+// the decoding to give up.
 struct ScanGuard {
     jpeg_progress_mgr pub;
     int scanLimit;
+    const StopFlag *stop;
+    bool stopped;
 };
 
 constexpr std::size_t kMessageLength = JMSG_LENGTH_MAX;
@@ -81,7 +86,7 @@ struct JpegJob {
     const char *refusal;
 };
 
-enum class JpegOutcome { Decoded, LibraryError, TooLarge, TooManyScans, Refused };
+enum class JpegOutcome { Decoded, LibraryError, TooLarge, TooManyScans, Refused, Stopped };
 
 extern "C" void JpegErrorExit(j_common_ptr cinfo)
 {
@@ -105,13 +110,19 @@ extern "C" void JpegEmitMessage(j_common_ptr cinfo, int level)
     ++cinfo->err->num_warnings;
 }
 
-// Called by libjpeg for every row of MCUs it reads, so also inside each of many scans.
+// Called by libjpeg for every row of MCUs it reads, so also inside each of many scans, and for
+// every call that asks it for rows.
 extern "C" void JpegProgress(j_common_ptr cinfo)
 {
     auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (!d->is_decompressor)
         return;
-    const int limit = reinterpret_cast<ScanGuard *>(d->progress)->scanLimit;
+    auto *guard = reinterpret_cast<ScanGuard *>(d->progress);
+    if (StopAsked(guard->stop)) {
+        guard->stopped = true;
+        std::longjmp(reinterpret_cast<JpegErrorManager *>(cinfo->err)->jump, 1);
+    }
+    const int limit = guard->scanLimit;
     if (d->input_scan_number > limit) {
         auto *error = reinterpret_cast<JpegErrorManager *>(cinfo->err);
         error->tooManyScans = true;
@@ -146,6 +157,8 @@ JpegOutcome RunJpegJob(JpegJob *job)
         job->fullHeight = static_cast<int>(cinfo->image_height);
         const bool tooLarge = !job->error.tooManyScans && job->error.pub.msg_code == JERR_IMAGE_TOO_BIG;
         jpeg_destroy_decompress(cinfo);
+        if (job->progress.stopped)
+            return JpegOutcome::Stopped;
         if (job->error.tooManyScans)
             return JpegOutcome::TooManyScans;
         return tooLarge ? JpegOutcome::TooLarge : JpegOutcome::LibraryError;
@@ -154,6 +167,7 @@ JpegOutcome RunJpegJob(JpegJob *job)
     cinfo->mem->max_memory_to_use = kMaxJpegMemory;
     job->progress.pub.progress_monitor = JpegProgress;
     job->progress.scanLimit = kMaxSequentialScans;
+    job->progress.stop = job->sink->stop();
     cinfo->progress = &job->progress.pub;
     jpeg_stdio_src(cinfo, job->file);
     // APP1 segments hold the EXIF block (and XMP), APP2 segments the colour profile in
@@ -277,6 +291,74 @@ JpegOutcome RunJpegJob(JpegJob *job)
     ThrowPictureError(path, QStringLiteral("JPEG ファイルが壊れています"), detail);
 }
 
+// What the estimate reads of a file: libjpeg's own reading of the header, with the segments
+// the decoder keeps counted instead of kept.
+struct JpegPeek {
+    std::FILE *file;
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager error;
+    long long keptSegmentBytes;
+    long long coefficientBytes;
+    long long width;
+    long long height;
+};
+
+// Reads an APP1 or APP2 segment's length, counts what jpeg_save_markers would keep of it, and
+// passes over it as libjpeg passes over segments it does not keep.
+extern "C" boolean JpegCountKeptSegment(j_decompress_ptr cinfo)
+{
+    jpeg_source_mgr *src = cinfo->src;
+    unsigned length = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (src->bytes_in_buffer == 0 && !(*src->fill_input_buffer)(cinfo))
+            return FALSE;
+        length = (length << 8) | *src->next_input_byte++;
+        --src->bytes_in_buffer;
+    }
+    static_cast<JpegPeek *>(cinfo->client_data)->keptSegmentBytes +=
+        static_cast<long long>(sizeof(jpeg_marker_struct)) + length;
+    if (length > 2)
+        (*src->skip_input_data)(cinfo, static_cast<long>(length - 2));
+    return TRUE;
+}
+
+// The other function that calls setjmp: reads the markers up to the first scan, as
+// RunJpegJob's jpeg_read_header does. It holds no C++ object and destroys the decompressor on
+// every path.
+bool RunJpegPeek(JpegPeek *peek)
+{
+    jpeg_decompress_struct *cinfo = &peek->cinfo;
+    cinfo->err = jpeg_std_error(&peek->error.pub);
+    peek->error.pub.error_exit = JpegErrorExit;
+    peek->error.pub.emit_message = JpegEmitMessage;
+    if (setjmp(peek->error.jump)) {
+        jpeg_destroy_decompress(cinfo);
+        return false;
+    }
+    jpeg_create_decompress(cinfo);
+    cinfo->client_data = peek;
+    jpeg_stdio_src(cinfo, peek->file);
+    jpeg_set_marker_processor(cinfo, JPEG_APP0 + 1, JpegCountKeptSegment);
+    jpeg_set_marker_processor(cinfo, JPEG_APP0 + 2, JpegCountKeptSegment);
+    jpeg_read_header(cinfo, TRUE);
+    peek->width = cinfo->image_width;
+    peek->height = cinfo->image_height;
+    // libjpeg keeps every coefficient of the picture (two bytes each, in whole MCUs) when the
+    // file has more than one scan: progressive, or a first scan without every component.
+    if (cinfo->progressive_mode || cinfo->comps_in_scan < cinfo->num_components) {
+        for (int c = 0; c < cinfo->num_components; ++c) {
+            const jpeg_component_info &component = cinfo->comp_info[c];
+            const long long h = std::max(component.h_samp_factor, 1);
+            const long long v = std::max(component.v_samp_factor, 1);
+            const long long columns = (component.width_in_blocks + h - 1) / h * h;
+            const long long rows = (component.height_in_blocks + v - 1) / v * v;
+            peek->coefficientBytes += columns * rows * DCTSIZE2 * static_cast<long long>(sizeof(JCOEF));
+        }
+    }
+    jpeg_destroy_decompress(cinfo);
+    return true;
+}
+
 } // namespace
 
 void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight)
@@ -309,10 +391,27 @@ void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHei
                               .arg(job->progress.scanLimit));
     case JpegOutcome::Refused:
         ThrowPictureError(path, QString::fromUtf8(job->refusal));
+    case JpegOutcome::Stopped:
+        ThrowDecodingStopped(path);
     case JpegOutcome::LibraryError:
         break;
     }
     ThrowJpegError(path, job->error);
+}
+
+std::optional<qint64> JpegHeldBytesWhileDecoding(const QString &path)
+{
+    const FilePtr file(std::fopen(QFile::encodeName(path).constData(), "rb"));
+    if (!file)
+        return std::nullopt;
+    auto peek = std::make_unique<JpegPeek>();
+    peek->file = file.get();
+    if (!RunJpegPeek(peek.get()))
+        return std::nullopt;
+    // A picture beyond the bounds is refused before anything is held.
+    if (!PictureSizeAllowed(peek->width, peek->height, PictureFileBytes(file.get())))
+        return 0;
+    return peek->coefficientBytes + peek->keptSegmentBytes;
 }
 
 } // namespace quiltana

@@ -64,40 +64,40 @@ private:
 // Fits a picture into its cell while the decoder delivers it. The picture rectangle comes from
 // the picture's own size (stood upright, then turned as the user asked), so it is the same to
 // the dot whatever scale the decoder works at; a JPEG is decoded at the smallest DCT scale that
-// still gives at least the rectangle's pixels in both directions. An upright picture's rows are
-// sampled into the rectangle as they arrive, so a large photograph is never held whole; one that
-// its EXIF orientation or the user's turn turns is collected whole at that reduced scale first.
+// still gives at least the rectangle's pixels in both directions. The rows are sampled as they
+// arrive, so a large photograph is never held whole: one that its EXIF orientation or the
+// user's turn turns is sampled as stored, into the rectangle's size as stored, and only the
+// sampled picture is turned (the filter's centred taps turn with it).
 class FittingSink final : public RowSink {
 public:
     FittingSink(const Rect &cell, Turn orientation) : cell_(cell), orientation_(orientation) {}
 
     [[nodiscard]] RowSink *sinkFor(int exifOrientation, int fullWidth, int fullHeight) noexcept override
     {
+        exif_ = exifOrientation;
         const QSize upright = ExifUprightSize(fullWidth, fullHeight, exifOrientation);
         const QSize turned = userTurns() ? upright.transposed() : upright;
         fitted_ = FitPicture(turned.width(), turned.height(), cell_);
-        if (exifOrientation == kExifUpright && !userTurns())
-            return this;
-        QSize wanted = fitted_ ? QSize(fitted_->width(), fitted_->height()) : QSize(1, 1);
-        if (userTurns())
-            wanted.transpose();
-        whole_.emplace(wanted);
-        return whole_->sinkFor(exifOrientation, fullWidth, fullHeight);
+        if (fitted_) {
+            const QSize rect(fitted_->width(), fitted_->height());
+            stored_ = ExifSwapsSides(exifOrientation) != userTurns() ? rect.transposed() : rect;
+        }
+        return this;
     }
 
     [[nodiscard]] QSize minimumOutput(int fullWidth, int fullHeight) const noexcept override
     {
         if (!fitted_)
             return QSize(1, 1); // nothing to draw; the rows are still read to find a broken file
-        return QSize(std::min(fitted_->width(), fullWidth), std::min(fitted_->height(), fullHeight));
+        return QSize(std::min(stored_.width(), fullWidth), std::min(stored_.height(), fullHeight));
     }
 
     // Both decoders call sinkFor before start, so the rectangle is known here.
     [[nodiscard]] const char *start(int width, int height, int, int) noexcept override
     {
         decoded_ = QSize(width, height);
-        const int outWidth = fitted_ ? fitted_->width() : 0;
-        const int outHeight = fitted_ ? fitted_->height() : 0;
+        const int outWidth = fitted_ ? stored_.width() : 0;
+        const int outHeight = fitted_ ? stored_.height() : 0;
         // An image that could not be had leaves the picture undrawn, as a failed transfer
         // does; the rows are still read so that a broken file is reported all the same.
         if (!sampler_.start(width, height, outWidth, outHeight, Enlarge::Interpolate))
@@ -117,32 +117,33 @@ public:
         result.decoded = decoded_;
         if (!fitted_)
             return result;
-        if (!whole_) {
-            result.image = std::move(sampler_.image());
-            return result;
+        result.image = std::move(sampler_.image());
+        if (result.image.isNull())
+            return result; // memory for the picture could not be had: it is left undrawn
+        if (exif_ != kExifUpright) {
+            result.image = ExifUpright(result.image, exif_);
+            if (result.image.isNull())
+                ThrowPictureError(path, Reason(reasons::kNoMemoryToStandUpright));
         }
-        const int exif = whole_->exifOrientation();
-        const QImage upright = whole_->takeUpright();
-        if (upright.isNull())
-            ThrowPictureError(path, Reason(reasons::kNoMemoryToStandUpright));
-        result.decoded = ExifSwapsSides(exif) ? upright.size().transposed() : upright.size();
         // The user's turn comes on top of the camera's orientation.
-        const QImage turned = TurnPicture(upright, orientation_);
-        if (turned.isNull())
-            ThrowPictureError(path, Reason(reasons::kNoMemoryToTurn));
-        result.image = Resample(turned, fitted_->width(), fitted_->height(), Enlarge::Interpolate);
+        if (userTurns()) {
+            result.image = TurnPicture(result.image, orientation_);
+            if (result.image.isNull())
+                ThrowPictureError(path, Reason(reasons::kNoMemoryToTurn));
+        }
         return result;
     }
 
 private:
-    [[nodiscard]] bool userTurns() const { return orientation_ == Turn::Right || orientation_ == Turn::Left; }
+    [[nodiscard]] bool userTurns() const noexcept { return orientation_ == Turn::Right || orientation_ == Turn::Left; }
 
     Rect cell_;
     Turn orientation_;
+    int exif_ = kExifUpright;
     std::optional<Rect> fitted_;
+    QSize stored_; // the picture rectangle's size in the stored picture's terms
     QSize decoded_;
     RowResampler sampler_;
-    std::optional<WholePictureSink> whole_;
 };
 
 } // namespace
@@ -213,7 +214,7 @@ int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, co
     return 0;
 }
 
-FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation)
+FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation, const StopFlag *stop)
 {
     FittedPicture result;
     if (path.isEmpty())
@@ -225,6 +226,7 @@ FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orienta
         return result;
     if (result.kind == PictureKind::Jpeg || result.kind == PictureKind::Png) {
         FittingSink sink(cell, orientation);
+        sink.setStop(stop);
         if (result.kind == PictureKind::Jpeg)
             DecodeJpeg(path, sink, nullptr, nullptr);
         else
@@ -233,14 +235,20 @@ FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orienta
         fitted.kind = result.kind;
         return fitted;
     }
-    const QImage decoded = DecodePicture(path, result.kind);
+    const QImage decoded = DecodePicture(path, result.kind, stop);
     result.decoded = decoded.size();
-    const QImage picture = TurnPicture(decoded, orientation);
-    if (picture.isNull())
+    // Sampled into the rectangle as stored, then turned: the whole picture is never held twice.
+    const bool turns = orientation == Turn::Right || orientation == Turn::Left;
+    const QSize shown = turns ? decoded.size().transposed() : decoded.size();
+    result.rect = FitPicture(shown.width(), shown.height(), cell);
+    if (!result.rect)
+        return result;
+    const QSize rect(result.rect->width(), result.rect->height());
+    const QSize stored = turns ? rect.transposed() : rect;
+    const QImage sampled = Resample(decoded, stored.width(), stored.height(), Enlarge::Interpolate);
+    result.image = turns ? TurnPicture(sampled, orientation) : sampled;
+    if (turns && result.image.isNull())
         ThrowPictureError(path, Reason(reasons::kNoMemoryToTurn));
-    result.rect = FitPicture(picture.width(), picture.height(), cell);
-    if (result.rect)
-        result.image = Resample(picture, result.rect->width(), result.rect->height(), Enlarge::Interpolate);
     return result;
 }
 

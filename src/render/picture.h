@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decode.h"
 #include "document.h"
 #include "geometry.h"
 #include "paths.h"
@@ -35,8 +36,10 @@ struct FittedPicture {
 // The first half of DrawPicture, which touches no painter and no program state, so it may run
 // on any thread: decodes `path` (a JPEG at the smallest DCT scale that still gives the picture
 // rectangle's pixels in both directions, never fewer) and samples it into the rectangle that
-// DrawPicture would give. Throws Error as DrawPicture does.
-[[nodiscard]] FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation);
+// DrawPicture would give. Throws Error as DrawPicture does; `stop` set meanwhile ends the
+// decoding within a few rows (ThrowDecodingStopped).
+[[nodiscard]] FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation,
+                                           const StopFlag *stop = nullptr);
 
 // The second half: draws a fitted picture and answers its rectangle.
 std::optional<Rect> DrawFittedPicture(QPainter &canvas, const FittedPicture &picture);

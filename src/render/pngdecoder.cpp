@@ -45,6 +45,7 @@ struct PngJob {
     int fullHeight;
     long long fileBytes;
     int exifOrientation;
+    const StopFlag *stop;
     // Every row has reached the sink; what fails after that (the file's tail) is forgiven.
     bool rowsDelivered;
     // The file ended before libpng had read what it asked for.
@@ -56,7 +57,7 @@ struct PngJob {
     const char *refusal;
 };
 
-enum class PngOutcome { Decoded, LibraryError, TooLarge, Refused };
+enum class PngOutcome { Decoded, LibraryError, TooLarge, Refused, Stopped };
 
 extern "C" void PngError(png_structp png, png_const_charp message)
 {
@@ -256,6 +257,10 @@ PngOutcome RunPngJob(PngJob *job)
             return PngOutcome::Refused;
         }
         for (png_uint_32 y = 0; y < height; ++y) {
+            if (StopAsked(job->stop)) {
+                ReleasePngJob(job);
+                return PngOutcome::Stopped;
+            }
             unsigned char *row = job->sink->rowBuffer(static_cast<int>(y));
             if (alpha) {
                 png_read_row(png, job->rgbaRow, nullptr);
@@ -282,7 +287,16 @@ PngOutcome RunPngJob(PngJob *job)
         for (png_uint_32 y = 0; y < height; ++y)
             job->rows[y] = ownBuffer ? job->whole + rowBytes * y
                                      : job->sink->rowBuffer(static_cast<int>(y));
-        png_read_image(png, job->rows);
+        // png_read_image's own loop, asking between rows whether to stop.
+        for (int pass = 0; pass < passes; ++pass) {
+            for (png_uint_32 y = 0; y < height; ++y) {
+                if (StopAsked(job->stop)) {
+                    ReleasePngJob(job);
+                    return PngOutcome::Stopped;
+                }
+                png_read_row(png, job->rows[y], nullptr);
+            }
+        }
         for (png_uint_32 y = 0; y < height; ++y) {
             unsigned char *row = job->sink->rowBuffer(static_cast<int>(y));
             if (alpha) {
@@ -334,6 +348,7 @@ void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeig
     if (start.header && start.width >= 1 && start.height >= 1 && start.width <= kLargestPngSide
         && start.height <= kLargestPngSide && !PictureSizeAllowed(start.width, start.height, job->fileBytes))
         ThrowPictureTooLarge(path, start.width, start.height, job->fileBytes);
+    job->stop = sink.stop();
     const PngOutcome outcome = RunPngJob(job.get());
     if (fullWidth)
         *fullWidth = job->fullWidth;
@@ -344,6 +359,8 @@ void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeig
         return;
     case PngOutcome::TooLarge:
         ThrowPictureTooLarge(path, job->fullWidth, job->fullHeight, job->fileBytes);
+    case PngOutcome::Stopped:
+        ThrowDecodingStopped(path);
     case PngOutcome::Refused:
         ThrowPictureError(path, QString::fromUtf8(job->refusal));
     case PngOutcome::LibraryError:

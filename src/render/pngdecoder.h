@@ -12,6 +12,7 @@ class RowSink;
 // paper. Interlaced files are assembled whole before the sink sees them. An error after the last row (a missing IEND)
 // does not fail the decode; any other error, and a declared size above the bounds, throws
 // Error naming the file. `fullWidth`/`fullHeight` (optional) receive the picture's size.
+// The sink's stop flag (RowSink::setStop) ends the decoding with ThrowDecodingStopped.
 void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight);
 
 } // namespace quiltana

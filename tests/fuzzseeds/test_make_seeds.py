@@ -154,6 +154,24 @@ class Jpeg(unittest.TestCase):
         self.assertEqual(len(apps), 300)
         self.assertEqual(len(set(apps)), 16)
 
+    def test_decoy_and_slow_headers_hide_a_large_progressive_frame(self):
+        decoy = SEEDS["fuzz_jpeg"]["decoy-rst0-8000x8000.jpg"]
+        # After a restart marker, which has no length, two stray bytes: a reader that takes them
+        # for a length lands on a 16 x 16 sequential frame inside the comment that follows.
+        self.assertEqual(decoy[2:4], b"\xff\xd0")
+        landing = 4 + struct.unpack_from(">H", decoy, 4)[0]
+        self.assertEqual(decoy[landing:landing + 2], b"\xff\xc0")
+        self.assertEqual(struct.unpack_from(">HH", decoy, landing + 5), (16, 16))
+        # libjpeg passes over the stray bytes to the comment, and over the comments.
+        self.assertEqual(sof(jpeg_segments(b"\xff\xd8" + decoy[6:]))[:3], (0xC2, 8000, 8000))
+        self.assertGreaterEqual(16000000 + 2048 * len(decoy), 8000 * 8000)
+        name = next(n for n in SEEDS["fuzz_jpeg"] if n.startswith("slow-header-com-x"))
+        count = int(re.match(r"slow-header-com-x(\d+)-", name).group(1))
+        segments = jpeg_segments(SEEDS["fuzz_jpeg"][name])
+        self.assertGreater(count, 5000)
+        self.assertEqual([m for m, _, _ in segments[:count + 1]], [0xFE] * count + [0xDB])
+        self.assertEqual(sof(segments)[:3], (0xC2, 8000, 8000))
+
     def test_cut_files_stop_inside_their_scan(self):
         for name in ("cut-4000x3000.jpg", "cut-640x480.jpg"):
             data = SEEDS["fuzz_jpeg"][name]

@@ -4,6 +4,7 @@
 #include "decode.h"
 #include "error.h"
 #include "names.h"
+#include "picture.h"
 #include "picturewriter.h"
 #include "preview.h"
 
@@ -379,6 +380,37 @@ TEST(PreviewError, TheReasonWithoutThePathInFront)
         {path + QStringLiteral("x: another file"), {}}};
     for (const auto &c : cases)
         EXPECT_EQ(ErrorTextWithoutPath(c[0], path), c[1].isNull() ? c[0] : c[1]) << c[0].toStdString();
+}
+
+TEST_F(DecodeTest, AStoppedDecodingGivesUpBeforeItsRowsAndNamesItsFile)
+{
+    // Asked before it starts, each kind stops where it asks: a progressive JPEG while libjpeg
+    // reads its scans, an interlaced PNG between the rows of its passes, a BMP between chunks.
+    JpegSpec spec = QuadrantJpeg(40, 64);
+    WriteBytes(file(QStringLiteral("s.jpg")), EncodeJpeg(spec));
+    spec.progressive = true;
+    WriteBytes(file(QStringLiteral("p.jpg")), EncodeJpeg(spec));
+    PngSpec png;
+    png.width = 40;
+    png.height = 64;
+    png.colorType = PNG_COLOR_TYPE_RGB;
+    png.rows = PatternRows(40, 64);
+    WritePng(file(QStringLiteral("plain.png")), png);
+    png.interlaced = true;
+    WritePng(file(QStringLiteral("adam7.png")), png);
+    ASSERT_TRUE(QImage(40, 64, QImage::Format_RGB888).save(file(QStringLiteral("b.bmp"))));
+    for (const char *name : {"s.jpg", "p.jpg", "plain.png", "adam7.png", "b.bmp"}) {
+        const QString path = file(QString::fromLatin1(name));
+        StopFlag stop{true};
+        try {
+            (void)FitPictureFile(Rect{0, 0, 40, 64}, path, Turn::Upright, &stop);
+            ADD_FAILURE() << name << ": not stopped";
+        } catch (const PictureError &e) {
+            EXPECT_TRUE(e.message().startsWith(QDir::toNativeSeparators(path) + QStringLiteral(": "))) << e.what();
+        }
+        stop = false;
+        EXPECT_TRUE(FitPictureFile(Rect{0, 0, 40, 64}, path, Turn::Upright, &stop).rect) << name;
+    }
 }
 
 } // namespace

@@ -10,8 +10,11 @@
 #include <cstdlib>
 #include <future>
 #include <latch>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace quiltana {
 namespace {
@@ -136,6 +139,79 @@ TEST(DecodeAhead, ResultsKeptForLaterJobsNeverStopTheJobTheTakerNeeds)
         return total;
     });
     EXPECT_EQ(sum, 60);
+}
+
+TEST(DecodeAhead, TheJobTheTakerNeedsWaitsForARunningJobWhenBothExceedTheBudget)
+{
+    // Job 0's cost takes long to tell, so job 1 starts first, alone beyond the budget; it runs
+    // until job 0 has either started beside it (the fault) or been put to wait for memory.
+    std::atomic<bool> oneRuns{false}, zeroStarted{false}, beside{false};
+    std::latch oneStarted(1);
+    std::atomic<DecodeAhead<int> *> pool{nullptr};
+    DecodeAhead<int> ahead(
+        2, 2, 4, 100,
+        [&](std::size_t i) {
+            if (i == 0)
+                oneStarted.wait();
+            return AheadCost{80, 10};
+        },
+        [&](std::size_t i) {
+            if (i == 0) {
+                zeroStarted = true;
+                beside = oneRuns.load();
+                return 0;
+            }
+            oneRuns = true;
+            oneStarted.count_down();
+            while (!zeroStarted && (!pool.load() || pool.load()->waitingForMemory() == 0))
+                std::this_thread::yield();
+            oneRuns = false;
+            return 1;
+        });
+    pool = &ahead;
+    EXPECT_EQ(WithoutHanging("waiting next", [&] { return ahead.take(0) + ahead.take(1); }), 1);
+    EXPECT_FALSE(beside.load());
+}
+
+TEST(DecodeAhead, WhatAJobThrowsReachesTheTakerForThatJobAlone)
+{
+    DecodeAhead<int> pool(
+        4, 2, 4, 100, [](std::size_t i) { return i == 1 ? throw std::runtime_error("cost 1") : AheadCost{10, 10}; },
+        [](std::size_t i) { return i == 2 ? throw std::runtime_error("prepare 2") : static_cast<int>(i); });
+    std::vector<std::string> taken;
+    WithoutHanging("throwing jobs", [&] {
+        for (std::size_t i = 0; i < 4; ++i) {
+            try {
+                taken.push_back(std::to_string(pool.take(i)));
+            } catch (const std::runtime_error &e) {
+                taken.emplace_back(e.what());
+            }
+        }
+        return 0;
+    });
+    EXPECT_EQ(taken, (std::vector<std::string>{"0", "cost 1", "prepare 2", "3"}));
+    EXPECT_EQ(pool.held(), 0);
+}
+
+TEST(DecodeAhead, APoolDestroyedWhileJobsRunAsksThemToStop)
+{
+    // Both workers' jobs end only when asked to stop, as a decoding does.
+    std::atomic<bool> stop{false};
+    std::latch bothRun(2);
+    WithoutHanging("stopping", [&] {
+        DecodeAhead<int> pool(
+            4, 2, 4, 1000, [](std::size_t) { return AheadCost{1, 1}; },
+            [&](std::size_t i) {
+                bothRun.count_down();
+                while (!stop.load())
+                    std::this_thread::yield();
+                return static_cast<int>(i);
+            },
+            &stop);
+        bothRun.wait();
+        return 0;
+    });
+    EXPECT_TRUE(stop.load());
 }
 
 TEST(DecodeAhead, WithoutWorkersTheTakerRunsEachJobItself)

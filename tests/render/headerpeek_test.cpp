@@ -1,5 +1,7 @@
 // Reading what a picture file's header declares: the fields of each kind, the segments and
-// chunks around the header, and headers cut short or broken.
+// chunks around the header, and headers cut short or broken; a JPEG's as libjpeg reads it.
+#include "decode.h"
+#include "decodecost.h"
 #include "headerpeek.h"
 #include "picturewriter.h"
 
@@ -25,51 +27,48 @@ PictureHeader Peek(const QByteArray &bytes, PictureKind kind)
     return PeekPictureHeader(file, kind);
 }
 
-TEST(HeaderPeek, JpegFrameAndFirstScan)
+// What the estimate of a JPEG's decoding holds.
+qint64 JpegHeld(const QByteArray &bytes)
 {
-    // libjpeg's default: 4:2:0, one interleaved scan; here behind an APP1 segment.
-    test::JpegSpec spec = test::QuadrantJpeg(33, 17);
-    spec.fullChroma = false;
-    const QByteArray plain = test::WithApp1(test::EncodeJpeg(spec), test::ExifWithOrientation(6));
-    const PictureHeader header = Peek(plain, PictureKind::Jpeg);
-    ASSERT_TRUE(header.complete);
-    EXPECT_EQ(header.width, 33);
-    EXPECT_EQ(header.height, 17);
-    EXPECT_FALSE(header.progressive);
-    EXPECT_EQ(header.components, 3);
-    EXPECT_EQ(std::vector<int>(header.horizontalSampling, header.horizontalSampling + 3), (std::vector<int>{2, 1, 1}));
-    EXPECT_EQ(std::vector<int>(header.verticalSampling, header.verticalSampling + 3), (std::vector<int>{2, 1, 1}));
-    EXPECT_TRUE(header.firstScanHasEveryComponent);
-
-    spec.progressive = true;
-    EXPECT_TRUE(Peek(test::EncodeJpeg(spec), PictureKind::Jpeg).progressive);
-    spec.progressive = false;
-    spec.scanPerComponent = true;
-    const PictureHeader perComponent = Peek(test::EncodeJpeg(spec), PictureKind::Jpeg);
-    ASSERT_TRUE(perComponent.complete);
-    EXPECT_FALSE(perComponent.progressive);
-    EXPECT_FALSE(perComponent.firstScanHasEveryComponent);
+    static const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture.jpg"));
+    test::WriteBytes(path, bytes);
+    return HeldBytesWhileDecoding(path);
 }
 
-TEST(HeaderPeek, JpegCutOrBrokenIsIncomplete)
+TEST(JpegEstimate, IsWhatLibjpegReadsOfTheHeaderWhateverComesBeforeTheFrame)
 {
-    const QByteArray jpeg = test::EncodeJpeg(test::QuadrantJpeg(16, 16));
-    // The header ends with the first scan's component count, after the scan's marker and length.
+    // 4:4:4 in whole blocks: a progressive file keeps 64 x 48 x 3 coefficients of two bytes.
+    test::JpegSpec spec = test::QuadrantJpeg(64, 48);
+    const QByteArray sequential = test::EncodeJpeg(spec);
+    spec.progressive = true;
+    const QByteArray jpeg = test::EncodeJpeg(spec);
+    const qint64 all = 64LL * 48 * 3 * 2;
+    // A restart marker (no length) and two stray bytes, which a reader of segment lengths takes
+    // for a length that lands in a comment hiding a 16 x 16 sequential frame.
+    const QByteArray hidden = QByteArray(4, '\0') + QByteArray::fromHex("ffc000110800100010030122000211010311")
+                              + QByteArray::fromHex("01ffda000c03");
+    const QByteArray decoy = jpeg.left(2) + QByteArray::fromHex("ffd0000afffe00") + char(hidden.size() + 2) + hidden
+                             + jpeg.mid(2);
+    const QByteArray app1(5000, 'x'); // kept by the decoder
     const qsizetype scan = jpeg.indexOf("\xff\xda");
-    ASSERT_GT(scan, 0);
-    for (qsizetype cut = 0; cut < scan + 5; ++cut)
-        EXPECT_FALSE(Peek(jpeg.left(cut), PictureKind::Jpeg).complete) << cut;
-    EXPECT_TRUE(Peek(jpeg.left(scan + 5), PictureKind::Jpeg).complete);
-
-    // A second frame header, a frame whose length does not fit its components, no JPEG.
-    const qsizetype frame = jpeg.indexOf("\xff\xc0");
-    ASSERT_GT(frame, 0);
-    const int frameLength = uchar(jpeg[frame + 2]) << 8 | uchar(jpeg[frame + 3]);
-    EXPECT_FALSE(Peek(jpeg.left(scan) + jpeg.mid(frame, 2 + frameLength) + jpeg.mid(scan), PictureKind::Jpeg).complete);
-    QByteArray wrongLength = jpeg;
-    wrongLength[frame + 3] = char(frameLength + 1);
-    EXPECT_FALSE(Peek(wrongLength, PictureKind::Jpeg).complete);
-    EXPECT_FALSE(Peek(test::BmpDeclaring(16, 16, 24), PictureKind::Jpeg).complete);
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        qint64 least, most;
+    } cases[] = {
+        {"sequential", sequential, 0, 0},
+        {"progressive", jpeg, all, all},
+        {"decoy", decoy, all, all},
+        {"thousands of comments", jpeg.left(2) + QByteArray::fromHex("fffe0002").repeated(5000) + jpeg.mid(2), all, all},
+        {"two APP1", test::WithApp1(test::WithApp1(jpeg, app1), app1), all + 10000, all + 11000},
+        {"cut in the scan header", jpeg.left(scan + 5), kMaxPicturePixels, kMaxPicturePixels * 4},
+        {"no JPEG", test::BmpDeclaring(16, 16, 24), kMaxPicturePixels, kMaxPicturePixels * 4},
+    };
+    for (const auto &c : cases) {
+        EXPECT_GE(JpegHeld(c.bytes), c.least) << c.name;
+        EXPECT_LE(JpegHeld(c.bytes), c.most) << c.name;
+    }
 }
 
 TEST(HeaderPeek, PngHeaderAndAnExifChunkBeforeThePictureData)

@@ -1,13 +1,19 @@
 // Files made to cost the decoders far more than their size, or to show memory that no pixel
 // was ever written to: each is refused naming its file, or decoded with every pixel defined.
 #include "bmpreader.h"
+#include "cappedchild.h"
 #include "decode.h"
 #include "error.h"
+#include "picture.h"
 #include "picturewriter.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include <unistd.h>
 
 #if defined(__GLIBC__) && !defined(QUILTANA_PORTABLE)
 #include <malloc.h>
@@ -129,6 +135,27 @@ TEST_F(HostileFileTest, TinyFilesDeclaringAThinStripMakeSmallWorkCopies)
     test::WritePng(pngPath, png);
     EXPECT_EQ(DecodeWorkCopyImage(jpeg, PictureKind::Jpeg, 200).size(), QSize(4000, 1));
     EXPECT_EQ(DecodeWorkCopyImage(pngPath, PictureKind::Png, 200).size(), QSize(4000, 1));
+}
+
+TEST_F(HostileFileTest, APictureTurnedByItsCameraOrByTheUserIsNeverHeldWhole)
+{
+    // 4000 x 3000 that its EXIF block turns a quarter: 36 MB decoded, from a few kilobytes. Its
+    // print pictures and work copy are made in a child that may map no more than half of that
+    // beyond what it starts with (/proc/self/statm: pages mapped).
+    constexpr std::size_t kDecoded = 4000u * 3000 * 3;
+    const QString path = write(QStringLiteral("turned.png"), test::WithPngChunk(test::PngDeclaring(4000, 3000, true),
+                                                                                "eXIf", test::TiffWithOrientation(6)));
+    std::size_t pages = 0;
+    std::FILE *statm = std::fopen("/proc/self/statm", "r");
+    ASSERT_TRUE(statm && std::fscanf(statm, "%zu", &pages) == 1);
+    std::fclose(statm);
+    test::ChildCaps caps;
+    caps.addressSpace = pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) + kDecoded / 2;
+    caps.largestAllocation = kDecoded / 2; // under AddressSanitizer
+    caps.largeAllocationExit = caps.failureExit = 11;
+    for (const Turn turn : {Turn::Upright, Turn::Right, Turn::Left})
+        EXPECT_EQ(test::RunInCappedChild(caps, [&] { return FitPictureFile({0, 0, 300, 200}, path, turn).image.isNull(); }), 0);
+    EXPECT_EQ(test::RunInCappedChild(caps, [&] { return DecodeWorkCopyImage(path, PictureKind::Png, 200).width() != 150; }), 0);
 }
 
 #if defined(__GLIBC__) && !defined(QUILTANA_PORTABLE)

@@ -86,14 +86,14 @@ void AppendLittleEndian(QByteArray &bytes, quint32 value, int size)
 }
 } // namespace
 
-QByteArray PngDeclaring(quint32 width, quint32 height)
+QByteArray PngDeclaring(quint32 width, quint32 height, bool everyRow)
 {
     QByteArray ihdr;
     AppendBigEndian(ihdr, width);
     AppendBigEndian(ihdr, height);
     ihdr.append(char(8)).append(char(0)).append(char(0)).append(char(0)).append(char(0));
     // Some rows of zeros, compressed: the data a bomb would inflate from.
-    const QByteArray zeros(4096, '\0');
+    const QByteArray zeros(everyRow ? qsizetype(height) * (width + 1) : 4096, '\0');
     uLongf size = compressBound(static_cast<uLong>(zeros.size()));
     QByteArray idat(static_cast<int>(size), '\0');
     compress(reinterpret_cast<Bytef *>(idat.data()), &size,

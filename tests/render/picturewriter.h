@@ -32,8 +32,9 @@ struct PngSpec {
 void WritePng(const QString &path, const PngSpec &spec);
 
 // A PNG whose IHDR declares width x height (grey, 8-bit) followed by one small IDAT and IEND:
-// a few hundred bytes at most, whatever it declares.
-QByteArray PngDeclaring(quint32 width, quint32 height);
+// a few hundred bytes at most, whatever it declares. With `everyRow` the IDAT holds every
+// row, black: a whole picture of a few kilobytes.
+QByteArray PngDeclaring(quint32 width, quint32 height, bool everyRow = false);
 
 // A JPEG written with libjpeg from `pixels` (height rows of width * components samples in
 // `inSpace`), stored in `storedSpace` (JCS_UNKNOWN: libjpeg's default for the input).
