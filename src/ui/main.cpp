@@ -41,8 +41,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quiltana"));
     // SIGTERM, SIGINT and SIGHUP end the event loops (and any print at its next page) rather
     // than the process where it stands.
-    quiltana::StopSignals stopSignals;
-    QObject::connect(&stopSignals, &quiltana::StopSignals::stopRequested, &app, [] { QCoreApplication::quit(); });
+    const quiltana::StopSignals stopSignals;
     registerFontSubstitutions();
     // Before the first window: Qt's standard buttons and dialogs take their texts when made.
     quiltana::InstallQtTranslations();

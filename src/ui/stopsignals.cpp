@@ -1,5 +1,6 @@
 #include "stopsignals.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <atomic>
@@ -75,6 +76,10 @@ void StopSignals::readSignal()
     const ssize_t n = ::read(signalSockets[1], bytes, sizeof bytes);
     for (ssize_t i = 0; i < n; ++i)
         emit stopRequested(static_cast<unsigned char>(bytes[i]));
+    // Every event loop ends, a dialog's included, without the windows being asked to close:
+    // quit() would ask them, and a window that refuses (the print progress does while it prints)
+    // or asks a question (the main window's about the work files) would keep the program alive.
+    QCoreApplication::exit(0);
 }
 
 bool StopSignalled() { return signalled.load() != 0; }

@@ -10,8 +10,9 @@ namespace quiltana {
 // only notes the signal and writes a byte into a socket pair (the way Qt's documentation gives for
 // calling Qt from a Unix signal handler), which the event loop reads. Printing sees the note at
 // its next safe point (before each page: StopSignalled) and gives its run up, so that no
-// unfinished file stays behind; the event loops are then asked to end, and the program ends as
-// after closing the window with Cancel to the question about the work files: they stay.
+// unfinished file stays behind; every event loop is ended (QCoreApplication::exit), and the
+// program ends as after closing the window with Cancel to the question about the work files:
+// they stay.
 //
 // One instance, made in main after the application object; its destructor puts the default
 // handling back.
@@ -27,7 +28,7 @@ public:
     [[nodiscard]] bool installed() const { return notifier_ != nullptr; }
 
 signals:
-    // In the event loop, once for each signal that came.
+    // In the event loop, once for each signal that came, before the event loops are ended.
     void stopRequested(int signal);
 
 private:

@@ -27,8 +27,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    quiltana::StopSignals stopSignals;
-    QObject::connect(&stopSignals, &quiltana::StopSignals::stopRequested, &app, [] { QCoreApplication::quit(); });
+    const quiltana::StopSignals stopSignals;
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 3 || !stopSignals.installed())
         return 2;
@@ -55,10 +54,12 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         return kPrintResultPrint;
     };
-    // As a menu command runs: from the event loop.
+    // As a menu command runs: from the event loop, which goes on after the print as the
+    // program's does, until a signal ends it.
     QTimer::singleShot(0, [&form] {
         guarded(nullptr, [&form] { Print1Click(nullptr, form); });
-        QCoreApplication::quit();
+        if (!StopSignalled())
+            QCoreApplication::quit();
     });
     QApplication::exec();
     std::puts(StopSignalled() ? "stopped" : "finished");
