@@ -286,11 +286,7 @@ TEST_F(QtPrinterCups, JobThatCannotBeWrittenOutIsNotSentAndSaysWhy)
     const test::SmallDisk disk(256 * 1024);
     if (!disk.mounted())
         GTEST_SKIP() << disk.skipReason().toStdString();
-    QImage img(60, 40, QImage::Format_RGB32);
-    img.fill(Qt::red);
-    const QString path = dir.filePath(QStringLiteral("red.png"));
-    ASSERT_TRUE(img.save(path, "PNG"));
-    onePicturePage(path);
+    onePicturePage(QString()); // frames only: still more than a full disk takes
     disk.fill(QStringLiteral("filler"));
     qputenv("TMPDIR", QFile::encodeName(disk.path()));
     printer.titleOverride = QStringLiteral("Quiltana full disk %1").arg(QCoreApplication::applicationPid());

@@ -1,14 +1,14 @@
-// A small program that prints the way the print command does, with the program's own handling of
-// the signals that end it, for the test that signals it in the middle of a print
-// (printstop_test.cpp). Usage: printstop_driver <output folder> <picture> ...
-// It prints one picture a page, every page, to PDF files in the output folder. It writes
-// "printing" once the print dialog has been answered and, at its end, "stopped" when a signal
+// Prints as the print command does, with the program's own handling of the signals that end it,
+// for printstop_test.cpp: forty pages of one picture to PDF files in the folder it is given. It
+// writes "printing" once the print dialog is answered and, at its end, "stopped" when a signal
 // ended it or "finished" when the print ran to its end.
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QPageSize>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -17,32 +17,35 @@
 #include "document.h"
 #include "fakedialogs.h"
 #include "handlerguard.h"
-#include "pagesetup.h"
 #include "printcommand.h"
-#include "printjob.h"
 #include "qtprinter.h"
 #include "stopsignals.h"
 
 int main(int argc, char **argv)
 {
+    using namespace quiltana;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const quiltana::StopSignals stopSignals;
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() < 3 || !stopSignals.installed())
+    const StopSignals stopSignals;
+    QTemporaryDir pictures;
+    QImage image(60, 40, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 37 & 0xff, y * 53 & 0xff, x * y & 0xff));
+    const QString picture = pictures.filePath(QStringLiteral("p.png"));
+    if (argc != 2 || !stopSignals.installed() || !image.save(picture))
         return 2;
 
-    using namespace quiltana;
-    QtPrinter printer(QDir(args[1]).filePath(QStringLiteral("Quiltana Document.pdf")));
+    QtPrinter printer(QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("Quiltana Document.pdf")));
     printer.printer()->setPageSize(QPageSize(QPageSize::A6));
-    printer.printer()->setResolution(150); // pages of a few hundred kilobytes
+    printer.printer()->setResolution(150); // pages of about half a megabyte
     setCurrentPrinter(&printer);
     ReadPrinterMetrics(printer);
     SetPageSetupDefaults(printer);
     Document &doc = document();
     doc.layoutStyle = 1;
-    for (qsizetype i = 2; i < args.size(); ++i)
-        doc.cells[static_cast<std::size_t>(i - 2)].picturePath = doc.cells[static_cast<std::size_t>(i - 2)].workPath = args[i];
+    for (int i = 0; i < 40; ++i)
+        doc.cells[static_cast<std::size_t>(i)].picturePath = doc.cells[static_cast<std::size_t>(i)].workPath = picture;
     doc.lastFilledCell = doc.scanLastFilledCell();
     RefreshPageLists(doc);
 
@@ -63,8 +66,6 @@ int main(int argc, char **argv)
     });
     QApplication::exec();
     std::puts(StopSignalled() ? "stopped" : "finished");
-    for (const QString &e : dialogs.errors)
-        std::printf("error: %s\n", e.toLocal8Bit().constData());
     setCurrentPrinter(nullptr);
     return 0;
 }
