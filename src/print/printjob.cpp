@@ -120,9 +120,14 @@ QString failureText(const std::exception_ptr &failure)
     return QStringLiteral("原因のわからないエラーが起きました");
 }
 
-QString pageFailedText(int page, const QString &cause)
+// The error of a failed page: its own text first (the file and what befell it), then which page
+// it was and what became of the pages before it.
+QString pageFailedText(const QString &cause, int page, const QString &before)
 {
-    return QStringLiteral("ページ %1 を印刷できませんでした。\n%2").arg(QString::number(page), cause);
+    QString text = cause + QStringLiteral("\n\nページ %1 は印刷できませんでした。").arg(page);
+    if (!before.isEmpty())
+        text += QLatin1Char('\n') + before;
+    return text;
 }
 
 // One try at writing `pages` as one document into a file.
@@ -214,16 +219,15 @@ PrintRun printIntoFile(const std::vector<int> &pages, FrameSwitch frames, Printe
         }
         keep.resize(static_cast<std::size_t>(std::min<int>(static_cast<int>(keep.size()) - 1, again.printed)));
     }
-    QString text = pageFailedText(pages[static_cast<std::size_t>(first.failedIndex)] + 1, failureText(first.failure));
-    if (!saved.isEmpty())
-        text += QStringLiteral("\n\nそれまでの %1 ページは PDF ファイルに保存しました:\n%2")
-                    .arg(QString::number(keep.size()), QDir::toNativeSeparators(saved));
-    else if (first.printed > 0)
-        text += QStringLiteral("\n\nそれまでの %1 ページも保存できなかったため、PDF ファイルは作られていません。")
-                    .arg(first.printed);
-    else
-        text += QStringLiteral("\n\nPDF ファイルは作られていません。");
-    throw Error(text);
+    const QString before =
+        !saved.isEmpty()
+            ? QStringLiteral("それまでの %1 ページは PDF ファイルに保存しました:\n%2")
+                  .arg(QString::number(keep.size()), QDir::toNativeSeparators(saved))
+        : first.printed > 0
+            ? QStringLiteral("それまでの %1 ページも保存できなかったため、PDF ファイルは作られていません。").arg(first.printed)
+            : QStringLiteral("PDF ファイルは作られていません。");
+    throw Error(pageFailedText(failureText(first.failure), pages[static_cast<std::size_t>(first.failedIndex)] + 1,
+                               before));
 }
 
 } // namespace
@@ -288,10 +292,9 @@ PrintRun PrintPages(const std::vector<int> &pages, bool frameOption, Printer &pr
         try {
             printOnePage(page, frames, printer, hooks);
         } catch (...) {
-            QString text = pageFailedText(step.page, failureText(std::current_exception()));
-            if (run.printed > 0)
-                text += QStringLiteral("\n\nそれまでの %1 ページは印刷しました。").arg(run.printed);
-            throw Error(text);
+            throw Error(pageFailedText(failureText(std::current_exception()), step.page,
+                                       run.printed > 0 ? QStringLiteral("それまでの %1 ページは印刷しました。").arg(run.printed)
+                                                       : QString()));
         }
         ++run.printed;
         if (hooks.pageDone)
