@@ -23,6 +23,12 @@ private:
 [[nodiscard]] QString FileErrorText(const QString &path, const QString &reason,
                                     const QString &detail = QString());
 
+// Why a call on a file failed, for an errno value, in the words a user reads: "ディスクがいっぱいです"
+// for ENOSPC, and so on for the common causes (no permission, a read-only file system, a quota,
+// a missing folder ...); other values get the system's own text with their number. Used as the
+// detail of FileErrorText.
+[[nodiscard]] QString SystemErrorText(int errnum);
+
 // A text that should have been a number ("abc", "") could not be converted.
 class ConversionError : public Error {
 public:

@@ -49,7 +49,9 @@ public:
     [[nodiscard]] virtual QList<QPageSize> paperSizes(const QString &printerName) const = 0;
 
     // One print job: begin returns the canvas (origin at the printable area's top-left corner)
-    // and throws Error when the job cannot start. end sends the job; abort discards it.
+    // and throws Error when the job cannot start. end sends the job, or throws Error when it
+    // cannot be finished whole (a file that could not be written: a full disk), having
+    // discarded it; abort discards it.
     virtual QPainter *beginDocument(const QString &title) = 0;
     virtual void endDocument() = 0;
     virtual void abortDocument() = 0;
@@ -59,7 +61,8 @@ public:
     // job of its own.
     [[nodiscard]] virtual bool onePerCommand() const = 0;
     // Inside a document: finishes the page drawn so far and returns the canvas of the next one,
-    // as clean as a new job's. Throws Error when no document is open or no page can follow.
+    // as clean as a new job's. Throws Error when no document is open or no page can follow (the
+    // page before could not be written); the document is then to be aborted.
     virtual QPainter *newPage() = 0;
     // The file the last ended document was written to; "" when it went to a printer.
     [[nodiscard]] virtual QString lastOutputFile() const = 0;

@@ -1,6 +1,5 @@
 #include "workcopy.h"
 
-#include <QSaveFile>
 #include <QThread>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include "document.h"
 #include "error.h"
 #include "paths.h"
+#include "wholefile.h"
 
 namespace quiltana {
 
@@ -79,13 +79,17 @@ void CommitWorkCopy(int cell, const PreparedWorkCopy &prepared)
     const QImage image = prepared.image.format() == QImage::Format_RGB888
                              ? prepared.image
                              : prepared.image.convertToFormat(QImage::Format_RGB888);
-    // Written under a temporary name and renamed when complete: a full disk or any other
+    // Written under a hidden temporary name and renamed when complete: a full disk or any other
     // failure leaves neither a half-written work copy nor a work path naming one. The rename
     // replaces a link of that name rather than writing through it.
-    QSaveFile file(workPath);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "BMP") || !file.commit())
-        throw Error(FileErrorText(target->picturePath, QStringLiteral("作業ファイルを書き込めません"),
-                                  file.errorString()));
+    WholeFile file;
+    const bool saved = file.createBeside(workPath) && image.save(&file, "BMP") && file.finish()
+                       && file.placeReplacing(workPath);
+    if (!saved) {
+        // The encoder may give up before the device has failed (memory).
+        const QString cause = file.failed() ? SystemErrorText(file.errorNumber()) : QString();
+        throw Error(FileErrorText(target->picturePath, QStringLiteral("作業ファイルを書き込めません"), cause));
+    }
     target->workPath = workPath;
 }
 

@@ -2,14 +2,17 @@
 
 #include "compose.h"
 #include "document.h"
+#include "error.h"
 #include "geometry.h"
 #include "pagelist.h"
 #include "printer.h"
 
+#include <QDir>
 #include <QPainter>
 
 #include <algorithm>
-#include <optional>
+#include <exception>
+#include <new>
 
 namespace quiltana {
 
@@ -17,6 +20,9 @@ namespace {
 
 // Printing sets this many page redraw flags: the largest layout style.
 constexpr int kPrintRedrawFlags = 50;
+// How often the pages before a failed one are written into a new file before that is given up
+// (a disk that is still full takes a page fewer each time).
+constexpr int kRescueAttempts = 3;
 
 // Runs `done` when the scope ends, however it ends.
 class BusyScope {
@@ -96,6 +102,134 @@ private:
     bool open_ = false;
 };
 
+bool abandoned(const PrintBusyHooks &hooks) { return hooks.abandon && hooks.abandon(); }
+
+// The text of an exception that ended a page.
+QString failureText(const std::exception_ptr &failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Error &e) {
+        return e.message();
+    } catch (const std::bad_alloc &) {
+        return QStringLiteral("メモリが足りません");
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+    }
+    return QStringLiteral("原因のわからないエラーが起きました");
+}
+
+// The error of a failed page: its own text first (the file and what befell it), then which page
+// it was and what became of the pages before it.
+QString pageFailedText(const QString &cause, int page, const QString &before)
+{
+    QString text = cause + QStringLiteral("\n\nページ %1 は印刷できませんでした。").arg(page);
+    if (!before.isEmpty())
+        text += QLatin1Char('\n') + before;
+    return text;
+}
+
+// One try at writing `pages` as one document into a file.
+struct FileAttempt {
+    int printed = 0;            // pages drawn whole (those before a failure)
+    std::exception_ptr failure; // what ended it early, null when nothing failed
+    int failedIndex = -1;       // the page of `pages` that failed
+    bool stopped = false;
+    bool abandoned = false;
+    QString file;
+};
+
+// `progress`: the run's own first try, which the user watches (nextPage, pageDone); the pages
+// written again after a failure are not shown as printed twice.
+FileAttempt writeDocument(const std::vector<int> &pages, FrameSwitch frames, Printer &printer,
+                          const PrintBusyHooks &hooks, bool progress)
+{
+    FileAttempt attempt;
+    const int count = static_cast<int>(pages.size());
+    RunDocument file(printer);
+    // The page a failure now would belong to. A page is written out only when the next one
+    // starts or the document ends, so a write that fails then fails the page before.
+    int failing = 0;
+    try {
+        for (int i = 0; i < count; ++i) {
+            const PrintStep step{pages[static_cast<std::size_t>(i)] + 1, i + 1, count};
+            // Asked only between pages, so that stopping never cuts a page short.
+            if (progress && hooks.nextPage && !hooks.nextPage(step))
+                attempt.stopped = true;
+            if (abandoned(hooks)) {
+                attempt.abandoned = true;
+                return attempt; // the document is aborted as `file` goes
+            }
+            if (attempt.stopped)
+                break;
+            LoadPrintPageLists(document(), pages[static_cast<std::size_t>(i)]);
+            BusyScope busy(hooks);
+            failing = std::max(i - 1, 0);
+            QPainter *canvas = file.nextPage();
+            failing = i;
+            composeForPrint(*canvas, frames, printer);
+            attempt.printed = i + 1;
+            if (progress && hooks.pageDone)
+                hooks.pageDone(step);
+        }
+        if (file.open()) {
+            BusyScope busy(hooks);
+            failing = attempt.printed - 1;
+            attempt.file = file.end();
+        }
+    } catch (...) {
+        attempt.failure = std::current_exception();
+        attempt.failedIndex = failing;
+        attempt.printed = failing;
+        attempt.file.clear();
+    }
+    return attempt;
+}
+
+PrintRun printIntoFile(const std::vector<int> &pages, FrameSwitch frames, Printer &printer,
+                       const PrintBusyHooks &hooks)
+{
+    PrintRun run;
+    run.count = static_cast<int>(pages.size());
+    const FileAttempt first = writeDocument(pages, frames, printer, hooks, true);
+    run.stopped = first.stopped;
+    if (first.abandoned) {
+        run.abandoned = true;
+        return run;
+    }
+    if (!first.failure) {
+        run.printed = first.printed;
+        run.file = first.file;
+        return run;
+    }
+
+    // The failed file is gone; the pages before the failed one go into a new one.
+    std::vector<int> keep(pages.begin(), pages.begin() + first.printed);
+    QString saved;
+    for (int i = 0; i < kRescueAttempts && !keep.empty(); ++i) {
+        const FileAttempt again = writeDocument(keep, frames, printer, hooks, false);
+        if (again.abandoned) {
+            run.abandoned = true;
+            return run;
+        }
+        if (!again.failure) {
+            saved = again.file;
+            break;
+        }
+        keep.resize(static_cast<std::size_t>(std::min<int>(static_cast<int>(keep.size()) - 1, again.printed)));
+    }
+    const QString before =
+        !saved.isEmpty()
+            ? QStringLiteral("それまでの %1 ページは PDF ファイルに保存しました:\n%2")
+                  .arg(QString::number(keep.size()), QDir::toNativeSeparators(saved))
+        : first.printed > 0
+            ? QStringLiteral("それまでの %1 ページも保存できなかったため、PDF ファイルは作られていません。").arg(first.printed)
+            : QStringLiteral("PDF ファイルは作られていません。");
+    throw Error(pageFailedText(failureText(first.failure), pages[static_cast<std::size_t>(first.failedIndex)] + 1,
+                               before));
+}
+
 } // namespace
 
 void CommitPrintDialog(const PrintDialogValues &values, Printer &printer)
@@ -139,32 +273,32 @@ PrintRun PrintPages(const std::vector<int> &pages, bool frameOption, Printer &pr
 {
     const FrameSwitch frames = frameOption ? FrameSwitch::Draw : FrameSwitch::Skip;
     std::fill_n(document().page.redraw.begin(), kPrintRedrawFlags, Redraw::Draw);
+    if (printer.onePerCommand())
+        return printIntoFile(pages, frames, printer, hooks);
+
     PrintRun run;
     run.count = static_cast<int>(pages.size());
-    std::optional<RunDocument> file;
-    if (printer.onePerCommand())
-        file.emplace(printer);
     for (const int page : pages) {
         const PrintStep step{page + 1, run.printed + 1, run.count};
         // Asked only between pages, so that stopping never cuts a page short.
-        if (hooks.nextPage && !hooks.nextPage(step)) {
+        if (hooks.nextPage && !hooks.nextPage(step))
             run.stopped = true;
+        if (abandoned(hooks)) {
+            run.abandoned = true;
             break;
         }
-        if (file) {
-            LoadPrintPageLists(document(), page);
-            BusyScope busy(hooks);
-            composeForPrint(*file->nextPage(), frames, printer);
-        } else {
+        if (run.stopped)
+            break;
+        try {
             printOnePage(page, frames, printer, hooks);
+        } catch (...) {
+            throw Error(pageFailedText(failureText(std::current_exception()), step.page,
+                                       run.printed > 0 ? QStringLiteral("それまでの %1 ページは印刷しました。").arg(run.printed)
+                                                       : QString()));
         }
         ++run.printed;
         if (hooks.pageDone)
             hooks.pageDone(step);
-    }
-    if (file && file->open()) {
-        BusyScope busy(hooks);
-        run.file = file->end();
     }
     return run;
 }

@@ -66,19 +66,27 @@ struct PrintStep {
 // one about to be printed. It returns false to stop: that page and the ones after it are not
 // printed, while the pages already printed stay printed. A page once begun is always finished
 // (or, when it fails, thrown away). `pageDone`, when given, hears of each page printed.
+//
+// `abandon`, when given, is asked at every point where the run can be given up as a whole: before
+// each page, after `nextPage` (also before each page that is written again after a failure, see
+// PrintPages). True gives the run up at once: the document in progress is aborted, so a PDF file
+// begun for the run is removed and nothing is left of it; pages already sent to a printer as jobs
+// of their own stay sent. The program does so when it is told to end (a signal) while it prints.
 struct PrintBusyHooks {
     std::function<void()> begin;
     std::function<void()> done;
     std::function<bool(const PrintStep &step)> nextPage;
     std::function<void(const PrintStep &step)> pageDone;
+    std::function<bool()> abandon;
 };
 
 // How a run of pages ended.
 struct PrintRun {
-    int printed = 0;      // pages printed (jobs sent, or pages in the file)
-    int count = 0;        // pages the run was to print
-    bool stopped = false; // nextPage stopped it before its last page
-    QString file;         // the PDF file the pages went into; "" for a printer or no page printed
+    int printed = 0;        // pages printed (jobs sent, or pages in the file)
+    int count = 0;          // pages the run was to print
+    bool stopped = false;   // nextPage stopped it before its last page
+    bool abandoned = false; // abandon gave it up
+    QString file;           // the PDF file the pages went into; "" for a printer or no page printed
 };
 
 // Prints `pages` of the program's document at the printer's page size; frames when
@@ -86,11 +94,14 @@ struct PrintRun {
 // the run as one document (Printer::onePerCommand), begun with the first page, so a run stopped
 // before its first page writes no file at all.
 //
-// A page whose composition fails is never sent half drawn and the pages after it are not
-// printed; the error propagates. On a printer the job of that page is aborted and the pages
-// before it stay sent. A PDF file cannot take back a page it has begun, so the whole file is
-// thrown away: no file is left that ends in a half-drawn page, and the file being the run's
-// own (created new for it), nothing of the user's is lost.
+// A page that fails (a picture that cannot be read, a file that cannot be written: a full disk)
+// is never sent half drawn and the pages after it are not printed; an Error is thrown that names
+// the page and the cause, and says what became of the pages before it. On a printer the job of
+// that page is aborted and the pages before it stay sent. A PDF file cannot take back a page it
+// has begun, so the run's file is thrown away, and the pages before the failed one are written
+// again into a new file, which is kept when it is whole (a disk that is still full may not take
+// all of them: then as many as it takes, or none). No file is ever left that ends in a
+// half-drawn page, and the files being the run's own, nothing of the user's is lost.
 PrintRun PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer,
                     const PrintBusyHooks &hooks = {});
 

@@ -1,19 +1,23 @@
 #include "qtprinter.h"
 
 #include "error.h"
+#include "wholefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QMarginsF>
 #include <QPageLayout>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintEngine>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
+
+#include <cerrno>
 
 #ifdef QUILTANA_WITH_CUPS
 #include <cups/cups.h>
@@ -200,7 +204,6 @@ void QtPrinter::applySetup(const Setup &setup)
                                                                         : QPageLayout::Portrait);
 
     printer_ = std::move(next);
-    handedOut_.clear();
     if (toFile)
         baseFile_ = setup.outputFile;
 }
@@ -210,7 +213,7 @@ bool QtPrinter::printsToFile() const { return !printer_->outputFileName().isEmpt
 QString QtPrinter::name() const
 {
     if (printsToFile())
-        return QStringLiteral("PDF (%1)").arg(QDir::toNativeSeparators(baseFile_));
+        return QStringLiteral("PDF (%1)").arg(QDir::toNativeSeparators(printer_->outputFileName()));
     return printer_->printerName();
 }
 
@@ -251,24 +254,34 @@ void QtPrinter::setOrientation(Orientation o)
     printer_->setPageOrientation(o == Orientation::Landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
-QString QtPrinter::createFreeFile(const QString &base) const
+void QtPrinter::startWriter(const QString &title)
 {
-    const QFileInfo info(base);
-    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-    const QString stem = info.suffix().isEmpty() ? info.fileName() : info.completeBaseName();
-    for (int n = 1;; ++n) {
-        const QString candidate =
-            n == 1 ? base : info.dir().filePath(stem + QLatin1Char('-') + QString::number(n) + suffix);
-        // O_CREAT | O_EXCL: fails on any name that is taken, a symbolic link included, whether it
-        // leads anywhere or not, so the job never writes through a link or over a file.
-        QFile file(candidate);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return candidate;
-        const QFileInfo taken(candidate);
-        if (!taken.exists() && !taken.isSymLink())
-            throw Error(QStringLiteral("%1: 印刷を開始できません (%2)")
-                            .arg(QDir::toNativeSeparators(candidate), file.errorString()));
+    auto writer = std::make_unique<QPdfWriter>(out_.get());
+    writer->setResolution(printer_->resolution());
+    QPageLayout layout = printer_->pageLayout();
+    if (printer_->fullPage()) {
+        // The canvas is then the whole sheet, from its corner.
+        layout.setMode(QPageLayout::FullPageMode);
+        layout.setMargins(QMarginsF());
     }
+    const bool laidOut = writer->setPageLayout(layout);
+    writer->setTitle(title);
+    if (!printer_->creator().isEmpty())
+        writer->setCreator(printer_->creator());
+    const int dpi = printer_->resolution();
+    if (!laidOut || writer->width() != printer_->width() || writer->height() != printer_->height()
+        || (!printer_->fullPage()
+            && writer->pageLayout().paintRectPixels(dpi) != printer_->pageLayout().paintRectPixels(dpi)))
+        throw Error(QStringLiteral("%1: 用紙のレイアウトができないため、印刷を開始できません。").arg(name()));
+    writer_ = std::move(writer);
+}
+
+QString QtPrinter::writeFailure(const WholeFile &file) const
+{
+    const QString reason = SystemErrorText(file.failed() ? file.errorNumber() : EIO);
+    if (printsToFile())
+        return FileErrorText(baseFile_, QStringLiteral("PDF ファイルを書き込めません"), reason);
+    return FileErrorText(file.temporaryPath(), QStringLiteral("%1 への印刷ジョブを書き込めません").arg(name()), reason);
 }
 
 QPainter *QtPrinter::beginDocument(const QString &title)
@@ -277,33 +290,41 @@ QPainter *QtPrinter::beginDocument(const QString &title)
         throw Error(QStringLiteral("%1: 別の印刷が進行中です。").arg(name()));
     printer_->setDocName(title);
 
-    jobFile_.clear();
     QPaintDevice *target = printer_.get();
     if (printsToFile()) {
-        // The printer setup dialog may have chosen another file since the last job; the name
-        // we handed out ourselves is not a new choice.
-        const QString requested = printer_->outputFileName();
-        if (requested != handedOut_)
-            baseFile_ = requested;
-        // The job's file is created here, empty and our own, before the PDF engine opens it.
-        jobFile_ = createFreeFile(baseFile_);
-        printer_->setOutputFileName(jobFile_);
-        handedOut_ = jobFile_;
+        // The printer setup dialog may have chosen another file since the last job.
+        baseFile_ = printer_->outputFileName();
+        auto file = std::make_unique<WholeFile>();
+        if (!file->createBeside(baseFile_))
+            throw Error(FileErrorText(baseFile_, QStringLiteral("印刷を開始できません"),
+                                      SystemErrorText(file->errorNumber())));
+        out_ = std::move(file);
     } else {
 #ifdef QUILTANA_WITH_CUPS
-        startSpool(title);
-        target = spool_.get();
+        auto file = std::make_unique<WholeFile>();
+        if (!file->create(QDir::tempPath(), QStringLiteral("quiltana-job-"), QStringLiteral(".pdf")))
+            throw Error(FileErrorText(QDir::tempPath(),
+                                      QStringLiteral("%1 への印刷ジョブを作れません").arg(name()),
+                                      SystemErrorText(file->errorNumber())));
+        out_ = std::move(file);
 #endif
         // Without CUPS the job is drawn on the printer's own canvas, and Qt sends it.
+    }
+    if (out_) {
+        try {
+            startWriter(title);
+        } catch (...) {
+            out_.reset(); // removes the temporary file
+            throw;
+        }
+        target = writer_.get();
     }
 
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(target)) {
-        const QString where = jobFile_.isEmpty() ? name() : QDir::toNativeSeparators(jobFile_);
-        if (!jobFile_.isEmpty())
-            QFile::remove(jobFile_); // the empty file created for this job
-        jobFile_.clear();
-        discardSpool();
+        const QString where = printsToFile() ? QDir::toNativeSeparators(baseFile_) : name();
+        writer_.reset();
+        out_.reset();
         throw Error(QStringLiteral("%1: 印刷を開始できません。").arg(where));
     }
     startClean(*painter);
@@ -315,52 +336,26 @@ QPainter *QtPrinter::newPage()
 {
     if (!painter_)
         throw Error(QStringLiteral("%1: 印刷が始まっていないため、次のページに進めません。").arg(name()));
-    QPrinter *target = spool_ ? spool_.get() : printer_.get();
-    if (!target->newPage()) {
-        const QString where = jobFile_.isEmpty() ? name() : QDir::toNativeSeparators(jobFile_);
-        throw Error(QStringLiteral("%1: 次のページに進めません。").arg(where));
+    if (writer_) {
+        // The page before is written out when the next one starts: that is where a full disk
+        // shows, if the pictures drawn on the page had not shown it already.
+        if (out_->failed())
+            throw Error(writeFailure(*out_));
+        const bool next = writer_->newPage();
+        if (out_->failed())
+            throw Error(writeFailure(*out_));
+        if (!next)
+            throw Error(QStringLiteral("%1: 次のページに進めません。").arg(name()));
+    } else if (!printer_->newPage()) {
+        throw Error(QStringLiteral("%1: 次のページに進めません。").arg(name()));
     }
     // The page composition starts from a fresh painter's state on every page.
     startClean(*painter_);
     return painter_.get();
 }
 
-void QtPrinter::discardSpool()
-{
-    spool_.reset();
-    spoolFile_.reset(); // removes the file
-}
-
 #ifdef QUILTANA_WITH_CUPS
-void QtPrinter::startSpool(const QString &title)
-{
-    auto file = std::make_unique<QTemporaryFile>(
-        QDir(QDir::tempPath()).filePath(QStringLiteral("quiltana-job-XXXXXX.pdf")));
-    if (!file->open())
-        throw Error(QStringLiteral("%1: 印刷を開始できません (%2)").arg(name(), file->errorString()));
-    // The PDF engine writes the file by its name; the object only keeps it until it is sent.
-    file->close();
-
-    // The same sheet, borders, resolution and origin as the printer's own canvas, so that the
-    // metrics the page was laid out with hold on this one too.
-    auto spool = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    spool->setOutputFormat(QPrinter::PdfFormat);
-    spool->setResolution(printer_->resolution());
-    spool->setFullPage(printer_->fullPage());
-    const bool laidOut = spool->setPageLayout(printer_->pageLayout());
-    spool->setDocName(title);
-    spool->setCreator(printer_->creator());
-    spool->setOutputFileName(file->fileName());
-    const int dpi = printer_->resolution();
-    if (!laidOut || spool->width() != printer_->width() || spool->height() != printer_->height() ||
-        spool->pageLayout().paintRectPixels(dpi) != printer_->pageLayout().paintRectPixels(dpi))
-        throw Error(QStringLiteral("%1: 用紙のレイアウトができないため、印刷を開始できません。").arg(name()));
-
-    spoolFile_ = std::move(file);
-    spool_ = std::move(spool);
-}
-
-int QtPrinter::submitSpool()
+int QtPrinter::submitSpool(const QString &spoolFile)
 {
     const QPageLayout layout = printer_->pageLayout();
     cups_option_t *options = nullptr;
@@ -402,7 +397,7 @@ int QtPrinter::submitSpool()
     }
 
     const int job = cupsPrintFile(printer_->printerName().toUtf8().constData(),
-                                  QFile::encodeName(spoolFile_->fileName()).constData(),
+                                  QFile::encodeName(spoolFile).constData(),
                                   printer_->docName().toUtf8().constData(), count, options);
     cupsFreeOptions(count, options);
     if (job <= 0)
@@ -416,54 +411,46 @@ void QtPrinter::endDocument()
 {
     if (!painter_)
         return;
-    const bool ok = painter_->end();
+    const bool ended = painter_->end();
     painter_.reset();
-    if (!ok) {
-        discardSpool();
-        // A file that could not be written to the end is not left as if it were whole.
-        const QString where = jobFile_.isEmpty() ? name() : QDir::toNativeSeparators(jobFile_);
-        if (!jobFile_.isEmpty())
-            QFile::remove(jobFile_);
-        jobFile_.clear();
-        throw Error(QStringLiteral("%1: 印刷を最後まで終えられませんでした。").arg(where));
+    writer_.reset();
+    if (!out_) {
+        // Drawn on the printer's own canvas; Qt's print system sends it.
+        if (!ended)
+            throw Error(QStringLiteral("%1: 印刷を最後まで終えられませんでした。").arg(name()));
+        lastOutputFile_.clear();
+        return;
+    }
+    // However this ends, the temporary file goes with `file` unless it was given its name.
+    const std::unique_ptr<WholeFile> file = std::move(out_);
+    if (!ended || !file->finish())
+        throw Error(writeFailure(*file));
+    if (printsToFile()) {
+        const QString placed = file->placeAsNew(baseFile_);
+        if (placed.isEmpty())
+            throw Error(FileErrorText(baseFile_, QStringLiteral("PDF ファイルを保存できません"),
+                                      SystemErrorText(file->errorNumber())));
+        lastOutputFile_ = placed;
+        return;
     }
 #ifdef QUILTANA_WITH_CUPS
-    if (spool_) {
-        int job = 0;
-        try {
-            job = submitSpool();
-        } catch (...) {
-            discardSpool();
-            throw;
-        }
-        discardSpool();
-        lastJobId_ = job;
-    }
+    lastJobId_ = submitSpool(file->temporaryPath());
+    lastOutputFile_.clear();
 #endif
-    lastOutputFile_ = jobFile_;
-    jobFile_.clear();
 }
 
 void QtPrinter::abortDocument()
 {
     if (!painter_)
         return;
-    if (spool_) {
-        // Nothing has gone to the printer yet: the drawn part only reaches the temporary file.
-        painter_->end();
-        painter_.reset();
-        discardSpool();
-        return;
-    }
-    printer_->abort();
+    if (out_)
+        out_->discard(); // what the writer still writes while it ends goes nowhere
+    else
+        printer_->abort();
     painter_->end();
     painter_.reset();
-    // The PDF engine cannot abort and writes out what was drawn; a half-drawn page must not be
-    // left behind as if it were a finished one. The name was free when the job began, so the
-    // file is this job's own.
-    if (!jobFile_.isEmpty())
-        QFile::remove(jobFile_);
-    jobFile_.clear();
+    writer_.reset();
+    out_.reset();
 }
 
 } // namespace quiltana

@@ -7,25 +7,32 @@
 #include <memory>
 
 class QPainter;
+class QPdfWriter;
 class QPrinter;
-class QTemporaryFile;
 
 namespace quiltana {
+
+class WholeFile;
 
 // The program's real printer: a high-resolution QPrinter, at first the system's default
 // printer. Where no printer is installed it writes PDF files at 600 dpi instead. Whenever the
 // output is a file, a document (the pages of one print command, newPage between them) gets a
 // file name of its own, so that no document overwrites another's or a file that was there
-// before: "name.pdf", then "name-2.pdf", "name-3.pdf" ... The file is created exclusively, so a
-// name taken in any form (a symbolic link that leads nowhere included) is passed over and no
-// document ever writes through a link. An aborted document's file, being its own, is removed.
+// before: "name.pdf", then "name-2.pdf", "name-3.pdf" ...
 //
-// A job for an installed printer is drawn into a temporary PDF file first and handed to the
-// print system only when it ends well, since Qt cannot abort a job already going to a CUPS
-// printer: an aborted job is thrown away without anything reaching the printer. A build without
-// CUPS (QUILTANA_WITH_CUPS off) draws the job on the printer's own canvas instead and leaves
-// sending it to Qt's print system, which tells no job number; an aborted job is then abandoned
-// only as far as that print system can abandon it.
+// A file is only ever whole under its name. The document is drawn by a PDF writer into a hidden
+// temporary file of the program's own beside it (WholeFile: ".name.pdf-XXXXXX"); when the
+// document ends, the file is checked (every write, the sync to the disk, its size) and only then
+// given the first free name, without ever replacing a name that is taken in any form (a symbolic
+// link that leads nowhere included). A write that fails (a full disk) fails the document with the
+// system's reason, and an aborted or failed document's temporary file is removed.
+//
+// A job for an installed printer is drawn the same way into a temporary PDF file in the temporary
+// folder and handed to the print system only when that file is whole, since Qt cannot abort a
+// job already going to a CUPS printer: an aborted or failed job is thrown away without anything
+// reaching the printer. A build without CUPS (QUILTANA_WITH_CUPS off) draws the job on the
+// printer's own canvas instead and leaves sending it to Qt's print system, which tells no job
+// number; an aborted job is then abandoned only as far as that print system can abandon it.
 class QtPrinter : public Printer {
 public:
     // The system's default printer, or PDF files in the user's documents folder.
@@ -87,23 +94,23 @@ private:
     void usePdfOutput(const QString &pdfFile);
     // `target` writes PDF files named after `pdfFile` at the PDF resolution.
     static void makePdfOutput(QPrinter &target, const QString &pdfFile);
-    // Creates the first free one of base, base-2, base-3 ... and returns its name; throws Error
-    // when none can be created.
-    [[nodiscard]] QString createFreeFile(const QString &base) const;
+    // A PDF writer on out_ with the printer's sheet, borders, resolution and origin, so that the
+    // metrics the page was laid out with hold on it too; throws Error where they cannot.
+    void startWriter(const QString &title);
+    // What a document that could not be written says: the file, what failed and why.
+    [[nodiscard]] QString writeFailure(const WholeFile &file) const;
 #ifdef QUILTANA_WITH_CUPS
-    void startSpool(const QString &title);
-    [[nodiscard]] int submitSpool();
+    [[nodiscard]] int submitSpool(const QString &spoolFile);
 #endif
-    void discardSpool();
 
     std::unique_ptr<QPrinter> printer_;
-    // A job for an installed printer: the PDF it is drawn into and that file (CUPS builds only).
-    std::unique_ptr<QTemporaryFile> spoolFile_;
-    std::unique_ptr<QPrinter> spool_;
+    // The document in progress: the file it is written to (a PDF file of the user's, or the job
+    // for an installed printer), the writer drawing into it, and the painter. The painter alone
+    // where a build without CUPS draws on the printer's own canvas.
+    std::unique_ptr<WholeFile> out_;
+    std::unique_ptr<QPdfWriter> writer_;
     std::unique_ptr<QPainter> painter_;
-    QString baseFile_;  // the name the user (or the default) chose for file output
-    QString handedOut_; // the last name this class put on the QPrinter
-    QString jobFile_;   // the file of the job in progress
+    QString baseFile_; // the name the user (or the default) chose for file output
     QString lastOutputFile_;
     int lastJobId_ = 0;
 };

@@ -12,6 +12,7 @@
 #include "handlerguard.h"
 #include "printer.h"
 #include "qtprinter.h"
+#include "stopsignals.h"
 #include "translations.h"
 
 int main(int argc, char **argv)
@@ -20,6 +21,9 @@ int main(int argc, char **argv)
     quiltana::TuneAllocatorForDecoding();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quiltana"));
+    // SIGTERM, SIGINT and SIGHUP end the event loops (and any print at its next page) rather
+    // than the process where it stands.
+    const quiltana::StopSignals stopSignals;
     quiltana::RegisterFontSubstitutions();
     // Before the first window: Qt's standard buttons and dialogs take their texts when made.
     quiltana::InstallQtTranslations();
@@ -48,7 +52,10 @@ int main(int argc, char **argv)
                                   quiltana::TForm1::ProgramFolder(QCoreApplication::applicationDirPath()),
                                   commandLine.refused);
             form.show();
-            QApplication::exec();
+            // A signal that came during the start-up has already asked the (not yet running)
+            // loop to end.
+            if (!quiltana::StopSignalled())
+                QApplication::exec();
         }
         quiltana::setCurrentPrinter(nullptr);
     });

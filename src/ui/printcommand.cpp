@@ -8,6 +8,7 @@
 #include "printer.h"
 #include "printjob.h"
 #include "progressdialogs.h"
+#include "stopsignals.h"
 
 namespace quiltana {
 
@@ -25,10 +26,14 @@ int Print1Click(QWidget *parent, TForm4 &dialog)
         [&hourglass] { hourglass.reset(); },
         [&progress](const PrintStep &step) { return progress.nextPage(step); },
         [&progress](const PrintStep &step) { progress.pageDone(step); },
+        // The program is being ended: the run is given up at once, its unfinished file removed.
+        [] { return StopSignalled(); },
     };
     Printer &printer = currentPrinter();
     const PrintRun run = FinishPrintCommand(result, dialog.values(), printer, busy);
     progress.close();
+    if (run.abandoned)
+        return result;
     // After "中止" the user hears how far the printing got and where a PDF went.
     if (run.stopped || progress.stopAsked())
         dialogs().message(parent, printStoppedText(run, printer.onePerCommand()), printStoppedCaption());

@@ -16,6 +16,7 @@
 #include "decode.h"
 #include "document.h"
 #include "error.h"
+#include "smalldisk.h"
 
 namespace quiltana {
 namespace {
@@ -201,6 +202,40 @@ TEST_F(WorkCopyTest, FailedSaveLeavesNoFileAndNoWorkPathAndNamesThePicture)
     // nothing half written is left beside the folder in the way
     EXPECT_EQ(QDir(QStringLiteral("temp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("blocked.bmp.bmp")});
+}
+
+// A work folder on a full or a read-only disk: the message names the picture and the system's
+// reason in words, and nothing is left in the folder, not even a temporary file.
+TEST_F(WorkCopyTest, FailedSaveOnADiskThatRefusesNamesTheCause)
+{
+    struct Case {
+        bool readOnly;
+        const char *reason;
+    };
+    for (const Case &c : {Case{false, "ディスクがいっぱいです"}, Case{true, "読み取り専用のディスクです"}}) {
+        SCOPED_TRACE(c.reason);
+        const test::SmallDisk disk(256 * 1024);
+        if (!disk.mounted())
+            GTEST_SKIP() << disk.skipReason().toStdString();
+        ASSERT_TRUE(QDir(disk.path()).mkdir(QStringLiteral("temp")));
+        if (c.readOnly)
+            ASSERT_TRUE(disk.makeReadOnly());
+        else
+            disk.fill(QStringLiteral("filler"));
+        const QStringList before = QDir(disk.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        ASSERT_TRUE(QDir::setCurrent(disk.path()));
+        cell(0).picturePath = writePicture(QStringLiteral("full.bmp"), 400, 300);
+        try {
+            MakeWorkCopy(0);
+            ADD_FAILURE() << "no error";
+        } catch (const Error &e) {
+            EXPECT_TRUE(e.message().startsWith(cell(0).picturePath)) << e.what();
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.reason))) << e.what();
+        }
+        EXPECT_TRUE(cell(0).workPath.isEmpty());
+        EXPECT_EQ(QDir(disk.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+        ASSERT_TRUE(QDir::setCurrent(run.path()));
+    }
 }
 
 TEST_F(WorkCopyTest, UnreadablePictureThrowsAndEmptiesTheWorkPath)

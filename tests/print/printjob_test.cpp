@@ -138,7 +138,7 @@ TEST_F(PrintJob, AFailingPictureAbortsItsJobAndStopsTheRange)
 {
     fillCells(1, {picture("a.png", Qt::red), brokenPicture("b.png"), picture("c.png", Qt::blue)});
     int begun = 0, done = 0;
-    PrintBusyHooks hooks{[&] { ++begun; }, [&] { ++done; }, {}, {}};
+    PrintBusyHooks hooks{[&] { ++begun; }, [&] { ++done; }, {}, {}, {}};
     PrintDialogValues v = valuesFromSetup();
     v.range = PageRange::All;
     EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, hooks), Error);
@@ -195,7 +195,7 @@ TEST_F(PrintJob, APrinterThatCannotStartAJobReportsIt)
     printer.failBegin = true;
     int done = 0;
     PrintDialogValues v = valuesFromSetup();
-    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, {{}, [&] { ++done; }, {}, {}}), Error);
+    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, {{}, [&] { ++done; }, {}, {}, {}}), Error);
     EXPECT_EQ(done, 1);
     EXPECT_EQ(printer.abortedJobs, 0);
 }

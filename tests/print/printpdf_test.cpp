@@ -5,6 +5,7 @@
 #include "printjobfixture.h"
 #include "error.h"
 #include "qtprinter.h"
+#include "smalldisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -124,7 +126,8 @@ TEST_F(PrintToPdf, FramesAndPicturesStandWhereTheCellsAre)
 }
 
 // A print command to PDF files writes one file of its pages in order, beside a file of the
-// user's that it leaves alone; a stopped one keeps the pages printed, a failed one no file.
+// user's that it leaves alone; a stopped one keeps the pages printed, a failed one the pages before
+// the failed one.
 TEST_F(PrintToPdf, OneFilePerCommandWithItsPagesInOrder)
 {
     const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
@@ -147,23 +150,38 @@ TEST_F(PrintToPdf, OneFilePerCommandWithItsPagesInOrder)
     v.range = PageRange::List;
     v.pageList = QStringLiteral("1,3,5-7");
     struct Command {
-        int stopBefore; // "中止" before the run's n-th page; 0 never
+        int stopBefore;   // "中止" before the run's n-th page; 0 never
+        bool brokenPage3; // the picture of page 3 cannot be read
         QString file;
         std::vector<int> pages; // the file's pages: the document's, from 1
     };
-    for (const Command &c : {Command{0, QStringLiteral("Quiltana Document-2.pdf"), {1, 3, 5, 6, 7}},
-                             Command{3, QStringLiteral("Quiltana Document-3.pdf"), {1, 3}}, Command{1, {}, {}}}) {
+    // A failed page: the file begun for the command goes, and the page before it is written again
+    // into a file of its own, which the message names.
+    for (const Command &c : {Command{0, false, QStringLiteral("Quiltana Document-2.pdf"), {1, 3, 5, 6, 7}},
+                             Command{3, false, QStringLiteral("Quiltana Document-3.pdf"), {1, 3}},
+                             Command{1, false, {}, {}},
+                             Command{0, true, QStringLiteral("Quiltana Document-4.pdf"), {1}}}) {
         SCOPED_TRACE(c.stopBefore);
+        if (c.brokenPage3)
+            document().cells[2].picturePath = brokenPicture(QStringLiteral("broken.png"));
         PrintBusyHooks hooks;
         hooks.nextPage = [&c](const PrintStep &step) { return step.index != c.stopBefore; };
-        const PrintRun run = FinishPrintCommand(kPrintResultPrint, v, pdf, hooks);
-        EXPECT_EQ(run.file, c.file.isEmpty() ? c.file : dir.filePath(c.file));
-        if (run.file.isEmpty())
+        const QString file = c.file.isEmpty() ? c.file : dir.filePath(c.file);
+        try {
+            EXPECT_EQ(FinishPrintCommand(kPrintResultPrint, v, pdf, hooks).file, file);
+            EXPECT_FALSE(c.brokenPage3) << "no error";
+        } catch (const Error &e) {
+            EXPECT_TRUE(c.brokenPage3) << e.what();
+            EXPECT_TRUE(e.message().startsWith(document().cells[2].picturePath)) << e.what();
+            EXPECT_TRUE(e.message().contains(QStringLiteral("ページ 3 は印刷できませんでした。"))) << e.what();
+            EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(file))) << e.what();
+        }
+        if (file.isEmpty())
             continue;
-        const QString stem = QStringLiteral("run%1").arg(c.stopBefore);
+        const QString stem = QStringLiteral("run%1%2").arg(c.stopBefore).arg(c.brokenPage3);
         QProcess p; // one PNG a page: run1-1.png, run1-2.png ...
         p.start(pdftoppm,
-                {QStringLiteral("-r"), QStringLiteral("20"), QStringLiteral("-png"), run.file, dir.filePath(stem)});
+                {QStringLiteral("-r"), QStringLiteral("20"), QStringLiteral("-png"), file, dir.filePath(stem)});
         ASSERT_TRUE(p.waitForFinished(120000) && p.exitCode() == 0) << p.readAllStandardError().toStdString();
         const QStringList images =
             QDir(dir.path()).entryList({stem + QStringLiteral("-*.png")}, QDir::Files, QDir::Name);
@@ -177,14 +195,55 @@ TEST_F(PrintToPdf, OneFilePerCommandWithItsPagesInOrder)
                 << "page " << i + 1 << " should be page " << c.pages[i];
         }
     }
-
-    // A picture that fails on the run's second page: the file begun for the command goes.
-    const QStringList before = QDir(dir.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files);
-    document().cells[2].picturePath = brokenPicture(QStringLiteral("broken.png"));
-    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, pdf), Error);
-    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files), before);
+    // No temporary file is left, and the user's file is as it was.
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden).isEmpty());
     ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
     EXPECT_EQ(mine.readAll(), QByteArray("mine"));
+}
+
+// A disk that fills up in the middle of a print: the page that did not fit and the reason are
+// named, the pages before it stay in a whole PDF file, and nothing else is left on the disk.
+TEST_F(PrintToPdf, AFullDiskKeepsTheWholePagesInAReadableFileAndNamesThePageAndTheCause)
+{
+    const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+    const test::SmallDisk disk(2 * 1024 * 1024);
+    if (pdfinfo.isEmpty() || !disk.mounted())
+        GTEST_SKIP() << (pdfinfo.isEmpty() ? "pdfinfo is not installed" : disk.skipReason().toStdString());
+    QtPrinter pdf(disk.filePath(QStringLiteral("Quiltana Document.pdf")));
+    pdf.printer()->setPageSize(QPageSize(QPageSize::A6));
+    pdf.printer()->setResolution(100); // a page of noise, which no compression shrinks, is then half a megabyte
+    setCurrentPrinter(&pdf);
+    ReadPrinterMetrics(pdf);
+    QImage noise(330, 500, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, QRandomGenerator::global()->generate() | 0xff000000u);
+    ASSERT_TRUE(noise.save(dir.filePath(QStringLiteral("noise.png"))));
+    fillCells(1, QStringList(10, dir.filePath(QStringLiteral("noise.png"))));
+    PrintDialogValues v;
+    v.range = PageRange::All;
+    QString message;
+    try {
+        FinishPrintCommand(kPrintResultPrint, v, pdf);
+    } catch (const Error &e) {
+        message = e.message();
+    }
+    const auto m = QRegularExpression(QStringLiteral("^%1: .*(ディスクがいっぱいです).*\n\nページ (\\d+) は印刷できませんでした。"
+                                                     "\nそれまでの (\\d+) ページは PDF ファイルに保存しました")
+                                          .arg(QRegularExpression::escape(disk.filePath(QStringLiteral("Quiltana Document.pdf")))),
+                                      QRegularExpression::DotMatchesEverythingOption)
+                       .match(message);
+    ASSERT_TRUE(m.hasMatch()) << message.toStdString();
+    EXPECT_LE(m.captured(3).toInt(), m.captured(2).toInt() - 1); // a page fewer when the disk is still too full
+    EXPECT_GE(m.captured(3).toInt(), 1);
+    const QStringList left = QDir(disk.path()).entryList(QDir::Files | QDir::Hidden);
+    ASSERT_EQ(left, QStringList{QStringLiteral("Quiltana Document.pdf")});
+    QProcess info;
+    info.start(pdfinfo, {disk.filePath(left[0])});
+    ASSERT_TRUE(info.waitForFinished(60000));
+    EXPECT_EQ(info.exitCode(), 0) << info.readAllStandardError().toStdString();
+    EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput())
+                    .contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\b").arg(m.captured(3)))));
 }
 
 // A picture whose every pixel differs from its neighbours, which JPEG cannot keep.

@@ -7,6 +7,7 @@
 #include "printer.h"
 #include "printjob.h"
 #include "qtprinter.h"
+#include "smalldisk.h"
 #include "testprinter.h"
 
 #include <QCoreApplication>
@@ -276,6 +277,30 @@ TEST_F(QtPrinterCups, FailedJobIsNotSent)
     for (const QueuedJob &j : jobsOn(queue))
         EXPECT_NE(j.title, printer.titleOverride) << "job " << j.id << " reached the printer";
     EXPECT_EQ(spoolFiles(), before);
+}
+
+// A temporary folder on a full disk: the job is not sent half written, the message says why, and
+// its temporary file is gone.
+TEST_F(QtPrinterCups, JobThatCannotBeWrittenOutIsNotSentAndSaysWhy)
+{
+    const test::SmallDisk disk(256 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.skipReason().toStdString();
+    onePicturePage(QString()); // frames only: still more than a full disk takes
+    disk.fill(QStringLiteral("filler"));
+    qputenv("TMPDIR", QFile::encodeName(disk.path()));
+    printer.titleOverride = QStringLiteral("Quiltana full disk %1").arg(QCoreApplication::applicationPid());
+
+    try {
+        PrintPages({0}, true, printer);
+        ADD_FAILURE() << "no error";
+    } catch (const Error &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("ディスクがいっぱいです"))) << e.what();
+    }
+    EXPECT_EQ(printer.lastJobId(), 0);
+    for (const QueuedJob &j : jobsOn(queue))
+        EXPECT_NE(j.title, printer.titleOverride) << "job " << j.id << " reached the printer";
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("filler")});
 }
 
 } // namespace
