@@ -16,7 +16,7 @@ void EnsureWorkFolder()
     if (folder.isSymLink())
         throw Error(QStringLiteral("Cannot create temp directory.\n")
                     + FileErrorText(folder.absoluteFilePath(),
-                                    QStringLiteral("シンボリックリンクです。作業フォルダーはリンクを通しては使いません")));
+                                    QStringLiteral("シンボリックリンクです。作業フォルダはリンクを通しては使いません")));
     if (folder.isDir())
         return;
     if (!QDir().mkdir(QString::fromLatin1(kWorkFolder)))

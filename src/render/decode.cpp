@@ -219,7 +219,7 @@ void CheckPictureFileType(const QString &path)
 {
     const QFileInfo info(path);
     if (info.isDir())
-        ThrowPictureError(path, QStringLiteral("フォルダーです。写真のファイルではありません"));
+        ThrowPictureError(path, QStringLiteral("フォルダです。写真のファイルではありません"));
     // Opening a named pipe waits for a writer, and a device may never end: only files are read.
     if (info.exists() && !info.isFile())
         ThrowPictureError(path, QStringLiteral("通常のファイルではないため開きません"),

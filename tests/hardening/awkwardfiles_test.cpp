@@ -91,7 +91,7 @@ TEST_F(AwkwardFiles, SubfolderNamedLikeAPictureIsNeverAPicture)
         LoadIntoCell(3, 0, fake);
         ADD_FAILURE() << "a folder was loaded as a picture";
     } catch (const Error &e) {
-        EXPECT_EQ(e.message(), fake + QStringLiteral(": フォルダーです。写真のファイルではありません"));
+        EXPECT_EQ(e.message(), fake + QStringLiteral(": フォルダです。写真のファイルではありません"));
     }
     EXPECT_EQ(document().cell(3).picturePath, fake);
 

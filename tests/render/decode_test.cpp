@@ -272,7 +272,7 @@ TEST_F(DecodeTest, FailuresNameTheFileThenTheReasonThenTheDecodersText)
     } cases[] = {
         {"missing file", refused("missing.jpg", PictureKind::Jpeg), QStringLiteral("ファイルを開けません"),
          QString::fromLocal8Bit(std::strerror(ENOENT))},
-        {"folder", refused("folder.jpg", PictureKind::Png), QStringLiteral("フォルダーです"), {}},
+        {"folder", refused("folder.jpg", PictureKind::Png), QStringLiteral("フォルダです"), {}},
         {"device", refused("/dev/null", PictureKind::Bmp), QStringLiteral("通常のファイルではない"), QStringLiteral("デバイス")},
         {"name not in the file-name encoding", {badName, UnrepresentableNameError("/tmp/p/caf\xE9.jpg")},
          QStringLiteral("ファイル名が"), {}},
