@@ -142,7 +142,8 @@ int ExifOrientationOf(const jpeg_decompress_struct *cinfo) noexcept
     return kExifUpright;
 }
 
-// The only function that calls setjmp. It holds no C++ object and destroys the decompressor on
+// One of the two functions that call setjmp (RunJpegPeek is the other). It holds no C++ object
+// and destroys the decompressor on
 // every path.
 JpegOutcome RunJpegJob(JpegJob *job)
 {

@@ -206,7 +206,7 @@ PngOutcome RunPngJob(PngJob *job)
     // the bounds hold for whatever else it keeps. The colour profile (iCCP) is read: libpng
     // drops one that inflates beyond the chunk bound, and SrgbConverter takes none larger
     // than kMaxColourProfileBytes.
-    // The eXIf chunk was read beforehand (PngExifOrientation), within bounds of its own.
+    // The eXIf chunk was read beforehand (ReadPngStart), within bounds of its own.
     static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0eXIf\0pCAL\0sCAL";
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
                                 static_cast<int>(sizeof kIgnoredChunks / 5));
