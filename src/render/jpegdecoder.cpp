@@ -143,8 +143,7 @@ int ExifOrientationOf(const jpeg_decompress_struct *cinfo) noexcept
 }
 
 // One of the two functions that call setjmp (RunJpegPeek is the other). It holds no C++ object
-// and destroys the decompressor on
-// every path.
+// and destroys the decompressor on every path.
 JpegOutcome RunJpegJob(JpegJob *job)
 {
     jpeg_decompress_struct *cinfo = &job->cinfo;
