@@ -1,7 +1,7 @@
 #include "bmpreader.h"
 
 #include "colour.h"
-#include "decode.h"
+#include "picturefile.h"
 
 #include <QFile>
 #include <QList>

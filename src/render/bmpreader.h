@@ -1,15 +1,13 @@
 #pragma once
 
+#include "picturefile.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
 #include <QString>
 
-#include <atomic>
-
 namespace quiltana {
-
-using StopFlag = std::atomic<bool>;
 
 // Reads the BMP file `path` into an RGB888 picture, after checking the header's declared
 // width, height and bit count against the bounds so that a crafted header cannot make the

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "decode.h"
 #include "headerpeek.h"
 #include "jpegdecoder.h"
 #include "paths.h"
+#include "picturefile.h"
 
 namespace quiltana {
 
@@ -26,8 +26,10 @@ qint64 HeldBytesWhileDecoding(const QString &path)
     // picture would block the read (the decoder refuses both with an error of its own).
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return 0;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened once: libjpeg reads the stream, the header peek a view of it.
+    const FilePtr handle(std::fopen(QFile::encodeName(path).constData(), "rb"));
+    QFile file;
+    if (!handle || !file.open(handle.get(), QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
         return 0; // the decoder cannot open it either, and reports that
     const PictureKind kind = pictureKindOf(path);
     if (kind == PictureKind::None)
@@ -36,7 +38,7 @@ qint64 HeldBytesWhileDecoding(const QString &path)
     // segments of its own could be led elsewhere than libjpeg goes (by a marker without a
     // length, say) and find another frame than the one decoded.
     if (kind == PictureKind::Jpeg)
-        return std::min(JpegHeldBytesWhileDecoding(path).value_or(kWorstHeldBytes), kWorstHeldBytes);
+        return std::min(JpegHeldBytesWhileDecoding(handle.get()).value_or(kWorstHeldBytes), kWorstHeldBytes);
     const PictureHeader header = PeekPictureHeader(file, kind);
     if (!header.complete)
         return kWorstHeldBytes;

@@ -1,10 +1,10 @@
 #include "jpegdecoder.h"
 
 #include "colour.h"
-#include "decode.h"
+#include "decoderjob.h"
 #include "exif.h"
-
-#include <QFile>
+#include "picturefile.h"
+#include "rowsink.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -67,9 +67,7 @@ struct JpegErrorManager {
 
 // Everything the decoding box touches lives here: plain C data, and a converter that the job
 // owns and destroys outside the box, so a longjmp skips nothing that needs destroying.
-struct JpegJob {
-    std::FILE *file;
-    RowSink *sink;
+struct JpegJob : DecoderJob {
     jpeg_decompress_struct cinfo;
     JpegErrorManager error;
     ScanGuard progress;
@@ -77,16 +75,8 @@ struct JpegJob {
     JOCTET *profile;
     unsigned int profileBytes;
     SrgbConverter colours;
-    int fullWidth;
-    int fullHeight;
-    long long fileBytes;
     bool progressive;
-    // Why the sink or the box itself refused the picture, when libjpeg did not: one of the
-    // program's own texts (UTF-8, static).
-    const char *refusal;
 };
-
-enum class JpegOutcome { Decoded, LibraryError, TooLarge, TooManyScans, Refused, Stopped };
 
 extern "C" void JpegErrorExit(j_common_ptr cinfo)
 {
@@ -142,72 +132,45 @@ int ExifOrientationOf(const jpeg_decompress_struct *cinfo) noexcept
     return kExifUpright;
 }
 
-// One of the two functions that call setjmp (RunJpegPeek is the other). It holds no C++ object
-// and destroys the decompressor on every path.
-JpegOutcome RunJpegJob(JpegJob *job)
+// Adobe writes CMYK inverted and says so in its APP14 marker.
+bool CmykInverted(const jpeg_decompress_struct *cinfo) noexcept
+{
+    return cinfo->saw_Adobe_marker;
+}
+
+// A progressive file may have as many scans beyond kFreeScans as its bytes pay for.
+void LimitProgressiveScans(JpegJob *job) noexcept
+{
+    const jpeg_decompress_struct *cinfo = &job->cinfo;
+    long long blocks = 1;
+    for (int c = 0; c < cinfo->num_components; ++c)
+        blocks += static_cast<long long>(cinfo->comp_info[c].width_in_blocks) * cinfo->comp_info[c].height_in_blocks;
+    const long long paid = job->fileBytes * kBlocksPerScanByte / blocks;
+    job->progress.scanLimit = static_cast<int>(std::min<long long>(kFreeScans + paid, kMaxProgressiveScans));
+}
+
+// Asks libjpeg for RGB, or CMYK where the file holds CMYK or YCCK, and sets up the conversion
+// to sRGB through the file's colour profile. Called from RunJpegJob's box (libjpeg may longjmp
+// through it).
+void ChooseJpegColours(JpegJob *job)
 {
     jpeg_decompress_struct *cinfo = &job->cinfo;
-    cinfo->err = jpeg_std_error(&job->error.pub);
-    job->error.pub.error_exit = JpegErrorExit;
-    job->error.pub.emit_message = JpegEmitMessage;
-    if (setjmp(job->error.jump)) {
-        // The declared size is known from the frame header on; libjpeg refuses a side above
-        // its own bound while it reads the headers.
-        job->fullWidth = static_cast<int>(cinfo->image_width);
-        job->fullHeight = static_cast<int>(cinfo->image_height);
-        const bool tooLarge = !job->error.tooManyScans && job->error.pub.msg_code == JERR_IMAGE_TOO_BIG;
-        jpeg_destroy_decompress(cinfo);
-        if (job->progress.stopped)
-            return JpegOutcome::Stopped;
-        if (job->error.tooManyScans)
-            return JpegOutcome::TooManyScans;
-        return tooLarge ? JpegOutcome::TooLarge : JpegOutcome::LibraryError;
-    }
-    jpeg_create_decompress(cinfo);
-    cinfo->mem->max_memory_to_use = kMaxJpegMemory;
-    job->progress.pub.progress_monitor = JpegProgress;
-    job->progress.scanLimit = kMaxSequentialScans;
-    job->progress.stop = job->sink->stop();
-    cinfo->progress = &job->progress.pub;
-    jpeg_stdio_src(cinfo, job->file);
-    // APP1 segments hold the EXIF block (and XMP), APP2 segments the colour profile in
-    // pieces; each is at most 64 KB.
-    jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
-    jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xFFFF);
-    jpeg_read_header(cinfo, TRUE);
-
-    job->fullWidth = static_cast<int>(cinfo->image_width);
-    job->fullHeight = static_cast<int>(cinfo->image_height);
-    job->progressive = cinfo->progressive_mode;
-    if (!PictureSizeAllowed(cinfo->image_width, cinfo->image_height, job->fileBytes)) {
-        jpeg_destroy_decompress(cinfo);
-        return JpegOutcome::TooLarge;
-    }
-
-    job->sink = job->sink->sinkFor(ExifOrientationOf(cinfo), job->fullWidth, job->fullHeight);
-
-    if (cinfo->progressive_mode) {
-        long long blocks = 1;
-        for (int c = 0; c < cinfo->num_components; ++c)
-            blocks += static_cast<long long>(cinfo->comp_info[c].width_in_blocks)
-                      * cinfo->comp_info[c].height_in_blocks;
-        const long long paid = job->fileBytes * kBlocksPerScanByte / blocks;
-        job->progress.scanLimit = static_cast<int>(std::min<long long>(kFreeScans + paid, kMaxProgressiveScans));
-    }
-
     const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-    // Adobe writes CMYK inverted and says so in its APP14 marker.
-    const bool inverted = cinfo->saw_Adobe_marker;
     DecodedColours colours = DecodedColours::Rgb;
     if (cmyk)
-        colours = inverted ? DecodedColours::CmykInverted : DecodedColours::Cmyk;
+        colours = CmykInverted(cinfo) ? DecodedColours::CmykInverted : DecodedColours::Cmyk;
     else if (cinfo->jpeg_color_space == JCS_GRAYSCALE)
         colours = DecodedColours::Grey;
     // A profile whose pieces are missing, repeated or out of order is none (libjpeg warns).
     if (jpeg_read_icc_profile(cinfo, &job->profile, &job->profileBytes))
         job->colours = SrgbConverter::ForProfile(job->profile, job->profileBytes, colours);
+}
 
+// The smallest DCT scale whose output still holds what the sink wants.
+void ChooseJpegScale(JpegJob *job)
+{
+    jpeg_decompress_struct *cinfo = &job->cinfo;
     const QSize wanted = job->sink->minimumOutput(job->fullWidth, job->fullHeight);
     cinfo->scale_denom = 8;
     for (unsigned num = 1; num <= 8; ++num) {
@@ -217,15 +180,17 @@ JpegOutcome RunJpegJob(JpegJob *job)
             && static_cast<qint64>(cinfo->output_height) >= wanted.height())
             break;
     }
+}
 
-    jpeg_start_decompress(cinfo);
+// The decompressed rows into the sink, in sRGB. Called from RunJpegJob's box, through which
+// libjpeg may longjmp: it holds no C++ object.
+DecoderOutcome ReadJpegRows(JpegJob *job)
+{
+    jpeg_decompress_struct *cinfo = &job->cinfo;
+    const bool cmyk = cinfo->out_color_space == JCS_CMYK;
+    const bool inverted = CmykInverted(cinfo);
     const int width = static_cast<int>(cinfo->output_width);
     const int height = static_cast<int>(cinfo->output_height);
-    if (const char *reason = job->sink->start(width, height, job->fullWidth, job->fullHeight)) {
-        job->refusal = reason;
-        jpeg_destroy_decompress(cinfo);
-        return JpegOutcome::Refused;
-    }
     JSAMPARRAY cmykRow = nullptr;
     if (cmyk)
         cmykRow = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
@@ -243,8 +208,7 @@ JpegOutcome RunJpegJob(JpegJob *job)
         if (got < 1) {
             // A stdio source never suspends; no progress would mean looping for ever.
             job->refusal = "JPEG の復号が途中で止まりました";
-            jpeg_destroy_decompress(cinfo);
-            return JpegOutcome::Refused;
+            return DecoderOutcome::Refused;
         }
         for (int i = 0; i < got; ++i) {
             if (cmyk)
@@ -255,8 +219,67 @@ JpegOutcome RunJpegJob(JpegJob *job)
         }
     }
     jpeg_finish_decompress(cinfo);
+    return DecoderOutcome::Decoded;
+}
+
+// One of the two functions that call setjmp (RunJpegPeek is the other). It holds no C++ object
+// and destroys the decompressor on every path.
+DecoderOutcome RunJpegJob(JpegJob *job)
+{
+    jpeg_decompress_struct *cinfo = &job->cinfo;
+    cinfo->err = jpeg_std_error(&job->error.pub);
+    job->error.pub.error_exit = JpegErrorExit;
+    job->error.pub.emit_message = JpegEmitMessage;
+    if (setjmp(job->error.jump)) {
+        // The declared size is known from the frame header on; libjpeg refuses a side above
+        // its own bound while it reads the headers.
+        job->fullWidth = static_cast<int>(cinfo->image_width);
+        job->fullHeight = static_cast<int>(cinfo->image_height);
+        const bool tooLarge = !job->error.tooManyScans && job->error.pub.msg_code == JERR_IMAGE_TOO_BIG;
+        jpeg_destroy_decompress(cinfo);
+        if (job->progress.stopped)
+            return DecoderOutcome::Stopped;
+        if (job->error.tooManyScans)
+            return DecoderOutcome::TooManyScans;
+        return tooLarge ? DecoderOutcome::TooLarge : DecoderOutcome::LibraryError;
+    }
+    jpeg_create_decompress(cinfo);
+    cinfo->mem->max_memory_to_use = kMaxJpegMemory;
+    job->progress.pub.progress_monitor = JpegProgress;
+    job->progress.scanLimit = kMaxSequentialScans;
+    job->progress.stop = job->stop;
+    cinfo->progress = &job->progress.pub;
+    jpeg_stdio_src(cinfo, job->file);
+    // APP1 segments hold the EXIF block (and XMP), APP2 segments the colour profile in
+    // pieces; each is at most 64 KB.
+    jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xFFFF);
+    jpeg_read_header(cinfo, TRUE);
+
+    job->fullWidth = static_cast<int>(cinfo->image_width);
+    job->fullHeight = static_cast<int>(cinfo->image_height);
+    job->progressive = cinfo->progressive_mode;
+    if (!PictureSizeAllowed(cinfo->image_width, cinfo->image_height, job->fileBytes)) {
+        jpeg_destroy_decompress(cinfo);
+        return DecoderOutcome::TooLarge;
+    }
+    job->sink = job->sink->sinkFor(ExifOrientationOf(cinfo), job->fullWidth, job->fullHeight);
+    if (cinfo->progressive_mode)
+        LimitProgressiveScans(job);
+    ChooseJpegColours(job);
+    ChooseJpegScale(job);
+
+    jpeg_start_decompress(cinfo);
+    if (const char *reason = job->sink->start(static_cast<int>(cinfo->output_width),
+                                              static_cast<int>(cinfo->output_height), job->fullWidth,
+                                              job->fullHeight)) {
+        job->refusal = reason;
+        jpeg_destroy_decompress(cinfo);
+        return DecoderOutcome::Refused;
+    }
+    const DecoderOutcome read = ReadJpegRows(job);
     jpeg_destroy_decompress(cinfo);
-    return JpegOutcome::Decoded;
+    return read;
 }
 
 // Throws the error libjpeg's error means for the user, its own text after it as the detail.
@@ -363,53 +386,33 @@ bool RunJpegPeek(JpegPeek *peek)
 
 void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight)
 {
-    FilePtr file = OpenPictureFile(path);
-    // Value-initialised, hence zeroed: destroying a decompressor that was never created is
-    // then harmless.
-    auto job = std::make_unique<JpegJob>();
-    job->file = file.get();
-    job->sink = &sink;
-    job->fileBytes = PictureFileBytes(file.get());
-    const JpegOutcome outcome = RunJpegJob(job.get());
-    std::free(job->profile);
-    job->profile = nullptr;
-    if (fullWidth)
-        *fullWidth = job->fullWidth;
-    if (fullHeight)
-        *fullHeight = job->fullHeight;
-    switch (outcome) {
-    case JpegOutcome::Decoded:
-        return;
-    case JpegOutcome::TooLarge:
-        ThrowPictureTooLarge(path, job->fullWidth, job->fullHeight, job->fileBytes,
-                             std::min<qint64>(kMaxPictureSide, JPEG_MAX_DIMENSION));
-    case JpegOutcome::TooManyScans:
-        ThrowPictureError(path, QStringLiteral("スキャンの数が多すぎます"),
-                          QStringLiteral("%1 JPEG で読むのは %2 個まで。ファイルが壊れているか、細工されています")
-                              .arg(job->progressive ? QStringLiteral("この大きさのプログレッシブ")
-                                                    : QStringLiteral("シーケンシャル"))
-                              .arg(job->progress.scanLimit));
-    case JpegOutcome::Refused:
-        ThrowPictureError(path, QString::fromUtf8(job->refusal));
-    case JpegOutcome::Stopped:
-        ThrowDecodingStopped(path);
-    case JpegOutcome::LibraryError:
-        break;
-    }
-    ThrowJpegError(path, job->error);
+    const auto run = [](JpegJob *job) {
+        const DecoderOutcome outcome = RunJpegJob(job);
+        std::free(job->profile);
+        job->profile = nullptr;
+        return outcome;
+    };
+    const auto explain = [&path](const JpegJob &job, DecoderOutcome outcome) {
+        if (outcome == DecoderOutcome::TooManyScans)
+            ThrowPictureError(path, QStringLiteral("スキャンの数が多すぎます"),
+                              QStringLiteral("%1 JPEG で読むのは %2 個まで。ファイルが壊れているか、細工されています")
+                                  .arg(job.progressive ? QStringLiteral("この大きさのプログレッシブ")
+                                                       : QStringLiteral("シーケンシャル"))
+                                  .arg(job.progress.scanLimit));
+        ThrowJpegError(path, job.error);
+    };
+    DecodeWithJob<JpegJob>(path, sink, fullWidth, fullHeight, std::min<qint64>(kMaxPictureSide, JPEG_MAX_DIMENSION),
+                           [](JpegJob &) {}, run, explain);
 }
 
-std::optional<qint64> JpegHeldBytesWhileDecoding(const QString &path)
+std::optional<qint64> JpegHeldBytesWhileDecoding(std::FILE *file)
 {
-    const FilePtr file(std::fopen(QFile::encodeName(path).constData(), "rb"));
-    if (!file)
-        return std::nullopt;
     auto peek = std::make_unique<JpegPeek>();
-    peek->file = file.get();
+    peek->file = file;
     if (!RunJpegPeek(peek.get()))
         return std::nullopt;
     // A picture beyond the bounds is refused before anything is held.
-    if (!PictureSizeAllowed(peek->width, peek->height, PictureFileBytes(file.get())))
+    if (!PictureSizeAllowed(peek->width, peek->height, PictureFileBytes(file)))
         return 0;
     return peek->coefficientBytes + peek->keptSegmentBytes;
 }

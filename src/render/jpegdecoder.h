@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdio>
 #include <optional>
 
 namespace quiltana {
@@ -18,12 +19,12 @@ class RowSink;
 // The sink's stop flag (RowSink::setStop) ends the decoding with ThrowDecodingStopped.
 void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight);
 
-// What DecodeJpeg holds for the file `path` beyond a few rows (bytes), from the markers that
-// libjpeg itself reads up to the first scan (jpeg_read_header), so that the estimate and the
-// decoder read the same header: the whole picture's DCT coefficients where libjpeg keeps them
-// (a progressive file, or a first scan without every component), and the APP1 and APP2
-// segments the decoder keeps. 0 for a picture refused for its size; nothing when the file
-// cannot be opened or libjpeg cannot read its header.
-[[nodiscard]] std::optional<qint64> JpegHeldBytesWhileDecoding(const QString &path);
+// What DecodeJpeg holds for the JPEG file open as `file` (read from its start) beyond a few
+// rows (bytes), from the markers that libjpeg itself reads up to the first scan
+// (jpeg_read_header), so that the estimate and the decoder read the same header: the whole
+// picture's DCT coefficients where libjpeg keeps them (a progressive file, or a first scan
+// without every component), and the APP1 and APP2 segments the decoder keeps. 0 for a picture
+// refused for its size; nothing when libjpeg cannot read its header.
+[[nodiscard]] std::optional<qint64> JpegHeldBytesWhileDecoding(std::FILE *file);
 
 } // namespace quiltana

@@ -199,21 +199,6 @@ std::optional<Rect> FitPicture(int pictureWidth, int pictureHeight, const Rect &
     return fitted;
 }
 
-int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, const QImage &bitmap)
-{
-    const int width = right - left;
-    const int height = bottom - top;
-    if (width <= 0 || height <= 0 || bitmap.isNull())
-        return 0;
-    // Stretched to the device's own pixels first and drawn 1:1, so that a printer never gets
-    // more pixels than the page has dots and no scaler of the paint engine blends anything.
-    const QImage stretched = Resample(bitmap, width, height, Enlarge::Interpolate);
-    if (stretched.isNull())
-        return -2;
-    drawAtOwnSize(canvas, left, top, stretched);
-    return 0;
-}
-
 FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation, const StopFlag *stop)
 {
     FittedPicture result;

@@ -44,11 +44,6 @@ struct FittedPicture {
 // The second half: draws a fitted picture and answers its rectangle.
 std::optional<Rect> DrawFittedPicture(QPainter &canvas, const FittedPicture &picture);
 
-// Resamples `bitmap` through the filter (Resample with Enlarge::Interpolate)
-// into (left, top)-(right, bottom) of `canvas`. 0 on success (an empty destination draws
-// nothing and counts as success), -1 / -2 when memory for the transfer could not be had.
-int StretchBitmap(QPainter &canvas, int left, int top, int right, int bottom, const QImage &bitmap);
-
 // The picture turned a quarter clockwise (Turn::Right) or counter-clockwise (Turn::Left); any
 // other value gives the picture unchanged. The result is RGB888.
 [[nodiscard]] QImage TurnPicture(const QImage &picture, Turn orientation);

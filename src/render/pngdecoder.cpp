@@ -1,9 +1,11 @@
 #include "pngdecoder.h"
 
 #include "colour.h"
-#include "decode.h"
+#include "decoderjob.h"
 #include "exif.h"
 #include "headerpeek.h"
+#include "picturefile.h"
+#include "rowsink.h"
 
 #include <QFile>
 
@@ -32,32 +34,23 @@ constexpr png_uint_32 kMaxPngCachedChunks = 1000;
 // owns and destroys outside the box, so a longjmp skips nothing that needs destroying. The
 // buffers (the row of a picture with alpha, the two an interlaced file needs) are malloc'ed
 // and freed by the box on both of its exits.
-struct PngJob {
-    std::FILE *file;
-    RowSink *sink;
+struct PngJob : DecoderJob {
     png_structp png;
     png_infop info;
     png_bytepp rows;
     png_bytep whole;
     png_bytep rgbaRow;
     SrgbConverter colours;
-    int fullWidth;
-    int fullHeight;
-    long long fileBytes;
     int exifOrientation;
-    const StopFlag *stop;
+    // The file starts with the PNG signature, as far as it goes (ReadPngStart).
+    bool signature;
     // Every row has reached the sink; what fails after that (the file's tail) is forgiven.
     bool rowsDelivered;
     // The file ended before libpng had read what it asked for.
     bool reachedEnd;
     // libpng's own text.
     char message[kMessageLength];
-    // Why the sink or the box itself refused the picture, when libpng did not: one of the
-    // program's own texts (UTF-8, static).
-    const char *refusal;
 };
-
-enum class PngOutcome { Decoded, LibraryError, TooLarge, Refused, Stopped };
 
 extern "C" void PngError(png_structp png, png_const_charp message)
 {
@@ -170,28 +163,18 @@ SrgbConverter ColoursOf(png_structp png, png_infop info) noexcept
                                                                                    : DecodedColours::Grey);
 }
 
-// The only function that calls setjmp. It holds no C++ object and releases libpng's
-// structures and its own buffers on every path.
-PngOutcome RunPngJob(PngJob *job)
+// Ends the box with a refusal of its own, once libpng's structures and the buffers are released.
+DecoderOutcome RefusePng(PngJob *job, const char *reason) noexcept
 {
-    job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, job, PngError, PngWarning);
-    if (!job->png) {
-        job->refusal = reasons::kNoMemory;
-        return PngOutcome::Refused;
-    }
-    job->info = png_create_info_struct(job->png);
-    if (!job->info) {
-        job->refusal = reasons::kNoMemory;
-        ReleasePngJob(job);
-        return PngOutcome::Refused;
-    }
-    if (setjmp(png_jmpbuf(job->png))) {
-        const bool forgiven = job->rowsDelivered;
-        ReleasePngJob(job);
-        return forgiven ? PngOutcome::Decoded : PngOutcome::LibraryError;
-    }
+    job->refusal = reason;
+    ReleasePngJob(job);
+    return DecoderOutcome::Refused;
+}
+
+// How libpng is to read: from the job's file, within the program's bounds.
+void ConfigurePngReader(PngJob *job)
+{
     png_structp png = job->png;
-    png_infop info = job->info;
     png_set_read_fn(png, job, PngRead);
     // libpng checks these while reading IHDR, before it allocates anything for the rows; the
     // declared size has been checked against the program's bounds before (DecodePng), so that
@@ -212,6 +195,88 @@ PngOutcome RunPngJob(PngJob *job)
                                 static_cast<int>(sizeof kIgnoredChunks / 5));
     png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
     png_set_chunk_cache_max(png, kMaxPngCachedChunks);
+}
+
+// Row y as libpng left it (RGB, or RGBA with alpha) into the sink's `row`, in sRGB; `ownRow`
+// is where it was read unless it went straight into the sink's row.
+void DeliverPngRow(PngJob *job, unsigned char *row, unsigned char *ownRow, int y, bool alpha) noexcept
+{
+    if (alpha)
+        DeliverRgbaRow(job->colours, ownRow, row, job->fullWidth);
+    else {
+        if (ownRow)
+            std::memcpy(row, ownRow, static_cast<std::size_t>(job->fullWidth) * 3);
+        job->colours.convertRgb(row, job->fullWidth);
+    }
+    job->sink->rowDone(y);
+}
+
+// The rows of a picture stored in order, each handed to the sink as it is read. Called from
+// RunPngJob's box, through which libpng may longjmp: it holds no C++ object.
+DecoderOutcome ReadPngRowsInOrder(PngJob *job, bool alpha, std::size_t rowBytes)
+{
+    if (alpha && !(job->rgbaRow = static_cast<png_bytep>(std::malloc(rowBytes)))) {
+        job->refusal = reasons::kNoMemoryForPicture;
+        return DecoderOutcome::Refused;
+    }
+    for (int y = 0; y < job->fullHeight; ++y) {
+        if (StopAsked(job->stop))
+            return DecoderOutcome::Stopped;
+        unsigned char *row = job->sink->rowBuffer(y);
+        png_read_row(job->png, alpha ? job->rgbaRow : row, nullptr);
+        DeliverPngRow(job, row, alpha ? job->rgbaRow : nullptr, y, alpha);
+    }
+    return DecoderOutcome::Decoded;
+}
+
+// The rows of an interlaced picture, handed to the sink once the last pass is read: Adam7
+// passes revisit every row, so all rows must stay in reach until then, in the sink's rows
+// where it keeps them and they are what libpng delivers (RGB), otherwise in a buffer of the
+// picture's own. Called from RunPngJob's box, as ReadPngRowsInOrder.
+DecoderOutcome ReadInterlacedPngRows(PngJob *job, int passes, bool alpha, std::size_t rowBytes)
+{
+    const auto height = static_cast<std::size_t>(job->fullHeight);
+    job->rows = static_cast<png_bytepp>(std::malloc(sizeof(png_bytep) * height));
+    const bool ownBuffer = alpha || !job->sink->keepsRows();
+    if (ownBuffer)
+        job->whole = static_cast<png_bytep>(std::malloc(rowBytes * height));
+    if (!job->rows || (ownBuffer && !job->whole)) {
+        job->refusal = reasons::kNoMemoryForPicture;
+        return DecoderOutcome::Refused;
+    }
+    for (int y = 0; y < job->fullHeight; ++y)
+        job->rows[y] = ownBuffer ? job->whole + rowBytes * y : job->sink->rowBuffer(y);
+    // png_read_image's own loop, asking between rows whether to stop.
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int y = 0; y < job->fullHeight; ++y) {
+            if (StopAsked(job->stop))
+                return DecoderOutcome::Stopped;
+            png_read_row(job->png, job->rows[y], nullptr);
+        }
+    }
+    for (int y = 0; y < job->fullHeight; ++y)
+        DeliverPngRow(job, job->sink->rowBuffer(y), ownBuffer ? job->rows[y] : nullptr, y, alpha);
+    return DecoderOutcome::Decoded;
+}
+
+// The only function that calls setjmp. It holds no C++ object and releases libpng's
+// structures and its own buffers on every path.
+DecoderOutcome RunPngJob(PngJob *job)
+{
+    job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, job, PngError, PngWarning);
+    if (!job->png)
+        return RefusePng(job, reasons::kNoMemory);
+    job->info = png_create_info_struct(job->png);
+    if (!job->info)
+        return RefusePng(job, reasons::kNoMemory);
+    if (setjmp(png_jmpbuf(job->png))) {
+        const bool forgiven = job->rowsDelivered;
+        ReleasePngJob(job);
+        return forgiven ? DecoderOutcome::Decoded : DecoderOutcome::LibraryError;
+    }
+    png_structp png = job->png;
+    png_infop info = job->info;
+    ConfigurePngReader(job);
     png_read_info(png, info);
 
     const png_uint_32 width = png_get_image_width(png, info);
@@ -220,7 +285,7 @@ PngOutcome RunPngJob(PngJob *job)
     job->fullHeight = static_cast<int>(height);
     if (!PictureSizeAllowed(width, height, job->fileBytes)) {
         ReleasePngJob(job);
-        return PngOutcome::TooLarge;
+        return DecoderOutcome::TooLarge;
     }
 
     job->sink = job->sink->sinkFor(job->exifOrientation, job->fullWidth, job->fullHeight);
@@ -235,92 +300,30 @@ PngOutcome RunPngJob(PngJob *job)
     png_read_update_info(png, info);
     const int channels = png_get_channels(png, info);
     if ((channels != 3 && channels != 4) || png_get_bit_depth(png, info) != 8
-        || png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * channels) {
-        job->refusal = "対応していない PNG の画素の形式です";
-        ReleasePngJob(job);
-        return PngOutcome::Refused;
-    }
+        || png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * channels)
+        return RefusePng(job, "対応していない PNG の画素の形式です");
 
     if (const char *reason = job->sink->start(job->fullWidth, job->fullHeight, job->fullWidth,
-                                              job->fullHeight)) {
-        job->refusal = reason;
-        ReleasePngJob(job);
-        return PngOutcome::Refused;
-    }
+                                              job->fullHeight))
+        return RefusePng(job, reason);
     const bool alpha = channels == 4;
-    const int w = job->fullWidth;
     const std::size_t rowBytes = static_cast<std::size_t>(width) * channels;
-    if (passes == 1) {
-        if (alpha && !(job->rgbaRow = static_cast<png_bytep>(std::malloc(rowBytes)))) {
-            job->refusal = reasons::kNoMemoryForPicture;
-            ReleasePngJob(job);
-            return PngOutcome::Refused;
-        }
-        for (png_uint_32 y = 0; y < height; ++y) {
-            if (StopAsked(job->stop)) {
-                ReleasePngJob(job);
-                return PngOutcome::Stopped;
-            }
-            unsigned char *row = job->sink->rowBuffer(static_cast<int>(y));
-            if (alpha) {
-                png_read_row(png, job->rgbaRow, nullptr);
-                DeliverRgbaRow(job->colours, job->rgbaRow, row, w);
-            } else {
-                png_read_row(png, row, nullptr);
-                job->colours.convertRgb(row, w);
-            }
-            job->sink->rowDone(static_cast<int>(y));
-        }
-    } else {
-        // Adam7 passes revisit every row, so all rows must stay in reach until the last one:
-        // in the sink's rows where it keeps them and they are what libpng delivers (RGB),
-        // otherwise in a buffer of the picture's own.
-        job->rows = static_cast<png_bytepp>(std::malloc(sizeof(png_bytep) * height));
-        const bool ownBuffer = alpha || !job->sink->keepsRows();
-        if (ownBuffer)
-            job->whole = static_cast<png_bytep>(std::malloc(rowBytes * height));
-        if (!job->rows || (ownBuffer && !job->whole)) {
-            job->refusal = reasons::kNoMemoryForPicture;
-            ReleasePngJob(job);
-            return PngOutcome::Refused;
-        }
-        for (png_uint_32 y = 0; y < height; ++y)
-            job->rows[y] = ownBuffer ? job->whole + rowBytes * y
-                                     : job->sink->rowBuffer(static_cast<int>(y));
-        // png_read_image's own loop, asking between rows whether to stop.
-        for (int pass = 0; pass < passes; ++pass) {
-            for (png_uint_32 y = 0; y < height; ++y) {
-                if (StopAsked(job->stop)) {
-                    ReleasePngJob(job);
-                    return PngOutcome::Stopped;
-                }
-                png_read_row(png, job->rows[y], nullptr);
-            }
-        }
-        for (png_uint_32 y = 0; y < height; ++y) {
-            unsigned char *row = job->sink->rowBuffer(static_cast<int>(y));
-            if (alpha) {
-                DeliverRgbaRow(job->colours, job->rows[y], row, w);
-            } else {
-                if (ownBuffer)
-                    std::memcpy(row, job->rows[y], rowBytes);
-                job->colours.convertRgb(row, w);
-            }
-            job->sink->rowDone(static_cast<int>(y));
-        }
+    const DecoderOutcome read = passes == 1 ? ReadPngRowsInOrder(job, alpha, rowBytes)
+                                            : ReadInterlacedPngRows(job, passes, alpha, rowBytes);
+    if (read == DecoderOutcome::Decoded) {
+        job->rowsDelivered = true;
+        png_read_end(png, nullptr);
     }
-    job->rowsDelivered = true;
-    png_read_end(png, nullptr);
     ReleasePngJob(job);
-    return PngOutcome::Decoded;
+    return read;
 }
 
 // What libpng's error means for the user; its own text follows as the detail.
-QString PngErrorReason(const PngJob &job, const PngStart &start)
+QString PngErrorReason(const PngJob &job)
 {
     if (job.fileBytes == 0)
         return Reason(reasons::kEmpty);
-    if (!start.signature)
+    if (!job.signature)
         return QStringLiteral("PNG ファイルとして読めません");
     if (job.reachedEnd)
         return Reason(reasons::kTruncated);
@@ -334,39 +337,22 @@ QString PngErrorReason(const PngJob &job, const PngStart &start)
 
 void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight)
 {
-    FilePtr file = OpenPictureFile(path);
-    auto job = std::make_unique<PngJob>();
-    job->file = file.get();
-    job->sink = &sink;
-    job->fileBytes = PictureFileBytes(file.get());
-    const PngStart start = ReadPngStart(file.get());
-    job->exifOrientation = start.exifOrientation;
-    // A size past the bounds is refused by the program, naming them, before libpng's own
-    // limits refuse the header as invalid. Sides of 0 or above 2^31 - 1 are no PNG's: libpng
-    // tells what is wrong with them.
-    constexpr qint64 kLargestPngSide = 0x7fffffff;
-    if (start.header && start.width >= 1 && start.height >= 1 && start.width <= kLargestPngSide
-        && start.height <= kLargestPngSide && !PictureSizeAllowed(start.width, start.height, job->fileBytes))
-        ThrowPictureTooLarge(path, start.width, start.height, job->fileBytes);
-    job->stop = sink.stop();
-    const PngOutcome outcome = RunPngJob(job.get());
-    if (fullWidth)
-        *fullWidth = job->fullWidth;
-    if (fullHeight)
-        *fullHeight = job->fullHeight;
-    switch (outcome) {
-    case PngOutcome::Decoded:
-        return;
-    case PngOutcome::TooLarge:
-        ThrowPictureTooLarge(path, job->fullWidth, job->fullHeight, job->fileBytes);
-    case PngOutcome::Stopped:
-        ThrowDecodingStopped(path);
-    case PngOutcome::Refused:
-        ThrowPictureError(path, QString::fromUtf8(job->refusal));
-    case PngOutcome::LibraryError:
-        break;
-    }
-    ThrowPictureError(path, PngErrorReason(*job, start), QString::fromLocal8Bit(job->message));
+    const auto prepare = [&path](PngJob &job) {
+        const PngStart start = ReadPngStart(job.file);
+        job.signature = start.signature;
+        job.exifOrientation = start.exifOrientation;
+        // A size past the bounds is refused by the program, naming them, before libpng's own
+        // limits refuse the header as invalid. Sides of 0 or above 2^31 - 1 are no PNG's:
+        // libpng tells what is wrong with them.
+        constexpr qint64 kLargestPngSide = 0x7fffffff;
+        if (start.header && start.width >= 1 && start.height >= 1 && start.width <= kLargestPngSide
+            && start.height <= kLargestPngSide && !PictureSizeAllowed(start.width, start.height, job.fileBytes))
+            ThrowPictureTooLarge(path, start.width, start.height, job.fileBytes);
+    };
+    const auto explain = [&path](const PngJob &job, DecoderOutcome) {
+        ThrowPictureError(path, PngErrorReason(job), QString::fromLocal8Bit(job.message));
+    };
+    DecodeWithJob<PngJob>(path, sink, fullWidth, fullHeight, kMaxPictureSide, prepare, RunPngJob, explain);
 }
 
 } // namespace quiltana

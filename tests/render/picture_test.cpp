@@ -89,24 +89,29 @@ void expectNearColour(QRgb drawn, QRgb source)
     EXPECT_NEAR(qBlue(drawn), qBlue(source), 8);
 }
 
-TEST(TurnPicture, RightMovesEveryPixelToColumnHMinus1MinusYRowX)
-{
-    const QImage source = distinctPicture();
-    const QImage turned = TurnPicture(source, Turn::Right);
-    ASSERT_EQ(turned.size(), QSize(2, 3));
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            EXPECT_EQ(turned.pixel(2 - 1 - y, x), source.pixel(x, y)) << x << "," << y;
-}
+// Where each pixel of distinctPicture (3 x 2) lands when it is turned: for each row of the
+// turned picture (2 x 3), the source (column, row) of its pixels from left to right.
+struct TurnCase {
+    Turn turn;
+    QPoint from[3][2];
+};
+const TurnCase kTurns[] = {
+    // a quarter clockwise: the bottom row comes to the left column, read upwards
+    {Turn::Right, {{{0, 1}, {0, 0}}, {{1, 1}, {1, 0}}, {{2, 1}, {2, 0}}}},
+    // a quarter counter-clockwise: the right column comes to the top row
+    {Turn::Left, {{{2, 0}, {2, 1}}, {{1, 0}, {1, 1}}, {{0, 0}, {0, 1}}}},
+};
 
-TEST(TurnPicture, LeftMovesEveryPixelToColumnYRowWMinus1MinusX)
+TEST(TurnPicture, QuarterTurnsMoveEveryPixel)
 {
     const QImage source = distinctPicture();
-    const QImage turned = TurnPicture(source, Turn::Left);
-    ASSERT_EQ(turned.size(), QSize(2, 3));
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            EXPECT_EQ(turned.pixel(y, 3 - 1 - x), source.pixel(x, y)) << x << "," << y;
+    for (const TurnCase &t : kTurns) {
+        const QImage turned = TurnPicture(source, t.turn);
+        ASSERT_EQ(turned.size(), QSize(2, 3));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 2; ++x)
+                EXPECT_EQ(turned.pixel(x, y), source.pixel(t.from[y][x])) << int(t.turn) << ": " << x << "," << y;
+    }
 }
 
 TEST(TurnPicture, OtherOrientationsLeaveThePictureUpright)
@@ -116,36 +121,6 @@ TEST(TurnPicture, OtherOrientationsLeaveThePictureUpright)
         const QImage same = TurnPicture(source, static_cast<Turn>(orientation));
         EXPECT_EQ(same, source) << orientation;
     }
-}
-
-// ---- Stretching ------------------------------------------------------------------------
-
-TEST(StretchBitmap, FillsItsRectangleAndKeepsThePaintersOwnSetting)
-{
-    QImage canvas = blankCanvas(12, 6, Qt::gray);
-    {
-        QPainter painter(&canvas);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        EXPECT_EQ(StretchBitmap(painter, 1, 2, 6, 4, solidPicture(2, 1, QColor(200, 30, 10))), 0);
-        EXPECT_TRUE(painter.testRenderHint(QPainter::SmoothPixmapTransform));
-    }
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 12; ++x) {
-            const bool inside = y >= 2 && y < 4 && x >= 1 && x < 6;
-            EXPECT_EQ(rgbAt(canvas, x, y), inside ? qRgb(200, 30, 10) & 0xFFFFFFu : rgbOf(Qt::gray)) << x << "," << y;
-        }
-}
-
-TEST(StretchBitmap, EmptyDestinationDrawsNothing)
-{
-    QImage canvas = blankCanvas(10, 10, Qt::gray);
-    const QImage before = canvas;
-    {
-        QPainter painter(&canvas);
-        EXPECT_EQ(StretchBitmap(painter, 5, 5, 5, 9, solidPicture(4, 4, Qt::red)), 0);
-        EXPECT_EQ(StretchBitmap(painter, 5, 5, 9, 2, solidPicture(4, 4, Qt::red)), 0);
-    }
-    EXPECT_EQ(canvas, before);
 }
 
 // ---- Resampling ---------------------------------------------------------------------------
@@ -291,36 +266,40 @@ protected:
     }
 };
 
-TEST_F(DrawPictureTest, TurnedPictureLandsPixelByPixel)
+TEST_F(DrawPictureTest, TurnedPicturesLandPixelByPixel)
 {
     const QImage source = distinctPicture();
-    const QString path = writePicture(dir, "distinct.bmp", source, "BMP");
-    // turned right the picture is 2 x 3; a 20 x 30 cell gives every pixel a 10 x 10 block,
-    // interpolated between the blocks' middles
-    const std::optional<Rect> drawn = draw({10, 5, 30, 35}, path, Turn::Right);
-    ASSERT_TRUE(drawn);
-    EXPECT_EQ(*drawn, (Rect{10, 5, 30, 35}));
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            expectNearColour(rgbAt(canvas, 10 + (1 - y) * 10 + 5, 5 + x * 10 + 5), source.pixel(x, y));
-    // nothing outside the picture rectangle was touched
-    EXPECT_EQ(boundingBox(canvas, [](QRgb c) { return c != rgbOf(Qt::gray); }), QRect(10, 5, 20, 30));
-}
-
-TEST_F(DrawPictureTest, TurnedLeftPictureLandsPixelByPixel)
-{
-    const QImage source = distinctPicture();
-    const QString path = writePicture(dir, "distinct.png", source, "PNG");
-    ASSERT_TRUE(draw({0, 0, 20, 30}, path, Turn::Left));
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            expectNearColour(rgbAt(canvas, y * 10 + 5, (2 - x) * 10 + 5), source.pixel(x, y));
+    for (const TurnCase &t : kTurns) {
+        SCOPED_TRACE(int(t.turn));
+        for (const char *format : {"BMP", "PNG"}) {
+            canvas = blankCanvas(120, 80, Qt::gray);
+            const QString path = writePicture(dir, QStringLiteral("distinct.%1").arg(QLatin1String(format)).toLower(),
+                                              source, format);
+            // turned, the picture is 2 x 3; a 20 x 30 cell gives every pixel a 10 x 10 block,
+            // interpolated between the blocks' middles
+            const std::optional<Rect> drawn = draw({10, 5, 30, 35}, path, t.turn);
+            ASSERT_TRUE(drawn) << format;
+            EXPECT_EQ(*drawn, (Rect{10, 5, 30, 35}));
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 2; ++x)
+                    expectNearColour(rgbAt(canvas, 10 + x * 10 + 5, 5 + y * 10 + 5), source.pixel(t.from[y][x]));
+            // nothing outside the picture rectangle was touched
+            EXPECT_EQ(boundingBox(canvas, [](QRgb c) { return c != rgbOf(Qt::gray); }), QRect(10, 5, 20, 30));
+        }
+    }
 }
 
 TEST_F(DrawPictureTest, FitsAndCentresTheDecodedPicture)
 {
     const QString path = writePicture(dir, "square.bmp", solidPicture(100, 100, Qt::blue), "BMP");
-    const std::optional<Rect> drawn = draw({10, 10, 110, 50}, path);
+    std::optional<Rect> drawn;
+    {
+        // drawn pixel for pixel, the painter's own smoothing left as it was
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        drawn = DrawPicture(painter, {10, 10, 110, 50}, path, Turn::Upright);
+        EXPECT_TRUE(painter.testRenderHint(QPainter::SmoothPixmapTransform));
+    }
     ASSERT_TRUE(drawn);
     EXPECT_EQ(*drawn, (Rect{40, 10, 80, 50}));
     EXPECT_EQ(boundingBox(canvas, [](QRgb c) { return c == rgbOf(Qt::blue); }), QRect(40, 10, 40, 40));
