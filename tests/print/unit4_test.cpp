@@ -203,11 +203,11 @@ TEST_F(PrintDialog, AnArrowOnAnEmptyFieldShowsTheConversionError)
 TEST_F(PrintDialog, CloseButtonsGiveTheirResults)
 {
     form.Button5->click();
-    EXPECT_EQ(form.result(), kPrintResultClose);
+    EXPECT_EQ(form.result(), static_cast<int>(PrintDialogResult::Close));
     form.Button1->click();
-    EXPECT_EQ(form.result(), kPrintResultPrint);
+    EXPECT_EQ(form.result(), static_cast<int>(PrintDialogResult::Print));
     form.reject(); // Esc and the close box
-    EXPECT_EQ(form.result(), kPrintResultCancel);
+    EXPECT_EQ(form.result(), static_cast<int>(PrintDialogResult::Cancel));
 }
 
 TEST_F(PrintDialog, ACancelledPageRangeIsKeptForTheNextShowing)
@@ -219,7 +219,7 @@ TEST_F(PrintDialog, ACancelledPageRangeIsKeptForTheNextShowing)
         form.Edit5->setText(QStringLiteral("20"));
         return kPrintResultCancel;
     };
-    EXPECT_EQ(Print1Click(nullptr, form), kPrintResultCancel);
+    EXPECT_EQ(Print1Click(nullptr, form), PrintDialogResult::Cancel);
 
     bool keptRange = false;
     QString top;
