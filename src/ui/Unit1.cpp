@@ -1,18 +1,15 @@
 #include "Unit1.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMenu>
+#include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
@@ -26,17 +23,13 @@
 #include <QStatusBar>
 #include <QTemporaryFile>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <iterator>
-#include <type_traits>
-#include <utility>
 
 #include "Unit3.h"
 #include "Unit4.h"
 #include "busyscope.h"
-#include "cellcommands.h"
 #include "commandline.h"
 #include "compose.h"
 #include "dialogs.h"
@@ -58,18 +51,6 @@ namespace quiltana {
 namespace {
 
 constexpr int kSnapAbove = 370;  // a window wider than this snaps to the design width
-constexpr int kDesignWidth = 400;
-constexpr int kToolbarHeight = 25;
-constexpr int kButtonWidth = 23;
-constexpr int kButtonHeight = 22;
-constexpr int kButtonStep = 24;       // from one toolbar button's left edge to the next one's
-constexpr int kLayoutButtonsX = 56;   // the first layout button, after a gap
-constexpr int kIndicatorX = 298;
-constexpr int kIndicatorWidth = 48;  // the design width, enough for "10/10"
-constexpr int kIndicatorPadding = 3; // clear space either side of the page indicator's text
-constexpr int kIndicatorFontSize = 15;
-constexpr int kIndicatorGap = 2;      // from the indicator's last pixel to the arrows
-constexpr int kUpDownWidth = 17;
 
 const QString kOpenPictureFilter =
     QStringLiteral("すべてのファイル (*.jpg *.jpeg *.bmp *.png);;JPEG イメージファイル (*.jpg);;"
@@ -106,85 +87,7 @@ QPoint topRightFramePosition(const QRect &available, int frameWidth)
     return QPoint(available.right() + 1 - frameWidth, available.top());
 }
 
-// The designer names of the layout menu items: "s" and the layout style.
-constexpr std::pair<int, QAction *TForm1::*> kLayoutItemMembers[] = {
-    {1, &TForm1::s1},   {2, &TForm1::s2},   {4, &TForm1::s4},   {6, &TForm1::s6},   {8, &TForm1::s8},
-    {9, &TForm1::s9},   {12, &TForm1::s12}, {16, &TForm1::s16}, {15, &TForm1::s15}, {18, &TForm1::s18},
-    {20, &TForm1::s20}, {24, &TForm1::s24}, {28, &TForm1::s28}, {32, &TForm1::s32}, {25, &TForm1::s25},
-    {30, &TForm1::s30}, {35, &TForm1::s35}, {40, &TForm1::s40}, {45, &TForm1::s45}, {50, &TForm1::s50},
-};
-
-// The designer names of the toolbar buttons: SpeedButton1 .. SpeedButton12 at their numbers.
-constexpr QToolButton *TForm1::*kSpeedButtonMembers[] = {
-    nullptr,               &TForm1::SpeedButton1,  &TForm1::SpeedButton2,  &TForm1::SpeedButton3,
-    &TForm1::SpeedButton4, &TForm1::SpeedButton5,  &TForm1::SpeedButton6,  &TForm1::SpeedButton7,
-    &TForm1::SpeedButton8, &TForm1::SpeedButton9,  &TForm1::SpeedButton10, &TForm1::SpeedButton11,
-    &TForm1::SpeedButton12,
-};
-
-// The member named for layout `style`; nullptr for a style without a designer name.
-QAction **layoutItemMember(TForm1 &window, int style)
-{
-    const auto *member = std::find_if(std::begin(kLayoutItemMembers), std::end(kLayoutItemMembers),
-                                      [style](const auto &m) { return m.first == style; });
-    return member == std::end(kLayoutItemMembers) ? nullptr : &(window.*(member->second));
-}
-
-QToolButton *&speedButtonMember(TForm1 &window, int number)
-{
-    Q_ASSERT(number > 0 && number < static_cast<int>(std::size(kSpeedButtonMembers)));
-    return window.*kSpeedButtonMembers[number];
-}
-
 } // namespace
-
-template <typename Sender, typename Signal, typename Command>
-void TForm1::connectCommand(Sender *sender, Signal signal, Command command)
-{
-    // The progress dialogs keep the window painting while an import or a print runs; a command
-    // reached meanwhile (a shortcut, a click let through) would change the cells under it.
-    connect(sender, signal, this, [this, command] {
-        if (busy_)
-            return;
-        if constexpr (std::is_member_function_pointer_v<Command>)
-            (this->*command)();
-        else
-            command();
-    });
-}
-
-template <typename Command>
-QAction *TForm1::menuItem(QMenu *menu, const QString &name, const QString &caption, Command command,
-                          const QKeySequence &shortcut)
-{
-    auto *action = new QAction(caption, this);
-    action->setObjectName(name);
-    if (!shortcut.isEmpty())
-        action->setShortcut(shortcut);
-    if constexpr (!std::is_null_pointer_v<Command>)
-        connectCommand(action, &QAction::triggered, command);
-    if (menu)
-        menu->addAction(action);
-    return action;
-}
-
-template <typename Command>
-QToolButton *TForm1::toolButton(int number, int x, const QString &hint, Command command)
-{
-    auto *b = new QToolButton(Panel1);
-    b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
-    b->setAutoRaise(true);
-    b->setGeometry(x, 1, number == 3 ? 25 : kButtonWidth, kButtonHeight);
-    b->setIcon(ToolbarGlyph(number));
-    b->setIconSize(QSize(16, 16));
-    b->setFocusPolicy(Qt::NoFocus);
-    if (!hint.isEmpty())
-        b->setToolTip(hint);
-    b->setAccessibleName(hint.isEmpty() ? QStringLiteral("分割設定") : hint);
-    connectCommand(b, &QToolButton::clicked, command);
-    speedButtonMember(*this, number) = b;
-    return b;
-}
 
 QString TForm1::ProgramFolder(const QString &executableFolder)
 {
@@ -230,9 +133,11 @@ TForm1::TForm1(const QStringList &arguments, const QString &programFolder, const
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
     StatusPanel0->setFixedWidth(300);
     StatusPanel0->setAccessibleName(QString());
     StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
     StatusPanel1->setFixedWidth(50);
     StatusBar1->addWidget(StatusPanel0);
     StatusBar1->addWidget(StatusPanel1);
@@ -252,202 +157,6 @@ TForm1::TForm1(const QStringList &arguments, const QString &programFolder, const
 }
 
 TForm1::~TForm1() = default;
-
-void TForm1::createMenus()
-{
-    const auto item = [this](QMenu *menu, const QString &name, const QString &caption, auto command,
-                             const QKeySequence &shortcut = {}) {
-        return menuItem(menu, name, caption, command, shortcut);
-    };
-    QMenuBar *bar = menuBar();
-
-    File1 = bar->addMenu(QStringLiteral("ファイル(&F)"));
-    New1 = item(File1, QStringLiteral("New1"), QStringLiteral("新規作成(&N)"), &TForm1::New1Click,
-                QKeySequence(Qt::CTRL | Qt::Key_N));
-    Open1 = item(File1, QStringLiteral("Open1"), QStringLiteral("設定を開く(&O)"), nullptr,
-                 QKeySequence(Qt::CTRL | Qt::Key_O));
-    Open1->setEnabled(false);
-    N5 = item(File1, QStringLiteral("N5"), QStringLiteral("設定を保存(&S)"), nullptr, QKeySequence(Qt::CTRL | Qt::Key_S));
-    N5->setEnabled(false);
-    File1->addSeparator();
-    N3 = item(File1, QStringLiteral("N3"), QStringLiteral("プリンタの設定..."), &TForm1::N3Click);
-    Print1 = item(File1, QStringLiteral("Print1"), QStringLiteral("印刷..."), &TForm1::Print1Click,
-                  QKeySequence(Qt::CTRL | Qt::Key_P));
-    File1->addSeparator();
-    Close1 = item(File1, QStringLiteral("Close1"), QStringLiteral("閉じる"), &TForm1::Close1Click);
-
-    Edit1 = bar->addMenu(QStringLiteral("編集"));
-    // Copy2, Paste2 and Cut2 belong to the Edit menu but never show in it. Qt switches off the
-    // shortcut of an invisible action, so instead of hiding them they are kept out of the menu
-    // and added to the window, where their keys still work.
-    Copy2 = item(nullptr, QStringLiteral("Copy2"), QStringLiteral("コピー(&C)"), &TForm1::Copy2Click,
-                 QKeySequence(Qt::CTRL | Qt::Key_C));
-    Paste2 = item(nullptr, QStringLiteral("Paste2"), QStringLiteral("貼り付け"), &TForm1::Paste2Click,
-                  QKeySequence(Qt::CTRL | Qt::Key_V));
-    Paste2->setEnabled(false);
-    Cut2 = item(nullptr, QStringLiteral("Cut2"), QStringLiteral("切り取り"), &TForm1::Cut2Click,
-                QKeySequence(Qt::CTRL | Qt::Key_X));
-    addAction(Copy2);
-    addAction(Paste2);
-    addAction(Cut2);
-    N8 = item(Edit1, QStringLiteral("N8"), QStringLiteral("全てを切り取り"), &TForm1::N8Click,
-              QKeySequence(Qt::CTRL | Qt::Key_A));
-    N13 = item(Edit1, QStringLiteral("N13"), QStringLiteral("全てを回転"), &TForm1::N13Click);
-
-    // The layout items themselves come from the layout table together with the toolbar's
-    // layout buttons (createLayoutCommands); the first-level ones go before these sub-menus.
-    Layout1 = bar->addMenu(QStringLiteral("分割設定(&S)"));
-    Sub3X = new QMenu(QStringLiteral("3X.."), this);
-    Sub4X = new QMenu(QStringLiteral("4X.."), this);
-    Sub5X = new QMenu(QStringLiteral("5X.."), this);
-    Layout1->addMenu(Sub3X);
-    Layout1->addMenu(Sub4X);
-    Layout1->addMenu(Sub5X);
-
-    Option1 = bar->addMenu(QStringLiteral("オプション"));
-    x1 = item(Option1, QStringLiteral("x1"), QStringLiteral("ファイル名の印刷"), &TForm1::x1Click);
-    x1->setCheckable(true);
-    x1->setChecked(true);
-    N7 = item(Option1, QStringLiteral("N7"), QStringLiteral("フォント指定"), &TForm1::N7Click);
-    Option1->addSeparator();
-    N10 = item(Option1, QStringLiteral("N10"), QStringLiteral("印刷設定等の保存"), nullptr);
-    N10->setEnabled(false);
-
-    Help1 = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    About1 = item(Help1, QStringLiteral("About1"), QStringLiteral("バージョン情報"), &TForm1::About1Click);
-
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    rotate = item(PopupMenu1, QStringLiteral("rotate"), QStringLiteral("右回転(&R)"), &TForm1::rotateClick);
-    N14 = item(PopupMenu1, QStringLiteral("N14"), QStringLiteral("左回転(&L)"), &TForm1::N14Click);
-    Cut1 = item(PopupMenu1, QStringLiteral("Cut1"), QStringLiteral("切り取り(&X)"), &TForm1::Cut1Click,
-                QKeySequence(Qt::CTRL | Qt::Key_X));
-    Copy1 = item(PopupMenu1, QStringLiteral("Copy1"), QStringLiteral("コピー"), &TForm1::Copy1Click,
-                 QKeySequence(Qt::CTRL | Qt::Key_C));
-    Copy1->setEnabled(false);
-    Paste1 = item(PopupMenu1, QStringLiteral("Paste1"), QStringLiteral("貼り付け"), &TForm1::Paste1Click,
-                  QKeySequence(Qt::CTRL | Qt::Key_V));
-    Paste1->setEnabled(false);
-    N12 = PopupMenu1->addSeparator();
-    N12->setObjectName(QStringLiteral("N12"));
-    popload = item(PopupMenu1, QStringLiteral("popload"), QStringLiteral("ファイル読み込み..."), &TForm1::poploadClick);
-    N6 = PopupMenu1->addSeparator();
-    N6->setObjectName(QStringLiteral("N6"));
-    rotateall = item(PopupMenu1, QStringLiteral("rotateall"), QStringLiteral("全てを右回転(&A)"), &TForm1::rotateallClick);
-    N11 = item(PopupMenu1, QStringLiteral("N11"), QStringLiteral("全てを切り取り"), &TForm1::N11Click);
-    pasteall = item(PopupMenu1, QStringLiteral("pasteall"), QStringLiteral("全てをこの写真に"), &TForm1::pasteallClick);
-    pasteall->setEnabled(false);
-}
-
-void TForm1::createToolbar()
-{
-    auto *central = new QWidget(this);
-    auto *column = new QVBoxLayout(central);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    setCentralWidget(central);
-
-    Panel1 = new QWidget(central);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFixedHeight(kToolbarHeight);
-    column->addWidget(Panel1);
-
-    LayoutButtons = new QButtonGroup(this);
-    LayoutButtons->setExclusive(true);
-
-    toolButton(1, 0, QStringLiteral("印刷"), &TForm1::Print1Click);
-    toolButton(2, kButtonStep, QStringLiteral("プリンタの設定"), &TForm1::N3Click);
-    const int afterLayouts = createLayoutCommands(kLayoutButtonsX);
-    toolButton(9, afterLayouts, QStringLiteral("バージョン情報"), &TForm1::About1Click);
-    SpeedButton4->setChecked(true);
-
-    Label1 = new QLabel(QStringLiteral("10/10"), Panel1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setAutoFillBackground(true);
-    QPalette white = Label1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, Qt::black);
-    Label1->setPalette(white);
-    // The design's 48 pixels hold "10/10" but not the widest text a document can ask for,
-    // "1000/1000"; the label grows to that text in its font. Should a wide face stand in for
-    // the Windows one and push the arrows past the toolbar's design width, the face gets
-    // smaller instead.
-    const QString widest = pageIndicatorText(kCellCount - 1, kCellCount);
-    const int room = kDesignWidth - kIndicatorX - kIndicatorGap - kUpDownWidth;
-    QFont indicator = Label1->font();
-    int indicatorWidth = 0;
-    for (int size = kIndicatorFontSize;; --size) {
-        indicator.setPixelSize(size);
-        indicatorWidth = QFontMetrics(indicator).horizontalAdvance(widest) + 2 * kIndicatorPadding;
-        if (indicatorWidth <= room || size <= kIndicatorFontSize * 2 / 3)
-            break;
-    }
-    Label1->setFont(indicator);
-    Label1->setGeometry(kIndicatorX, 2, std::max(kIndicatorWidth, indicatorWidth), 21);
-    Label1->setAccessibleName(Label1->text());
-
-    UpDown1 = new QSpinBox(Panel1);
-    UpDown1->setObjectName(QStringLiteral("UpDown1"));
-    UpDown1->setGeometry(Label1->geometry().right() + kIndicatorGap, 1, kUpDownWidth, 23);
-    UpDown1->setMinimum(0);
-    UpDown1->setMaximum(0);
-    UpDown1->setWrapping(false);
-    UpDown1->setFocusPolicy(Qt::NoFocus);
-    UpDown1->setContextMenuPolicy(Qt::NoContextMenu);
-    // Only the arrows matter: the page shows in Label1, the number field stays out of sight.
-    UpDown1->setStyleSheet(QStringLiteral("QSpinBox { color: transparent; selection-color: transparent; "
-                                          "selection-background-color: transparent; }"));
-    UpDown1->setAccessibleName(QStringLiteral("ページ"));
-    connectCommand(UpDown1, &QSpinBox::valueChanged, &TForm1::UpDown1Click);
-}
-
-int TForm1::createLayoutCommands(int x)
-{
-    const auto &table = layoutTable();
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        const LayoutInfo &l = table[i];
-        const bool firstLevel = l.menuLevel == 0;
-        const auto command = [this, style = l.style] { layoutCommand(style); };
-        QMenu *subMenu = l.menuLevel == 3 ? Sub3X : l.menuLevel == 4 ? Sub4X : l.menuLevel == 5 ? Sub5X : nullptr;
-        QAction *item = menuItem(subMenu, QStringLiteral("s%1").arg(l.style), QString::fromUtf8(l.caption), command);
-        if (!subMenu)
-            Layout1->insertAction(Sub3X->menuAction(), item);
-        // Only first-level items carry a check mark; the handler sets it, not Qt's toggle.
-        item->setCheckable(firstLevel);
-        if (QAction **named = layoutItemMember(*this, l.style))
-            *named = item;
-
-        // A first-level layout has a button of its own; the sub-menu layouts share one that
-        // only points to the menu.
-        QToolButton *button = speedButtonMember(*this, l.toolbarButton);
-        if (!button) {
-            const QString hint = QString::fromUtf8(l.hint);
-            button = firstLevel ? toolButton(l.toolbarButton, x, hint, command)
-                                : toolButton(l.toolbarButton, x, hint, &TForm1::SpeedButton12Click);
-            button->setCheckable(true);
-            LayoutButtons->addButton(button);
-            x += kButtonStep;
-        }
-        layoutCommands_[i] = {&l, item, button};
-    }
-    return x;
-}
-
-void TForm1::createPreview()
-{
-    PaintBox1 = new PagePreview(centralWidget());
-    centralWidget()->layout()->addWidget(PaintBox1);
-    connect(PaintBox1, &PagePreview::mouseMoved, this, &TForm1::PaintBox1MouseMove);
-    connect(PaintBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        if (busy_)
-            return;
-        PaintBox1MouseMove(pos.x(), pos.y());
-        PopupMenu1Popup();
-        PopupMenu1->exec(PaintBox1->mapToGlobal(pos));
-    });
-    setAcceptDrops(true);
-}
 
 // ---- start-up, show, resize, close -----------------------------------------------------------
 
@@ -519,7 +228,7 @@ int TForm1::clientHeightFor(int width) const
 
 void TForm1::FormShow()
 {
-    s2->setChecked(true);
+    layoutItem(2)->setChecked(true);
     x1->setChecked(true);
     resize(kDesignWidth, clientHeightFor(kDesignWidth));
     FormResize();
@@ -669,12 +378,19 @@ void TForm1::layoutCommand(int style)
     if (chosen == layoutCommands_.end())
         return;
     for (const LayoutCommand &c : layoutCommands_)
-        if (c.layout->menuLevel == 0)
+        if (c.menu == LayoutMenu::FirstLevel)
             c.item->setChecked(c.item == chosen->item);
     document().layoutStyle = style;
     chosen->button->setChecked(true);
     guarded(this, [this] { ResetToFirstPage(); });
     RepaintPreview();
+}
+
+QAction *TForm1::layoutItem(int style) const
+{
+    const auto found = std::find_if(layoutCommands_.begin(), layoutCommands_.end(),
+                                    [style](const LayoutCommand &c) { return c.layout->style == style; });
+    return found == layoutCommands_.end() ? nullptr : found->item;
 }
 
 void TForm1::s1Click() { layoutCommand(1); }
@@ -831,62 +547,6 @@ void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
     showConversionErrors(result.errors);
 }
 
-void TForm1::PopupMenu1Popup()
-{
-    const PopupItems state = PopupState(CellUnderMouse());
-    Copy1->setEnabled(state.copyEnabled);
-    Paste1->setEnabled(state.pasteEnabled);
-    pasteall->setEnabled(state.pasteAllEnabled);
-}
-
-void TForm1::rotateClick()
-{
-    guarded(this, [this] {
-        TurnRight(CellUnderMouse());
-        RenderPage();
-    });
-    RepaintPreview();
-}
-
-void TForm1::N14Click()
-{
-    guarded(this, [this] {
-        TurnLeft(CellUnderMouse());
-        RenderPage();
-    });
-    RepaintPreview();
-}
-
-void TForm1::Cut1Click()
-{
-    bool acted = false;
-    guarded(this, [this, &acted] {
-        acted = Cut(CellUnderMouse());
-        RenderPage();
-    });
-    RepaintPreview();
-    if (acted)
-        Paste2->setEnabled(true);
-}
-
-void TForm1::Copy1Click()
-{
-    guarded(this, [this] {
-        if (Copy(CellUnderMouse()))
-            Paste2->setEnabled(true);
-    });
-}
-
-void TForm1::Paste1Click()
-{
-    guarded(this, [this] {
-        Paste(CellUnderMouse());
-        updatePageControls();
-        RenderPage();
-    });
-    RepaintPreview();
-}
-
 void TForm1::poploadClick()
 {
     const int position = CellUnderMouse();
@@ -904,39 +564,5 @@ void TForm1::poploadClick()
     guarded(this, [this] { RenderPage(); });
     RepaintPreview();
 }
-
-void TForm1::rotateallClick()
-{
-    guarded(this, [this] {
-        TurnAll();
-        RenderPage();
-    });
-    RepaintPreview();
-}
-
-void TForm1::N11Click()
-{
-    guarded(this, [this] {
-        CutAll();
-        ResetToFirstPage();
-    });
-    RepaintPreview();
-}
-
-void TForm1::pasteallClick()
-{
-    guarded(this, [this] {
-        PasteToAll(CellUnderMouse());
-        RenderPage();
-    });
-    RepaintPreview();
-}
-
-void TForm1::New1Click() { N11->trigger(); }
-void TForm1::N8Click() { N11->trigger(); }
-void TForm1::N13Click() { rotateallClick(); }
-void TForm1::Copy2Click() { Copy1Click(); }
-void TForm1::Paste2Click() { Paste1Click(); }
-void TForm1::Cut2Click() { Cut1Click(); }
 
 } // namespace quiltana

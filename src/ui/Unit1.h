@@ -1,5 +1,6 @@
 #pragma once
 
+#include "layoutmenu.h"
 #include "layouts.h"
 #include "pagepreview.h"
 #include "pagesetup.h"
@@ -16,6 +17,7 @@ class QActionGroup;
 class QButtonGroup;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QSpinBox;
 class QStatusBar;
 class QToolButton;
@@ -95,7 +97,8 @@ public:
     void Close1Click();
     void About1Click();
 
-    // Drop, pop-up and Edit/File menu commands.
+    // Drop and load (Unit1.cpp); the pop-up and Edit/File menu commands on the cells
+    // (cellhandlers.cpp).
     // `refused`: the messages for dropped names that cannot be represented (NamesOfDroppedUrls).
     void WMDropFile(const QStringList &names, const QStringList &refused = {});
     void PopupMenu1Popup();
@@ -123,8 +126,68 @@ public:
     // and no menu item, button or drop starts another command.
     [[nodiscard]] bool busy() const { return busy_; }
 
-    // Menu items, toolbar and controls, under their designer names. Qt's parent ownership
-    // releases them with the window.
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    // One layout of the table with its menu item and its toolbar button (the sub-menu layouts
+    // share SpeedButton12).
+    struct LayoutCommand {
+        const LayoutInfo *layout = nullptr;
+        LayoutMenu menu = LayoutMenu::FirstLevel;
+        QAction *item = nullptr;
+        QToolButton *button = nullptr;
+    };
+
+    static constexpr int kDesignWidth = 400; // the window's width as designed
+
+    // The menus, the toolbar and the preview (mainmenus.cpp).
+    void createMenus();
+    void createFileMenu(QMenuBar *bar);
+    void createEditMenu(QMenuBar *bar);
+    void createLayoutMenu(QMenuBar *bar);
+    void createOptionAndHelpMenus(QMenuBar *bar);
+    void createPreviewMenu();
+    void createToolbar();
+    void createPageIndicator();
+    void createPageArrows();
+    // The layout menu items and the toolbar's layout buttons, from the layout table; the buttons
+    // start at `x`. Returns the x after the last button.
+    int createLayoutCommands(int x);
+    void createPreview();
+    // A menu item (added to `menu` unless nullptr) whose command is a handler of this window, a
+    // callable, or nullptr for an item that does nothing.
+    template <typename Command>
+    QAction *menuItem(QMenu *menu, const QString &name, const QString &caption, Command command,
+                      const QKeySequence &shortcut = {});
+    // SpeedButton`number` at `x` in the toolbar; `hint` is its tool tip and accessible name.
+    template <typename Command> QToolButton *toolButton(int number, int x, const QString &hint, Command command);
+    // The member that holds SpeedButton`number` (1 .. 12).
+    QToolButton *&speedButton(int number);
+    // The sub-menu of `menu`, nullptr for the first level.
+    [[nodiscard]] QMenu *layoutSubMenu(LayoutMenu menu) const;
+    // Connects a menu item, button or control to `command` (a handler of this window or a
+    // callable), which does not run while busy.
+    template <typename Sender, typename Signal, typename Command>
+    void connectCommand(Sender *sender, Signal signal, Command command);
+
+    // What every layout command does, for the layout of `style`.
+    void layoutCommand(int style);
+    // The layout menu's item of `style`.
+    [[nodiscard]] QAction *layoutItem(int style) const;
+    void updatePageControls();
+    QPoint topRightPosition() const;
+    int clientHeightFor(int width) const;
+    void showLeftOut(int leftOut);
+    void showConversionErrors(const QStringList &errors);
+
+    // Menu items, toolbar and controls, under their designer names, which are also their object
+    // names (the layout items s1..s50 are reached through layoutCommands_). Qt's parent
+    // ownership releases them with the window.
     //
     // What each name stands for:
     //   File1     File menu "ファイル(&F)"
@@ -178,10 +241,6 @@ public:
     QMenu *Sub3X = nullptr, *Sub4X = nullptr, *Sub5X = nullptr;
     QAction *New1 = nullptr, *Open1 = nullptr, *N5 = nullptr, *N3 = nullptr, *Print1 = nullptr, *Close1 = nullptr;
     QAction *Copy2 = nullptr, *Paste2 = nullptr, *Cut2 = nullptr, *N8 = nullptr, *N13 = nullptr;
-    QAction *s1 = nullptr, *s2 = nullptr, *s4 = nullptr, *s6 = nullptr, *s8 = nullptr, *s9 = nullptr,
-            *s12 = nullptr, *s16 = nullptr;
-    QAction *s15 = nullptr, *s18 = nullptr, *s20 = nullptr, *s24 = nullptr, *s28 = nullptr, *s32 = nullptr,
-            *s25 = nullptr, *s30 = nullptr, *s35 = nullptr, *s40 = nullptr, *s45 = nullptr, *s50 = nullptr;
     QAction *x1 = nullptr, *N7 = nullptr, *N10 = nullptr, *About1 = nullptr;
 
     QMenu *PopupMenu1 = nullptr;
@@ -201,46 +260,6 @@ public:
     QStatusBar *StatusBar1 = nullptr;
     QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
-
-private:
-    // One layout of the table with its menu item and its toolbar button (the sub-menu layouts
-    // share SpeedButton12).
-    struct LayoutCommand {
-        const LayoutInfo *layout = nullptr;
-        QAction *item = nullptr;
-        QToolButton *button = nullptr;
-    };
-
-    void createMenus();
-    void createToolbar();
-    // The layout menu items and the toolbar's layout buttons, from the layout table; the buttons
-    // start at `x`. Returns the x after the last button.
-    int createLayoutCommands(int x);
-    void createPreview();
-    // A menu item (added to `menu` unless nullptr) whose command is a handler of this window, a
-    // callable, or nullptr for an item that does nothing.
-    template <typename Command>
-    QAction *menuItem(QMenu *menu, const QString &name, const QString &caption, Command command,
-                      const QKeySequence &shortcut = {});
-    // SpeedButton`number` at `x` in the toolbar; `hint` is its tool tip and accessible name.
-    template <typename Command> QToolButton *toolButton(int number, int x, const QString &hint, Command command);
-    void layoutCommand(int style);
-    void updatePageControls();
-    void setCellCommandEnabled();
-    QPoint topRightPosition() const;
-    int clientHeightFor(int width) const;
-    void showLeftOut(int leftOut);
-    void showConversionErrors(const QStringList &errors);
-    // Connects a menu item, button or control to `command` (a handler of this window or a
-    // callable), which does not run while busy.
-    template <typename Sender, typename Signal, typename Command>
-    void connectCommand(Sender *sender, Signal signal, Command command);
 
     std::array<LayoutCommand, kLayoutCount> layoutCommands_{}; // in the layout table's order
     std::unique_ptr<TForm3> Form3;

@@ -32,19 +32,20 @@ constexpr int kButtonHeight = 25;
 
 struct FieldRow {
     PrintField field;
-    const char *label; // UTF-8
-    int top;           // inside the margins group
+    const char *label;        // UTF-8
+    int top;                  // inside the margins group
+    void (TForm4::*exit)();   // the field's exit handler
 };
 
 // The six millimetre fields from top to bottom; SpeedButton9/10 belong to the first row,
 // SpeedButton11/12 to the second, and so on.
 constexpr std::array<FieldRow, 6> kFieldRows{{
-    {PrintField::Top, "上マージン", 24},
-    {PrintField::Bottom, "下マージン", 48},
-    {PrintField::Left, "左マージン", 72},
-    {PrintField::Right, "右マージン", 96},
-    {PrintField::VerticalSpacing, "上下間隔", 128},
-    {PrintField::HorizontalSpacing, "左右間隔", 152},
+    {PrintField::Top, "上マージン", 24, &TForm4::Edit5Exit},
+    {PrintField::Bottom, "下マージン", 48, &TForm4::Edit6Exit},
+    {PrintField::Left, "左マージン", 72, &TForm4::Edit7Exit},
+    {PrintField::Right, "右マージン", 96, &TForm4::Edit8Exit},
+    {PrintField::VerticalSpacing, "上下間隔", 128, &TForm4::Edit9Exit},
+    {PrintField::HorizontalSpacing, "左右間隔", 152, &TForm4::Edit10Exit},
 }};
 
 constexpr int kFaceNamePixels = 11; // Edit11's letters
@@ -102,9 +103,9 @@ void TForm4::buildMarginGroup()
         edit->installEventFilter(this);
         *edits[i] = edit;
 
-        for (int k = 0; k < 2; ++k) {
-            const bool up = k == 0;
-            const int number = 9 + 2 * static_cast<int>(i) + k;
+        for (const ArrowStep step : {ArrowStep::Raise, ArrowStep::Lower}) {
+            const bool up = step == ArrowStep::Raise;
+            const int number = 9 + 2 * static_cast<int>(i) + (up ? 0 : 1);
             auto *b = new QToolButton(GroupBox1);
             b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
             b->setGeometry(104, row.top + (up ? 0 : 10), 25, 10);
@@ -113,7 +114,7 @@ void TForm4::buildMarginGroup()
             // one does not run the field's exit first.
             b->setFocusPolicy(Qt::NoFocus);
             b->setAccessibleName(u8(row.label) + (up ? QStringLiteral(" +") : QStringLiteral(" -")));
-            connect(b, &QToolButton::clicked, this, [this, number] { SpeedButtonClick(number); });
+            connect(b, &QToolButton::clicked, this, [this, field = row.field, step] { SpeedButtonClick(field, step); });
             SpeedButtons[static_cast<std::size_t>(number - 9)] = b;
         }
     }
@@ -242,18 +243,18 @@ void TForm4::buildButtons()
     Button2 = new QPushButton(u8("キャンセル"), this);
     Button2->setGeometry(280, 253, kButtonWidth, kButtonHeight);
     Button2->setToolTip(u8("設定を保持せずに閉じます"));
-    connect(Button2, &QPushButton::clicked, this, [this] { done(kPrintResultCancel); });
+    connect(Button2, &QPushButton::clicked, this, [this] { finish(PrintDialogResult::Cancel); });
 
     Button1 = new QPushButton(u8("印刷実行"), this);
     Button1->setGeometry(168, 288, kButtonWidth, kButtonHeight);
     Button1->setToolTip(u8("印刷を実行します"));
     Button1->setDefault(true);
-    connect(Button1, &QPushButton::clicked, this, [this] { done(kPrintResultPrint); });
+    connect(Button1, &QPushButton::clicked, this, [this] { finish(PrintDialogResult::Print); });
 
     Button5 = new QPushButton(u8("終了"), this);
     Button5->setGeometry(280, 288, kButtonWidth, kButtonHeight);
     Button5->setToolTip(u8("設定を保持して閉じます"));
-    connect(Button5, &QPushButton::clicked, this, [this] { done(kPrintResultClose); });
+    connect(Button5, &QPushButton::clicked, this, [this] { finish(PrintDialogResult::Close); });
 }
 
 void TForm4::FillFromPageSetup(const PageSetup &setup)
@@ -342,14 +343,11 @@ void TForm4::CheckBox1Click()
     CheckBox4->setEnabled(on);
 }
 
-void TForm4::SpeedButtonClick(int number)
+void TForm4::SpeedButtonClick(PrintField field, ArrowStep step)
 {
-    if (number < 9 || number > 20)
-        return;
-    const FieldRow &row = kFieldRows[static_cast<std::size_t>((number - 9) / 2)];
-    const bool up = number % 2 == 1; // odd buttons raise
-    QLineEdit *edit = fieldEdit(row.field);
-    guarded(this, [&] { edit->setText(ArrowStepText(edit->text(), row.field, up, printerMetrics())); });
+    QLineEdit *edit = fieldEdit(field);
+    const bool up = step == ArrowStep::Raise;
+    guarded(this, [&] { edit->setText(ArrowStepText(edit->text(), field, up, printerMetrics())); });
 }
 
 void TForm4::fieldExit(PrintField field)
@@ -421,7 +419,7 @@ bool TForm4::eventFilter(QObject *watched, QEvent *event)
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
             for (const FieldRow &row : kFieldRows)
                 if (watched == fieldEdit(row.field))
-                    fieldExit(row.field);
+                    (this->*row.exit)();
         }
     } else if (watched == Panel1 && event->type() == QEvent::MouseButtonRelease) {
         if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton
@@ -438,7 +436,9 @@ void TForm4::showEvent(QShowEvent *event)
     CentreDialog(*this, CentreOn::Screen);
 }
 
-void TForm4::reject() { done(kPrintResultCancel); }
+void TForm4::reject() { finish(PrintDialogResult::Cancel); }
+
+void TForm4::finish(PrintDialogResult result) { done(static_cast<int>(result)); }
 
 void TForm4::setPanel1Color(const QColor &color)
 {

@@ -21,6 +21,16 @@ class QToolButton;
 
 namespace quiltana {
 
+// How the print dialog was closed: the result TForm4 returns from its showing.
+enum class PrintDialogResult : int {
+    Print = kPrintResultPrint,   // "印刷実行": keep the settings and print
+    Cancel = kPrintResultCancel, // "キャンセル", Esc, the close box: keep nothing
+    Close = kPrintResultClose,   // "終了": keep the settings, print nothing
+};
+
+// Which way an arrow beside a millimetre field moves its value.
+enum class ArrowStep { Raise, Lower };
+
 // The print dialog "印刷": margins and spacings, captions, frames, the page range and the
 // printer. Created once and shown again for every print command; its handlers keep the fields
 // valid and never print. The print command fills it before each showing and reads it back.
@@ -47,7 +57,8 @@ public:
     // Handlers. Those that call the rules run under the handler guard, which shows their errors
     // in the error box.
     void CheckBox1Click();
-    void SpeedButtonClick(int number); // SpeedButton9 .. SpeedButton20
+    // SpeedButton9 .. SpeedButton20: the arrow `step` beside the field of `field`.
+    void SpeedButtonClick(PrintField field, ArrowStep step);
     void Edit5Exit();
     void Edit6Exit();
     void Edit7Exit();
@@ -84,9 +95,9 @@ public:
     //     Panel1      the caption colour; a click opens the colour dialog
     //     CheckBox3   captions on a transparent background
     //   Button3     printer setup ("プリンタ設定")
-    //   Button1     print ("印刷実行"): keeps the settings and prints, result kPrintResultPrint
-    //   Button2     cancel ("キャンセル"), as Esc and the close box: result kPrintResultCancel
-    //   Button5     close ("終了"): keeps the settings, prints nothing, result kPrintResultClose
+    //   Button1     print ("印刷実行"): keeps the settings and prints, result Print
+    //   Button2     cancel ("キャンセル"), as Esc and the close box: result Cancel
+    //   Button5     close ("終了"): keeps the settings, prints nothing, result Close
     QGroupBox *GroupBox1 = nullptr; // "マージン・間隔(mm)"
     QGroupBox *GroupBox2 = nullptr; // "枠の印刷"
     QGroupBox *GroupBox3 = nullptr; // "印刷範囲"
@@ -121,6 +132,7 @@ private:
     void placePositionItems();
     void buildButtons();
     void fieldExit(PrintField field);
+    void finish(PrintDialogResult result);
     void setPanel1Color(const QColor &color);
     [[nodiscard]] int radioGroup1Index() const;
 

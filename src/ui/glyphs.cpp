@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include "layoutmenu.h"
 #include "layouts.h"
 
 namespace quiltana {
@@ -104,7 +105,7 @@ QIcon ToolbarGlyph(int button)
     default: {
         drawn = false;
         for (const LayoutInfo &l : layoutTable())
-            if (l.menuLevel == 0 && l.toolbarButton == button) {
+            if (layoutMenuOf(l) == LayoutMenu::FirstLevel && l.toolbarButton == button) {
                 drawGrid(p, l.columns, l.rows, Qt::black);
                 drawn = true;
             }

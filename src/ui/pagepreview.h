@@ -54,6 +54,7 @@ signals:
     void mouseMoved(int x, int y);
 
 protected:
+    // PaintBox1Paint: copies the back buffer onto the screen, nothing more.
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
 

@@ -12,11 +12,11 @@
 
 namespace quiltana {
 
-int Print1Click(QWidget *parent, TForm4 &dialog)
+PrintDialogResult Print1Click(QWidget *parent, TForm4 &dialog)
 {
     dialog.FillFromPageSetup(pageSetup());
-    const int result = dialogs().exec(dialog);
-    if (result != kPrintResultPrint && result != kPrintResultClose)
+    const auto result = static_cast<PrintDialogResult>(dialogs().exec(dialog));
+    if (result != PrintDialogResult::Print && result != PrintDialogResult::Close)
         return result;
     PrintProgress progress(parent);
     // The hourglass for the length of each page's job; printing ends it however the job ends.
@@ -30,7 +30,7 @@ int Print1Click(QWidget *parent, TForm4 &dialog)
         [] { return StopSignalled(); },
     };
     Printer &printer = currentPrinter();
-    const PrintRun run = FinishPrintCommand(result, dialog.values(), printer, busy);
+    const PrintRun run = FinishPrintCommand(static_cast<int>(result), dialog.values(), printer, busy);
     progress.close();
     if (run.abandoned)
         return result;

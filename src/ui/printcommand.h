@@ -1,24 +1,23 @@
 #pragma once
 
+#include "Unit4.h"
 #include "pagesetup.h"
 
 class QWidget;
 
 namespace quiltana {
 
-class TForm4;
-
 // The print command: fills `dialog` from the page setup record, shows it modally, takes its
 // values over on "印刷実行" and "終了", and prints the chosen pages on "印刷実行" with the wait
 // cursor showing, restored on every exit. Several pages show their progress in a dialog modal
 // to `parent` whose "中止" stops the printing after the page in progress (PrintProgress); a
-// box then says how many pages were printed and, for PDF output, in which file. Returns the
-// dialog's result (1, 2 or 6). Errors
+// box then says how many pages were printed and, for PDF output, in which file. Returns how
+// the dialog was closed. Errors
 // (a margin that is not a number, a picture that cannot be read, a printer that fails) are
 // thrown as Error for the window's error box. The window refreshes the page lists and the
 // preview afterwards in every case, also when this throws: printing leaves the source
 // pictures' paths in the page lists.
-int Print1Click(QWidget *parent, TForm4 &dialog);
+PrintDialogResult Print1Click(QWidget *parent, TForm4 &dialog);
 
 // What the main window's font command shows in the print dialog once a font was chosen:
 // Edit11 its face, Label12 its size, Panel1 its colour.

@@ -106,14 +106,79 @@ TEST_F(PrintDialog, PositionCaptionsAndTheFaceNameShowWhole)
     EXPECT_LE(metrics.horizontalAdvance(shown.Edit11->text()), shown.Edit11->width() - 2 * frame - 2 * 2);
 }
 
-TEST_F(PrintDialog, FieldsAndArrowsAreNamedAfterTheirLabels)
+// Each pair of arrows stands at the right of its field, the upper one raising it by 0.1 and the
+// lower one lowering it, named after the field's label; no other field moves.
+TEST_F(PrintDialog, EveryArrowMovesItsOwnFieldOneWay)
 {
+    struct Arrow {
+        int number;
+        const char *field;
+        const char *name;
+        int top; // inside the margins group
+        const char *after; // from "10"
+    };
+    const Arrow arrows[] = {
+        {9, "Edit5", "上マージン +", 24, "10.10"},  {10, "Edit5", "上マージン -", 34, "9.90"},
+        {11, "Edit6", "下マージン +", 48, "10.10"}, {12, "Edit6", "下マージン -", 58, "9.90"},
+        {13, "Edit7", "左マージン +", 72, "10.10"}, {14, "Edit7", "左マージン -", 82, "9.90"},
+        {15, "Edit8", "右マージン +", 96, "10.10"}, {16, "Edit8", "右マージン -", 106, "9.90"},
+        {17, "Edit9", "上下間隔 +", 128, "10.10"},  {18, "Edit9", "上下間隔 -", 138, "9.90"},
+        {19, "Edit10", "左右間隔 +", 152, "10.10"}, {20, "Edit10", "左右間隔 -", 162, "9.90"},
+    };
+    const QList<QLineEdit *> fields = form.GroupBox1->findChildren<QLineEdit *>();
+    ASSERT_EQ(fields.size(), 6);
+    for (const Arrow &arrow : arrows) {
+        SCOPED_TRACE(arrow.number);
+        QToolButton *button = form.SpeedButton(arrow.number);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->accessibleName(), QString::fromUtf8(arrow.name));
+        EXPECT_EQ(button->geometry(), QRect(104, arrow.top, 25, 10));
+        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+        for (QLineEdit *field : fields)
+            field->setText(QStringLiteral("10"));
+        button->click();
+        for (QLineEdit *field : fields)
+            EXPECT_EQ(field->text(), field->objectName() == QLatin1String(arrow.field) ? arrow.after : "10")
+                << field->objectName().toStdString();
+    }
     EXPECT_EQ(form.Edit5->accessibleName(), QString::fromUtf8("上マージン"));
     EXPECT_EQ(form.Edit10->accessibleName(), QString::fromUtf8("左右間隔"));
-    EXPECT_EQ(form.SpeedButton(9)->accessibleName(), QString::fromUtf8("上マージン +"));
-    EXPECT_EQ(form.SpeedButton(10)->accessibleName(), QString::fromUtf8("上マージン -"));
-    EXPECT_EQ(form.SpeedButton(20)->accessibleName(), QString::fromUtf8("左右間隔 -"));
-    EXPECT_EQ(form.SpeedButton(20)->focusPolicy(), Qt::NoFocus);
+}
+
+// Leaving a field, by its handler or by moving the focus, corrects it to its own side's limit:
+// the unprintable mm of that side for a margin, 0 for a spacing.
+TEST_F(PrintDialog, EveryFieldIsCorrectedToItsOwnLimitWhenLeft)
+{
+    PrinterMetrics &m = printerMetrics();
+    m.topMM = 4.2336;
+    m.bottomMM = 5.5;
+    m.leftMM = 3.1;
+    m.rightMM = 6.0;
+    struct Exit {
+        void (TForm4::*handler)();
+        QLineEdit *TForm4::*field;
+        const char *cleared; // what an empty field becomes
+        const char *below;   // what "-2" becomes
+    };
+    const Exit exits[] = {
+        {&TForm4::Edit5Exit, &TForm4::Edit5, "4.23", "4.23"},  {&TForm4::Edit6Exit, &TForm4::Edit6, "5.50", "5.50"},
+        {&TForm4::Edit7Exit, &TForm4::Edit7, "3.10", "3.10"},  {&TForm4::Edit8Exit, &TForm4::Edit8, "6.00", "6.00"},
+        {&TForm4::Edit9Exit, &TForm4::Edit9, "0", "0"},        {&TForm4::Edit10Exit, &TForm4::Edit10, "0", "0"},
+    };
+    for (const Exit &exit : exits) {
+        QLineEdit *field = form.*exit.field;
+        SCOPED_TRACE(field->objectName().toStdString());
+        field->clear();
+        (form.*exit.handler)();
+        EXPECT_EQ(field->text(), exit.cleared);
+        field->setText(QStringLiteral("-2"));
+        leave(field);
+        EXPECT_EQ(field->text(), exit.below);
+        field->setText(QStringLiteral("7.5"));
+        leave(field);
+        EXPECT_EQ(field->text(), "7.5"); // above the limit: as typed
+    }
+    EXPECT_TRUE(fake.errors.isEmpty());
 }
 
 TEST_F(PrintDialog, StartsWithTheFormsValues)
@@ -203,11 +268,11 @@ TEST_F(PrintDialog, AnArrowOnAnEmptyFieldShowsTheConversionError)
 TEST_F(PrintDialog, CloseButtonsGiveTheirResults)
 {
     form.Button5->click();
-    EXPECT_EQ(form.result(), kPrintResultClose);
+    EXPECT_EQ(form.result(), static_cast<int>(PrintDialogResult::Close));
     form.Button1->click();
-    EXPECT_EQ(form.result(), kPrintResultPrint);
+    EXPECT_EQ(form.result(), static_cast<int>(PrintDialogResult::Print));
     form.reject(); // Esc and the close box
-    EXPECT_EQ(form.result(), kPrintResultCancel);
+    EXPECT_EQ(form.result(), static_cast<int>(PrintDialogResult::Cancel));
 }
 
 TEST_F(PrintDialog, ACancelledPageRangeIsKeptForTheNextShowing)
@@ -219,7 +284,7 @@ TEST_F(PrintDialog, ACancelledPageRangeIsKeptForTheNextShowing)
         form.Edit5->setText(QStringLiteral("20"));
         return kPrintResultCancel;
     };
-    EXPECT_EQ(Print1Click(nullptr, form), kPrintResultCancel);
+    EXPECT_EQ(Print1Click(nullptr, form), PrintDialogResult::Cancel);
 
     bool keptRange = false;
     QString top;

@@ -22,7 +22,7 @@ TEST_F(AboutBox, PrinterLinesAreWrittenAnewAtEachOpening)
         return 1;
     };
     w.About1Click();
-    w.SpeedButton9->click();
+    speedButton(w, 9)->click();
     ASSERT_EQ(seen.size(), 2);
     EXPECT_EQ(seen[0], seen[1]);
     const QStringList lines = seen[1].split(QLatin1Char('\n'));

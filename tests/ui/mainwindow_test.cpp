@@ -31,16 +31,16 @@ QColor pixel(const QImage &image, int x, int y) { return image.pixelColor(x, y);
 TEST_F(MainWindow, StartsEmptyWithOnePage)
 {
     TForm1 &w = open();
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/1"));
-    EXPECT_EQ(w.UpDown1->maximum(), 0);
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/1"));
+    EXPECT_EQ(pageArrows(w)->maximum(), 0);
     EXPECT_EQ(document().layoutStyle, 2);
-    EXPECT_TRUE(w.s2->isChecked());
-    EXPECT_TRUE(w.SpeedButton4->isChecked());
-    EXPECT_TRUE(w.x1->isChecked());
+    EXPECT_TRUE(action(w, QStringLiteral("s2"))->isChecked());
+    EXPECT_TRUE(speedButton(w, 4)->isChecked());
+    EXPECT_TRUE(action(w, QStringLiteral("x1"))->isChecked());
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(QFileInfo(QDir(programDir.path()).filePath(QStringLiteral("temp"))).isDir());
     // The preview holds a rendered white page of its own size.
-    EXPECT_EQ(w.PaintBox1->backBuffer().size(), w.PaintBox1->size());
+    EXPECT_EQ(preview(w)->backBuffer().size(), preview(w)->size());
 }
 
 TEST_F(MainWindow, FolderArgumentTakesOnlyItsPictures)
@@ -60,7 +60,7 @@ TEST_F(MainWindow, FolderArgumentTakesOnlyItsPictures)
     EXPECT_TRUE(doc.cell(2).picturePath.isEmpty());
     EXPECT_EQ(doc.lastFilledCell, 1);
     EXPECT_EQ(doc.pageCount, 1);
-    EXPECT_EQ(window->Label1->text(), QStringLiteral("1/1"));
+    EXPECT_EQ(pageIndicator(*window)->text(), QStringLiteral("1/1"));
     EXPECT_EQ(WorkCopyFiles().size(), 2);
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join(QLatin1Char('\n')).toStdString();
 }
@@ -83,7 +83,7 @@ TEST_F(MainWindow, UnreadablePicturesAreListedInOneErrorBoxAfterTheOthersAreConv
     EXPECT_EQ(document().lastFilledCell, 2);
     // Start-up went on: the dot values were set and the page shows.
     EXPECT_EQ(pageSetup().topDots, 10);
-    EXPECT_EQ(window->Label1->text(), QStringLiteral("1/2"));
+    EXPECT_EQ(pageIndicator(*window)->text(), QStringLiteral("1/2"));
 }
 
 TEST_F(MainWindow, WidthSnapsTo400AboveTheLimitAndClientHeightFollows)
@@ -101,9 +101,9 @@ TEST_F(MainWindow, WidthSnapsTo400AboveTheLimitAndClientHeightFollows)
     settle();
     EXPECT_EQ(w.width(), 360);
     EXPECT_EQ(clientHeight(w), 360 * 300 / 210);
-    EXPECT_EQ(w.PaintBox1->hitTestWidth(), w.PaintBox1->width());
-    EXPECT_EQ(w.PaintBox1->hitTestHeight(), w.PaintBox1->height());
-    EXPECT_EQ(w.PaintBox1->backBuffer().size(), w.PaintBox1->size());
+    EXPECT_EQ(preview(w)->hitTestWidth(), preview(w)->width());
+    EXPECT_EQ(preview(w)->hitTestHeight(), preview(w)->height());
+    EXPECT_EQ(preview(w)->backBuffer().size(), preview(w)->size());
 }
 
 TEST_F(MainWindow, ResizeTurnsThePrinterBackToPortrait)
@@ -123,23 +123,23 @@ TEST_F(MainWindow, HintNamesThePictureOfTheCellOnTheCurrentPage)
     doc.cellAt(1)->picturePath = QStringLiteral("/pictures/one.jpg");
     doc.lastFilledCell = 9;
     w.s4Click();
-    w.UpDown1->setValue(2);
+    pageArrows(w)->setValue(2);
     ASSERT_EQ(doc.currentPage, 2);
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("3/3"));
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("3/3"));
 
     // The second cell of the page: right half, upper half of the preview.
-    const int x = w.PaintBox1->hitTestWidth() * 3 / 4, y = w.PaintBox1->hitTestHeight() / 4;
+    const int x = preview(w)->hitTestWidth() * 3 / 4, y = preview(w)->hitTestHeight() / 4;
     w.PaintBox1MouseMove(x, y);
-    EXPECT_EQ(w.PaintBox1->toolTip(), QStringLiteral("/pictures/nine.jpg"));
-    EXPECT_EQ(w.StatusPanel0->text(), QStringLiteral("/pictures/nine.jpg"));
+    EXPECT_EQ(preview(w)->toolTip(), QStringLiteral("/pictures/nine.jpg"));
+    EXPECT_EQ(control<QLabel>(w, QStringLiteral("StatusPanel0"))->text(), QStringLiteral("/pictures/nine.jpg"));
 
     doc.cellAt(9)->picturePath.clear();
     w.PaintBox1MouseMove(x, y);
-    EXPECT_EQ(w.PaintBox1->toolTip(),
+    EXPECT_EQ(preview(w)->toolTip(),
               QStringLiteral("右クリックし、ポップアップメニューを出すか、ファイルをドラッグして下さい"));
-    EXPECT_EQ(w.StatusPanel0->text(), QString());
-    EXPECT_EQ(w.PaintBox1->lastMouseX(), x);
-    EXPECT_EQ(w.PaintBox1->lastMouseY(), y);
+    EXPECT_EQ(control<QLabel>(w, QStringLiteral("StatusPanel0"))->text(), QString());
+    EXPECT_EQ(preview(w)->lastMouseX(), x);
+    EXPECT_EQ(preview(w)->lastMouseY(), y);
 }
 
 TEST_F(MainWindow, LayoutChangeReturnsToTheFirstPage)
@@ -147,24 +147,24 @@ TEST_F(MainWindow, LayoutChangeReturnsToTheFirstPage)
     TForm1 &w = open();
     document().lastFilledCell = 19;
     w.s4Click();
-    w.UpDown1->setValue(2);
+    pageArrows(w)->setValue(2);
     ASSERT_EQ(document().currentPage, 2);
 
-    w.s9->trigger();
+    action(w, QStringLiteral("s9"))->trigger();
     EXPECT_EQ(document().layoutStyle, 9);
     EXPECT_EQ(document().currentPage, 0);
-    EXPECT_EQ(w.UpDown1->value(), 0);
-    EXPECT_EQ(w.UpDown1->maximum(), 2);
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/3"));
-    EXPECT_TRUE(w.s9->isChecked());
-    EXPECT_FALSE(w.s4->isChecked());
-    EXPECT_TRUE(w.SpeedButton7->isChecked());
+    EXPECT_EQ(pageArrows(w)->value(), 0);
+    EXPECT_EQ(pageArrows(w)->maximum(), 2);
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/3"));
+    EXPECT_TRUE(action(w, QStringLiteral("s9"))->isChecked());
+    EXPECT_FALSE(action(w, QStringLiteral("s4"))->isChecked());
+    EXPECT_TRUE(speedButton(w, 7)->isChecked());
 
     // The active layout once more also goes back to page 1.
-    w.UpDown1->setValue(1);
-    w.SpeedButton7->click();
+    pageArrows(w)->setValue(1);
+    speedButton(w, 7)->click();
     EXPECT_EQ(document().currentPage, 0);
-    EXPECT_TRUE(w.s9->isChecked());
+    EXPECT_TRUE(action(w, QStringLiteral("s9"))->isChecked());
 }
 
 TEST_F(MainWindow, UpArrowShowsTheNextPageAndStopsAtTheLast)
@@ -172,74 +172,74 @@ TEST_F(MainWindow, UpArrowShowsTheNextPageAndStopsAtTheLast)
     TForm1 &w = open();
     document().lastFilledCell = 5; // three pages of two
     w.s2Click();
-    w.UpDown1->stepUp();
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("2/3"));
-    w.UpDown1->stepUp();
-    w.UpDown1->stepUp();
-    w.UpDown1->stepUp();
+    pageArrows(w)->stepUp();
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("2/3"));
+    pageArrows(w)->stepUp();
+    pageArrows(w)->stepUp();
+    pageArrows(w)->stepUp();
     EXPECT_EQ(document().currentPage, 2);
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("3/3"));
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("3/3"));
     for (int i = 0; i < 4; ++i)
-        w.UpDown1->stepDown();
+        pageArrows(w)->stepDown();
     EXPECT_EQ(document().currentPage, 0);
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/3"));
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/3"));
 }
 
 TEST_F(MainWindow, SubMenuLayoutClearsTheFirstLevelChecks)
 {
     TForm1 &w = open();
-    w.s24->trigger();
+    action(w, QStringLiteral("s24"))->trigger();
     EXPECT_EQ(document().layoutStyle, 24);
-    for (QAction *a : {w.s1, w.s2, w.s4, w.s6, w.s8, w.s9, w.s12, w.s16})
-        EXPECT_FALSE(a->isChecked()) << a->objectName().toStdString();
-    EXPECT_FALSE(w.s24->isChecked());
-    EXPECT_TRUE(w.SpeedButton12->isChecked());
+    for (const char *name : {"s1", "s2", "s4", "s6", "s8", "s9", "s12", "s16"})
+        EXPECT_FALSE(action(w, QString::fromLatin1(name))->isChecked()) << name;
+    EXPECT_FALSE(action(w, QStringLiteral("s24"))->isChecked());
+    EXPECT_TRUE(speedButton(w, 12)->isChecked());
 
-    w.s4->trigger();
-    EXPECT_TRUE(w.s4->isChecked());
-    EXPECT_TRUE(w.SpeedButton5->isChecked());
-    EXPECT_FALSE(w.SpeedButton12->isChecked());
+    action(w, QStringLiteral("s4"))->trigger();
+    EXPECT_TRUE(action(w, QStringLiteral("s4"))->isChecked());
+    EXPECT_TRUE(speedButton(w, 5)->isChecked());
+    EXPECT_FALSE(speedButton(w, 12)->isChecked());
 }
 
 TEST_F(MainWindow, SpeedButton12OnlyPointsToTheMenu)
 {
     TForm1 &w = open();
     w.s4Click();
-    w.SpeedButton12->click();
+    speedButton(w, 12)->click();
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, QStringLiteral("メニューの分割設定から選んでください。"));
     EXPECT_EQ(fake.messages[0].caption, QStringLiteral("Check"));
     EXPECT_EQ(document().layoutStyle, 4);
-    EXPECT_TRUE(w.s4->isChecked());
-    EXPECT_TRUE(w.SpeedButton12->isChecked());
-    EXPECT_FALSE(w.SpeedButton5->isChecked());
+    EXPECT_TRUE(action(w, QStringLiteral("s4"))->isChecked());
+    EXPECT_TRUE(speedButton(w, 12)->isChecked());
+    EXPECT_FALSE(speedButton(w, 5)->isChecked());
 }
 
 TEST_F(MainWindow, MenusCarryTheirCaptionsShortcutsAndStates)
 {
     TForm1 &w = open();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Quiltana V3.11"));
-    EXPECT_EQ(w.New1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
-    EXPECT_EQ(w.Print1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
-    EXPECT_EQ(w.N8->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
-    EXPECT_FALSE(w.Open1->isEnabled());
-    EXPECT_FALSE(w.N5->isEnabled());
-    EXPECT_FALSE(w.N10->isEnabled());
+    EXPECT_EQ(action(w, QStringLiteral("New1"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_EQ(action(w, QStringLiteral("Print1"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    EXPECT_EQ(action(w, QStringLiteral("N8"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    EXPECT_FALSE(action(w, QStringLiteral("Open1"))->isEnabled());
+    EXPECT_FALSE(action(w, QStringLiteral("N5"))->isEnabled());
+    EXPECT_FALSE(action(w, QStringLiteral("N10"))->isEnabled());
     // The hidden Edit items never show in the menu but their keys reach the window.
-    EXPECT_FALSE(w.Edit1->actions().contains(w.Copy2));
-    EXPECT_TRUE(w.actions().contains(w.Copy2));
-    EXPECT_TRUE(w.actions().contains(w.Paste2));
-    EXPECT_TRUE(w.actions().contains(w.Cut2));
-    EXPECT_FALSE(w.Paste2->isEnabled());
+    EXPECT_FALSE(menu(w, QStringLiteral("Edit1"))->actions().contains(action(w, QStringLiteral("Copy2"))));
+    EXPECT_TRUE(w.actions().contains(action(w, QStringLiteral("Copy2"))));
+    EXPECT_TRUE(w.actions().contains(action(w, QStringLiteral("Paste2"))));
+    EXPECT_TRUE(w.actions().contains(action(w, QStringLiteral("Cut2"))));
+    EXPECT_FALSE(action(w, QStringLiteral("Paste2"))->isEnabled());
     // The toolbar buttons carry their hints for tool tips and for screen readers.
-    EXPECT_EQ(w.SpeedButton9->toolTip(), QStringLiteral("バージョン情報"));
-    EXPECT_EQ(w.SpeedButton3->accessibleName(), QStringLiteral("用紙全面"));
-    EXPECT_EQ(w.SpeedButton3->geometry(), QRect(56, 1, 25, 22));
-    EXPECT_EQ(w.SpeedButton12->x(), 248);
-    EXPECT_EQ(w.Label1->geometry().x(), 298);
-    EXPECT_EQ(w.Label1->accessibleName(), w.Label1->text());
+    EXPECT_EQ(speedButton(w, 9)->toolTip(), QStringLiteral("バージョン情報"));
+    EXPECT_EQ(speedButton(w, 3)->accessibleName(), QStringLiteral("用紙全面"));
+    EXPECT_EQ(speedButton(w, 3)->geometry(), QRect(56, 1, 25, 22));
+    EXPECT_EQ(speedButton(w, 12)->x(), 248);
+    EXPECT_EQ(pageIndicator(w)->geometry().x(), 298);
+    EXPECT_EQ(pageIndicator(w)->accessibleName(), pageIndicator(w)->text());
     // The pop-up in its order, separators included.
-    const QList<QAction *> popup = w.PopupMenu1->actions();
+    const QList<QAction *> popup = menu(w, QStringLiteral("PopupMenu1"))->actions();
     QStringList names;
     for (QAction *a : popup)
         names.append(a->objectName());
@@ -251,15 +251,15 @@ TEST_F(MainWindow, CopyEnablesTheEditPasteAndPastingFillsTheCell)
 {
     const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
     TForm1 &w = open({red});
-    EXPECT_FALSE(w.Paste2->isEnabled());
+    EXPECT_FALSE(action(w, QStringLiteral("Paste2"))->isEnabled());
     w.PaintBox1MouseMove(10, 10); // cell 0
-    w.Copy2->trigger();
-    EXPECT_TRUE(w.Paste2->isEnabled());
-    w.PaintBox1MouseMove(10, w.PaintBox1->hitTestHeight() - 10); // cell 1
-    w.Paste2->trigger();
+    action(w, QStringLiteral("Copy2"))->trigger();
+    EXPECT_TRUE(action(w, QStringLiteral("Paste2"))->isEnabled());
+    w.PaintBox1MouseMove(10, preview(w)->hitTestHeight() - 10); // cell 1
+    action(w, QStringLiteral("Paste2"))->trigger();
     EXPECT_EQ(document().cell(1).picturePath, red);
     EXPECT_EQ(document().lastFilledCell, 1);
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/1"));
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/1"));
 }
 
 TEST_F(MainWindow, SingleCellCommandRedrawsOnlyThatCell)
@@ -267,9 +267,9 @@ TEST_F(MainWindow, SingleCellCommandRedrawsOnlyThatCell)
     const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
     const QString blue = picture(QStringLiteral("blue.png"), Qt::blue);
     TForm1 &w = open({red, blue});
-    const QImage &buffer = w.PaintBox1->backBuffer();
-    const QPoint inCell0(w.PaintBox1->width() / 2, w.PaintBox1->height() / 4);
-    const QPoint inCell1(w.PaintBox1->width() / 2, w.PaintBox1->height() * 3 / 4);
+    const QImage &buffer = preview(w)->backBuffer();
+    const QPoint inCell0(preview(w)->width() / 2, preview(w)->height() / 4);
+    const QPoint inCell1(preview(w)->width() / 2, preview(w)->height() * 3 / 4);
     EXPECT_GT(pixel(buffer, inCell0.x(), inCell0.y()).red(), 200);
     EXPECT_GT(pixel(buffer, inCell1.x(), inCell1.y()).blue(), 200);
 
@@ -282,19 +282,19 @@ TEST_F(MainWindow, SingleCellCommandRedrawsOnlyThatCell)
     w.Cut1Click();
     EXPECT_GT(pixel(buffer, inCell0.x(), inCell0.y()).red(), 200) << "cell 0 was redrawn";
     EXPECT_EQ(pixel(buffer, inCell1.x(), inCell1.y()), QColor(Qt::white));
-    EXPECT_TRUE(w.Paste2->isEnabled());
+    EXPECT_TRUE(action(w, QStringLiteral("Paste2"))->isEnabled());
 
     w.RefreshPage();
-    EXPECT_GT(pixel(w.PaintBox1->backBuffer(), inCell0.x(), inCell0.y()).green(), 200);
+    EXPECT_GT(pixel(preview(w)->backBuffer(), inCell0.x(), inCell0.y()).green(), 200);
 }
 
 TEST_F(MainWindow, PaintingCopiesTheBackBuffer)
 {
     const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
     TForm1 &w = open({red});
-    const QImage shown = w.PaintBox1->grab().toImage();
-    const QPoint inCell0(w.PaintBox1->width() / 2, w.PaintBox1->height() / 4);
-    EXPECT_EQ(shown.pixelColor(inCell0), w.PaintBox1->backBuffer().pixelColor(inCell0));
+    const QImage shown = preview(w)->grab().toImage();
+    const QPoint inCell0(preview(w)->width() / 2, preview(w)->height() / 4);
+    EXPECT_EQ(shown.pixelColor(inCell0), preview(w)->backBuffer().pixelColor(inCell0));
 }
 
 TEST_F(MainWindow, CloseAsksOnlyWhenWorkCopiesExist)
@@ -369,8 +369,8 @@ TEST_F(MainWindow, CaptionOptionFollowsTheCheckMark)
 {
     TForm1 &w = open();
     ASSERT_TRUE(pageSetup().captionOption);
-    w.x1->trigger();
-    EXPECT_FALSE(w.x1->isChecked());
+    action(w, QStringLiteral("x1"))->trigger();
+    EXPECT_FALSE(action(w, QStringLiteral("x1"))->isChecked());
     EXPECT_FALSE(pageSetup().captionOption);
 }
 
@@ -384,7 +384,7 @@ TEST_F(MainWindow, DroppedFilesFillTheDocumentFromTheFirstPage)
     EXPECT_EQ(OpenDialogStartFolder(), pictureDir.path()); // where the next picture is looked for
     EXPECT_EQ(document().cell(0).picturePath, a);
     EXPECT_EQ(document().cell(2).picturePath, c);
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/2"));
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/2"));
     EXPECT_TRUE(fake.errors.isEmpty());
 }
 
@@ -490,9 +490,9 @@ TEST_F(MainWindow, ClearingTheDocumentShowsAnEmptyFirstPage)
     TForm1 &w = open();
     document().lastFilledCell = 9;
     w.s4Click();
-    w.UpDown1->setValue(2);
-    w.N8->trigger();
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/1"));
+    pageArrows(w)->setValue(2);
+    action(w, QStringLiteral("N8"))->trigger();
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/1"));
     EXPECT_EQ(document().currentPage, 0);
     EXPECT_TRUE(fake.questions.empty());
 }

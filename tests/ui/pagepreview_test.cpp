@@ -86,13 +86,14 @@ TEST(PagePreview, MouseMovesAreReportedAndHintsShown)
     EXPECT_EQ(moved.at(0).at(0).toInt(), 12);
     EXPECT_EQ(moved.at(0).at(1).toInt(), 34);
 
-    EXPECT_EQ(preview.toolTip(), PagePreview::emptyCellHint());
+    const QString emptyCell = QStringLiteral("右クリックし、ポップアップメニューを出すか、ファイルをドラッグして下さい");
+    EXPECT_EQ(preview.toolTip(), emptyCell);
     preview.showCellPicture(QStringLiteral("/pictures/a.jpg"));
     EXPECT_EQ(preview.toolTip(), QStringLiteral("/pictures/a.jpg"));
     EXPECT_EQ(preview.accessibleDescription(), QStringLiteral("/pictures/a.jpg"));
     preview.showCellPicture(QString());
-    EXPECT_EQ(preview.toolTip(), PagePreview::emptyCellHint());
-    EXPECT_EQ(preview.accessibleDescription(), PagePreview::emptyCellHint());
+    EXPECT_EQ(preview.toolTip(), emptyCell);
+    EXPECT_EQ(preview.accessibleDescription(), emptyCell);
 }
 
 } // namespace

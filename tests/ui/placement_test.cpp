@@ -69,17 +69,17 @@ TEST_F(Placement, PageIndicatorHoldsTheLastOfAThousandPages)
     Document &doc = document();
     doc.cellAt(999)->picturePath = QStringLiteral("/nowhere/last.jpg");
     doc.lastFilledCell = 999;
-    w.s1->trigger(); // one picture a page: 1000 pages
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/1000"));
-    w.UpDown1->setValue(999);
-    ASSERT_EQ(w.Label1->text(), QStringLiteral("1000/1000"));
+    action(w, QStringLiteral("s1"))->trigger(); // one picture a page: 1000 pages
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/1000"));
+    pageArrows(w)->setValue(999);
+    ASSERT_EQ(pageIndicator(w)->text(), QStringLiteral("1000/1000"));
 
-    const QFontMetrics metrics(w.Label1->font());
-    EXPECT_LE(metrics.horizontalAdvance(w.Label1->text()), w.Label1->contentsRect().width());
+    const QFontMetrics metrics(pageIndicator(w)->font());
+    EXPECT_LE(metrics.horizontalAdvance(pageIndicator(w)->text()), pageIndicator(w)->contentsRect().width());
     // The indicator keeps its design place; the arrows follow it and stay on the toolbar.
-    EXPECT_EQ(w.Label1->x(), 298);
-    EXPECT_GT(w.UpDown1->x(), w.Label1->geometry().right());
-    EXPECT_LE(w.UpDown1->geometry().right(), w.Panel1->width() - 1);
+    EXPECT_EQ(pageIndicator(w)->x(), 298);
+    EXPECT_GT(pageArrows(w)->x(), pageIndicator(w)->geometry().right());
+    EXPECT_LE(pageArrows(w)->geometry().right(), control<QWidget>(w, QStringLiteral("Panel1"))->width() - 1);
 }
 
 TEST(SplashPlacement, TitleAndLabelsStayInsideTheWindow)
@@ -154,7 +154,7 @@ TEST_F(Placement, PrintDialogAndAboutBoxOpenInTheMiddleOfTheScreenEveryTime)
     TForm1 &w = open();
     setDialogs(nullptr); // the real dialogs
     std::map<QAction *, QRect> first; // the client area at each one's first showing
-    for (QAction *command : {w.About1, w.Print1, w.About1, w.Print1}) {
+    for (QAction *command : {action(w, QStringLiteral("About1")), action(w, QStringLiteral("Print1")), action(w, QStringLiteral("About1")), action(w, QStringLiteral("Print1"))}) {
         QRect seen;
         QTimer::singleShot(0, [&seen] {
             auto *dialog = static_cast<QDialog *>(QApplication::activeModalWidget());

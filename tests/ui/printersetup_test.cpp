@@ -214,7 +214,7 @@ TEST_F(PrinterSetup, EscapeAndCancelChangeNothing)
         choose(d);
         QTest::mouseClick(d.CancelButton, Qt::LeftButton);
     });
-    w.SpeedButton2->click();
+    speedButton(w, 2)->click();
 
     EXPECT_EQ(printer.setupsApplied, 0);
     EXPECT_EQ(printer.printerName, before.printerName);

@@ -122,8 +122,8 @@ TEST_F(Progress, ADropOfSeveralPicturesShowsItsCountAndStartsNothingElseMeanwhil
         triedOthers = true;
         // A second drop and "全てを切り取り" reach the window while it converts: neither runs.
         w.WMDropFile({intruder, intruder});
-        w.N11->trigger();
-        w.SpeedButton3->click(); // layout "1X1"
+        action(w, QStringLiteral("N11"))->trigger();
+        speedButton(w, 3)->click(); // layout "1X1"
     });
     watcher.window = &w;
     w.WMDropFile(names);
@@ -141,11 +141,11 @@ TEST_F(Progress, ADropOfSeveralPicturesShowsItsCountAndStartsNothingElseMeanwhil
     }
     EXPECT_TRUE(document().cell(6).picturePath.isEmpty());
     EXPECT_EQ(document().layoutStyle, 2);
-    EXPECT_EQ(w.Label1->text(), QStringLiteral("1/3"));
+    EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/3"));
     // Over: the dialog is gone and the window takes commands again.
     EXPECT_EQ(progressDialog(), nullptr);
     EXPECT_FALSE(w.busy());
-    w.N11->trigger();
+    action(w, QStringLiteral("N11"))->trigger();
     EXPECT_TRUE(document().cell(0).picturePath.isEmpty());
 }
 

@@ -1,9 +1,16 @@
 #pragma once
 
+#include <QAction>
+#include <QButtonGroup>
 #include <QColor>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QSpinBox>
+#include <QToolButton>
 #include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
@@ -13,6 +20,7 @@
 #include <memory>
 
 #include "Unit1.h"
+#include "pagepreview.h"
 #include "document.h"
 #include "fakedialogs.h"
 #include "openfolder.h"
@@ -27,6 +35,31 @@ inline void settle()
     for (int i = 0; i < 10; ++i)
         QCoreApplication::processEvents();
 }
+
+// The main window's own control named `name` (its designer name), not a control of the same
+// name in one of its dialogs; nullptr, and a failed test, when there is none.
+template <typename T> T *control(const TForm1 &window, const QString &name)
+{
+    for (T *found : window.findChildren<T *>(name)) {
+        const QObject *owner = found->parent();
+        while (owner && owner != &window && !qobject_cast<const QDialog *>(owner))
+            owner = owner->parent();
+        if (owner == &window)
+            return found;
+    }
+    ADD_FAILURE() << "no control " << name.toStdString();
+    return nullptr;
+}
+
+inline QAction *action(const TForm1 &w, const QString &name) { return control<QAction>(w, name); }
+inline QMenu *menu(const TForm1 &w, const QString &name) { return control<QMenu>(w, name); }
+inline QToolButton *speedButton(const TForm1 &w, int number)
+{
+    return control<QToolButton>(w, QStringLiteral("SpeedButton%1").arg(number));
+}
+inline QLabel *pageIndicator(const TForm1 &w) { return control<QLabel>(w, QStringLiteral("Label1")); }
+inline QSpinBox *pageArrows(const TForm1 &w) { return control<QSpinBox>(w, QStringLiteral("UpDown1")); }
+inline PagePreview *preview(const TForm1 &w) { return control<PagePreview>(w, QStringLiteral("PaintBox1")); }
 
 // A plain-coloured picture file of w x h pixels; its path.
 inline QString writePicture(const QString &folder, const QString &name, const QColor &color, int w = 120,

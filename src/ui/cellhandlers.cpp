@@ -1,0 +1,106 @@
+// The commands of the preview's pop-up menu and of the Edit and File menus that act on the
+// cells: each finds its cell under the mouse, changes the cell table through the cell commands,
+// renders what changed and repaints the preview.
+
+#include "Unit1.h"
+
+#include <QAction>
+
+#include "cellcommands.h"
+#include "document.h"
+#include "handlerguard.h"
+#include "pagepreview.h"
+
+namespace quiltana {
+
+void TForm1::PopupMenu1Popup()
+{
+    const PopupItems state = PopupState(CellUnderMouse());
+    Copy1->setEnabled(state.copyEnabled);
+    Paste1->setEnabled(state.pasteEnabled);
+    pasteall->setEnabled(state.pasteAllEnabled);
+}
+
+void TForm1::rotateClick()
+{
+    guarded(this, [this] {
+        TurnRight(CellUnderMouse());
+        RenderPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::N14Click()
+{
+    guarded(this, [this] {
+        TurnLeft(CellUnderMouse());
+        RenderPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::Cut1Click()
+{
+    bool acted = false;
+    guarded(this, [this, &acted] {
+        acted = Cut(CellUnderMouse());
+        RenderPage();
+    });
+    RepaintPreview();
+    if (acted)
+        Paste2->setEnabled(true);
+}
+
+void TForm1::Copy1Click()
+{
+    guarded(this, [this] {
+        if (Copy(CellUnderMouse()))
+            Paste2->setEnabled(true);
+    });
+}
+
+void TForm1::Paste1Click()
+{
+    guarded(this, [this] {
+        Paste(CellUnderMouse());
+        updatePageControls();
+        RenderPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::rotateallClick()
+{
+    guarded(this, [this] {
+        TurnAll();
+        RenderPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::N11Click()
+{
+    guarded(this, [this] {
+        CutAll();
+        ResetToFirstPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::pasteallClick()
+{
+    guarded(this, [this] {
+        PasteToAll(CellUnderMouse());
+        RenderPage();
+    });
+    RepaintPreview();
+}
+
+void TForm1::New1Click() { N11->trigger(); }
+void TForm1::N8Click() { N11->trigger(); }
+void TForm1::N13Click() { rotateallClick(); }
+void TForm1::Copy2Click() { Copy1Click(); }
+void TForm1::Paste2Click() { Paste1Click(); }
+void TForm1::Cut2Click() { Cut1Click(); }
+
+} // namespace quiltana
