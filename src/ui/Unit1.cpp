@@ -75,18 +75,6 @@ const QString kOpenPictureFilter =
     QStringLiteral("すべてのファイル (*.jpg *.jpeg *.bmp *.png);;JPEG イメージファイル (*.jpg);;"
                    "JPEG イメージファイル (*.jpeg);;ビットマップ (*.bmp)");
 
-// Restores the current directory on leaving a scope: the work folder is a relative path.
-class CurrentDirectoryKeeper {
-public:
-    CurrentDirectoryKeeper() : saved_(QDir::currentPath()) {}
-    ~CurrentDirectoryKeeper() { QDir::setCurrent(saved_); }
-    CurrentDirectoryKeeper(const CurrentDirectoryKeeper &) = delete;
-    CurrentDirectoryKeeper &operator=(const CurrentDirectoryKeeper &) = delete;
-
-private:
-    QString saved_;
-};
-
 bool canWriteWorkFolderIn(const QString &folder)
 {
     QDir dir(folder);
@@ -209,10 +197,10 @@ bool TForm1::IsInstalledFolder(const QString &executableFolder)
                        [&](const QString &bin) { return QFileInfo(bin).canonicalFilePath() == folder; });
 }
 
-TForm1::TForm1(const QStringList &arguments, const QString &programFolder, const QStringList &refusedArguments,
-               QWidget *parent)
+TForm1::TForm1(RunState &run, const QStringList &arguments, const QStringList &refusedArguments, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      run_(run)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quiltana V3.11"));
@@ -238,7 +226,6 @@ TForm1::TForm1(const QStringList &arguments, const QString &programFolder, const
     StatusBar1->addWidget(StatusPanel1);
     setStatusBar(StatusBar1);
 
-    QDir::setCurrent(programFolder);
     FormCreate(arguments, refusedArguments);
     // Placed before the first show: a window manager frames the window where it is asked to
     // appear, so the title bar stays on the screen; a move made while showing would place the
@@ -247,8 +234,8 @@ TForm1::TForm1(const QStringList &arguments, const QString &programFolder, const
     if (QWindow *w = windowHandle())
         w->setFramePosition(topRightPosition());
 
-    Form3 = std::make_unique<TForm3>(this);
-    Form4 = std::make_unique<TForm4>(this);
+    Form3 = std::make_unique<TForm3>(run_, this);
+    Form4 = std::make_unique<TForm4>(run_, this);
 }
 
 TForm1::~TForm1() = default;
@@ -473,18 +460,18 @@ void TForm1::FormCreate(const QStringList &arguments, const QStringList &refused
     Document &doc = document();
     guarded(this, [&] {
         QStringList errors = refusedArguments;
-        const int leftOut = FillDocumentFromArguments(arguments, &errors);
-        RememberPictureFolder(arguments);
+        const int leftOut = FillDocumentFromArguments(doc, arguments, &errors);
+        RememberPictureFolder(run_.pictureFolder, arguments);
         doc.lastFilledCell = doc.scanLastFilledCell();
         showLeftOut(leftOut);
-        EnsureWorkFolder();
+        EnsureWorkFolder(workFolder());
         // Every picture that can be converted is; the failures, refused names first, are told
         // once, together.
         {
             // The progress dialog closes before the errors are shown.
             const BusyScope busy(busy_);
             ImportProgress progress(this);
-            errors += MakeWorkCopies(0, doc.lastFilledCell,
+            errors += MakeWorkCopies(doc, run_.workFolder, 0, doc.lastFilledCell,
                                      [&progress](int done, int total) { progress.report(done, total); });
         }
         showConversionErrors(errors);
@@ -493,7 +480,7 @@ void TForm1::FormCreate(const QStringList &arguments, const QStringList &refused
     doc.currentPage = 0;
     doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
     updatePageControls();
-    guarded(this, [] { ReadPrinterMetrics(); });
+    guarded(this, [this] { ReadPrinterMetrics(run_.printerMetrics, currentPrinter()); });
     PageSetup &setup = pageSetup();
     setup.topDots = setup.bottomDots = setup.leftDots = setup.rightDots = 10;
     setup.verticalSpacingDots = setup.horizontalSpacingDots = 10;
@@ -532,14 +519,14 @@ void TForm1::FormShow()
         if (frameGeometry().topLeft() != topRightPosition())
             move(topRightPosition());
     });
-    guarded(this, [] { SetPageSetupDefaults(); });
+    guarded(this, [this] { SetPageSetupDefaults(run_.pageSetup, run_.printerMetrics, currentPrinter()); });
     x1->setChecked(pageSetup().captionOption);
     guarded(this, [this] {
         RefreshPage();
         Printer &printer = currentPrinter();
         pageSizeCache().width = printer.pageWidth();
         pageSizeCache().height = printer.pageHeight();
-        EnsureWorkFolder();
+        EnsureWorkFolder(workFolder());
     });
 }
 
@@ -550,9 +537,9 @@ void TForm1::FormResize()
     const BusyScope resizing(inResize_);
 
     const int w = width() > kSnapAbove ? kDesignWidth : width();
-    guarded(this, [] {
-        if (hasCurrentPrinter())
-            currentPrinter().setOrientation(Printer::Orientation::Portrait);
+    guarded(this, [this] {
+        if (run_.printer)
+            run_.printer->setOrientation(Printer::Orientation::Portrait);
     });
     const QSize wanted(w, clientHeightFor(w));
     if (size() != wanted) {
@@ -572,10 +559,10 @@ void TForm1::FormResize()
 bool TForm1::FormClose()
 {
     guarded(this, [this] {
-        if (WorkCopyFiles().isEmpty())
+        if (WorkCopyFiles(workFolder()).isEmpty())
             return;
         if (dialogs().askOkCancel(this, QStringLiteral("作業ファイルを削除します。"), QStringLiteral("確認")))
-            DeleteWorkCopies();
+            DeleteWorkCopies(workFolder());
     });
     return true;
 }
@@ -643,7 +630,7 @@ void TForm1::RenderPage()
     Document &doc = document();
     CopyPageWorkPaths(doc);
     QPainter canvas(buffer);
-    ComposePage(canvas, buffer->width(), buffer->height(), FrameSwitch::Draw, ComposeMode::Preview);
+    ComposePage(canvas, doc, pageSetup(), buffer->width(), buffer->height(), FrameSwitch::Draw, ComposeMode::Preview);
 }
 
 void TForm1::RepaintPreview() { PaintBox1->repaint(); }
@@ -742,14 +729,14 @@ void TForm1::N3Click()
     if (!confirmed)
         return;
     FormResize();
-    guarded(this, [] { ReadPrinterMetrics(); });
+    guarded(this, [this] { ReadPrinterMetrics(run_.printerMetrics, currentPrinter()); });
 }
 
 void TForm1::Print1Click()
 {
     {
         const BusyScope busy(busy_);
-        guarded(this, [this] { quiltana::Print1Click(this, *Form4); });
+        guarded(this, [this] { quiltana::Print1Click(this, *Form4, run_); });
     }
     // Printing leaves the source pictures in the page lists: refresh in every case.
     guarded(this, [this] { RefreshPage(); });
@@ -815,14 +802,14 @@ void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
         const BusyScope busy(busy_);
         ImportProgress progress(this);
         result = DropFiles(
-            names, CellUnderMouse(),
+            document(), run_.workFolder, names, CellUnderMouse(),
             [this] {
                 return dialogs().askOkCancel(this, QString::fromUtf8(kAppendQuestion),
                                              QString::fromUtf8(kAppendQuestionCaption));
             },
             refused, [&progress](int done, int total) { progress.report(done, total); });
     });
-    RememberPictureFolder(names);
+    RememberPictureFolder(run_.pictureFolder, names);
     if (!dropped)
         return;
     guarded(this, [this] { ResetToFirstPage(); });
@@ -833,7 +820,7 @@ void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
 
 void TForm1::PopupMenu1Popup()
 {
-    const PopupItems state = PopupState(CellUnderMouse());
+    const PopupItems state = PopupState(document(), CellUnderMouse());
     Copy1->setEnabled(state.copyEnabled);
     Paste1->setEnabled(state.pasteEnabled);
     pasteall->setEnabled(state.pasteAllEnabled);
@@ -842,7 +829,7 @@ void TForm1::PopupMenu1Popup()
 void TForm1::rotateClick()
 {
     guarded(this, [this] {
-        TurnRight(CellUnderMouse());
+        TurnRight(document(), CellUnderMouse());
         RenderPage();
     });
     RepaintPreview();
@@ -851,7 +838,7 @@ void TForm1::rotateClick()
 void TForm1::N14Click()
 {
     guarded(this, [this] {
-        TurnLeft(CellUnderMouse());
+        TurnLeft(document(), CellUnderMouse());
         RenderPage();
     });
     RepaintPreview();
@@ -861,7 +848,7 @@ void TForm1::Cut1Click()
 {
     bool acted = false;
     guarded(this, [this, &acted] {
-        acted = Cut(CellUnderMouse());
+        acted = Cut(document(), CellUnderMouse());
         RenderPage();
     });
     RepaintPreview();
@@ -872,7 +859,7 @@ void TForm1::Cut1Click()
 void TForm1::Copy1Click()
 {
     guarded(this, [this] {
-        if (Copy(CellUnderMouse()))
+        if (Copy(document(), CellUnderMouse()))
             Paste2->setEnabled(true);
     });
 }
@@ -880,7 +867,7 @@ void TForm1::Copy1Click()
 void TForm1::Paste1Click()
 {
     guarded(this, [this] {
-        Paste(CellUnderMouse());
+        Paste(document(), CellUnderMouse());
         updatePageControls();
         RenderPage();
     });
@@ -893,14 +880,13 @@ void TForm1::poploadClick()
     const Document &doc = document();
     const int cell = doc.absoluteCell(position);
     std::optional<QString> path;
-    {
-        const CurrentDirectoryKeeper keep;
-        guarded(this, [&] { path = dialogs().openPicture(this, kOpenPictureFilter); });
-    }
+    guarded(this, [&] {
+        path = dialogs().openPicture(this, kOpenPictureFilter, OpenDialogStartFolder(run_.pictureFolder));
+    });
     if (!path)
         return;
-    RememberPictureFolder({*path});
-    guarded(this, [&] { LoadIntoCell(cell, position, *path); });
+    RememberPictureFolder(run_.pictureFolder, {*path});
+    guarded(this, [&] { LoadIntoCell(document(), run_.workFolder, cell, position, *path); });
     guarded(this, [this] { RenderPage(); });
     RepaintPreview();
 }
@@ -908,7 +894,7 @@ void TForm1::poploadClick()
 void TForm1::rotateallClick()
 {
     guarded(this, [this] {
-        TurnAll();
+        TurnAll(document());
         RenderPage();
     });
     RepaintPreview();
@@ -917,7 +903,7 @@ void TForm1::rotateallClick()
 void TForm1::N11Click()
 {
     guarded(this, [this] {
-        CutAll();
+        CutAll(document());
         ResetToFirstPage();
     });
     RepaintPreview();
@@ -926,7 +912,7 @@ void TForm1::N11Click()
 void TForm1::pasteallClick()
 {
     guarded(this, [this] {
-        PasteToAll(CellUnderMouse());
+        PasteToAll(document(), CellUnderMouse());
         RenderPage();
     });
     RepaintPreview();

@@ -12,9 +12,9 @@
 
 namespace quiltana {
 
-int Print1Click(QWidget *parent, TForm4 &dialog)
+int Print1Click(QWidget *parent, TForm4 &dialog, RunState &run)
 {
-    dialog.FillFromPageSetup(pageSetup());
+    dialog.FillFromPageSetup(run.pageSetup);
     const int result = dialogs().exec(dialog);
     if (result != kPrintResultPrint && result != kPrintResultClose)
         return result;
@@ -29,14 +29,14 @@ int Print1Click(QWidget *parent, TForm4 &dialog)
         // The program is being ended: the run is given up at once, its unfinished file removed.
         [] { return StopSignalled(); },
     };
-    Printer &printer = currentPrinter();
-    const PrintRun run = FinishPrintCommand(result, dialog.values(), printer, busy);
+    Printer &printer = CurrentPrinter(run);
+    const PrintRun printed = FinishPrintCommand(run, result, dialog.values(), printer, busy);
     progress.close();
-    if (run.abandoned)
+    if (printed.abandoned)
         return result;
     // After "中止" the user hears how far the printing got and where a PDF went.
-    if (run.stopped || progress.stopAsked())
-        dialogs().message(parent, printStoppedText(run, printer.onePerCommand()), printStoppedCaption());
+    if (printed.stopped || progress.stopAsked())
+        dialogs().message(parent, printStoppedText(printed, printer.onePerCommand()), printStoppedCaption());
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pagesetup.h"
+#include "runstate.h"
 
 class QWidget;
 
@@ -8,7 +9,7 @@ namespace quiltana {
 
 class TForm4;
 
-// The print command: fills `dialog` from the page setup record, shows it modally, takes its
+// The print command on the state of `run`: fills `dialog` from its page setup record, shows it modally, takes its
 // values over on "印刷実行" and "終了", and prints the chosen pages on "印刷実行" with the wait
 // cursor showing, restored on every exit. Several pages show their progress in a dialog modal
 // to `parent` whose "中止" stops the printing after the page in progress (PrintProgress); a
@@ -18,7 +19,7 @@ class TForm4;
 // thrown as Error for the window's error box. The window refreshes the page lists and the
 // preview afterwards in every case, also when this throws: printing leaves the source
 // pictures' paths in the page lists.
-int Print1Click(QWidget *parent, TForm4 &dialog);
+int Print1Click(QWidget *parent, TForm4 &dialog, RunState &run);
 
 // What the main window's font command shows in the print dialog once a font was chosen:
 // Edit11 its face, Label12 its size, Panel1 its colour.
