@@ -184,9 +184,9 @@ std::unique_ptr<QTemporaryDir> enterFreshRunFolder()
     auto run = std::make_unique<QTemporaryDir>();
     if (!run->isValid() || !QDir::setCurrent(run->path()))
         throw std::runtime_error("no temporary folder");
-    document() = Document{};
+    run.document = Document{};
     ResetWorkCopyNames();
-    EnsureWorkFolder();
+    EnsureWorkFolder(run.workFolder.path);
     return run;
 }
 
@@ -197,7 +197,7 @@ CaseResult workCopiesCase(const QString &folder, const QList<Photo> &photos)
     result.threads = QThread::idealThreadCount();
     result.megapixels = totalMegapixels(photos);
     Measurement measurement(result);
-    const DropResult drop = DropFiles({folder}, 0, [] { return false; });
+    const DropResult drop = DropFiles(run.document, run.workFolder, {folder}, 0, [] { return false; });
     measurement.finish();
     result.errors = static_cast<int>(drop.errors.size());
     result.note = QStringLiteral("%1 work copies").arg(QDir(QStringLiteral("temp")).entryList(QDir::Files).size());
@@ -212,17 +212,17 @@ public:
         : app_(makeApplication()), folder_(enterFreshRunFolder()),
           printer(QDir::current().filePath(QStringLiteral("page.pdf")))
     {
-        setCurrentPrinter(&printer);
-        Document &doc = document();
+        run.printer = &printer;
+        Document &doc = run.document;
         doc.layoutStyle = 50;
         for (int i = 0; i < std::min<qsizetype>(photos.size(), kCellCount); ++i)
             doc.cellAt(i)->picturePath = photos[i].path;
         doc.lastFilledCell = doc.scanLastFilledCell();
         doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
-        SetPageSetupDefaults(printer);
-        DotMarginsFromTexts(printer);
+        SetPageSetupDefaults(run.pageSetup, run.printerMetrics, printer);
+        DotMarginsFromTexts(run.pageSetup, run.printerMetrics, printer);
     }
-    ~PageRun() { setCurrentPrinter(nullptr); }
+    ~PageRun() {  }
     PageRun(const PageRun &) = delete;
     PageRun &operator=(const PageRun &) = delete;
 
@@ -238,14 +238,14 @@ CaseResult printCase(const QList<Photo> &photos)
 {
     PageRun run(photos);
     QtPrinter &printer = run.printer;
-    pageSetup().frameOption = true;
-    ResetToFirstPageLists(document());
+    run.pageSetup.frameOption = true;
+    ResetToFirstPageLists(run.document);
 
     CaseResult result;
     result.threads = QThread::idealThreadCount();
     result.megapixels = totalMegapixels(photos);
     Measurement measurement(result);
-    PrintPages({0}, pageSetup().frameOption, printer);
+    PrintPages(run.document, run.pageSetup, {0}, run.pageSetup.frameOption, printer);
     measurement.finish();
     result.outputBytes = QFileInfo(printer.lastOutputFile()).size();
     result.note = QStringLiteral("%1 dpi, page %2 x %3 dots, frames and captions")
@@ -261,7 +261,7 @@ CaseResult fitCase(const QList<Photo> &photos)
 {
     PageRun run(photos);
     QtPrinter &printer = run.printer;
-    const PageSetup &setup = pageSetup();
+    const PageSetup &setup = run.pageSetup;
     const Margins margins{setup.topDots,   setup.bottomDots,          setup.leftDots,
                           setup.rightDots, setup.verticalSpacingDots, setup.horizontalSpacingDots};
     const std::vector<Rect> cells =
@@ -287,9 +287,9 @@ CaseResult printAllCase(const QList<Photo> &photos)
 {
     PageRun run(photos);
     QtPrinter &printer = run.printer;
-    pageSetup().frameOption = true;
-    const Document &doc = document();
-    ResetToFirstPageLists(document());
+    run.pageSetup.frameOption = true;
+    const Document &doc = run.document;
+    ResetToFirstPageLists(run.document);
     std::vector<int> pages;
     for (int page = 0; page < doc.pageCount; ++page)
         pages.push_back(page);
@@ -298,7 +298,7 @@ CaseResult printAllCase(const QList<Photo> &photos)
     result.threads = QThread::idealThreadCount();
     result.megapixels = totalMegapixels(photos.mid(0, kCellCount));
     Measurement measurement(result);
-    const int sent = PrintPages(pages, pageSetup().frameOption, printer).printed;
+    const int sent = PrintPages(run.document, run.pageSetup, pages, run.pageSetup.frameOption, printer).printed;
     measurement.finish();
     const QStringList pdfs = QDir::current().entryList({QStringLiteral("*.pdf")}, QDir::Files);
     for (const QString &pdf : pdfs)
@@ -311,8 +311,8 @@ CaseResult previewCase(const QList<Photo> &photos)
 {
     PageRun run(photos);
     QtPrinter &printer = run.printer;
-    const QStringList errors = MakeWorkCopies(0, document().lastFilledCell);
-    ResetToFirstPageLists(document());
+    const QStringList errors = MakeWorkCopies(run.document, run.workFolder, 0, run.document.lastFilledCell);
+    ResetToFirstPageLists(run.document);
 
     // The main window's preview at its designed width, with the page's proportions.
     const int width = 400;
@@ -320,15 +320,15 @@ CaseResult previewCase(const QList<Photo> &photos)
     CaseResult result;
     result.threads = 1;
     for (int i = 0; i < photos.size(); ++i)
-        result.megapixels += QImageReader(document().cell(i).workPath).size().width() * 200.0 / 1e6;
+        result.megapixels += QImageReader(run.document.cell(i).workPath).size().width() * 200.0 / 1e6;
     result.errors = static_cast<int>(errors.size());
     Measurement measurement(result);
     {
         QImage backBuffer(width, height, QImage::Format_RGB32);
         backBuffer.fill(Qt::white);
-        CopyPageWorkPaths(document());
+        CopyPageWorkPaths(run.document);
         QPainter canvas(&backBuffer);
-        ComposePage(canvas, width, height, FrameSwitch::Draw, ComposeMode::Preview);
+        ComposePage(canvas, run.document, run.pageSetup, width, height, FrameSwitch::Draw, ComposeMode::Preview);
     }
     measurement.finish();
     result.note = QStringLiteral("%1 x %2 back buffer").arg(width).arg(height);

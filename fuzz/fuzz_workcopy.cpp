@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool several = (size / 3) % 2;
 
     const QString path = quiltana::fuzz::writeInput(data, size, ext);
-    quiltana::Document &doc = quiltana::document();
+    quiltana::Document &doc = quiltana::run.document;
     doc.cells[0].picturePath = path;
     doc.cells[0].workPath.clear();
     if (several) {

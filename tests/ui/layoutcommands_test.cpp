@@ -36,7 +36,7 @@ TEST_F(LayoutCommands, EveryTableRowHasItsItemAndButton)
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(button->toolTip(), QString::fromUtf8(l.hint));
         item->trigger();
-        EXPECT_EQ(document().layoutStyle, l.style);
+        EXPECT_EQ(run.document.layoutStyle, l.style);
         EXPECT_TRUE(button->isChecked());
         EXPECT_EQ(item->isChecked(), l.menuLevel == 0);
     }
