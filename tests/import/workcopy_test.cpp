@@ -217,7 +217,7 @@ TEST_F(WorkCopyTest, FailedSaveOnADiskThatRefusesNamesTheCause)
         else
             disk.fill(QStringLiteral("filler"));
         const QStringList before = QDir(disk.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-        run.workFolder.path = QDir(disk.path()).filePath(QStringLiteral("temp"));
+        run.workFolder = WorkFolder{QDir(disk.path()).filePath(QStringLiteral("temp")), {}};
         cell(0).picturePath = writePicture(QStringLiteral("full.bmp"), 400, 300);
         try {
             MakeWorkCopy(run.document, run.workFolder, 0);
