@@ -12,6 +12,7 @@
 #include "printjob.h"
 #include "qtprinter.h"
 #include "referencedecode.h"
+#include "runstate.h"
 #include "workcopy.h"
 
 #include <QDir>
@@ -178,66 +179,68 @@ CaseResult referenceCase(const QList<Photo> &photos, bool useDjpeg, int jpegDeno
     return result;
 }
 
-// The run's own current directory with its work folder, as the program has beside itself.
-std::unique_ptr<QTemporaryDir> enterFreshRunFolder()
-{
-    auto run = std::make_unique<QTemporaryDir>();
-    if (!run->isValid() || !QDir::setCurrent(run->path()))
-        throw std::runtime_error("no temporary folder");
-    run.document = Document{};
-    ResetWorkCopyNames();
-    EnsureWorkFolder(run.workFolder.path);
-    return run;
-}
+// A fresh run in a folder of its own, its work folder in it as the program has beside itself.
+class FreshRun : public RunState {
+public:
+    FreshRun()
+    {
+        if (!folder_.isValid())
+            throw std::runtime_error("no temporary folder");
+        workFolder.path = folder_.filePath(QStringLiteral("temp"));
+        EnsureWorkFolder(workFolder.path);
+    }
+    [[nodiscard]] QString folder() const { return folder_.path(); }
+
+private:
+    QTemporaryDir folder_;
+};
 
 CaseResult workCopiesCase(const QString &folder, const QList<Photo> &photos)
 {
-    const auto run = enterFreshRunFolder();
+    const auto run = std::make_unique<FreshRun>(); // a document is large
     CaseResult result;
     result.threads = QThread::idealThreadCount();
     result.megapixels = totalMegapixels(photos);
     Measurement measurement(result);
-    const DropResult drop = DropFiles(run.document, run.workFolder, {folder}, 0, [] { return false; });
+    const DropResult drop = DropFiles(run->document, run->workFolder, {folder}, 0, [] { return false; });
     measurement.finish();
     result.errors = static_cast<int>(drop.errors.size());
-    result.note = QStringLiteral("%1 work copies").arg(QDir(QStringLiteral("temp")).entryList(QDir::Files).size());
+    result.note = QStringLiteral("%1 work copies").arg(QDir(run->workFolder.path).entryList(QDir::Files).size());
     return result;
 }
 
 // A run on a 5X10 document holding `photos` in its cells (at most 1000), in a fresh run folder,
-// with a PDF printer as the current printer and its margins; undone when the run ends.
-class PageRun {
+// with a PDF printer as the run's printer and its margins.
+class PageRun : public FreshRun {
 public:
     explicit PageRun(const QList<Photo> &photos)
-        : app_(makeApplication()), folder_(enterFreshRunFolder()),
-          printer(QDir::current().filePath(QStringLiteral("page.pdf")))
+        : app_(makeApplication()), pdf(QDir(folder()).filePath(QStringLiteral("page.pdf")))
     {
-        run.printer = &printer;
-        Document &doc = run.document;
+        printer = &pdf;
+        Document &doc = document;
         doc.layoutStyle = 50;
         for (int i = 0; i < std::min<qsizetype>(photos.size(), kCellCount); ++i)
             doc.cellAt(i)->picturePath = photos[i].path;
         doc.lastFilledCell = doc.scanLastFilledCell();
         doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
-        SetPageSetupDefaults(run.pageSetup, run.printerMetrics, printer);
-        DotMarginsFromTexts(run.pageSetup, run.printerMetrics, printer);
+        SetPageSetupDefaults(pageSetup, printerMetrics, pdf);
+        DotMarginsFromTexts(pageSetup, printerMetrics, pdf);
     }
-    ~PageRun() {  }
     PageRun(const PageRun &) = delete;
     PageRun &operator=(const PageRun &) = delete;
 
 private:
     std::unique_ptr<QGuiApplication> app_;
-    std::unique_ptr<QTemporaryDir> folder_;
 
 public:
-    QtPrinter printer;
+    QtPrinter pdf;
 };
 
 CaseResult printCase(const QList<Photo> &photos)
 {
-    PageRun run(photos);
-    QtPrinter &printer = run.printer;
+    const auto owned = std::make_unique<PageRun>(photos); // a document is large
+    PageRun &run = *owned;
+    QtPrinter &printer = run.pdf;
     run.pageSetup.frameOption = true;
     ResetToFirstPageLists(run.document);
 
@@ -259,8 +262,9 @@ CaseResult printCase(const QList<Photo> &photos)
 // one thread and without a PDF: what the decoding alone costs.
 CaseResult fitCase(const QList<Photo> &photos)
 {
-    PageRun run(photos);
-    QtPrinter &printer = run.printer;
+    const auto owned = std::make_unique<PageRun>(photos); // a document is large
+    PageRun &run = *owned;
+    QtPrinter &printer = run.pdf;
     const PageSetup &setup = run.pageSetup;
     const Margins margins{setup.topDots,   setup.bottomDots,          setup.leftDots,
                           setup.rightDots, setup.verticalSpacingDots, setup.horizontalSpacingDots};
@@ -285,8 +289,9 @@ CaseResult fitCase(const QList<Photo> &photos)
 // its own, printed to PDF files.
 CaseResult printAllCase(const QList<Photo> &photos)
 {
-    PageRun run(photos);
-    QtPrinter &printer = run.printer;
+    const auto owned = std::make_unique<PageRun>(photos); // a document is large
+    PageRun &run = *owned;
+    QtPrinter &printer = run.pdf;
     run.pageSetup.frameOption = true;
     const Document &doc = run.document;
     ResetToFirstPageLists(run.document);
@@ -300,17 +305,19 @@ CaseResult printAllCase(const QList<Photo> &photos)
     Measurement measurement(result);
     const int sent = PrintPages(run.document, run.pageSetup, pages, run.pageSetup.frameOption, printer).printed;
     measurement.finish();
-    const QStringList pdfs = QDir::current().entryList({QStringLiteral("*.pdf")}, QDir::Files);
+    const QDir folder(run.folder());
+    const QStringList pdfs = folder.entryList({QStringLiteral("*.pdf")}, QDir::Files);
     for (const QString &pdf : pdfs)
-        result.outputBytes += QFileInfo(pdf).size();
+        result.outputBytes += QFileInfo(folder.filePath(pdf)).size();
     result.note = QStringLiteral("%1 pages, %2 PDF files, %3 dpi").arg(sent).arg(pdfs.size()).arg(printer.resolutionX());
     return result;
 }
 
 CaseResult previewCase(const QList<Photo> &photos)
 {
-    PageRun run(photos);
-    QtPrinter &printer = run.printer;
+    const auto owned = std::make_unique<PageRun>(photos); // a document is large
+    PageRun &run = *owned;
+    QtPrinter &printer = run.pdf;
     const QStringList errors = MakeWorkCopies(run.document, run.workFolder, 0, run.document.lastFilledCell);
     ResetToFirstPageLists(run.document);
 
