@@ -12,6 +12,7 @@
 #include "printjob.h"
 #include "qtprinter.h"
 #include "referencedecode.h"
+#include "runstate.h"
 #include "workcopy.h"
 
 #include <QDir>
@@ -178,74 +179,76 @@ CaseResult referenceCase(const QList<Photo> &photos, bool useDjpeg, int jpegDeno
     return result;
 }
 
-// The run's own current directory with its work folder, as the program has beside itself.
-std::unique_ptr<QTemporaryDir> enterFreshRunFolder()
-{
-    auto run = std::make_unique<QTemporaryDir>();
-    if (!run->isValid() || !QDir::setCurrent(run->path()))
-        throw std::runtime_error("no temporary folder");
-    document() = Document{};
-    ResetWorkCopyNames();
-    EnsureWorkFolder();
-    return run;
-}
+// A fresh run in a folder of its own, its work folder in it as the program has beside itself.
+class FreshRun : public RunState {
+public:
+    FreshRun()
+    {
+        if (!folder_.isValid())
+            throw std::runtime_error("no temporary folder");
+        workFolder.path = folder_.filePath(QStringLiteral("temp"));
+        EnsureWorkFolder(workFolder.path);
+    }
+    [[nodiscard]] QString folder() const { return folder_.path(); }
+
+private:
+    QTemporaryDir folder_;
+};
 
 CaseResult workCopiesCase(const QString &folder, const QList<Photo> &photos)
 {
-    const auto run = enterFreshRunFolder();
+    const auto run = std::make_unique<FreshRun>(); // a document is large
     CaseResult result;
     result.threads = QThread::idealThreadCount();
     result.megapixels = totalMegapixels(photos);
     Measurement measurement(result);
-    const DropResult drop = DropFiles({folder}, 0, [] { return false; });
+    const DropResult drop = DropFiles(run->document, run->workFolder, {folder}, 0, [] { return false; });
     measurement.finish();
     result.errors = static_cast<int>(drop.errors.size());
-    result.note = QStringLiteral("%1 work copies").arg(QDir(QStringLiteral("temp")).entryList(QDir::Files).size());
+    result.note = QStringLiteral("%1 work copies").arg(QDir(run->workFolder.path).entryList(QDir::Files).size());
     return result;
 }
 
 // A run on a 5X10 document holding `photos` in its cells (at most 1000), in a fresh run folder,
-// with a PDF printer as the current printer and its margins; undone when the run ends.
-class PageRun {
+// with a PDF printer as the run's printer and its margins.
+class PageRun : public FreshRun {
 public:
     explicit PageRun(const QList<Photo> &photos)
-        : app_(makeApplication()), folder_(enterFreshRunFolder()),
-          printer(QDir::current().filePath(QStringLiteral("page.pdf")))
+        : app_(makeApplication()), pdf(QDir(folder()).filePath(QStringLiteral("page.pdf")))
     {
-        setCurrentPrinter(&printer);
-        Document &doc = document();
+        printer = &pdf;
+        Document &doc = document;
         doc.layoutStyle = 50;
         for (int i = 0; i < std::min<qsizetype>(photos.size(), kCellCount); ++i)
             doc.cellAt(i)->picturePath = photos[i].path;
         doc.lastFilledCell = doc.scanLastFilledCell();
         doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
-        SetPageSetupDefaults(printer);
-        DotMarginsFromTexts(printer);
+        SetPageSetupDefaults(pageSetup, printerMetrics, pdf);
+        DotMarginsFromTexts(pageSetup, printerMetrics, pdf);
     }
-    ~PageRun() { setCurrentPrinter(nullptr); }
     PageRun(const PageRun &) = delete;
     PageRun &operator=(const PageRun &) = delete;
 
 private:
     std::unique_ptr<QGuiApplication> app_;
-    std::unique_ptr<QTemporaryDir> folder_;
 
 public:
-    QtPrinter printer;
+    QtPrinter pdf;
 };
 
 CaseResult printCase(const QList<Photo> &photos)
 {
-    PageRun run(photos);
-    QtPrinter &printer = run.printer;
-    pageSetup().frameOption = true;
-    ResetToFirstPageLists(document());
+    const auto owned = std::make_unique<PageRun>(photos); // a document is large
+    PageRun &run = *owned;
+    QtPrinter &printer = run.pdf;
+    run.pageSetup.frameOption = true;
+    ResetToFirstPageLists(run.document);
 
     CaseResult result;
     result.threads = QThread::idealThreadCount();
     result.megapixels = totalMegapixels(photos);
     Measurement measurement(result);
-    PrintPages({0}, pageSetup().frameOption, printer);
+    PrintPages(run.document, run.pageSetup, {0}, run.pageSetup.frameOption, printer);
     measurement.finish();
     result.outputBytes = QFileInfo(printer.lastOutputFile()).size();
     result.note = QStringLiteral("%1 dpi, page %2 x %3 dots, frames and captions")
@@ -259,9 +262,10 @@ CaseResult printCase(const QList<Photo> &photos)
 // one thread and without a PDF: what the decoding alone costs.
 CaseResult fitCase(const QList<Photo> &photos)
 {
-    PageRun run(photos);
-    QtPrinter &printer = run.printer;
-    const PageSetup &setup = pageSetup();
+    const auto owned = std::make_unique<PageRun>(photos); // a document is large
+    PageRun &run = *owned;
+    QtPrinter &printer = run.pdf;
+    const PageSetup &setup = run.pageSetup;
     const Margins margins{setup.topDots,   setup.bottomDots,          setup.leftDots,
                           setup.rightDots, setup.verticalSpacingDots, setup.horizontalSpacingDots};
     const std::vector<Rect> cells =
@@ -285,11 +289,12 @@ CaseResult fitCase(const QList<Photo> &photos)
 // its own, printed to PDF files.
 CaseResult printAllCase(const QList<Photo> &photos)
 {
-    PageRun run(photos);
-    QtPrinter &printer = run.printer;
-    pageSetup().frameOption = true;
-    const Document &doc = document();
-    ResetToFirstPageLists(document());
+    const auto owned = std::make_unique<PageRun>(photos); // a document is large
+    PageRun &run = *owned;
+    QtPrinter &printer = run.pdf;
+    run.pageSetup.frameOption = true;
+    const Document &doc = run.document;
+    ResetToFirstPageLists(run.document);
     std::vector<int> pages;
     for (int page = 0; page < doc.pageCount; ++page)
         pages.push_back(page);
@@ -298,21 +303,23 @@ CaseResult printAllCase(const QList<Photo> &photos)
     result.threads = QThread::idealThreadCount();
     result.megapixels = totalMegapixels(photos.mid(0, kCellCount));
     Measurement measurement(result);
-    const int sent = PrintPages(pages, pageSetup().frameOption, printer).printed;
+    const int sent = PrintPages(run.document, run.pageSetup, pages, run.pageSetup.frameOption, printer).printed;
     measurement.finish();
-    const QStringList pdfs = QDir::current().entryList({QStringLiteral("*.pdf")}, QDir::Files);
+    const QDir folder(run.folder());
+    const QStringList pdfs = folder.entryList({QStringLiteral("*.pdf")}, QDir::Files);
     for (const QString &pdf : pdfs)
-        result.outputBytes += QFileInfo(pdf).size();
+        result.outputBytes += QFileInfo(folder.filePath(pdf)).size();
     result.note = QStringLiteral("%1 pages, %2 PDF files, %3 dpi").arg(sent).arg(pdfs.size()).arg(printer.resolutionX());
     return result;
 }
 
 CaseResult previewCase(const QList<Photo> &photos)
 {
-    PageRun run(photos);
-    QtPrinter &printer = run.printer;
-    const QStringList errors = MakeWorkCopies(0, document().lastFilledCell);
-    ResetToFirstPageLists(document());
+    const auto owned = std::make_unique<PageRun>(photos); // a document is large
+    PageRun &run = *owned;
+    QtPrinter &printer = run.pdf;
+    const QStringList errors = MakeWorkCopies(run.document, run.workFolder, 0, run.document.lastFilledCell);
+    ResetToFirstPageLists(run.document);
 
     // The main window's preview at its designed width, with the page's proportions.
     const int width = 400;
@@ -320,15 +327,15 @@ CaseResult previewCase(const QList<Photo> &photos)
     CaseResult result;
     result.threads = 1;
     for (int i = 0; i < photos.size(); ++i)
-        result.megapixels += QImageReader(document().cell(i).workPath).size().width() * 200.0 / 1e6;
+        result.megapixels += QImageReader(run.document.cell(i).workPath).size().width() * 200.0 / 1e6;
     result.errors = static_cast<int>(errors.size());
     Measurement measurement(result);
     {
         QImage backBuffer(width, height, QImage::Format_RGB32);
         backBuffer.fill(Qt::white);
-        CopyPageWorkPaths(document());
+        CopyPageWorkPaths(run.document);
         QPainter canvas(&backBuffer);
-        ComposePage(canvas, width, height, FrameSwitch::Draw, ComposeMode::Preview);
+        ComposePage(canvas, run.document, run.pageSetup, width, height, FrameSwitch::Draw, ComposeMode::Preview);
     }
     measurement.finish();
     result.note = QStringLiteral("%1 x %2 back buffer").arg(width).arg(height);

@@ -6,6 +6,7 @@
 #include "document.h"
 #include "error.h"
 #include "fuzzsupport.h"
+#include "runstate.h"
 #include "workcopy.h"
 
 #include <QDir>
@@ -14,11 +15,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    // The work copies go to "temp" in a scratch folder, as the program's go beside it.
+    static quiltana::RunState run;
     static const bool ready = [] {
-        // The work copies go to "temp" in the current folder, as in the program.
-        const QString dir = quiltana::fuzz::scratchFolder();
-        QDir().mkpath(dir + QStringLiteral("/temp"));
-        return QDir::setCurrent(dir);
+        run.workFolder.path = quiltana::fuzz::scratchFolder() + QStringLiteral("/temp");
+        return QDir().mkpath(run.workFolder.path);
     }();
     if (!ready)
         return 0;
@@ -40,17 +41,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool several = (size / 3) % 2;
 
     const QString path = quiltana::fuzz::writeInput(data, size, ext);
-    quiltana::Document &doc = quiltana::document();
+    quiltana::Document &doc = run.document;
     doc.cells[0].picturePath = path;
     doc.cells[0].workPath.clear();
     if (several) {
         // Both cells hold the picture: the conversion reads it on two threads at once.
         doc.cells[1] = doc.cells[0];
-        (void)quiltana::MakeWorkCopies(0, 1, 2);
+        (void)quiltana::MakeWorkCopies(doc, run.workFolder, 0, 1, 2);
         return 0;
     }
     try {
-        quiltana::MakeWorkCopy(0);
+        quiltana::MakeWorkCopy(doc, run.workFolder, 0);
     } catch (const quiltana::Error &) {
     }
     return 0;

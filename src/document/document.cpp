@@ -25,12 +25,6 @@ int Document::scanLastFilledCell() const
     return 0;
 }
 
-Document &document()
-{
-    static Document instance;
-    return instance;
-}
-
 int pageCountFor(int lastFilledCell, int layoutStyle)
 {
     if (layoutStyle <= 0)

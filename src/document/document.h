@@ -43,7 +43,7 @@ struct CopyBuffer {
     Turn orientation = Turn::Upright;
 };
 
-// The one document of the run. Plain data: a test resets it with `document() = Document{}`.
+// The document of a run (RunState). Plain data: a test starts from `Document{}`.
 struct Document {
     std::array<Cell, kCellCount> cells{};
     int layoutStyle = 2;
@@ -63,9 +63,6 @@ struct Document {
     // Highest cell 0..999 whose picture path is not empty, 0 when none is.
     [[nodiscard]] int scanLastFilledCell() const;
 };
-
-// The program-wide document.
-[[nodiscard]] Document &document();
 
 // Pages needed for `lastFilledCell` + 1 cells at `layoutStyle` cells per page (at least 1).
 [[nodiscard]] int pageCountFor(int lastFilledCell, int layoutStyle);

@@ -15,24 +15,6 @@
 
 namespace quiltana {
 
-PageSetup &pageSetup()
-{
-    static PageSetup instance;
-    return instance;
-}
-
-PrinterMetrics &printerMetrics()
-{
-    static PrinterMetrics instance;
-    return instance;
-}
-
-PageSizeCache &pageSizeCache()
-{
-    static PageSizeCache instance;
-    return instance;
-}
-
 namespace {
 
 void requireUsable(const Printer &printer)
@@ -89,7 +71,7 @@ int textToDots(const QString &text, int pageDots, int printableMM, int unprintab
 
 } // namespace
 
-void ReadPrinterMetrics(Printer &printer)
+void ReadPrinterMetrics(PrinterMetrics &metrics, Printer &printer)
 {
     requireUsable(printer);
     PrinterMetrics m;
@@ -105,16 +87,13 @@ void ReadPrinterMetrics(Printer &printer)
     m.bottomMM = static_cast<double>(static_cast<long double>(m.bottomDots) * m.heightMM / ph);
     m.leftMM = static_cast<double>(static_cast<long double>(m.leftDots) * m.widthMM / pw);
     m.rightMM = static_cast<double>(static_cast<long double>(m.rightDots) * m.widthMM / pw);
-    printerMetrics() = m;
+    metrics = m;
 }
 
-void ReadPrinterMetrics() { ReadPrinterMetrics(currentPrinter()); }
-
-void SetPageSetupDefaults(Printer &printer)
+void SetPageSetupDefaults(PageSetup &s, PrinterMetrics &metrics, Printer &printer)
 {
-    ReadPrinterMetrics(printer);
-    PageSetup &s = pageSetup();
-    const PrinterMetrics &m = printerMetrics();
+    ReadPrinterMetrics(metrics, printer);
+    const PrinterMetrics &m = metrics;
     s.topText = formatFixed(m.topMM, 5, 2);
     s.bottomText = formatFixed(m.bottomMM, 5, 2);
     s.leftText = formatFixed(m.leftMM, 5, 2);
@@ -126,13 +105,9 @@ void SetPageSetupDefaults(Printer &printer)
     s.captionExtension = false;
 }
 
-void SetPageSetupDefaults() { SetPageSetupDefaults(currentPrinter()); }
-
-void DotMarginsFromTexts(Printer &printer)
+void DotMarginsFromTexts(PageSetup &s, const PrinterMetrics &m, Printer &printer)
 {
     requireUsable(printer);
-    PageSetup &s = pageSetup();
-    const PrinterMetrics &m = printerMetrics();
     if (m.widthMM <= 0 || m.heightMM <= 0)
         throw Error(QStringLiteral("プリンタの情報を読み取っていないため、余白をドットに換算できません"));
     const int pw = printer.pageWidth();
@@ -144,8 +119,6 @@ void DotMarginsFromTexts(Printer &printer)
     s.verticalSpacingDots = textToDots(s.verticalSpacingText, ph, m.heightMM, 0);
     s.horizontalSpacingDots = textToDots(s.horizontalSpacingText, pw, m.widthMM, 0);
 }
-
-void DotMarginsFromTexts() { DotMarginsFromTexts(currentPrinter()); }
 
 QString formatFixed(double value, int precision, int digits)
 {

@@ -70,24 +70,18 @@ struct PageSizeCache {
     int height = 0;
 };
 
-[[nodiscard]] PageSetup &pageSetup();
-[[nodiscard]] PrinterMetrics &printerMetrics();
-[[nodiscard]] PageSizeCache &pageSizeCache();
+// Refreshes `metrics` from `printer`. A printer reporting a zero page size or a zero
+// millimetre size throws Error and leaves the metrics as they were.
+void ReadPrinterMetrics(PrinterMetrics &metrics, Printer &printer);
 
-// Refreshes the printer metrics from `printer`. A printer reporting a zero page size or a
-// zero millimetre size throws Error and leaves the metrics as they were.
-void ReadPrinterMetrics(Printer &printer);
-void ReadPrinterMetrics(); // the current printer
+// ReadPrinterMetrics, then the first-show defaults of the texts and caption settings of `setup`.
+void SetPageSetupDefaults(PageSetup &setup, PrinterMetrics &metrics, Printer &printer);
 
-// ReadPrinterMetrics, then the first-show defaults of the texts and caption settings.
-void SetPageSetupDefaults(Printer &printer);
-void SetPageSetupDefaults();
-
-// Six dot values from the six texts, in order top, bottom, right, left, vertical, horizontal.
-// A text that is not a number throws ConversionError (a distance beyond the int range throws
-// Error); values converted before it keep theirs.
-void DotMarginsFromTexts(Printer &printer);
-void DotMarginsFromTexts();
+// Six dot values of `setup` from its six texts, in order top, bottom, right, left, vertical,
+// horizontal, against `metrics` (read from `printer`). A text that is not a number throws
+// ConversionError (a distance beyond the int range throws Error); values converted before it
+// keep theirs.
+void DotMarginsFromTexts(PageSetup &setup, const PrinterMetrics &metrics, Printer &printer);
 
 // The runtime's fixed format: `value` rounded once, to `precision` significant digits or to
 // `digits` decimals, whichever keeps fewer, then written with `digits` decimals and '.'.

@@ -1,22 +1,15 @@
 #include "printer.h"
 
 #include "error.h"
+#include "runstate.h"
 
 namespace quiltana {
 
-namespace {
-Printer *g_printer = nullptr;
-}
-
-Printer &currentPrinter()
+Printer &CurrentPrinter(const RunState &run)
 {
-    if (!g_printer)
+    if (!run.printer)
         throw Error(QStringLiteral("使用できるプリンタがありません"));
-    return *g_printer;
+    return *run.printer;
 }
-
-void setCurrentPrinter(Printer *printer) { g_printer = printer; }
-
-bool hasCurrentPrinter() { return g_printer != nullptr; }
 
 } // namespace quiltana

@@ -68,10 +68,4 @@ public:
     [[nodiscard]] virtual QString lastOutputFile() const = 0;
 };
 
-// The program's current printer. The window layer installs the real one at start-up; tests
-// install their own. Never null once installed.
-[[nodiscard]] Printer &currentPrinter();
-void setCurrentPrinter(Printer *printer);
-[[nodiscard]] bool hasCurrentPrinter();
-
 } // namespace quiltana

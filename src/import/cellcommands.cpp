@@ -16,9 +16,8 @@ Cell *aimedCell(Document &doc, int position)
 
 size_t at(int position) { return static_cast<size_t>(position); }
 
-void turn(int position, Turn turned)
+void turn(Document &doc, int position, Turn turned)
 {
-    Document &doc = document();
     Cell *cell = aimedCell(doc, position);
     if (!cell)
         return;
@@ -54,9 +53,8 @@ void pasteBuffer(Document &doc, Cell &cell, int position)
 
 } // namespace
 
-PopupItems PopupState(int position)
+PopupItems PopupState(Document &doc, int position)
 {
-    Document &doc = document();
     PopupItems items;
     if (!aimedCell(doc, position))
         return items;
@@ -67,13 +65,12 @@ PopupItems PopupState(int position)
     return items;
 }
 
-void TurnRight(int position) { turn(position, Turn::Right); }
+void TurnRight(Document &doc, int position) { turn(doc, position, Turn::Right); }
 
-void TurnLeft(int position) { turn(position, Turn::Left); }
+void TurnLeft(Document &doc, int position) { turn(doc, position, Turn::Left); }
 
-void TurnAll()
+void TurnAll(Document &doc)
 {
-    Document &doc = document();
     for (Cell &cell : doc.cells)
         cell.orientation = turnedAll(cell.orientation);
     for (int p = 0; p < doc.layoutStyle && p < kPagePositions; ++p) {
@@ -84,9 +81,8 @@ void TurnAll()
     }
 }
 
-bool Cut(int position)
+bool Cut(Document &doc, int position)
 {
-    Document &doc = document();
     Cell *cell = aimedCell(doc, position);
     if (!cell)
         return false;
@@ -98,9 +94,8 @@ bool Cut(int position)
     return true;
 }
 
-bool Copy(int position)
+bool Copy(Document &doc, int position)
 {
-    Document &doc = document();
     const Cell *cell = aimedCell(doc, position);
     if (!cell)
         return false;
@@ -108,9 +103,8 @@ bool Copy(int position)
     return true;
 }
 
-void Paste(int position)
+void Paste(Document &doc, int position)
 {
-    Document &doc = document();
     Cell *cell = aimedCell(doc, position);
     if (!cell)
         return;
@@ -119,9 +113,8 @@ void Paste(int position)
     doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
 }
 
-void PasteToAll(int position)
+void PasteToAll(Document &doc, int position)
 {
-    Document &doc = document();
     const Cell *source = aimedCell(doc, position);
     if (!source)
         return;
@@ -131,9 +124,8 @@ void PasteToAll(int position)
             pasteBuffer(doc, *cell, p);
 }
 
-void CutAll()
+void CutAll(Document &doc)
 {
-    Document &doc = document();
     EmptyDocument(doc);
     doc.lastFilledCell = 0;
     ResetToFirstPageLists(doc);

@@ -82,9 +82,8 @@ QStringList PicturesInFolder(const QString &folder, QStringList *refused)
     return pictures;
 }
 
-int FillDocumentFromArguments(const QStringList &arguments, QStringList *refused)
+int FillDocumentFromArguments(Document &doc, const QStringList &arguments, QStringList *refused)
 {
-    Document &doc = document();
     Placer placer(doc, 0);
 
     // Every argument is looked at, so that each picture that finds no cell is counted.
@@ -102,17 +101,17 @@ int FillDocumentFromArguments(const QStringList &arguments, QStringList *refused
     return placer.leftOut();
 }
 
-CommandLine ReadCommandLine(const QList<QByteArray> &rawArguments)
+CommandLine ReadCommandLine(const QList<QByteArray> &rawArguments, const QString &startFolder)
 {
     CommandLine result;
-    const QDir start = QDir::current();
-    QByteArray startFolder = QFile::encodeName(start.path());
-    if (!startFolder.endsWith('/'))
-        startFolder += '/';
+    const QDir start(startFolder);
+    QByteArray rawStart = QFile::encodeName(start.path());
+    if (!rawStart.endsWith('/'))
+        rawStart += '/';
     for (const QByteArray &raw : rawArguments) {
         if (!IsRepresentableName(raw)) {
             const QByteArray absolute =
-                raw.startsWith('/') ? raw : startFolder + raw;
+                raw.startsWith('/') ? raw : rawStart + raw;
             result.refused.append(UnrepresentableNameError(absolute));
             continue;
         }

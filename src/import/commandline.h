@@ -6,6 +6,8 @@
 
 namespace quiltana {
 
+struct Document;
+
 // The pictures of one folder as full paths (folder + "/" + entry name): its files whose
 // extension is ".jpg", ".jpeg", ".bmp" or ".png" in any letter case (hidden files included), in
 // the order a file manager lists them: numbers in names compared as numbers, letter case
@@ -17,7 +19,7 @@ namespace quiltana {
 // message for it, naming the full path escaped, is appended to `refused` when one is given.
 [[nodiscard]] QStringList PicturesInFolder(const QString &folder, QStringList *refused = nullptr);
 
-// Fills the document from the command line, from cell 0 on: every argument is read; a folder
+// Fills the run's document `doc` from the command line, from cell 0 on: every argument is read; a folder
 // contributes PicturesInFolder(folder), anything else (a file of any extension, a path that
 // does not exist) goes into the next cell unchanged. Orientation 0 everywhere. No cell past
 // 999 is written: what does not fit is left out and counted. Sets the last filled cell by a
@@ -26,17 +28,17 @@ namespace quiltana {
 // program was started in (ReadCommandLine). The messages for pictures of folders whose names
 // cannot be represented are appended to `refused` when one is given.
 // The work copies are not made here: the caller makes them afterwards (MakeWorkCopies).
-int FillDocumentFromArguments(const QStringList &arguments, QStringList *refused = nullptr);
+int FillDocumentFromArguments(Document &doc, const QStringList &arguments, QStringList *refused = nullptr);
 
 // The command line's arguments (without the program's name) as the system handed them over,
 // bytes in the file-name encoding: `paths` are the arguments the program can name, absolute
-// against the current directory and cleaned (an empty argument stays empty), in their order;
+// against `startFolder` (the absolute folder the program was started in) and cleaned (an empty argument stays empty), in their order;
 // `refused` the messages for the arguments whose names cannot be represented. A refused
 // argument takes no cell.
 struct CommandLine {
     QStringList paths;
     QStringList refused;
 };
-[[nodiscard]] CommandLine ReadCommandLine(const QList<QByteArray> &rawArguments);
+[[nodiscard]] CommandLine ReadCommandLine(const QList<QByteArray> &rawArguments, const QString &startFolder);
 
 } // namespace quiltana

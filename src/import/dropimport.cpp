@@ -14,7 +14,7 @@ namespace quiltana {
 namespace {
 
 // The one picture of a single drop goes into the cell under the mouse.
-void placeSingle(Document &doc, const QString &name, int position, DropResult &result)
+void placeSingle(Document &doc, WorkFolder &work, const QString &name, int position, DropResult &result)
 {
     if (!isAcceptedPicture(name))
         return;
@@ -32,7 +32,7 @@ void placeSingle(Document &doc, const QString &name, int position, DropResult &r
     result.mode = PlacementMode::Single;
     result.placed = 1;
     try {
-        MakeWorkCopy(doc.absoluteCell(position));
+        MakeWorkCopy(doc, work, doc.absoluteCell(position));
     } catch (const Error &e) {
         result.errors.append(e.message());
     }
@@ -40,10 +40,10 @@ void placeSingle(Document &doc, const QString &name, int position, DropResult &r
 
 } // namespace
 
-DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::function<bool()> &askAppend,
-                     const QStringList &refused, const ConversionProgress &progress)
+DropResult DropFiles(Document &doc, WorkFolder &work, const QStringList &names, int cellUnderMouse,
+                     const std::function<bool()> &askAppend, const QStringList &refused,
+                     const ConversionProgress &progress)
 {
-    Document &doc = document();
     DropResult result;
     QStringList refusals = refused;
     const bool folderDrop = !names.isEmpty() && QFileInfo(names.first()).isDir();
@@ -52,7 +52,7 @@ DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::fu
     // of one picture onto the cell under the mouse. With nothing left to place, nothing is asked.
     if (names.isEmpty() || (names.size() + refused.size() <= 1 && !folderDrop)) {
         if (!names.isEmpty())
-            placeSingle(doc, names.first(), cellUnderMouse, result);
+            placeSingle(doc, work, names.first(), cellUnderMouse, result);
     } else {
         int start = 0;
         const int lastFilled = doc.scanLastFilledCell();
@@ -85,12 +85,12 @@ DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::fu
     const int lastFilled = doc.scanLastFilledCell();
     switch (result.mode) {
     case PlacementMode::Fresh:
-        result.errors = MakeWorkCopies(0, lastFilled, progress);
+        result.errors = MakeWorkCopies(doc, work, 0, lastFilled, progress);
         break;
     case PlacementMode::Append:
         // The drop filled exactly the cells just behind the old last filled cell.
         if (result.placed > 0)
-            result.errors = MakeWorkCopies(lastFilled - result.placed + 1, lastFilled, progress);
+            result.errors = MakeWorkCopies(doc, work, lastFilled - result.placed + 1, lastFilled, progress);
         break;
     case PlacementMode::Single:
         break;
@@ -100,9 +100,8 @@ DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::fu
     return result;
 }
 
-void LoadIntoCell(int absoluteCell, int position, const QString &path)
+void LoadIntoCell(Document &doc, WorkFolder &work, int absoluteCell, int position, const QString &path)
 {
-    Document &doc = document();
     Cell *cell = doc.cellAt(absoluteCell);
     if (!cell)
         return;
@@ -123,7 +122,7 @@ void LoadIntoCell(int absoluteCell, int position, const QString &path)
                 doc.page.workPath[static_cast<size_t>(position)] = cell.workPath;
         }
     } show{doc, *cell, position, onPage};
-    MakeWorkCopy(absoluteCell);
+    MakeWorkCopy(doc, work, absoluteCell);
 }
 
 } // namespace quiltana

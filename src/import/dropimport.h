@@ -26,7 +26,8 @@ struct DropResult {
     QStringList errors; // refused names first, then the work copies that failed, in cell order
 };
 
-// The drop of files or folders on the main window, on the program-wide document.
+// The drop of files or folders on the main window, on the run's document `doc`; the work
+// copies go into the work folder `work`.
 //
 // `names` are the dropped local paths in the order the drag delivered them; every one is looked
 // at. `cellUnderMouse` is CellUnderMouse() of the last mouse position over the
@@ -57,16 +58,16 @@ struct DropResult {
 // pictures were left out and shows one error box listing `errors`. The copy buffer is not
 // touched.
 // `progress` is passed on to MakeWorkCopies for the conversions of a Fresh or Append drop.
-DropResult DropFiles(const QStringList &names, int cellUnderMouse, const std::function<bool()> &askAppend,
-                     const QStringList &refused = {}, const ConversionProgress &progress = {});
+DropResult DropFiles(Document &doc, WorkFolder &work, const QStringList &names, int cellUnderMouse,
+                     const std::function<bool()> &askAppend, const QStringList &refused = {},
+                     const ConversionProgress &progress = {});
 
 // Loads the picture file `path`, chosen in the open dialog, into the cell `absoluteCell`, shown
 // at `position` of the current page: the cell's picture path becomes `path` (its orientation
 // stays, so a turned empty cell shows the picture turned), its work copy is made and the
 // position's page work path and redraw flag are set. The last filled cell and the page count
-// stay as they are. A cell past 999 is not touched. The window remembers and restores the
-// current directory around its dialog and afterwards runs RenderPage and repaints.
-// A picture that cannot be converted throws Error after the picture path has been set.
-void LoadIntoCell(int absoluteCell, int position, const QString &path);
+// stay as they are. A cell past 999 is not touched. The window afterwards runs RenderPage and
+// repaints. A picture that cannot be converted throws Error after the picture path has been set.
+void LoadIntoCell(Document &doc, WorkFolder &work, int absoluteCell, int position, const QString &path);
 
 } // namespace quiltana

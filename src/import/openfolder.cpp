@@ -6,24 +6,18 @@
 
 namespace quiltana {
 
-PictureFolderMemory &pictureFolderMemory()
-{
-    static PictureFolderMemory memory;
-    return memory;
-}
-
-void RememberPictureFolder(const QStringList &names)
+void RememberPictureFolder(PictureFolderMemory &memory, const QStringList &names)
 {
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         if (it->isEmpty())
             continue;
         const QFileInfo info(*it);
         if (info.isDir()) {
-            pictureFolderMemory().folder = QDir::cleanPath(info.absoluteFilePath());
+            memory.folder = QDir::cleanPath(info.absoluteFilePath());
             return;
         }
         if (info.exists()) {
-            pictureFolderMemory().folder = QDir::cleanPath(info.absolutePath());
+            memory.folder = QDir::cleanPath(info.absolutePath());
             return;
         }
     }
@@ -37,9 +31,9 @@ QString StartFolder(const QString &remembered, const QString &pictures, const QS
     return home;
 }
 
-QString OpenDialogStartFolder()
+QString OpenDialogStartFolder(const PictureFolderMemory &memory)
 {
-    return StartFolder(pictureFolderMemory().folder,
+    return StartFolder(memory.folder,
                        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation), QDir::homePath());
 }
 

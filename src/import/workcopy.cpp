@@ -59,9 +59,9 @@ PreparedWorkCopy PrepareWorkCopy(const QString &picturePath)
     }
 }
 
-void CommitWorkCopy(int cell, const PreparedWorkCopy &prepared)
+void CommitWorkCopy(Document &doc, WorkFolder &work, int cell, const PreparedWorkCopy &prepared)
 {
-    Cell *target = document().cellAt(cell);
+    Cell *target = doc.cellAt(cell);
     if (!target)
         return;
     switch (prepared.outcome) {
@@ -74,7 +74,7 @@ void CommitWorkCopy(int cell, const PreparedWorkCopy &prepared)
     case PreparedWorkCopy::Outcome::Ready:
         break;
     }
-    const QString workPath = WorkCopyPathFor(target->picturePath);
+    const QString workPath = WorkCopyPathFor(work, target->picturePath);
     target->workPath.clear();
     const QImage image = prepared.image.format() == QImage::Format_RGB888
                              ? prepared.image
@@ -93,20 +93,21 @@ void CommitWorkCopy(int cell, const PreparedWorkCopy &prepared)
     target->workPath = workPath;
 }
 
-void MakeWorkCopy(int cell)
+void MakeWorkCopy(Document &doc, WorkFolder &work, int cell)
 {
-    const Cell *target = document().cellAt(cell);
+    const Cell *target = doc.cellAt(cell);
     if (!target || target->picturePath.isEmpty())
         return;
-    CommitWorkCopy(cell, PrepareWorkCopy(target->picturePath));
+    CommitWorkCopy(doc, work, cell, PrepareWorkCopy(target->picturePath));
 }
 
-QStringList MakeWorkCopies(int first, int last, const ConversionProgress &progress)
+QStringList MakeWorkCopies(Document &doc, WorkFolder &work, int first, int last, const ConversionProgress &progress)
 {
-    return MakeWorkCopies(first, last, QThread::idealThreadCount(), progress);
+    return MakeWorkCopies(doc, work, first, last, QThread::idealThreadCount(), progress);
 }
 
-QStringList MakeWorkCopies(int first, int last, int workers, const ConversionProgress &progress)
+QStringList MakeWorkCopies(Document &doc, WorkFolder &work, int first, int last, int workers,
+                           const ConversionProgress &progress)
 {
     QStringList errors;
     const int from = std::max(first, 0);
@@ -118,7 +119,7 @@ QStringList MakeWorkCopies(int first, int last, int workers, const ConversionPro
     if (workers <= 1) {
         for (int cell = from; cell <= to; ++cell) {
             try {
-                MakeWorkCopy(cell);
+                MakeWorkCopy(doc, work, cell);
             } catch (const Error &e) {
                 errors << e.message();
             }
@@ -132,7 +133,7 @@ QStringList MakeWorkCopies(int first, int last, int workers, const ConversionPro
     // the ones each cell would have had when its turn came.
     std::vector<QString> paths(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
-        paths[static_cast<std::size_t>(i)] = document().cell(from + i).picturePath;
+        paths[static_cast<std::size_t>(i)] = doc.cell(from + i).picturePath;
 
     // Finished work copies are small (about 200 KB); a progressive photograph takes several times
     // as long as its neighbours, and the others must be able to run on past it.
@@ -159,7 +160,7 @@ QStringList MakeWorkCopies(int first, int last, int workers, const ConversionPro
     for (int i = 0; i < count; ++i) {
         const PreparedWorkCopy prepared = ahead.take(static_cast<std::size_t>(i));
         try {
-            CommitWorkCopy(from + i, prepared);
+            CommitWorkCopy(doc, work, from + i, prepared);
         } catch (const Error &e) {
             errors << e.message();
         }

@@ -3,30 +3,12 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QMutex>
-#include <QMutexLocker>
-#include <QSet>
 
 #include "paths.h"
-#include "workfolder.h"
 
 namespace quiltana {
 
 namespace {
-
-// Which work path each picture file got in this run, and which paths are taken.
-struct WorkCopyNames {
-    QMutex mutex;
-    QHash<QString, QString> byPicture; // picture file key -> work path
-    QSet<QString> taken;               // work path keys handed out
-};
-
-WorkCopyNames &workCopyNames()
-{
-    static WorkCopyNames names;
-    return names;
-}
 
 // File names compare as the file system does: without regard to case only on Windows.
 QString fileKey(const QString &path)
@@ -85,29 +67,20 @@ QString workCopyBaseName(const QString &picturePath)
 
 } // namespace
 
-QString WorkCopyPathFor(const QString &picturePath)
+QString WorkCopyPathFor(WorkFolder &work, const QString &picturePath)
 {
-    WorkCopyNames &names = workCopyNames();
-    QMutexLocker lock(&names.mutex);
+    WorkCopyNames &names = work.names;
     const QString key = pictureKey(picturePath);
     const auto known = names.byPicture.constFind(key);
     if (known != names.byPicture.constEnd())
         return *known;
-    const QString prefix = QString::fromLatin1(kWorkFolder) + QLatin1Char('/') + workCopyBaseName(picturePath);
+    const QString prefix = work.path + QLatin1Char('/') + workCopyBaseName(picturePath);
     QString candidate = prefix + QStringLiteral(".bmp");
     for (int n = 2; names.taken.contains(fileKey(candidate)); ++n)
         candidate = prefix + QLatin1Char('~') + QString::number(n) + QStringLiteral(".bmp");
     names.taken.insert(fileKey(candidate));
     names.byPicture.insert(key, candidate);
     return candidate;
-}
-
-void ResetWorkCopyNames()
-{
-    WorkCopyNames &names = workCopyNames();
-    QMutexLocker lock(&names.mutex);
-    names.byPicture.clear();
-    names.taken.clear();
 }
 
 } // namespace quiltana

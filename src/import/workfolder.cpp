@@ -9,9 +9,9 @@
 
 namespace quiltana {
 
-void EnsureWorkFolder()
+void EnsureWorkFolder(const QString &path)
 {
-    const QFileInfo folder(QString::fromLatin1(kWorkFolder));
+    const QFileInfo folder(path);
     // Through a link, the files deleted at close would be somebody else's.
     if (folder.isSymLink())
         throw Error(QStringLiteral("Cannot create temp directory.\n")
@@ -19,7 +19,7 @@ void EnsureWorkFolder()
                                     QStringLiteral("シンボリックリンクです。作業フォルダはリンクを通しては使いません")));
     if (folder.isDir())
         return;
-    if (!QDir().mkdir(QString::fromLatin1(kWorkFolder)))
+    if (!QDir().mkdir(path))
         throw Error(QStringLiteral("Cannot create temp directory."));
 }
 
@@ -32,9 +32,9 @@ bool IsWorkCopyName(const QString &fileName)
     return pattern.match(fileName).hasMatch();
 }
 
-QStringList WorkCopyFiles()
+QStringList WorkCopyFiles(const QString &path)
 {
-    const QFileInfo folderInfo(QString::fromLatin1(kWorkFolder));
+    const QFileInfo folderInfo(path);
     if (folderInfo.isSymLink() || !folderInfo.isDir())
         return {};
     const QDir folder(folderInfo.filePath());
@@ -51,10 +51,10 @@ QStringList WorkCopyFiles()
     return names;
 }
 
-void DeleteWorkCopies()
+void DeleteWorkCopies(const QString &path)
 {
-    const QDir folder(QString::fromLatin1(kWorkFolder));
-    for (const QString &name : WorkCopyFiles())
+    const QDir folder(path);
+    for (const QString &name : WorkCopyFiles(path))
         QFile::remove(folder.filePath(name));
 }
 

@@ -6,6 +6,7 @@
 #include "geometry.h"
 #include "pagelist.h"
 #include "printer.h"
+#include "runstate.h"
 
 #include <QDir>
 #include <QPainter>
@@ -46,19 +47,25 @@ private:
 
 QString jobTitle() { return QString::fromLatin1(kPrintJobTitle); }
 
-void composeForPrint(QPainter &canvas, FrameSwitch frames, const Printer &printer)
+// The page as the page lists of `doc` hold it, drawn on the printer's canvas.
+struct PrintPage {
+    Document &doc;
+    const PageSetup &setup;
+};
+
+void composeForPrint(QPainter &canvas, const PrintPage &page, FrameSwitch frames, const Printer &printer)
 {
-    ComposePage(canvas, printer.pageWidth(), printer.pageHeight(), frames, ComposeMode::Print);
+    ComposePage(canvas, page.doc, page.setup, printer.pageWidth(), printer.pageHeight(), frames, ComposeMode::Print);
 }
 
 // A page as a print job of its own: a page that fails has its job aborted.
-void printOnePage(int page, FrameSwitch frames, Printer &printer, const PrintBusyHooks &hooks)
+void printOnePage(const PrintPage &lists, int page, FrameSwitch frames, Printer &printer, const PrintBusyHooks &hooks)
 {
-    LoadPrintPageLists(document(), page);
+    LoadPrintPageLists(lists.doc, page);
     BusyScope busy(hooks);
     QPainter *canvas = printer.beginDocument(jobTitle());
     try {
-        composeForPrint(*canvas, frames, printer);
+        composeForPrint(*canvas, lists, frames, printer);
     } catch (...) {
         printer.abortDocument();
         throw;
@@ -142,8 +149,8 @@ struct FileAttempt {
 
 // `progress`: the run's own first try, which the user watches (nextPage, pageDone); the pages
 // written again after a failure are not shown as printed twice.
-FileAttempt writeDocument(const std::vector<int> &pages, FrameSwitch frames, Printer &printer,
-                          const PrintBusyHooks &hooks, bool progress)
+FileAttempt writeDocument(const PrintPage &lists, const std::vector<int> &pages, FrameSwitch frames,
+                          Printer &printer, const PrintBusyHooks &hooks, bool progress)
 {
     FileAttempt attempt;
     const int count = static_cast<int>(pages.size());
@@ -163,12 +170,12 @@ FileAttempt writeDocument(const std::vector<int> &pages, FrameSwitch frames, Pri
             }
             if (attempt.stopped)
                 break;
-            LoadPrintPageLists(document(), pages[static_cast<std::size_t>(i)]);
+            LoadPrintPageLists(lists.doc, pages[static_cast<std::size_t>(i)]);
             BusyScope busy(hooks);
             failing = std::max(i - 1, 0);
             QPainter *canvas = file.nextPage();
             failing = i;
-            composeForPrint(*canvas, frames, printer);
+            composeForPrint(*canvas, lists, frames, printer);
             attempt.printed = i + 1;
             if (progress && hooks.pageDone)
                 hooks.pageDone(step);
@@ -187,12 +194,12 @@ FileAttempt writeDocument(const std::vector<int> &pages, FrameSwitch frames, Pri
     return attempt;
 }
 
-PrintRun printIntoFile(const std::vector<int> &pages, FrameSwitch frames, Printer &printer,
-                       const PrintBusyHooks &hooks)
+PrintRun printIntoFile(const PrintPage &lists, const std::vector<int> &pages, FrameSwitch frames,
+                       Printer &printer, const PrintBusyHooks &hooks)
 {
     PrintRun run;
     run.count = static_cast<int>(pages.size());
-    const FileAttempt first = writeDocument(pages, frames, printer, hooks, true);
+    const FileAttempt first = writeDocument(lists, pages, frames, printer, hooks, true);
     run.stopped = first.stopped;
     if (first.abandoned) {
         run.abandoned = true;
@@ -208,7 +215,7 @@ PrintRun printIntoFile(const std::vector<int> &pages, FrameSwitch frames, Printe
     std::vector<int> keep(pages.begin(), pages.begin() + first.printed);
     QString saved;
     for (int i = 0; i < kRescueAttempts && !keep.empty(); ++i) {
-        const FileAttempt again = writeDocument(keep, frames, printer, hooks, false);
+        const FileAttempt again = writeDocument(lists, keep, frames, printer, hooks, false);
         if (again.abandoned) {
             run.abandoned = true;
             return run;
@@ -232,9 +239,9 @@ PrintRun printIntoFile(const std::vector<int> &pages, FrameSwitch frames, Printe
 
 } // namespace
 
-void CommitPrintDialog(const PrintDialogValues &values, Printer &printer)
+void CommitPrintDialog(PageSetup &setup, const PrinterMetrics &metrics, const PrintDialogValues &values,
+                       Printer &printer)
 {
-    PageSetup &setup = pageSetup();
     setup.frameOption = values.frameOption;
     setup.captionOption = values.captionOption;
     setup.captionExtension = values.captionExtension;
@@ -247,7 +254,7 @@ void CommitPrintDialog(const PrintDialogValues &values, Printer &printer)
     setup.rightText = values.rightText;
     setup.verticalSpacingText = values.verticalSpacingText;
     setup.horizontalSpacingText = values.horizontalSpacingText;
-    DotMarginsFromTexts(printer);
+    DotMarginsFromTexts(setup, metrics, printer);
 }
 
 std::vector<int> PagesToPrint(PageRange range, const QString &pageList, int currentPage, int pageCount)
@@ -269,12 +276,14 @@ std::vector<int> PagesToPrint(PageRange range, const QString &pageList, int curr
 
 void LoadPrintPageLists(Document &doc, int page) { FillPageLists(doc, page, PageFill::Print); }
 
-PrintRun PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer, const PrintBusyHooks &hooks)
+PrintRun PrintPages(Document &doc, const PageSetup &setup, const std::vector<int> &pages, bool frameOption,
+                    Printer &printer, const PrintBusyHooks &hooks)
 {
     const FrameSwitch frames = frameOption ? FrameSwitch::Draw : FrameSwitch::Skip;
-    std::fill_n(document().page.redraw.begin(), kPrintRedrawFlags, Redraw::Draw);
+    const PrintPage lists{doc, setup};
+    std::fill_n(doc.page.redraw.begin(), kPrintRedrawFlags, Redraw::Draw);
     if (printer.onePerCommand())
-        return printIntoFile(pages, frames, printer, hooks);
+        return printIntoFile(lists, pages, frames, printer, hooks);
 
     PrintRun run;
     run.count = static_cast<int>(pages.size());
@@ -290,7 +299,7 @@ PrintRun PrintPages(const std::vector<int> &pages, bool frameOption, Printer &pr
         if (run.stopped)
             break;
         try {
-            printOnePage(page, frames, printer, hooks);
+            printOnePage(lists, page, frames, printer, hooks);
         } catch (...) {
             throw Error(pageFailedText(failureText(std::current_exception()), step.page,
                                        run.printed > 0 ? QStringLiteral("それまでの %1 ページは印刷しました。").arg(run.printed)
@@ -303,16 +312,17 @@ PrintRun PrintPages(const std::vector<int> &pages, bool frameOption, Printer &pr
     return run;
 }
 
-PrintRun FinishPrintCommand(int result, const PrintDialogValues &values, Printer &printer, const PrintBusyHooks &hooks)
+PrintRun FinishPrintCommand(RunState &run, int result, const PrintDialogValues &values, Printer &printer,
+                            const PrintBusyHooks &hooks)
 {
     if (result != kPrintResultPrint && result != kPrintResultClose)
         return {};
-    CommitPrintDialog(values, printer);
+    CommitPrintDialog(run.pageSetup, run.printerMetrics, values, printer);
     if (result != kPrintResultPrint)
         return {};
-    const Document &doc = document();
-    return PrintPages(PagesToPrint(values.range, values.pageList, doc.currentPage, doc.pageCount),
-                      pageSetup().frameOption, printer, hooks);
+    Document &doc = run.document;
+    return PrintPages(doc, run.pageSetup, PagesToPrint(values.range, values.pageList, doc.currentPage, doc.pageCount),
+                      run.pageSetup.frameOption, printer, hooks);
 }
 
 } // namespace quiltana

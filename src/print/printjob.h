@@ -11,6 +11,7 @@ namespace quiltana {
 
 class Printer;
 struct Document;
+struct RunState;
 
 // How the print dialog was closed.
 inline constexpr int kPrintResultPrint = 1;  // "印刷実行"
@@ -38,10 +39,12 @@ struct PrintDialogValues {
     QString pageList = QStringLiteral("1"); // the "ページ指定" field
 };
 
-// Takes the dialog's values into pageSetup() as they are (the texts unformatted, the working font
-// as the caption font) and then converts the texts to dots for `printer`. A text that is not a
-// number throws ConversionError after everything before the conversion was taken over.
-void CommitPrintDialog(const PrintDialogValues &values, Printer &printer);
+// Takes the dialog's values into `setup` as they are (the texts unformatted, the working font
+// as the caption font) and then converts the texts to dots for `printer` against `metrics`. A
+// text that is not a number throws ConversionError after everything before the conversion was
+// taken over.
+void CommitPrintDialog(PageSetup &setup, const PrinterMetrics &metrics, const PrintDialogValues &values,
+                       Printer &printer);
 
 // The 0-based pages a range choice prints, in printing order.
 [[nodiscard]] std::vector<int> PagesToPrint(PageRange range, const QString &pageList, int currentPage, int pageCount);
@@ -89,8 +92,8 @@ struct PrintRun {
     QString file;           // the PDF file the pages went into; "" for a printer or no page printed
 };
 
-// Prints `pages` of the program's document at the printer's page size; frames when
-// `frameOption` is on. A printer gets each page as a job of its own; PDF files get the pages of
+// Prints `pages` of `doc` at the printer's page size with the margins and captions of `setup`;
+// frames when `frameOption` is on. A printer gets each page as a job of its own; PDF files get the pages of
 // the run as one document (Printer::onePerCommand), begun with the first page, so a run stopped
 // before its first page writes no file at all.
 //
@@ -102,14 +105,15 @@ struct PrintRun {
 // again into a new file, which is kept when it is whole (a disk that is still full may not take
 // all of them: then as many as it takes, or none). No file is ever left that ends in a
 // half-drawn page, and the files being the run's own, nothing of the user's is lost.
-PrintRun PrintPages(const std::vector<int> &pages, bool frameOption, Printer &printer,
-                    const PrintBusyHooks &hooks = {});
+PrintRun PrintPages(Document &doc, const PageSetup &setup, const std::vector<int> &pages, bool frameOption,
+                    Printer &printer, const PrintBusyHooks &hooks = {});
 
-// What the print command does once the dialog has closed with `result`: 1 commits and prints
-// the chosen range, 6 commits only, anything else changes nothing. The caller refreshes the
+// What the print command does once the dialog has closed with `result`: 1 commits (into the
+// page setup of `run`) and prints the chosen range of its document, 6 commits only, anything
+// else changes nothing. The caller refreshes the
 // page lists and the preview afterwards in every case, also when this throws. Returns how the
 // printing went (nothing printed for 2 and 6).
-PrintRun FinishPrintCommand(int result, const PrintDialogValues &values, Printer &printer,
+PrintRun FinishPrintCommand(RunState &run, int result, const PrintDialogValues &values, Printer &printer,
                             const PrintBusyHooks &hooks = {});
 
 } // namespace quiltana

@@ -206,10 +206,9 @@ private:
 
 } // namespace
 
-void ComposePage(QPainter &canvas, int W, int H, FrameSwitch frames, ComposeMode mode)
+void ComposePage(QPainter &canvas, Document &doc, const PageSetup &setup, int W, int H, FrameSwitch frames,
+                 ComposeMode mode)
 {
-    Document &doc = document();
-    const PageSetup &setup = pageSetup();
     const Margins margins{setup.topDots,    setup.bottomDots,          setup.leftDots,
                           setup.rightDots,  setup.verticalSpacingDots, setup.horizontalSpacingDots};
     const bool print = mode == ComposeMode::Print;

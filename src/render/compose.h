@@ -17,12 +17,14 @@ namespace quiltana {
 // Whether a composition draws the cells' frames (cutting lines).
 enum class FrameSwitch : int { Draw = 0, Skip = 1 };
 
-// Composes the current page (document().page, layout style, pageSetup()) onto `canvas` of
-// W x H device units: frames unless they are skipped, then every position whose redraw flag is
-// Redraw::Draw (the flag is consumed), and in print mode the captions.
+// Composes the current page of `doc` (its page lists and layout style) with the margins, gaps
+// and caption settings of `setup` onto `canvas` of W x H device units: frames unless they are
+// skipped, then every position whose redraw flag is Redraw::Draw (the flag is consumed), and
+// in print mode the captions.
 // A picture that cannot be read throws Error: what was drawn before stays, the cell that
 // failed has its flag consumed, later flagged cells keep theirs.
-void ComposePage(QPainter &canvas, int W, int H, FrameSwitch frames, ComposeMode mode);
+void ComposePage(QPainter &canvas, Document &doc, const PageSetup &setup, int W, int H, FrameSwitch frames,
+                 ComposeMode mode);
 
 // GDI's Rectangle(l, t, r, b) with a one-unit pen: pixels l..r-1 and t..b-1, the outer ring in
 // the canvas's pen colour and the inside filled with its brush colour. A rectangle of zero or

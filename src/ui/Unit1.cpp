@@ -56,18 +56,6 @@ const QString kOpenPictureFilter =
     QStringLiteral("すべてのファイル (*.jpg *.jpeg *.bmp *.png);;JPEG イメージファイル (*.jpg);;"
                    "JPEG イメージファイル (*.jpeg);;ビットマップ (*.bmp)");
 
-// Restores the current directory on leaving a scope: the work folder is a relative path.
-class CurrentDirectoryKeeper {
-public:
-    CurrentDirectoryKeeper() : saved_(QDir::currentPath()) {}
-    ~CurrentDirectoryKeeper() { QDir::setCurrent(saved_); }
-    CurrentDirectoryKeeper(const CurrentDirectoryKeeper &) = delete;
-    CurrentDirectoryKeeper &operator=(const CurrentDirectoryKeeper &) = delete;
-
-private:
-    QString saved_;
-};
-
 bool canWriteWorkFolderIn(const QString &folder)
 {
     QDir dir(folder);
@@ -112,10 +100,10 @@ bool TForm1::IsInstalledFolder(const QString &executableFolder)
                        [&](const QString &bin) { return QFileInfo(bin).canonicalFilePath() == folder; });
 }
 
-TForm1::TForm1(const QStringList &arguments, const QString &programFolder, const QStringList &refusedArguments,
-               QWidget *parent)
+TForm1::TForm1(RunState &run, const QStringList &arguments, const QStringList &refusedArguments, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      run_(run)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quiltana V3.11"));
@@ -143,7 +131,6 @@ TForm1::TForm1(const QStringList &arguments, const QString &programFolder, const
     StatusBar1->addWidget(StatusPanel1);
     setStatusBar(StatusBar1);
 
-    QDir::setCurrent(programFolder);
     FormCreate(arguments, refusedArguments);
     // Placed before the first show: a window manager frames the window where it is asked to
     // appear, so the title bar stays on the screen; a move made while showing would place the
@@ -152,8 +139,8 @@ TForm1::TForm1(const QStringList &arguments, const QString &programFolder, const
     if (QWindow *w = windowHandle())
         w->setFramePosition(topRightPosition());
 
-    Form3 = std::make_unique<TForm3>(this);
-    Form4 = std::make_unique<TForm4>(this);
+    Form3 = std::make_unique<TForm3>(run_, this);
+    Form4 = std::make_unique<TForm4>(run_, this);
 }
 
 TForm1::~TForm1() = default;
@@ -182,18 +169,18 @@ void TForm1::FormCreate(const QStringList &arguments, const QStringList &refused
     Document &doc = document();
     guarded(this, [&] {
         QStringList errors = refusedArguments;
-        const int leftOut = FillDocumentFromArguments(arguments, &errors);
-        RememberPictureFolder(arguments);
+        const int leftOut = FillDocumentFromArguments(doc, arguments, &errors);
+        RememberPictureFolder(run_.pictureFolder, arguments);
         doc.lastFilledCell = doc.scanLastFilledCell();
         showLeftOut(leftOut);
-        EnsureWorkFolder();
+        EnsureWorkFolder(workFolder());
         // Every picture that can be converted is; the failures, refused names first, are told
         // once, together.
         {
             // The progress dialog closes before the errors are shown.
             const BusyScope busy(busy_);
             ImportProgress progress(this);
-            errors += MakeWorkCopies(0, doc.lastFilledCell,
+            errors += MakeWorkCopies(doc, run_.workFolder, 0, doc.lastFilledCell,
                                      [&progress](int done, int total) { progress.report(done, total); });
         }
         showConversionErrors(errors);
@@ -202,7 +189,7 @@ void TForm1::FormCreate(const QStringList &arguments, const QStringList &refused
     doc.currentPage = 0;
     doc.pageCount = pageCountFor(doc.lastFilledCell, doc.layoutStyle);
     updatePageControls();
-    guarded(this, [] { ReadPrinterMetrics(); });
+    guarded(this, [this] { ReadPrinterMetrics(run_.printerMetrics, currentPrinter()); });
     PageSetup &setup = pageSetup();
     setup.topDots = setup.bottomDots = setup.leftDots = setup.rightDots = 10;
     setup.verticalSpacingDots = setup.horizontalSpacingDots = 10;
@@ -241,14 +228,14 @@ void TForm1::FormShow()
         if (frameGeometry().topLeft() != topRightPosition())
             move(topRightPosition());
     });
-    guarded(this, [] { SetPageSetupDefaults(); });
+    guarded(this, [this] { SetPageSetupDefaults(run_.pageSetup, run_.printerMetrics, currentPrinter()); });
     x1->setChecked(pageSetup().captionOption);
     guarded(this, [this] {
         RefreshPage();
         Printer &printer = currentPrinter();
         pageSizeCache().width = printer.pageWidth();
         pageSizeCache().height = printer.pageHeight();
-        EnsureWorkFolder();
+        EnsureWorkFolder(workFolder());
     });
 }
 
@@ -259,9 +246,9 @@ void TForm1::FormResize()
     const BusyScope resizing(inResize_);
 
     const int w = width() > kSnapAbove ? kDesignWidth : width();
-    guarded(this, [] {
-        if (hasCurrentPrinter())
-            currentPrinter().setOrientation(Printer::Orientation::Portrait);
+    guarded(this, [this] {
+        if (run_.printer)
+            run_.printer->setOrientation(Printer::Orientation::Portrait);
     });
     const QSize wanted(w, clientHeightFor(w));
     if (size() != wanted) {
@@ -281,10 +268,10 @@ void TForm1::FormResize()
 bool TForm1::FormClose()
 {
     guarded(this, [this] {
-        if (WorkCopyFiles().isEmpty())
+        if (WorkCopyFiles(workFolder()).isEmpty())
             return;
         if (dialogs().askOkCancel(this, QStringLiteral("作業ファイルを削除します。"), QStringLiteral("確認")))
-            DeleteWorkCopies();
+            DeleteWorkCopies(workFolder());
     });
     return true;
 }
@@ -352,7 +339,7 @@ void TForm1::RenderPage()
     Document &doc = document();
     CopyPageWorkPaths(doc);
     QPainter canvas(buffer);
-    ComposePage(canvas, buffer->width(), buffer->height(), FrameSwitch::Draw, ComposeMode::Preview);
+    ComposePage(canvas, doc, pageSetup(), buffer->width(), buffer->height(), FrameSwitch::Draw, ComposeMode::Preview);
 }
 
 void TForm1::RepaintPreview() { PaintBox1->repaint(); }
@@ -458,14 +445,14 @@ void TForm1::N3Click()
     if (!confirmed)
         return;
     FormResize();
-    guarded(this, [] { ReadPrinterMetrics(); });
+    guarded(this, [this] { ReadPrinterMetrics(run_.printerMetrics, currentPrinter()); });
 }
 
 void TForm1::Print1Click()
 {
     {
         const BusyScope busy(busy_);
-        guarded(this, [this] { quiltana::Print1Click(this, *Form4); });
+        guarded(this, [this] { quiltana::Print1Click(this, *Form4, run_); });
     }
     // Printing leaves the source pictures in the page lists: refresh in every case.
     guarded(this, [this] { RefreshPage(); });
@@ -531,14 +518,14 @@ void TForm1::WMDropFile(const QStringList &names, const QStringList &refused)
         const BusyScope busy(busy_);
         ImportProgress progress(this);
         result = DropFiles(
-            names, CellUnderMouse(),
+            document(), run_.workFolder, names, CellUnderMouse(),
             [this] {
                 return dialogs().askOkCancel(this, QString::fromUtf8(kAppendQuestion),
                                              QString::fromUtf8(kAppendQuestionCaption));
             },
             refused, [&progress](int done, int total) { progress.report(done, total); });
     });
-    RememberPictureFolder(names);
+    RememberPictureFolder(run_.pictureFolder, names);
     if (!dropped)
         return;
     guarded(this, [this] { ResetToFirstPage(); });
@@ -553,14 +540,13 @@ void TForm1::poploadClick()
     const Document &doc = document();
     const int cell = doc.absoluteCell(position);
     std::optional<QString> path;
-    {
-        const CurrentDirectoryKeeper keep;
-        guarded(this, [&] { path = dialogs().openPicture(this, kOpenPictureFilter); });
-    }
+    guarded(this, [&] {
+        path = dialogs().openPicture(this, kOpenPictureFilter, OpenDialogStartFolder(run_.pictureFolder));
+    });
     if (!path)
         return;
-    RememberPictureFolder({*path});
-    guarded(this, [&] { LoadIntoCell(cell, position, *path); });
+    RememberPictureFolder(run_.pictureFolder, {*path});
+    guarded(this, [&] { LoadIntoCell(document(), run_.workFolder, cell, position, *path); });
     guarded(this, [this] { RenderPage(); });
     RepaintPreview();
 }

@@ -4,6 +4,7 @@
 #include "layouts.h"
 #include "pagepreview.h"
 #include "pagesetup.h"
+#include "runstate.h"
 
 #include <QKeySequence>
 #include <QMainWindow>
@@ -28,22 +29,22 @@ class TForm3;
 class TForm4;
 
 // The main window: menus, toolbar, the page preview and the status bar. Its handlers carry the
-// program-wide document through the run; each shows its errors through the handler guard.
+// run's state (main's RunState) through the run; each shows its errors through the handler guard.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    // `arguments` are the command line's paths, already absolute. `programFolder` is the folder
-    // that becomes the current directory, the one holding "./temp" (see ProgramFolder).
-    // `refusedArguments` are the messages for the arguments whose names cannot be represented
-    // (ReadCommandLine); they are shown with the conversion errors of the start-up.
-    TForm1(const QStringList &arguments, const QString &programFolder, const QStringList &refusedArguments = {},
+    // `run` is the state of the run, which outlives the window; its work folder is set (an
+    // absolute path, see ProgramFolder). `arguments` are the command line's paths, already
+    // absolute. `refusedArguments` are the messages for the arguments whose names cannot be
+    // represented (ReadCommandLine); they are shown with the conversion errors of the start-up.
+    TForm1(RunState &run, const QStringList &arguments, const QStringList &refusedArguments = {},
            QWidget *parent = nullptr);
     ~TForm1() override;
 
     // The folder beside the executable in `executableFolder` when a "temp" folder can be made
     // and written there and it is no installed copy's folder, otherwise the per-user cache
-    // folder (created when missing).
+    // folder (created when missing). The run's work folder is its "temp".
     [[nodiscard]] static QString ProgramFolder(const QString &executableFolder);
     // True for the folders an installed copy runs from (the install's bin folder, /usr/bin,
     // /usr/local/bin): the work folder is then always in the per-user cache.
@@ -261,6 +262,14 @@ private:
     QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
 
 
+    // The parts of the run's state the handlers work on.
+    [[nodiscard]] Document &document() const { return run_.document; }
+    [[nodiscard]] PageSetup &pageSetup() const { return run_.pageSetup; }
+    [[nodiscard]] PageSizeCache &pageSizeCache() const { return run_.pageSizeCache; }
+    [[nodiscard]] Printer &currentPrinter() const { return CurrentPrinter(run_); }
+    [[nodiscard]] const QString &workFolder() const { return run_.workFolder.path; }
+
+    RunState &run_;
     std::array<LayoutCommand, kLayoutCount> layoutCommands_{}; // in the layout table's order
     std::unique_ptr<TForm3> Form3;
     std::unique_ptr<TForm4> Form4;

@@ -27,15 +27,15 @@ QLabel *makeLabel(const QString &text, QWidget *parent, const QRect &geometry)
 }
 } // namespace
 
-QStringList PrinterInformationLines()
+QStringList PrinterInformationLines(const RunState &run)
 {
-    const PageSizeCache &cache = pageSizeCache();
-    const PrinterMetrics &metrics = printerMetrics();
-    const PageSetup &setup = pageSetup();
+    const PageSizeCache &cache = run.pageSizeCache;
+    const PrinterMetrics &metrics = run.printerMetrics;
+    const PageSetup &setup = run.pageSetup;
     const auto n = [](int v) { return QString::number(v); };
     // The resolution is asked of the printer now; without one the lines still show the rest.
-    const int dpiX = hasCurrentPrinter() ? currentPrinter().resolutionX() : 0;
-    const int dpiY = hasCurrentPrinter() ? currentPrinter().resolutionY() : 0;
+    const int dpiX = run.printer ? run.printer->resolutionX() : 0;
+    const int dpiY = run.printer ? run.printer->resolutionY() : 0;
     return {
         QStringLiteral("プリンタ情報"),
         QStringLiteral("横方向") + n(cache.width) + QStringLiteral("ピクセル"),
@@ -72,8 +72,9 @@ QStringList HistoryLines()
     };
 }
 
-TForm3::TForm3(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+TForm3::TForm3(const RunState &run, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      run_(run)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("バージョン情報"));
@@ -144,7 +145,7 @@ TForm3::TForm3(QWidget *parent)
 void TForm3::FillPrinterInformation()
 {
     Memo1->clear();
-    Memo1->setPlainText(PrinterInformationLines().join(QLatin1Char('\n')));
+    Memo1->setPlainText(PrinterInformationLines(run_).join(QLatin1Char('\n')));
 }
 
 void TForm3::FillHistory()

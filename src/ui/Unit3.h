@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "runstate.h"
+
 class QFrame;
 class QLabel;
 class QPlainTextEdit;
@@ -11,11 +13,12 @@ namespace quiltana {
 
 // The About box ("バージョン情報"): the program's name and version, the current printer's
 // information and, on request, the history of changes. Created once and refilled at each opening.
+// The printer's information comes from `run`.
 class TForm3 : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TForm3(QWidget *parent = nullptr);
+    explicit TForm3(const RunState &run, QWidget *parent = nullptr);
 
     // Memo1 emptied and refilled with the printer lines; Memo2 likewise with the history.
     void FillPrinterInformation();
@@ -57,12 +60,13 @@ protected:
 private:
     void setHeight(int height);
 
+    const RunState &run_;
     bool historyShown_ = false;
 };
 
 // The printer lines of the About box, one entry per line, from the page size cache, the printer
-// metrics, the page setup's margin texts and the current printer's resolution.
-[[nodiscard]] QStringList PrinterInformationLines();
+// metrics, the page setup's margin texts and the current printer's resolution of `run`.
+[[nodiscard]] QStringList PrinterInformationLines(const RunState &run);
 
 // The history lines: the heading and fourteen dated lines, oldest first.
 [[nodiscard]] QStringList HistoryLines();

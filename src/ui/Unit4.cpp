@@ -56,9 +56,10 @@ QString u8(const char *text) { return QString::fromUtf8(text); }
 
 } // namespace
 
-TForm4::TForm4(QWidget *parent)
+TForm4::TForm4(RunState &run, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      run_(run)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(u8("印刷"));
@@ -347,14 +348,14 @@ void TForm4::SpeedButtonClick(PrintField field, ArrowStep step)
 {
     QLineEdit *edit = fieldEdit(field);
     const bool up = step == ArrowStep::Raise;
-    guarded(this, [&] { edit->setText(ArrowStepText(edit->text(), field, up, printerMetrics())); });
+    guarded(this, [&] { edit->setText(ArrowStepText(edit->text(), field, up, run_.printerMetrics)); });
 }
 
 void TForm4::fieldExit(PrintField field)
 {
     QLineEdit *edit = fieldEdit(field);
     guarded(this, [&] {
-        const QString corrected = FieldExitText(edit->text(), field, printerMetrics());
+        const QString corrected = FieldExitText(edit->text(), field, run_.printerMetrics);
         if (corrected != edit->text())
             edit->setText(corrected);
     });
@@ -370,15 +371,15 @@ void TForm4::Edit10Exit() { fieldExit(PrintField::HorizontalSpacing); }
 void TForm4::Button3Click()
 {
     guarded(this, [this] {
-        if (dialogs().printerSetup(this, currentPrinter()))
-            ReadPrinterMetrics();
+        if (dialogs().printerSetup(this, CurrentPrinter(run_)))
+            ReadPrinterMetrics(run_.printerMetrics, CurrentPrinter(run_));
     });
 }
 
 void TForm4::Button4Click()
 {
     guarded(this, [this] {
-        PageSetup &setup = pageSetup();
+        PageSetup &setup = run_.pageSetup;
         workingFont_ = setup.captionFontCopy;
         const std::optional<FontSpec> chosen = dialogs().chooseFont(this, workingFont_);
         if (!chosen)
@@ -398,7 +399,7 @@ void TForm4::Panel1Click()
         if (!chosen)
             return;
         lastChosenColor_ = *chosen;
-        PageSetup &setup = pageSetup();
+        PageSetup &setup = run_.pageSetup;
         setup.captionFontCopy.color = *chosen;
         setup.captionFont = setup.captionFontCopy;
         workingFont_.color = *chosen;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pagesetup.h"
+#include "runstate.h"
 #include "printfields.h"
 #include "printjob.h"
 
@@ -34,11 +35,12 @@ enum class ArrowStep { Raise, Lower };
 // The print dialog "印刷": margins and spacings, captions, frames, the page range and the
 // printer. Created once and shown again for every print command; its handlers keep the fields
 // valid and never print. The print command fills it before each showing and reads it back.
+// Its handlers work on the page setup, printer metrics and printer of `run`.
 class TForm4 : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TForm4(QWidget *parent = nullptr);
+    explicit TForm4(RunState &run, QWidget *parent = nullptr);
     ~TForm4() override;
 
     // Writes the page setup record into every control except the page range and Edit1, which
@@ -136,6 +138,7 @@ private:
     void setPanel1Color(const QColor &color);
     [[nodiscard]] int radioGroup1Index() const;
 
+    RunState &run_;
     QButtonGroup *positionButtons_ = nullptr;
     FontSpec workingFont_;
     QColor lastChosenColor_ = QColor(0, 0, 0); // the colour dialog starts where it ended

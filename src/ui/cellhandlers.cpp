@@ -15,7 +15,7 @@ namespace quiltana {
 
 void TForm1::PopupMenu1Popup()
 {
-    const PopupItems state = PopupState(CellUnderMouse());
+    const PopupItems state = PopupState(document(), CellUnderMouse());
     Copy1->setEnabled(state.copyEnabled);
     Paste1->setEnabled(state.pasteEnabled);
     pasteall->setEnabled(state.pasteAllEnabled);
@@ -24,7 +24,7 @@ void TForm1::PopupMenu1Popup()
 void TForm1::rotateClick()
 {
     guarded(this, [this] {
-        TurnRight(CellUnderMouse());
+        TurnRight(document(), CellUnderMouse());
         RenderPage();
     });
     RepaintPreview();
@@ -33,7 +33,7 @@ void TForm1::rotateClick()
 void TForm1::N14Click()
 {
     guarded(this, [this] {
-        TurnLeft(CellUnderMouse());
+        TurnLeft(document(), CellUnderMouse());
         RenderPage();
     });
     RepaintPreview();
@@ -43,7 +43,7 @@ void TForm1::Cut1Click()
 {
     bool acted = false;
     guarded(this, [this, &acted] {
-        acted = Cut(CellUnderMouse());
+        acted = Cut(document(), CellUnderMouse());
         RenderPage();
     });
     RepaintPreview();
@@ -54,7 +54,7 @@ void TForm1::Cut1Click()
 void TForm1::Copy1Click()
 {
     guarded(this, [this] {
-        if (Copy(CellUnderMouse()))
+        if (Copy(document(), CellUnderMouse()))
             Paste2->setEnabled(true);
     });
 }
@@ -62,7 +62,7 @@ void TForm1::Copy1Click()
 void TForm1::Paste1Click()
 {
     guarded(this, [this] {
-        Paste(CellUnderMouse());
+        Paste(document(), CellUnderMouse());
         updatePageControls();
         RenderPage();
     });
@@ -72,7 +72,7 @@ void TForm1::Paste1Click()
 void TForm1::rotateallClick()
 {
     guarded(this, [this] {
-        TurnAll();
+        TurnAll(document());
         RenderPage();
     });
     RepaintPreview();
@@ -81,7 +81,7 @@ void TForm1::rotateallClick()
 void TForm1::N11Click()
 {
     guarded(this, [this] {
-        CutAll();
+        CutAll(document());
         ResetToFirstPage();
     });
     RepaintPreview();
@@ -90,7 +90,7 @@ void TForm1::N11Click()
 void TForm1::pasteallClick()
 {
     guarded(this, [this] {
-        PasteToAll(CellUnderMouse());
+        PasteToAll(document(), CellUnderMouse());
         RenderPage();
     });
     RepaintPreview();

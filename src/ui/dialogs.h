@@ -29,8 +29,9 @@ public:
     // `details`, when not empty, in a scrollable area the box opens on request.
     virtual void error(QWidget *parent, const QString &text, const QString &details) = 0;
     void error(QWidget *parent, const QString &text) { error(parent, text, QString()); }
-    // The open-picture dialog (with a preview); the chosen file's full path, or nothing.
-    virtual std::optional<QString> openPicture(QWidget *parent, const QString &filter) = 0;
+    // The open-picture dialog (with a preview), starting in `startFolder`; the chosen file's
+    // full path, or nothing.
+    virtual std::optional<QString> openPicture(QWidget *parent, const QString &filter, const QString &startFolder) = 0;
     // Font dialog on `initial`, showing the face it is printed in; the chosen font with its
     // colour, or nothing when cancelled. What the user left alone stays as `initial` has it
     // (a face asked for by a substitute name keeps that name).

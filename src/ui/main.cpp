@@ -1,6 +1,7 @@
 // The program's entry: splash, title, the main window and the message loop.
 #include <QApplication>
 #include <QByteArray>
+#include <QDir>
 #include <QList>
 #include <QStringList>
 
@@ -10,8 +11,8 @@
 #include "commandline.h"
 #include "fontsubstitutions.h"
 #include "handlerguard.h"
-#include "printer.h"
 #include "qtprinter.h"
+#include "runstate.h"
 #include "stopsignals.h"
 #include "translations.h"
 
@@ -29,13 +30,12 @@ int main(int argc, char **argv)
     quiltana::InstallQtTranslations();
     // The arguments as the system handed them over, before any conversion to text: a name that
     // is no valid UTF-8 is refused by its own bytes rather than opened under a changed name.
-    // QApplication has taken out the options meant for Qt. The paths are made absolute now,
-    // against the folder the program was started in: the window moves the current directory to
-    // the program's folder before it reads them.
+    // QApplication has taken out the options meant for Qt. The paths are made absolute against
+    // the folder the program was started in; nothing later depends on that folder.
     QList<QByteArray> rawArguments;
     for (int i = 1; i < argc; ++i)
         rawArguments.append(QByteArray(argv[i]));
-    const quiltana::CommandLine commandLine = quiltana::ReadCommandLine(rawArguments);
+    const quiltana::CommandLine commandLine = quiltana::ReadCommandLine(rawArguments, QDir::currentPath());
 
     // The start-up and the message loop; an error that ends them is shown before the program ends.
     quiltana::guarded(nullptr, [&] {
@@ -46,18 +46,19 @@ int main(int argc, char **argv)
         QApplication::processEvents();
 
         quiltana::QtPrinter printer;
-        quiltana::setCurrentPrinter(&printer);
+        // The state of this run: the windows hold it, the rules are handed its parts.
+        quiltana::RunState run;
+        run.printer = &printer;
+        run.workFolder.path =
+            quiltana::TForm1::ProgramFolder(QCoreApplication::applicationDirPath()) + QStringLiteral("/temp");
         {
-            quiltana::TForm1 form(commandLine.paths,
-                                  quiltana::TForm1::ProgramFolder(QCoreApplication::applicationDirPath()),
-                                  commandLine.refused);
+            quiltana::TForm1 form(run, commandLine.paths, commandLine.refused);
             form.show();
             // A signal that came during the start-up has already asked the (not yet running)
             // loop to end.
             if (!quiltana::StopSignalled())
                 QApplication::exec();
         }
-        quiltana::setCurrentPrinter(nullptr);
     });
     return 0;
 }

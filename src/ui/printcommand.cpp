@@ -12,9 +12,9 @@
 
 namespace quiltana {
 
-PrintDialogResult Print1Click(QWidget *parent, TForm4 &dialog)
+PrintDialogResult Print1Click(QWidget *parent, TForm4 &dialog, RunState &run)
 {
-    dialog.FillFromPageSetup(pageSetup());
+    dialog.FillFromPageSetup(run.pageSetup);
     const auto result = static_cast<PrintDialogResult>(dialogs().exec(dialog));
     if (result != PrintDialogResult::Print && result != PrintDialogResult::Close)
         return result;
@@ -29,14 +29,14 @@ PrintDialogResult Print1Click(QWidget *parent, TForm4 &dialog)
         // The program is being ended: the run is given up at once, its unfinished file removed.
         [] { return StopSignalled(); },
     };
-    Printer &printer = currentPrinter();
-    const PrintRun run = FinishPrintCommand(static_cast<int>(result), dialog.values(), printer, busy);
+    Printer &printer = CurrentPrinter(run);
+    const PrintRun printed = FinishPrintCommand(run, static_cast<int>(result), dialog.values(), printer, busy);
     progress.close();
-    if (run.abandoned)
+    if (printed.abandoned)
         return result;
     // After "中止" the user hears how far the printing got and where a PDF went.
-    if (run.stopped || progress.stopAsked())
-        dialogs().message(parent, printStoppedText(run, printer.onePerCommand()), printStoppedCaption());
+    if (printed.stopped || progress.stopAsked())
+        dialogs().message(parent, printStoppedText(printed, printer.onePerCommand()), printStoppedCaption());
     return result;
 }
 

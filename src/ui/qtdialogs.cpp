@@ -210,14 +210,14 @@ void QtDialogs::error(QWidget *parent, const QString &text, const QString &detai
     box.exec();
 }
 
-std::optional<QString> QtDialogs::openPicture(QWidget *parent, const QString &filter)
+std::optional<QString> QtDialogs::openPicture(QWidget *parent, const QString &filter, const QString &startFolder)
 {
     // Qt's own dialog rather than the desktop's, so the chosen path comes back as typed,
     // without a portal's document copy standing in for the user's file, and so that the
     // preview can stand beside its file list.
-    // It starts where the user last took pictures from, never in the program's own folder
-    // (the current directory).
-    QFileDialog dialog(parent, QString(), OpenDialogStartFolder(), filter);
+    // The window starts it where the user last took pictures from (OpenDialogStartFolder),
+    // never in the program's own folder.
+    QFileDialog dialog(parent, QString(), startFolder, filter);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);

@@ -1,6 +1,7 @@
 // The cell table, the page arithmetic and the page lists.
 #include "document.h"
 #include "layouts.h"
+#include "runstate.h"
 
 #include <gtest/gtest.h>
 
@@ -42,14 +43,18 @@ TEST(DocumentStart, CountersAgreeWithTheEmptyTableAndItsFirstPage)
     EXPECT_EQ(doc->page.workPath[doc->layoutStyle], QStringLiteral("stale"));
 }
 
-TEST(DocumentStart, ProgramWideDocumentIsOneInstance)
+TEST(DocumentStart, EachRunHoldsItsOwnStateAndStartsAfresh)
 {
-    const Document &held = document();
-    document().layoutStyle = 9;
-    EXPECT_EQ(held.layoutStyle, 9);
-    document() = Document{};
-    EXPECT_EQ(held.layoutStyle, 2);
-    EXPECT_EQ(document().layoutStyle, 2);
+    const auto run = std::make_unique<RunState>();
+    const auto other = std::make_unique<RunState>();
+    run->document.layoutStyle = 9;
+    EXPECT_EQ(other->document.layoutStyle, 2);
+    *run = RunState{};
+    EXPECT_EQ(run->document.layoutStyle, 2);
+    EXPECT_EQ(run->printer, nullptr);
+    EXPECT_TRUE(run->workFolder.path.isEmpty());
+    EXPECT_TRUE(run->workFolder.names.byPicture.isEmpty());
+    EXPECT_TRUE(run->pictureFolder.folder.isEmpty());
 }
 
 TEST(PageCount, ExactlyFullPagesDoNotAddAPage)

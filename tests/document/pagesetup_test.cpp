@@ -2,6 +2,7 @@
 #include "error.h"
 #include "pagesetup.h"
 #include "printer.h"
+#include "runstate.h"
 #include "testprinter.h"
 
 #include <QLocale>
@@ -13,24 +14,16 @@ namespace {
 
 using test::TestPrinter;
 
+// A fresh run with the test printer as its printer.
 class PageSetupTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        pageSetup() = PageSetup{};
-        printerMetrics() = PrinterMetrics{};
-        setCurrentPrinter(&printer);
-    }
-    void TearDown() override
-    {
-        setCurrentPrinter(nullptr);
-        QLocale::setDefault(QLocale::c());
-    }
+    void SetUp() override { run.printer = &printer; }
+    void TearDown() override { QLocale::setDefault(QLocale::c()); }
 
     void setTexts(const QString &top, const QString &bottom, const QString &left, const QString &right,
                   const QString &vertical, const QString &horizontal)
     {
-        PageSetup &s = pageSetup();
+        PageSetup &s = run.pageSetup;
         s.topText = top;
         s.bottomText = bottom;
         s.leftText = left;
@@ -40,12 +33,13 @@ protected:
     }
 
     TestPrinter printer; // page 4760 x 6779 dots on a 4960 x 7015 sheet, 201 x 287 mm
+    RunState run;
 };
 
 TEST_F(PageSetupTest, TestPrinterBorders)
 {
-    ReadPrinterMetrics();
-    const PrinterMetrics &m = printerMetrics();
+    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
+    const PrinterMetrics &m = run.printerMetrics;
     EXPECT_EQ(m.topDots, 100);
     EXPECT_EQ(m.bottomDots, 136);
     EXPECT_EQ(m.leftDots, 100);
@@ -60,10 +54,10 @@ TEST_F(PageSetupTest, TestPrinterBorders)
 
 TEST_F(PageSetupTest, ConversionOfTenMillimetreMarginsAndOneMillimetreSpacing)
 {
-    ReadPrinterMetrics();
+    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
     setTexts("10", "10", "10", "10", "1", "1");
-    DotMarginsFromTexts();
-    const PageSetup &s = pageSetup();
+    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
+    const PageSetup &s = run.pageSetup;
     // 10 x 6779 / 287 = 236.2 -> minus the border 100 (top) and 136 (bottom)
     EXPECT_EQ(s.topDots, 136);
     EXPECT_EQ(s.bottomDots, 100);
@@ -79,10 +73,10 @@ TEST_F(PageSetupTest, CaptionPositionsAreTheSixRadioButtonsOnly)
     for (int value = -2; value <= 7; ++value)
         EXPECT_EQ(isCaptionPosition(static_cast<CaptionPosition>(value)), value >= 0 && value < 6) << value;
     // The record starts on one of them, and the first show moves it to another.
-    const PageSetup &s = pageSetup();
+    const PageSetup &s = run.pageSetup;
     ASSERT_TRUE(isCaptionPosition(s.captionPosition));
     const CaptionPosition start = s.captionPosition;
-    SetPageSetupDefaults();
+    SetPageSetupDefaults(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
     EXPECT_TRUE(isCaptionPosition(s.captionPosition));
     EXPECT_NE(s.captionPosition, start);
     // The printed font and the copy the font command starts from begin alike.
@@ -91,14 +85,14 @@ TEST_F(PageSetupTest, CaptionPositionsAreTheSixRadioButtonsOnly)
 
 TEST_F(PageSetupTest, FirstShowDefaultsTouchOnlyTextsAndCaptionSettings)
 {
-    PageSetup &s = pageSetup();
+    PageSetup &s = run.pageSetup;
     s.frameOption = true;
     s.captionOption = false;
     s.captionFont.pointSize = 14;
     s.transparentCaptions = true;
     s.captionExtension = true;
 
-    SetPageSetupDefaults();
+    SetPageSetupDefaults(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
 
     EXPECT_EQ(s.topText, QStringLiteral("4.23"));    // 4.2337 mm
     EXPECT_EQ(s.bottomText, QStringLiteral("5.76")); // 5.7578 mm
@@ -121,16 +115,16 @@ TEST_F(PageSetupTest, DefaultTextOfASixthOfAnInchBorder)
 {
     // 127 dots at 3000 dots for 100 mm: 4.2333 mm
     printer.setMetrics(2400, 3000, 2520, 3254, 60, 127, 80, 100, 762);
-    SetPageSetupDefaults();
-    EXPECT_DOUBLE_EQ(printerMetrics().topMM, 127.0 * 100 / 3000);
-    EXPECT_EQ(pageSetup().topText, QStringLiteral("4.23"));
+    SetPageSetupDefaults(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
+    EXPECT_DOUBLE_EQ(run.printerMetrics.topMM, 127.0 * 100 / 3000);
+    EXPECT_EQ(run.pageSetup.topText, QStringLiteral("4.23"));
 }
 
 TEST_F(PageSetupTest, DefaultTextsGiveMarginsWithinOneDotOfZero)
 {
-    SetPageSetupDefaults();
-    DotMarginsFromTexts();
-    const PageSetup &s = pageSetup();
+    SetPageSetupDefaults(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
+    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
+    const PageSetup &s = run.pageSetup;
     for (int dots : {s.topDots, s.bottomDots, s.leftDots, s.rightDots})
         EXPECT_LE(std::abs(dots), 1) << dots;
     EXPECT_EQ(s.verticalSpacingDots, 23);
@@ -138,10 +132,10 @@ TEST_F(PageSetupTest, DefaultTextsGiveMarginsWithinOneDotOfZero)
 
 TEST_F(PageSetupTest, ZeroMarginTextGivesMinusTheBorder)
 {
-    ReadPrinterMetrics();
+    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
     setTexts("0", "0", "0", "0", "0", "0");
-    DotMarginsFromTexts();
-    const PageSetup &s = pageSetup();
+    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
+    const PageSetup &s = run.pageSetup;
     EXPECT_EQ(s.topDots, -100);
     EXPECT_EQ(s.bottomDots, -136);
     EXPECT_EQ(s.leftDots, -100);
@@ -154,50 +148,50 @@ TEST_F(PageSetupTest, UnequalLeftAndRightBordersEachSubtractTheirOwn)
 {
     // left border 80, right border 4960 - 4700 - 80 = 180
     printer.setMetrics(4700, 6779, 4960, 7015, 80, 100, 199, 287);
-    ReadPrinterMetrics();
-    EXPECT_EQ(printerMetrics().leftDots, 80);
-    EXPECT_EQ(printerMetrics().rightDots, 180);
+    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
+    EXPECT_EQ(run.printerMetrics.leftDots, 80);
+    EXPECT_EQ(run.printerMetrics.rightDots, 180);
     setTexts("0", "0", "0", "0", "1", "1");
-    DotMarginsFromTexts();
-    EXPECT_EQ(pageSetup().leftDots, -80);
-    EXPECT_EQ(pageSetup().rightDots, -180);
+    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
+    EXPECT_EQ(run.pageSetup.leftDots, -80);
+    EXPECT_EQ(run.pageSetup.rightDots, -180);
 }
 
 TEST_F(PageSetupTest, TruncatesTowardZero)
 {
-    ReadPrinterMetrics();
+    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
     // 4 x 6779 / 287 = 94.48 -> 94 - 100 = -5.52 -> -5 (flooring would give -6)
     setTexts("4", "4", "4", "4", "-1", "0.5");
-    DotMarginsFromTexts();
-    EXPECT_EQ(pageSetup().topDots, -5);
-    EXPECT_EQ(pageSetup().verticalSpacingDots, -23);
-    EXPECT_EQ(pageSetup().horizontalSpacingDots, 11); // 11.84
+    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
+    EXPECT_EQ(run.pageSetup.topDots, -5);
+    EXPECT_EQ(run.pageSetup.verticalSpacingDots, -23);
+    EXPECT_EQ(run.pageSetup.horizontalSpacingDots, 11); // 11.84
 }
 
 TEST_F(PageSetupTest, ChangedPrinterKeepsTheTextsButConvertsWithItsOwnSize)
 {
-    SetPageSetupDefaults();
-    const QString topBefore = pageSetup().topText;
+    SetPageSetupDefaults(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
+    const QString topBefore = run.pageSetup.topText;
     TestPrinter other;
     other.setMetrics(2380, 3390, 2480, 3508, 50, 59, 201, 287, 300);
-    setCurrentPrinter(&other);
-    ReadPrinterMetrics();
-    EXPECT_EQ(pageSetup().topText, topBefore);
-    pageSetup().topText = QStringLiteral("10");
-    DotMarginsFromTexts();
-    EXPECT_EQ(pageSetup().topDots, 59); // 10 x 3390 / 287 = 118.1 - 59
+    run.printer = &other;
+    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
+    EXPECT_EQ(run.pageSetup.topText, topBefore);
+    run.pageSetup.topText = QStringLiteral("10");
+    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
+    EXPECT_EQ(run.pageSetup.topDots, 59); // 10 x 3390 / 287 = 118.1 - 59
 }
 
 TEST_F(PageSetupTest, TextThatIsNoNumberStopsTheConversionWhereItStands)
 {
-    ReadPrinterMetrics();
-    PageSetup &s = pageSetup();
+    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
+    PageSetup &s = run.pageSetup;
     s.topDots = s.bottomDots = s.leftDots = s.rightDots = 777;
     s.verticalSpacingDots = s.horizontalSpacingDots = 777;
     // Order of conversion: top, bottom, right, left, vertical, horizontal.
     setTexts("10", "10", "abc", "10", "1", "1"); // the left text is the bad one
     try {
-        DotMarginsFromTexts();
+        DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
         FAIL() << "no ConversionError";
     } catch (const ConversionError &e) {
         EXPECT_TRUE(e.message().contains(QStringLiteral("「abc」"))) << e.message().toStdString();
@@ -212,10 +206,10 @@ TEST_F(PageSetupTest, TextThatIsNoNumberStopsTheConversionWhereItStands)
 
 TEST_F(PageSetupTest, EmptyAndOddTextsAreNoNumbers)
 {
-    ReadPrinterMetrics();
+    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
     for (const char *text : {"", "  ", "1,2,3", "10mm", "inf", "nan", "--1", "1e99999", "０"}) {
         setTexts(text, "1", "1", "1", "1", "1");
-        EXPECT_THROW(DotMarginsFromTexts(), ConversionError) << text;
+        EXPECT_THROW(DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run)), ConversionError) << text;
     }
 }
 
@@ -240,17 +234,17 @@ TEST_F(PageSetupTest, LocaleDecimalSeparatorIsAccepted)
 
 TEST_F(PageSetupTest, DistanceBeyondAnyPageIsRefused)
 {
-    ReadPrinterMetrics();
+    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
     setTexts("1e12", "1", "1", "1", "1", "1");
-    pageSetup().topDots = 5;
-    EXPECT_THROW(DotMarginsFromTexts(), Error);
-    EXPECT_EQ(pageSetup().topDots, 5);
+    run.pageSetup.topDots = 5;
+    EXPECT_THROW(DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run)), Error);
+    EXPECT_EQ(run.pageSetup.topDots, 5);
 }
 
 TEST_F(PageSetupTest, PrinterReportingZeroSizeIsRefusedAndMetricsStay)
 {
-    ReadPrinterMetrics();
-    const PrinterMetrics before = printerMetrics();
+    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
+    const PrinterMetrics before = run.printerMetrics;
     struct Broken {
         const char *what;
         int pageW, pageH, widthMM, heightMM;
@@ -259,8 +253,8 @@ TEST_F(PageSetupTest, PrinterReportingZeroSizeIsRefusedAndMetricsStay)
                             Broken{"width mm", 4760, 6779, 0, 287}, Broken{"height mm", 4760, 6779, 201, 0}}) {
         TestPrinter broken;
         broken.setMetrics(b.pageW, b.pageH, 4960, 7015, 90, 90, b.widthMM, b.heightMM);
-        EXPECT_THROW(ReadPrinterMetrics(broken), Error) << b.what;
-        const PrinterMetrics &m = printerMetrics();
+        EXPECT_THROW(ReadPrinterMetrics(run.printerMetrics, broken), Error) << b.what;
+        const PrinterMetrics &m = run.printerMetrics;
         EXPECT_EQ(m.topDots, before.topDots) << b.what;
         EXPECT_EQ(m.leftDots, before.leftDots) << b.what;
         EXPECT_EQ(m.bottomDots, before.bottomDots) << b.what;
@@ -268,17 +262,16 @@ TEST_F(PageSetupTest, PrinterReportingZeroSizeIsRefusedAndMetricsStay)
         EXPECT_DOUBLE_EQ(m.topMM, before.topMM) << b.what;
 
         setTexts("10", "10", "10", "10", "1", "1");
-        pageSetup().topDots = 42;
-        EXPECT_THROW(DotMarginsFromTexts(broken), Error) << b.what;
-        EXPECT_EQ(pageSetup().topDots, 42) << b.what;
+        run.pageSetup.topDots = 42;
+        EXPECT_THROW(DotMarginsFromTexts(run.pageSetup, run.printerMetrics, broken), Error) << b.what;
+        EXPECT_EQ(run.pageSetup.topDots, 42) << b.what;
     }
 }
 
 TEST_F(PageSetupTest, NoPrinterInstalledIsAnError)
 {
-    setCurrentPrinter(nullptr);
-    EXPECT_FALSE(hasCurrentPrinter());
-    EXPECT_THROW(ReadPrinterMetrics(), Error);
+    run.printer = nullptr;
+    EXPECT_THROW(ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run)), Error);
 }
 
 TEST(FormatFixed, RuntimeFixedFormatExamples)

@@ -34,10 +34,10 @@ protected:
     // Prints page 0 of a one-cell-a-page document holding `path` and returns the error text.
     QString printFailure(const QString &path)
     {
-        document() = Document{};
-        document().layoutStyle = 1;
-        document().cells[0].picturePath = path;
-        ResetToFirstPageLists(document());
+        run.document = Document{};
+        run.document.layoutStyle = 1;
+        run.document.cells[0].picturePath = path;
+        ResetToFirstPageLists(run.document);
         PrintDialogValues values;
         values.topText = values.bottomText = values.leftText = values.rightText = QStringLiteral("2.5");
         values.verticalSpacingText = values.horizontalSpacingText = QStringLiteral("2");
@@ -46,14 +46,14 @@ protected:
         const int abortedBefore = printer_.abortedJobs;
         QString text;
         try {
-            FinishPrintCommand(kPrintResultPrint, values, printer_);
+            FinishPrintCommand(run, kPrintResultPrint, values, printer_);
         } catch (const Error &e) {
             text = e.message();
         }
         EXPECT_EQ(printer_.jobs.size(), jobsBefore);
         EXPECT_EQ(printer_.abortedJobs, abortedBefore + 1);
         EXPECT_FALSE(printer_.jobOpen);
-        EXPECT_EQ(document().cell(0).picturePath, path);
+        EXPECT_EQ(run.document.cell(0).picturePath, path);
         return text;
     }
 };
@@ -68,32 +68,32 @@ TEST_F(AwkwardFiles, SubfolderNamedLikeAPictureIsNeverAPicture)
     EXPECT_EQ(PicturesInFolder(pictureDir_.path()), QStringList{good});
 
     // Named itself, on the command line or dropped, the folder gives its own pictures.
-    EXPECT_EQ(FillDocumentFromArguments({fake, good}), 0);
-    EXPECT_EQ(document().cell(0).picturePath, inner);
-    EXPECT_EQ(document().cell(1).picturePath, good);
-    EXPECT_TRUE(MakeWorkCopies(0, 1).isEmpty());
+    EXPECT_EQ(FillDocumentFromArguments(run.document, {fake, good}), 0);
+    EXPECT_EQ(run.document.cell(0).picturePath, inner);
+    EXPECT_EQ(run.document.cell(1).picturePath, good);
+    EXPECT_TRUE(MakeWorkCopies(run.document, run.workFolder, 0, 1).isEmpty());
 
-    document() = Document{};
-    const DropResult alone = DropFiles({fake}, 1, {});
+    run.document = Document{};
+    const DropResult alone = DropFiles(run.document, run.workFolder, {fake}, 1, {});
     EXPECT_EQ(alone.placed, 1);
     EXPECT_TRUE(hasWorkCopy(0, inner));
 
     // In a drop of files it is passed over.
-    document() = Document{};
-    const DropResult files = DropFiles({good, fake}, 0, {});
+    run.document = Document{};
+    const DropResult files = DropFiles(run.document, run.workFolder, {good, fake}, 0, {});
     EXPECT_EQ(files.placed, 1);
     EXPECT_TRUE(files.errors.isEmpty());
     EXPECT_TRUE(hasWorkCopy(0, good));
-    EXPECT_TRUE(document().cell(1).picturePath.isEmpty());
+    EXPECT_TRUE(run.document.cell(1).picturePath.isEmpty());
 
     // Chosen in the open dialog, it is refused with a clear text; the cell keeps the name.
     try {
-        LoadIntoCell(3, 0, fake);
+        LoadIntoCell(run.document, run.workFolder, 3, 0, fake);
         ADD_FAILURE() << "a folder was loaded as a picture";
     } catch (const Error &e) {
         EXPECT_EQ(e.message(), fake + QStringLiteral(": フォルダです。写真のファイルではありません"));
     }
-    EXPECT_EQ(document().cell(3).picturePath, fake);
+    EXPECT_EQ(run.document.cell(3).picturePath, fake);
 
     EXPECT_TRUE(printFailure(fake).startsWith(fake + QStringLiteral(": ")));
 }
@@ -103,14 +103,14 @@ TEST_F(AwkwardFiles, FolderNamedLikeEachKindIsRefusedByEachDecoder)
     for (const char *name : {"f.png", "f.bmp", "f.jpeg"}) {
         const QString fake = folder(QString::fromLatin1(name));
         SCOPED_TRACE(name);
-        document().cells[0].picturePath = fake;
+        run.document.cells[0].picturePath = fake;
         try {
-            MakeWorkCopy(0);
+            MakeWorkCopy(run.document, run.workFolder, 0);
             ADD_FAILURE() << "no error";
         } catch (const Error &e) {
             EXPECT_TRUE(e.message().startsWith(fake + QStringLiteral(": "))) << e.what();
         }
-        EXPECT_EQ(document().cell(0).picturePath, fake);
+        EXPECT_EQ(run.document.cell(0).picturePath, fake);
     }
 }
 
@@ -123,35 +123,35 @@ TEST_F(AwkwardFiles, LinkToAMissingFileIsReportedAndKept)
     const QStringList all = {before, gone, goneBmp, after};
 
     // Command line: every name stays in its cell, the good ones are converted.
-    EXPECT_EQ(FillDocumentFromArguments(all), 0);
-    expectNamed(MakeWorkCopies(0, document().lastFilledCell), {gone, goneBmp});
+    EXPECT_EQ(FillDocumentFromArguments(run.document, all), 0);
+    expectNamed(MakeWorkCopies(run.document, run.workFolder, 0, run.document.lastFilledCell), {gone, goneBmp});
     EXPECT_TRUE(hasWorkCopy(0, before));
-    EXPECT_EQ(document().cell(1).picturePath, gone);
-    EXPECT_EQ(document().cell(2).picturePath, goneBmp);
+    EXPECT_EQ(run.document.cell(1).picturePath, gone);
+    EXPECT_EQ(run.document.cell(2).picturePath, goneBmp);
     EXPECT_TRUE(hasWorkCopy(3, after));
 
     // A drop of files: the same, and the last filled cell is stored.
-    document() = Document{};
-    const DropResult files = DropFiles(all, 0, {});
+    run.document = Document{};
+    const DropResult files = DropFiles(run.document, run.workFolder, all, 0, {});
     EXPECT_EQ(files.placed, 4);
     expectNamed(files.errors, {gone, goneBmp});
-    EXPECT_EQ(document().lastFilledCell, 3);
+    EXPECT_EQ(run.document.lastFilledCell, 3);
     EXPECT_TRUE(hasWorkCopy(3, after));
 
     // A folder's pictures are its files: a link that leads nowhere is none of them.
-    document() = Document{};
-    const DropResult folderDrop = DropFiles({pictureDir_.path()}, 0, {});
+    run.document = Document{};
+    const DropResult folderDrop = DropFiles(run.document, run.workFolder, {pictureDir_.path()}, 0, {});
     EXPECT_EQ(folderDrop.placed, 2);
     EXPECT_TRUE(folderDrop.errors.isEmpty());
 
     // Dropped alone onto a cell, or loaded into one.
-    document() = Document{};
-    const DropResult single = DropFiles({gone}, 1, {});
+    run.document = Document{};
+    const DropResult single = DropFiles(run.document, run.workFolder, {gone}, 1, {});
     EXPECT_EQ(single.mode, PlacementMode::Single);
     expectNamed(single.errors, {gone});
-    EXPECT_EQ(document().cell(1).picturePath, gone);
-    EXPECT_THROW(LoadIntoCell(2, 0, goneBmp), Error);
-    EXPECT_EQ(document().cell(2).picturePath, goneBmp);
+    EXPECT_EQ(run.document.cell(1).picturePath, gone);
+    EXPECT_THROW(LoadIntoCell(run.document, run.workFolder, 2, 0, goneBmp), Error);
+    EXPECT_EQ(run.document.cell(2).picturePath, goneBmp);
 
     const QString text = printFailure(gone);
     EXPECT_TRUE(text.startsWith(gone + QStringLiteral(": ファイルを開けません"))) << text.toStdString();
@@ -171,12 +171,12 @@ TEST_F(AwkwardFiles, EmptyAndTruncatedFilesAreReportedAndKept)
     half.write(bytes.left(bytes.size() / 2));
     half.close();
 
-    const DropResult drop = DropFiles({empty, good, cut}, 0, {});
+    const DropResult drop = DropFiles(run.document, run.workFolder, {empty, good, cut}, 0, {});
     EXPECT_EQ(drop.placed, 3);
     expectNamed(drop.errors, {empty, cut});
-    EXPECT_EQ(document().cell(0).picturePath, empty);
+    EXPECT_EQ(run.document.cell(0).picturePath, empty);
     EXPECT_TRUE(hasWorkCopy(1, good));
-    EXPECT_EQ(document().cell(2).picturePath, cut);
+    EXPECT_EQ(run.document.cell(2).picturePath, cut);
     EXPECT_FALSE(printFailure(empty).isEmpty());
 }
 
@@ -197,10 +197,10 @@ TEST_F(AwkwardFiles, NamedPipeIsRefusedWithoutWaitingForAWriter)
         int code = 0;
         for (int i = 0; i < pipes.size() && code == 0; ++i) {
             const QString refusal = pipes[i] + QStringLiteral(": 通常のファイルではない");
-            const DropResult single = DropFiles({pipes[i]}, 0, {});
+            const DropResult single = DropFiles(run.document, run.workFolder, {pipes[i]}, 0, {});
             if (single.errors.size() != 1 || !single.errors[0].startsWith(refusal))
                 code = 1 + i * 10;
-            else if (document().cell(0).picturePath != pipes[i])
+            else if (run.document.cell(0).picturePath != pipes[i])
                 code = 2 + i * 10;
             else if (!printFailure(pipes[i]).startsWith(refusal))
                 code = 3 + i * 10;
@@ -251,19 +251,19 @@ TEST_F(AwkwardFiles, UnreadableFileIsReportedAndKept)
         if (access(QFile::encodeName(locked).constData(), R_OK) == 0)
             return 1; // the file is readable after all
         const QString cannotOpen = locked + QStringLiteral(": ファイルを開けません");
-        const DropResult drop = DropFiles({locked, good}, 0, {});
+        const DropResult drop = DropFiles(run.document, run.workFolder, {locked, good}, 0, {});
         if (drop.placed != 2 || drop.errors.size() != 1 || !drop.errors[0].startsWith(cannotOpen))
             return 2;
-        if (document().cell(0).picturePath != locked || !hasWorkCopy(1, good))
+        if (run.document.cell(0).picturePath != locked || !hasWorkCopy(1, good))
             return 3;
         try {
-            LoadIntoCell(5, 0, locked);
+            LoadIntoCell(run.document, run.workFolder, 5, 0, locked);
             return 4;
         } catch (const Error &e) {
             if (!e.message().startsWith(cannotOpen))
                 return 5;
         }
-        if (document().cell(5).picturePath != locked)
+        if (run.document.cell(5).picturePath != locked)
             return 6;
         return printFailure(locked).startsWith(cannotOpen) ? 0 : 7;
     };

@@ -72,12 +72,12 @@ protected:
             }
         };
         const auto workCopy = [&] {
-            document().cells[0].picturePath = path;
+            run.document.cells[0].picturePath = path;
             try {
-                MakeWorkCopy(0);
+                MakeWorkCopy(run.document, run.workFolder, 0);
                 return int(Decoded);
             } catch (const Error &e) {
-                return int(document().cell(0).picturePath == path ? judged(e.message()) : WrongText);
+                return int(run.document.cell(0).picturePath == path ? judged(e.message()) : WrongText);
             }
         };
         EXPECT_EQ(InCappedChild(full), Refused);

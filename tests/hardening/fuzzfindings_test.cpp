@@ -23,15 +23,15 @@ TEST_F(FuzzFindings, HeaderSizesNearTheIntegerLimitsDoNotOverflowTheConversionPl
 {
     for (const char *name : {"bmp-header-size-overflow.bmp", "png-header-size-overflow.png"}) {
         SCOPED_TRACE(name);
-        document() = Document{};
+        run.document = Document{};
         const QString path = fixture(name);
         const QString good = picture(QStringLiteral("good.png"));
-        document().cells[0].picturePath = path;
-        document().cells[1].picturePath = good;
-        const QStringList errors = MakeWorkCopies(0, 1, 2);
+        run.document.cells[0].picturePath = path;
+        run.document.cells[1].picturePath = good;
+        const QStringList errors = MakeWorkCopies(run.document, run.workFolder, 0, 1, 2);
         ASSERT_EQ(errors.size(), 1);
         EXPECT_TRUE(errors[0].startsWith(path + QStringLiteral(": "))) << errors[0].toStdString();
-        EXPECT_EQ(document().cell(0).picturePath, path);
+        EXPECT_EQ(run.document.cell(0).picturePath, path);
         EXPECT_TRUE(hasWorkCopy(1, good));
     }
 }

@@ -3,6 +3,7 @@
 #include "document.h"
 #include "pagesetup.h"
 #include "printer.h"
+#include "runstate.h"
 #include "testprinter.h"
 #include "workcopy.h"
 
@@ -18,34 +19,23 @@
 
 namespace quiltana::test {
 
-// A fresh document, a work folder as the current directory, a folder for the pictures and a
-// small test printer installed as the current one.
+// A fresh run: a document, a work folder of the test's own, a folder for the pictures and a
+// small test printer as the run's printer.
 class HardeningTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(workDir_.isValid());
         ASSERT_TRUE(pictureDir_.isValid());
-        test::ResetProgramState();
-        ResetWorkCopyNames();
-        previousDir_ = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(workDir_.path()));
-        EnsureWorkFolder();
+        run.workFolder.path = workDir_.filePath(QStringLiteral("temp"));
+        EnsureWorkFolder(run.workFolder.path);
         printer_.setMetrics(400, 600, 420, 620, 10, 10, 100, 150, 100);
-        setCurrentPrinter(&printer_);
-        ReadPrinterMetrics(printer_);
-        PageSetup &s = pageSetup();
+        run.printer = &printer_;
+        ReadPrinterMetrics(run.printerMetrics, printer_);
+        PageSetup &s = run.pageSetup;
         s.topText = s.bottomText = s.leftText = s.rightText = QStringLiteral("2.5");
         s.verticalSpacingText = s.horizontalSpacingText = QStringLiteral("2");
-        DotMarginsFromTexts();
-    }
-
-    void TearDown() override
-    {
-        setCurrentPrinter(nullptr);
-        QDir::setCurrent(previousDir_);
-        document() = Document{};
-        ResetWorkCopyNames();
+        DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
     }
 
     // A real picture of one colour in the format its extension names (PNG when it names none).
@@ -83,13 +73,13 @@ protected:
     }
 
     // Whether the cell holds `path` and a readable 200-pixel-high work copy of it.
-    static ::testing::AssertionResult hasWorkCopy(int cell, const QString &path)
+    ::testing::AssertionResult hasWorkCopy(int cell, const QString &path) const
     {
-        const Cell &c = document().cell(cell);
+        const Cell &c = run.document.cell(cell);
         if (c.picturePath != path)
             return ::testing::AssertionFailure() << "cell " << cell << " holds "
                                                  << c.picturePath.toStdString();
-        const QString expected = QStringLiteral("./temp/") + QFileInfo(path).fileName() + QStringLiteral(".bmp");
+        const QString expected = run.workFolder.path + QLatin1Char('/') + QFileInfo(path).fileName() + QStringLiteral(".bmp");
         if (c.workPath != expected)
             return ::testing::AssertionFailure() << "work path " << c.workPath.toStdString();
         const QImage copy(c.workPath, "BMP");
@@ -100,8 +90,8 @@ protected:
 
     QTemporaryDir workDir_;
     QTemporaryDir pictureDir_;
-    QString previousDir_;
     TestPrinter printer_;
+    RunState run;
 };
 
 } // namespace quiltana::test

@@ -37,8 +37,8 @@ protected:
 TEST_F(PathNames, CommandLineKeepsEveryNameAndMakesItsWorkCopy)
 {
     const QStringList paths = awkwardPictures();
-    EXPECT_EQ(FillDocumentFromArguments(paths), 0);
-    EXPECT_TRUE(MakeWorkCopies(0, document().lastFilledCell).isEmpty());
+    EXPECT_EQ(FillDocumentFromArguments(run.document, paths), 0);
+    EXPECT_TRUE(MakeWorkCopies(run.document, run.workFolder, 0, run.document.lastFilledCell).isEmpty());
     for (int i = 0; i < paths.size(); ++i)
         EXPECT_TRUE(hasWorkCopy(i, paths[i]));
 }
@@ -46,10 +46,10 @@ TEST_F(PathNames, CommandLineKeepsEveryNameAndMakesItsWorkCopy)
 TEST_F(PathNames, FolderOnTheCommandLineFindsEveryName)
 {
     const QStringList paths = awkwardPictures();
-    EXPECT_EQ(FillDocumentFromArguments({pictureDir_.path()}), 0);
+    EXPECT_EQ(FillDocumentFromArguments(run.document, {pictureDir_.path()}), 0);
     QStringList placed;
-    for (int i = 0; i <= document().lastFilledCell; ++i)
-        placed << document().cell(i).picturePath;
+    for (int i = 0; i <= run.document.lastFilledCell; ++i)
+        placed << run.document.cell(i).picturePath;
     placed.sort();
     QStringList expected = paths;
     expected.sort();
@@ -59,14 +59,14 @@ TEST_F(PathNames, FolderOnTheCommandLineFindsEveryName)
 TEST_F(PathNames, DroppedFilesAndFoldersKeepEveryName)
 {
     const QStringList paths = awkwardPictures();
-    DropResult files = DropFiles(paths, 0, {});
+    DropResult files = DropFiles(run.document, run.workFolder, paths, 0, {});
     EXPECT_EQ(files.placed, paths.size());
     EXPECT_TRUE(files.errors.isEmpty()) << files.errors.join(u'\n').toStdString();
     for (int i = 0; i < paths.size(); ++i)
         EXPECT_TRUE(hasWorkCopy(i, paths[i]));
 
-    document() = Document{};
-    const DropResult folders = DropFiles({pictureDir_.path()}, 0, {});
+    run.document = Document{};
+    const DropResult folders = DropFiles(run.document, run.workFolder, {pictureDir_.path()}, 0, {});
     EXPECT_EQ(folders.placed, paths.size());
     EXPECT_TRUE(folders.errors.isEmpty()) << folders.errors.join(u'\n').toStdString();
 }
@@ -76,14 +76,14 @@ TEST_F(PathNames, OneDroppedAndOneLoadedPictureKeepTheirNames)
     const QStringList paths = awkwardPictures();
     for (int i = 0; i < paths.size(); ++i) {
         SCOPED_TRACE(paths[i].toStdString());
-        document() = Document{};
-        document().layoutStyle = 2;
-        const DropResult single = DropFiles({paths[i]}, 1, {});
+        run.document = Document{};
+        run.document.layoutStyle = 2;
+        const DropResult single = DropFiles(run.document, run.workFolder, {paths[i]}, 1, {});
         EXPECT_EQ(single.mode, PlacementMode::Single);
         EXPECT_TRUE(single.errors.isEmpty());
         EXPECT_TRUE(hasWorkCopy(1, paths[i]));
 
-        LoadIntoCell(0, 0, paths[i]);
+        LoadIntoCell(run.document, run.workFolder, 0, 0, paths[i]);
         EXPECT_TRUE(hasWorkCopy(0, paths[i]));
     }
 }
@@ -96,29 +96,29 @@ TEST_F(PathNames, NameWithoutExtensionIsNoPictureOnAnyPath)
     const QString good = picture(QStringLiteral("good.png"));
 
     // Named on the command line, a file goes into its cell unchanged but gets no work copy.
-    EXPECT_EQ(FillDocumentFromArguments({bare, good, dotted}), 0);
-    EXPECT_TRUE(MakeWorkCopies(0, document().lastFilledCell).isEmpty());
-    EXPECT_EQ(document().cell(0).picturePath, bare);
-    EXPECT_TRUE(document().cell(0).workPath.isEmpty());
+    EXPECT_EQ(FillDocumentFromArguments(run.document, {bare, good, dotted}), 0);
+    EXPECT_TRUE(MakeWorkCopies(run.document, run.workFolder, 0, run.document.lastFilledCell).isEmpty());
+    EXPECT_EQ(run.document.cell(0).picturePath, bare);
+    EXPECT_TRUE(run.document.cell(0).workPath.isEmpty());
     EXPECT_TRUE(hasWorkCopy(1, good));
-    EXPECT_EQ(document().cell(2).picturePath, dotted);
+    EXPECT_EQ(run.document.cell(2).picturePath, dotted);
 
     // Dropped among pictures it is passed over; dropped alone it changes no cell.
-    document() = Document{};
-    const DropResult several = DropFiles({bare, good, dotted}, 0, {});
+    run.document = Document{};
+    const DropResult several = DropFiles(run.document, run.workFolder, {bare, good, dotted}, 0, {});
     EXPECT_EQ(several.placed, 1);
     EXPECT_TRUE(hasWorkCopy(0, good));
-    EXPECT_TRUE(document().cell(1).picturePath.isEmpty());
-    const DropResult alone = DropFiles({bare}, 1, {});
+    EXPECT_TRUE(run.document.cell(1).picturePath.isEmpty());
+    const DropResult alone = DropFiles(run.document, run.workFolder, {bare}, 1, {});
     EXPECT_EQ(alone.mode, PlacementMode::Fresh);
     EXPECT_EQ(alone.placed, 0);
-    EXPECT_TRUE(document().cell(1).picturePath.isEmpty());
+    EXPECT_TRUE(run.document.cell(1).picturePath.isEmpty());
     EXPECT_TRUE(hasWorkCopy(0, good));
 
     // Loaded into a cell it is kept as the cell's picture, without a work copy or an error.
-    EXPECT_NO_THROW(LoadIntoCell(2, 0, bare));
-    EXPECT_EQ(document().cell(2).picturePath, bare);
-    EXPECT_TRUE(document().cell(2).workPath.isEmpty());
+    EXPECT_NO_THROW(LoadIntoCell(run.document, run.workFolder, 2, 0, bare));
+    EXPECT_EQ(run.document.cell(2).picturePath, bare);
+    EXPECT_TRUE(run.document.cell(2).workPath.isEmpty());
 }
 
 TEST_F(PathNames, AwkwardNamesPrintTheirPicturesAndCaptions)
@@ -128,8 +128,8 @@ TEST_F(PathNames, AwkwardNamesPrintTheirPicturesAndCaptions)
     for (int i = 0; i < colours.size(); ++i)
         paths << picture(kAwkwardNames[i].section(u'.', 0, -2) + QStringLiteral(".png"), colours[i], 30, 20);
     paths << picture(QStringLiteral("IMG_0001"), Qt::magenta, 30, 20); // prints as an empty cell
-    ASSERT_EQ(FillDocumentFromArguments(paths), 0);
-    Document &doc = document();
+    ASSERT_EQ(FillDocumentFromArguments(run.document, paths), 0);
+    Document &doc = run.document;
     doc.layoutStyle = 1;
     ResetToFirstPageLists(doc);
     ASSERT_EQ(doc.pageCount, paths.size());
@@ -140,7 +140,7 @@ TEST_F(PathNames, AwkwardNamesPrintTheirPicturesAndCaptions)
     values.captionOption = true; // the names themselves are drawn, Japanese included
     values.captionPosition = CaptionPosition::TopLeft;
     values.range = PageRange::All;
-    FinishPrintCommand(kPrintResultPrint, values, printer_);
+    FinishPrintCommand(run, kPrintResultPrint, values, printer_);
     ASSERT_EQ(printer_.jobs.size(), static_cast<std::size_t>(paths.size()));
     EXPECT_EQ(printer_.abortedJobs, 0);
     const QPoint centre(printer_.pw / 2, printer_.ph / 2);

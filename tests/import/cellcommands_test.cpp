@@ -1,6 +1,7 @@
 #include "cellcommands.h"
 
 #include "document.h"
+#include "runstate.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +11,10 @@ namespace {
 // The cell commands touch neither files nor the work folder: paths here are only names.
 class CellCommandsTest : public ::testing::Test {
 protected:
-    void SetUp() override { document() = Document{}; }
-    void TearDown() override { document() = Document{}; }
-
     // Fills cells first..last with "/pictures/<n>.png" and shows page `page` of `style`.
-    static void makeDocument(int style, int first, int last, int page = 0)
+    void makeDocument(int style, int first, int last, int page = 0)
     {
-        Document &doc = document();
+        Document &doc = run.document;
         doc.layoutStyle = style;
         for (int c = first; c <= last; ++c) {
             Cell &cell = doc.cells[static_cast<size_t>(c)];
@@ -29,36 +27,38 @@ protected:
         clearRedrawFlags();
     }
 
-    static void clearRedrawFlags() { document().page.redraw.fill(Redraw::Done); }
+    void clearRedrawFlags() { run.document.page.redraw.fill(Redraw::Done); }
 
-    static int redrawCount()
+    int redrawCount() const
     {
         int n = 0;
-        for (const Redraw flag : document().page.redraw)
+        for (const Redraw flag : run.document.page.redraw)
             n += flag == Redraw::Draw ? 1 : 0;
         return n;
     }
+
+    RunState run;
 };
 
 TEST_F(CellCommandsTest, TurnsToggleBackToUpright)
 {
     makeDocument(4, 0, 7, 1);
-    Document &doc = document();
+    Document &doc = run.document;
 
-    TurnRight(1);
+    TurnRight(run.document, 1);
     EXPECT_EQ(doc.cell(5).orientation, Turn::Right);
     EXPECT_EQ(doc.page.orientation[1], Turn::Right);
     EXPECT_EQ(doc.page.redraw[1], Redraw::Draw);
     EXPECT_EQ(redrawCount(), 1);
 
-    TurnRight(1);
+    TurnRight(run.document, 1);
     EXPECT_EQ(doc.cell(5).orientation, Turn::Upright); // upright, not upside down
     EXPECT_EQ(doc.page.orientation[1], Turn::Upright);
 
-    TurnRight(2);
-    TurnLeft(2);
+    TurnRight(run.document, 2);
+    TurnLeft(run.document, 2);
     EXPECT_EQ(doc.cell(6).orientation, Turn::Upright);
-    TurnLeft(2);
+    TurnLeft(run.document, 2);
     EXPECT_EQ(doc.cell(6).orientation, Turn::Left);
     EXPECT_EQ(doc.page.orientation[2], Turn::Left);
     EXPECT_EQ(doc.cell(2).orientation, Turn::Upright); // same position of another page
@@ -67,13 +67,13 @@ TEST_F(CellCommandsTest, TurnsToggleBackToUpright)
 TEST_F(CellCommandsTest, TurnAllTogglesEveryCell)
 {
     makeDocument(4, 0, 3);
-    Document &doc = document();
-    TurnRight(1);
-    TurnLeft(2);
+    Document &doc = run.document;
+    TurnRight(run.document, 1);
+    TurnLeft(run.document, 2);
     doc.cells[500].orientation = Turn::Left; // a cell of another page
     clearRedrawFlags();
 
-    TurnAll();
+    TurnAll(run.document);
 
     EXPECT_EQ(doc.cell(0).orientation, Turn::Right);
     EXPECT_EQ(doc.cell(1).orientation, Turn::Upright);
@@ -89,11 +89,11 @@ TEST_F(CellCommandsTest, TurnAllTogglesEveryCell)
 TEST_F(CellCommandsTest, CopyBufferThroughCutCopyAndPaste)
 {
     makeDocument(4, 0, 1);
-    Document &doc = document();
-    TurnLeft(0);
+    Document &doc = run.document;
+    TurnLeft(run.document, 0);
     clearRedrawFlags();
 
-    EXPECT_TRUE(Cut(0));
+    EXPECT_TRUE(Cut(run.document, 0));
     EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/0.png")); // the picture, not the work copy
     EXPECT_EQ(doc.copyBuffer.orientation, Turn::Left);
     EXPECT_TRUE(doc.cell(0).picturePath.isEmpty());
@@ -104,7 +104,7 @@ TEST_F(CellCommandsTest, CopyBufferThroughCutCopyAndPaste)
     EXPECT_EQ(doc.lastFilledCell, 1);
 
     clearRedrawFlags();
-    Paste(3);
+    Paste(run.document, 3);
     EXPECT_EQ(doc.cell(3).picturePath, QStringLiteral("/pictures/0.png"));
     EXPECT_EQ(doc.cell(3).workPath, QStringLiteral("/pictures/0.png"));
     EXPECT_EQ(doc.page.workPath[3], QStringLiteral("/pictures/0.png"));
@@ -115,14 +115,14 @@ TEST_F(CellCommandsTest, CopyBufferThroughCutCopyAndPaste)
     EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/0.png")); // pasted again and again
 
     // Copying an empty cell empties the buffer; pasting it empties the target.
-    TurnRight(2);
+    TurnRight(run.document, 2);
     clearRedrawFlags();
-    EXPECT_TRUE(Copy(2));
+    EXPECT_TRUE(Copy(run.document, 2));
     EXPECT_EQ(redrawCount(), 0);
     EXPECT_TRUE(doc.copyBuffer.path.isEmpty());
     EXPECT_EQ(doc.copyBuffer.orientation, Turn::Right);
-    EXPECT_FALSE(PopupState(1).pasteEnabled);
-    Paste(3);
+    EXPECT_FALSE(PopupState(run.document, 1).pasteEnabled);
+    Paste(run.document, 3);
     EXPECT_TRUE(doc.cell(3).picturePath.isEmpty());
     EXPECT_TRUE(doc.cell(3).workPath.isEmpty());
     EXPECT_EQ(doc.cell(3).orientation, Turn::Right);
@@ -132,27 +132,27 @@ TEST_F(CellCommandsTest, CopyBufferThroughCutCopyAndPaste)
 TEST_F(CellCommandsTest, PopupFollowsTheShownPictureAndTheBuffer)
 {
     makeDocument(2, 0, 0);
-    PopupItems items = PopupState(0);
+    PopupItems items = PopupState(run.document, 0);
     EXPECT_TRUE(items.copyEnabled);
     EXPECT_TRUE(items.pasteAllEnabled);
     EXPECT_FALSE(items.pasteEnabled);
 
-    items = PopupState(1);
+    items = PopupState(run.document, 1);
     EXPECT_FALSE(items.copyEnabled);
     EXPECT_FALSE(items.pasteAllEnabled);
 
-    ASSERT_TRUE(Copy(0));
-    EXPECT_TRUE(PopupState(1).pasteEnabled);
+    ASSERT_TRUE(Copy(run.document, 0));
+    EXPECT_TRUE(PopupState(run.document, 1).pasteEnabled);
 }
 
 TEST_F(CellCommandsTest, PasteBehindTheLastFilledCellRecounts)
 {
     makeDocument(4, 0, 4, 1);
-    Document &doc = document();
+    Document &doc = run.document;
     ASSERT_EQ(doc.pageCount, 2);
     doc.copyBuffer = CopyBuffer{QStringLiteral("/pictures/new.png"), Turn::Upright};
 
-    Paste(3);
+    Paste(run.document, 3);
 
     EXPECT_EQ(doc.cell(7).picturePath, QStringLiteral("/pictures/new.png"));
     EXPECT_EQ(doc.lastFilledCell, 7);
@@ -161,7 +161,7 @@ TEST_F(CellCommandsTest, PasteBehindTheLastFilledCellRecounts)
 
     // Onto a third page the count grows, the page shown stays.
     doc.currentPage = 2;
-    Paste(0);
+    Paste(run.document, 0);
     EXPECT_EQ(doc.lastFilledCell, 8);
     EXPECT_EQ(doc.pageCount, 3);
     EXPECT_EQ(doc.currentPage, 2);
@@ -170,12 +170,12 @@ TEST_F(CellCommandsTest, PasteBehindTheLastFilledCellRecounts)
 TEST_F(CellCommandsTest, PasteToAllFillsTheCurrentPageOnly)
 {
     makeDocument(50, 0, 120, 1);
-    Document &doc = document();
-    TurnLeft(10); // cell 60
+    Document &doc = run.document;
+    TurnLeft(run.document, 10); // cell 60
     clearRedrawFlags();
     const int pages = doc.pageCount;
 
-    PasteToAll(10);
+    PasteToAll(run.document, 10);
 
     EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/60.png"));
     EXPECT_EQ(doc.copyBuffer.orientation, Turn::Left);
@@ -192,19 +192,19 @@ TEST_F(CellCommandsTest, PasteToAllFillsTheCurrentPageOnly)
     EXPECT_EQ(doc.cell(100).picturePath, QStringLiteral("/pictures/100.png"));
     EXPECT_EQ(doc.pageCount, pages);
 
-    Paste(0);
+    Paste(run.document, 0);
     EXPECT_EQ(doc.cell(50).picturePath, QStringLiteral("/pictures/60.png"));
 }
 
 TEST_F(CellCommandsTest, CutAllOnAThirdPage)
 {
     makeDocument(4, 0, 19, 2);
-    Document &doc = document();
+    Document &doc = run.document;
     ASSERT_EQ(doc.pageCount, 5);
-    TurnRight(0);
-    ASSERT_TRUE(Copy(1));
+    TurnRight(run.document, 0);
+    ASSERT_TRUE(Copy(run.document, 1));
 
-    CutAll();
+    CutAll(run.document);
 
     EXPECT_EQ(doc.scanLastFilledCell(), 0);
     EXPECT_TRUE(doc.cell(0).picturePath.isEmpty());
@@ -218,7 +218,7 @@ TEST_F(CellCommandsTest, CutAllOnAThirdPage)
     EXPECT_TRUE(doc.page.workPath[1].isEmpty());
 
     // The buffer survives.
-    Paste(2);
+    Paste(run.document, 2);
     EXPECT_EQ(doc.cell(2).picturePath, QStringLiteral("/pictures/9.png"));
 }
 
@@ -226,16 +226,16 @@ TEST_F(CellCommandsTest, PositionsPastTheTableDoNothing)
 {
     // Layout 2X3, last page 166: cells 996..999, then positions 4 and 5 without a cell.
     makeDocument(6, 990, 999, 166);
-    Document &doc = document();
+    Document &doc = run.document;
     doc.copyBuffer = CopyBuffer{QStringLiteral("/pictures/buffer.png"), Turn::Right};
 
-    TurnRight(4);
-    TurnLeft(5);
-    EXPECT_FALSE(Cut(4));
-    EXPECT_FALSE(Copy(5));
-    Paste(4);
-    PasteToAll(5);
-    const PopupItems items = PopupState(4);
+    TurnRight(run.document, 4);
+    TurnLeft(run.document, 5);
+    EXPECT_FALSE(Cut(run.document, 4));
+    EXPECT_FALSE(Copy(run.document, 5));
+    Paste(run.document, 4);
+    PasteToAll(run.document, 5);
+    const PopupItems items = PopupState(run.document, 4);
     EXPECT_FALSE(items.copyEnabled || items.pasteEnabled || items.pasteAllEnabled);
     EXPECT_EQ(redrawCount(), 0);
     EXPECT_EQ(doc.page.orientation[4], Turn::Upright);
@@ -243,17 +243,17 @@ TEST_F(CellCommandsTest, PositionsPastTheTableDoNothing)
     EXPECT_EQ(doc.copyBuffer.path, QStringLiteral("/pictures/buffer.png"));
 
     // Turn all and paste to all skip them; the cells of the page are changed.
-    TurnAll();
+    TurnAll(run.document);
     EXPECT_EQ(doc.page.orientation[3], Turn::Right);
     EXPECT_EQ(doc.page.orientation[4], Turn::Upright);
-    PasteToAll(0);
+    PasteToAll(run.document, 0);
     EXPECT_EQ(doc.cell(999).picturePath, QStringLiteral("/pictures/996.png"));
     EXPECT_TRUE(doc.page.workPath[5].isEmpty());
     EXPECT_TRUE(doc.page.workPath[4].isEmpty());
 
     // Positions outside the page are refused as well.
-    EXPECT_FALSE(Cut(-1));
-    EXPECT_FALSE(Copy(6));
+    EXPECT_FALSE(Cut(run.document, -1));
+    EXPECT_FALSE(Copy(run.document, 6));
 }
 
 } // namespace

@@ -22,9 +22,9 @@ TEST_F(CommandLineTest, FolderContributesItsPicturesAsAFileManagerListsThem)
         file(QStringLiteral("photos/") + listed.at(i));
     file(QStringLiteral("photos/b.txt"));
 
-    EXPECT_EQ(FillDocumentFromArguments({dir}), 0);
+    EXPECT_EQ(FillDocumentFromArguments(run.document, {dir}), 0);
 
-    const Document &doc = document();
+    const Document &doc = run.document;
     for (int i = 0; i < listed.size(); ++i)
         EXPECT_EQ(doc.cell(i).picturePath, dir + QLatin1Char('/') + listed.at(i)) << i;
     EXPECT_TRUE(doc.cell(int(listed.size())).picturePath.isEmpty());
@@ -42,13 +42,13 @@ TEST_F(CommandLineTest, FolderTakesHiddenPicturesButNoSubfolders)
     file(QStringLiteral("mixed/x.jpg/inside.png"));    // never reached: no descent
     file(QStringLiteral("mixed/noextension"));
 
-    EXPECT_EQ(FillDocumentFromArguments({dir}), 0);
+    EXPECT_EQ(FillDocumentFromArguments(run.document, {dir}), 0);
 
-    QStringList placed{document().cell(0).picturePath, document().cell(1).picturePath};
+    QStringList placed{run.document.cell(0).picturePath, run.document.cell(1).picturePath};
     placed.sort();
     EXPECT_EQ(placed, QStringList({dir + QStringLiteral("/.hidden.BMP"), dir + QStringLiteral("/d.jpeg")}));
-    EXPECT_TRUE(document().cell(2).picturePath.isEmpty());
-    EXPECT_EQ(document().lastFilledCell, 1);
+    EXPECT_TRUE(run.document.cell(2).picturePath.isEmpty());
+    EXPECT_EQ(run.document.lastFilledCell, 1);
 }
 
 TEST_F(CommandLineTest, OtherArgumentsGoInUnchanged)
@@ -58,9 +58,9 @@ TEST_F(CommandLineTest, OtherArgumentsGoInUnchanged)
     const QString inFolder = file(QStringLiteral("one/p.png"));
     const QString missing = pictureDir_.filePath(QStringLiteral("missing.gif"));
 
-    EXPECT_EQ(FillDocumentFromArguments({text, dir, missing}), 0);
+    EXPECT_EQ(FillDocumentFromArguments(run.document, {text, dir, missing}), 0);
 
-    const Document &doc = document();
+    const Document &doc = run.document;
     EXPECT_EQ(doc.cell(0).picturePath, text);
     EXPECT_EQ(doc.cell(1).picturePath, inFolder);
     EXPECT_EQ(doc.cell(2).picturePath, missing);
@@ -69,9 +69,9 @@ TEST_F(CommandLineTest, OtherArgumentsGoInUnchanged)
 
 TEST_F(CommandLineTest, NoArgumentsLeaveAnEmptyDocument)
 {
-    EXPECT_EQ(FillDocumentFromArguments({}), 0);
-    EXPECT_EQ(document().lastFilledCell, 0);
-    EXPECT_TRUE(document().cell(0).picturePath.isEmpty());
+    EXPECT_EQ(FillDocumentFromArguments(run.document, {}), 0);
+    EXPECT_EQ(run.document.lastFilledCell, 0);
+    EXPECT_TRUE(run.document.cell(0).picturePath.isEmpty());
 }
 
 TEST_F(CommandLineTest, PicturesBeyondTheLastCellAreCountedNotPlaced)
@@ -82,9 +82,9 @@ TEST_F(CommandLineTest, PicturesBeyondTheLastCellAreCountedNotPlaced)
     const QString extra = file(QStringLiteral("extra.jpg"));
 
     // 1003 pictures and one more file: 1000 cells, 4 left out.
-    EXPECT_EQ(FillDocumentFromArguments({dir, extra}), 4);
+    EXPECT_EQ(FillDocumentFromArguments(run.document, {dir, extra}), 4);
 
-    const Document &doc = document();
+    const Document &doc = run.document;
     for (int c = 0; c < kCellCount; ++c)
         ASSERT_TRUE(doc.cell(c).picturePath.startsWith(dir)) << c;
     EXPECT_EQ(doc.lastFilledCell, 999);
@@ -97,10 +97,10 @@ TEST_F(CommandLineTest, EveryArgumentIsReadAndTheSurplusCounted)
         arguments.append(QStringLiteral("/nowhere/%1.jpg").arg(i));
     arguments.insert(500, QString()); // an empty argument names nothing and is not counted
 
-    EXPECT_EQ(FillDocumentFromArguments(arguments), 200);
-    EXPECT_EQ(document().cell(0).picturePath, QStringLiteral("/nowhere/0.jpg"));
-    EXPECT_EQ(document().cell(999).picturePath, QStringLiteral("/nowhere/999.jpg"));
-    EXPECT_EQ(document().lastFilledCell, 999);
+    EXPECT_EQ(FillDocumentFromArguments(run.document, arguments), 200);
+    EXPECT_EQ(run.document.cell(0).picturePath, QStringLiteral("/nowhere/0.jpg"));
+    EXPECT_EQ(run.document.cell(999).picturePath, QStringLiteral("/nowhere/999.jpg"));
+    EXPECT_EQ(run.document.lastFilledCell, 999);
 }
 
 TEST_F(CommandLineTest, FolderRefusesPicturesWhoseNamesAreNoUtf8)
@@ -121,11 +121,11 @@ TEST_F(CommandLineTest, FolderRefusesPicturesWhoseNamesAreNoUtf8)
     EXPECT_EQ(PicturesInFolder(dir), QStringList{good}); // without a list the refusal is silent
 
     refused.clear();
-    EXPECT_EQ(FillDocumentFromArguments({dir, dir}, &refused), 0);
+    EXPECT_EQ(FillDocumentFromArguments(run.document, {dir, dir}, &refused), 0);
     EXPECT_EQ(refused, QStringList({UnrepresentableNameError(bad), UnrepresentableNameError(bad)}));
-    EXPECT_EQ(document().cell(0).picturePath, good);
-    EXPECT_EQ(document().cell(1).picturePath, good);
-    EXPECT_TRUE(document().cell(2).picturePath.isEmpty());
+    EXPECT_EQ(run.document.cell(0).picturePath, good);
+    EXPECT_EQ(run.document.cell(1).picturePath, good);
+    EXPECT_TRUE(run.document.cell(2).picturePath.isEmpty());
 }
 
 TEST_F(CommandLineTest, ArgumentsAreMadeAbsoluteOrRefusedByTheirBytes)
@@ -135,10 +135,11 @@ TEST_F(CommandLineTest, ArgumentsAreMadeAbsoluteOrRefusedByTheirBytes)
     const QByteArray &bad = badFile.path();
     if (!badFile.made())
         GTEST_SKIP() << "the file system takes no names that are not UTF-8";
-    const QString here = QDir::currentPath();
+    const QString here = folder(QStringLiteral("start")); // where the program was started
 
     const CommandLine line = ReadCommandLine({"relative/../x.jpg", bad, QByteArray(), "sub\xE9/y.jpg",
-                                              QFile::encodeName(dir + QStringLiteral("/./写真.png"))});
+                                              QFile::encodeName(dir + QStringLiteral("/./写真.png"))},
+                                             here);
 
     EXPECT_EQ(line.paths, QStringList({here + QStringLiteral("/x.jpg"), QString(), dir + QStringLiteral("/写真.png")}));
     ASSERT_EQ(line.refused.size(), 2);
@@ -146,15 +147,15 @@ TEST_F(CommandLineTest, ArgumentsAreMadeAbsoluteOrRefusedByTheirBytes)
     EXPECT_EQ(line.refused.at(1), UnrepresentableNameError(QFile::encodeName(here) + "/sub\xE9/y.jpg"));
 
     // What is refused takes no cell: the others follow one another from cell 0.
-    EXPECT_EQ(FillDocumentFromArguments(line.paths), 0);
-    EXPECT_EQ(document().cell(0).picturePath, line.paths.at(0));
-    EXPECT_EQ(document().cell(1).picturePath, line.paths.at(2));
-    EXPECT_EQ(document().lastFilledCell, 1);
+    EXPECT_EQ(FillDocumentFromArguments(run.document, line.paths), 0);
+    EXPECT_EQ(run.document.cell(0).picturePath, line.paths.at(0));
+    EXPECT_EQ(run.document.cell(1).picturePath, line.paths.at(2));
+    EXPECT_EQ(run.document.lastFilledCell, 1);
 }
 
 TEST(OpenDialogStart, LastPictureFolderThenPicturesThenHomeNeverTheCurrentDirectory)
 {
-    QTemporaryDir last, pictures, home, program;
+    QTemporaryDir last, pictures, home;
     const QString gone = last.filePath(QStringLiteral("gone"));
     const QString cases[][3] = {// remembered, Pictures, expected
                                 {last.path(), pictures.path(), last.path()},
@@ -164,18 +165,14 @@ TEST(OpenDialogStart, LastPictureFolderThenPicturesThenHomeNeverTheCurrentDirect
         EXPECT_EQ(StartFolder(c[0], c[1], home.path()), c[2]) << c[0].toStdString();
 
     // The last name that exists decides: a file its folder, a folder itself.
-    const QString saved = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(program.path())); // the program works in its own folder
-    pictureFolderMemory() = PictureFolderMemory{};
-    EXPECT_NE(OpenDialogStartFolder(), program.path());
+    PictureFolderMemory memory;
+    EXPECT_NE(OpenDialogStartFolder(memory), QDir::currentPath());
     QFile photo(home.filePath(QStringLiteral("写真.jpg")));
     ASSERT_TRUE(photo.open(QIODevice::WriteOnly));
-    RememberPictureFolder({last.path(), photo.fileName(), gone});
-    EXPECT_EQ(OpenDialogStartFolder(), home.path());
-    RememberPictureFolder({pictures.path() + QStringLiteral("/.")});
-    EXPECT_EQ(pictureFolderMemory().folder, pictures.path());
-    pictureFolderMemory() = PictureFolderMemory{};
-    QDir::setCurrent(saved);
+    RememberPictureFolder(memory, {last.path(), photo.fileName(), gone});
+    EXPECT_EQ(OpenDialogStartFolder(memory), home.path());
+    RememberPictureFolder(memory, {pictures.path() + QStringLiteral("/.")});
+    EXPECT_EQ(memory.folder, pictures.path());
 }
 
 } // namespace

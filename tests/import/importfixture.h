@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document.h"
+#include "runstate.h"
 #include "workcopy.h"
 
 #include <QDir>
@@ -14,27 +15,16 @@
 
 namespace quiltana {
 
-// Every import test starts from an empty document and a fresh work folder: the current
-// directory is a temporary folder (holding "./temp") for the length of the test, and the pictures
-// are written into a second temporary folder.
+// Every import test starts from a fresh run: an empty document and a new work folder ("temp"
+// in a temporary folder); the pictures are written into a second temporary folder.
 class ImportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        document() = Document{};
-        ResetWorkCopyNames();
         ASSERT_TRUE(workDir_.isValid());
         ASSERT_TRUE(pictureDir_.isValid());
-        previousDir_ = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(workDir_.path()));
-        EnsureWorkFolder();
-    }
-
-    void TearDown() override
-    {
-        QDir::setCurrent(previousDir_);
-        document() = Document{};
-        ResetWorkCopyNames();
+        run.workFolder.path = workDir_.filePath(QStringLiteral("temp"));
+        EnsureWorkFolder(run.workFolder.path);
     }
 
     // A folder below the picture folder (created when missing); "" is the picture folder itself.
@@ -70,22 +60,22 @@ protected:
     }
 
     // The work copy of a picture file as the work folder holds it.
-    static QString workCopyPath(const QString &picturePath)
+    QString workCopyPath(const QString &picturePath) const
     {
-        return QStringLiteral("./temp/") + QFileInfo(picturePath).fileName() + QStringLiteral(".bmp");
+        return run.workFolder.path + QLatin1Char('/') + QFileInfo(picturePath).fileName() + QStringLiteral(".bmp");
     }
 
     // True when the cell has its work copy: the work path names the expected file, which exists.
-    static bool hasWorkCopy(int cell)
+    bool hasWorkCopy(int cell) const
     {
-        const Cell &c = document().cell(cell);
+        const Cell &c = run.document.cell(cell);
         return !c.picturePath.isEmpty() && c.workPath == workCopyPath(c.picturePath)
                && QFileInfo::exists(c.workPath);
     }
 
     QTemporaryDir workDir_;
     QTemporaryDir pictureDir_;
-    QString previousDir_;
+    RunState run;
 };
 
 } // namespace quiltana

@@ -16,30 +16,22 @@
 #include "decode.h"
 #include "document.h"
 #include "error.h"
+#include "runstate.h"
 #include "smalldisk.h"
 
 namespace quiltana {
 namespace {
 
-// Each test works in a fresh current directory of its own with an existing work folder, an
-// empty document and no work copy names handed out.
+// Each test has a run of its own: an empty document, an existing work folder ("temp" in a
+// temporary folder) and no work copy names handed out.
 class WorkCopyTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(run.isValid());
+        ASSERT_TRUE(runDir.isValid());
         ASSERT_TRUE(pictures.isValid());
-        previous = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(run.path()));
-        document() = Document{};
-        ResetWorkCopyNames();
-        EnsureWorkFolder();
-    }
-    void TearDown() override
-    {
-        QDir::setCurrent(previous);
-        document() = Document{};
-        ResetWorkCopyNames();
+        run.workFolder.path = runDir.filePath(QStringLiteral("temp"));
+        EnsureWorkFolder(run.workFolder.path);
     }
 
     QString writePicture(const QString &relative, const QImage &image, const char *format = "BMP")
@@ -55,12 +47,14 @@ protected:
         image.fill(color);
         return writePicture(relative, image);
     }
-    static Cell &cell(int n) { return *document().cellAt(n); }
-    static QStringList folderFiles() { return QDir(QStringLiteral("temp")).entryList(QDir::Files); }
+    Cell &cell(int n) { return *run.document.cellAt(n); }
+    QStringList folderFiles() const { return QDir(run.workFolder.path).entryList(QDir::Files); }
+    // The path of `name` in the work folder.
+    QString work(const QString &name) const { return run.workFolder.path + QLatin1Char('/') + name; }
 
-    QTemporaryDir run;
+    QTemporaryDir runDir;
     QTemporaryDir pictures;
-    QString previous;
+    RunState run;
 };
 
 TEST_F(WorkCopyTest, WorkCopyIs200HighWithTheTruncatedWidth)
@@ -72,8 +66,8 @@ TEST_F(WorkCopyTest, WorkCopyIs200HighWithTheTruncatedWidth)
     for (const auto &c : cases) {
         const QString name = QStringLiteral("p%1.bmp").arg(n);
         cell(n).picturePath = writePicture(name, c.width, c.height);
-        MakeWorkCopy(n);
-        EXPECT_EQ(cell(n).workPath, QStringLiteral("./temp/") + name + QStringLiteral(".bmp"));
+        MakeWorkCopy(run.document, run.workFolder, n);
+        EXPECT_EQ(cell(n).workPath, work(name + QStringLiteral(".bmp")));
         const QImage copy(cell(n).workPath);
         EXPECT_EQ(copy.size(), QSize(c.expectedWidth, 200)) << c.width << "x" << c.height;
         ++n;
@@ -87,7 +81,7 @@ TEST_F(WorkCopyTest, WorkCopyOfAVeryWidePictureIsBoundedAndKeepsItsShape)
     cell(1).picturePath = writePicture(QStringLiteral("band.bmp"), 8000, 100);
     cell(2).picturePath = writePicture(QStringLiteral("panorama.bmp"), 4000, 200);
     for (int n = 0; n < 3; ++n)
-        MakeWorkCopy(n);
+        MakeWorkCopy(run.document, run.workFolder, n);
     EXPECT_EQ(QImage(cell(0).workPath).size(), QSize(4000, 1));
     EXPECT_EQ(QImage(cell(1).workPath).size(), QSize(4000, 50));
     EXPECT_EQ(QImage(cell(2).workPath).size(), QSize(4000, 200));
@@ -99,7 +93,7 @@ TEST_F(WorkCopyTest, WorkCopyIsA24BitBmpResampledNearestNeighbour)
     picture.setPixel(0, 0, qRgb(255, 0, 0));
     picture.setPixel(1, 0, qRgb(0, 0, 255));
     cell(0).picturePath = writePicture(QStringLiteral("two.png"), picture, "PNG");
-    MakeWorkCopy(0);
+    MakeWorkCopy(run.document, run.workFolder, 0);
 
     QFile file(cell(0).workPath);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -127,10 +121,10 @@ TEST_F(WorkCopyTest, ExtensionsAreRecognisedWithoutRegardToCase)
     cell(3).picturePath = gif;
     cell(3).workPath = QStringLiteral("earlier");
     for (int n = 0; n < 4; ++n)
-        MakeWorkCopy(n);
-    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/PHOTO.JPG.bmp"));
-    EXPECT_EQ(cell(1).workPath, QStringLiteral("./temp/photo.Jpg.bmp"));
-    EXPECT_EQ(cell(2).workPath, QStringLiteral("./temp/photo.jpeg.bmp"));
+        MakeWorkCopy(run.document, run.workFolder, n);
+    EXPECT_EQ(cell(0).workPath, work(QStringLiteral("PHOTO.JPG.bmp")));
+    EXPECT_EQ(cell(1).workPath, work(QStringLiteral("photo.Jpg.bmp")));
+    EXPECT_EQ(cell(2).workPath, work(QStringLiteral("photo.jpeg.bmp")));
     EXPECT_EQ(cell(3).workPath, QStringLiteral("earlier"));
     for (int n = 0; n < 3; ++n)
         EXPECT_EQ(QImage(cell(n).workPath).size(), QSize(400, 200)) << n;
@@ -140,9 +134,9 @@ TEST_F(WorkCopyTest, ExtensionsAreRecognisedWithoutRegardToCase)
 TEST_F(WorkCopyTest, EmptyCellIsSkipped)
 {
     cell(5).workPath = QStringLiteral("untouched");
-    MakeWorkCopy(5);
-    MakeWorkCopy(-1);
-    MakeWorkCopy(1000);
+    MakeWorkCopy(run.document, run.workFolder, 5);
+    MakeWorkCopy(run.document, run.workFolder, -1);
+    MakeWorkCopy(run.document, run.workFolder, 1000);
     EXPECT_EQ(cell(5).workPath, QStringLiteral("untouched"));
     EXPECT_TRUE(folderFiles().isEmpty());
 }
@@ -152,12 +146,12 @@ TEST_F(WorkCopyTest, SameNameFromTwoFoldersGetsTwoWorkCopies)
     cell(0).picturePath = writePicture(QStringLiteral("camera1/IMG_0001.BMP"), 20, 10, Qt::red);
     cell(1).picturePath = writePicture(QStringLiteral("camera2/IMG_0001.BMP"), 20, 10, Qt::green);
     cell(2).picturePath = cell(0).picturePath;
-    MakeWorkCopy(0);
-    MakeWorkCopy(1);
-    MakeWorkCopy(2);
-    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/IMG_0001.BMP.bmp"));
+    MakeWorkCopy(run.document, run.workFolder, 0);
+    MakeWorkCopy(run.document, run.workFolder, 1);
+    MakeWorkCopy(run.document, run.workFolder, 2);
+    EXPECT_EQ(cell(0).workPath, work(QStringLiteral("IMG_0001.BMP.bmp")));
     EXPECT_NE(cell(1).workPath, cell(0).workPath);
-    EXPECT_TRUE(cell(1).workPath.startsWith(QStringLiteral("./temp/IMG_0001.BMP")));
+    EXPECT_TRUE(cell(1).workPath.startsWith(work(QStringLiteral("IMG_0001.BMP"))));
     EXPECT_EQ(cell(2).workPath, cell(0).workPath);
     // each copy shows its own picture
     EXPECT_EQ(QImage(cell(0).workPath).pixel(0, 0) & 0xFFFFFFu, 0xFF0000u);
@@ -165,9 +159,9 @@ TEST_F(WorkCopyTest, SameNameFromTwoFoldersGetsTwoWorkCopies)
     EXPECT_EQ(folderFiles().size(), 2);
 
     // the names stay with their pictures whatever order they are converted in again
-    MakeWorkCopy(1);
-    MakeWorkCopy(0);
-    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/IMG_0001.BMP.bmp"));
+    MakeWorkCopy(run.document, run.workFolder, 1);
+    MakeWorkCopy(run.document, run.workFolder, 0);
+    EXPECT_EQ(cell(0).workPath, work(QStringLiteral("IMG_0001.BMP.bmp")));
     EXPECT_EQ(QImage(cell(0).workPath).pixel(0, 0) & 0xFFFFFFu, 0xFF0000u);
 }
 
@@ -175,10 +169,10 @@ TEST_F(WorkCopyTest, ConvertingTheSameCellTwiceRewritesTheSameFile)
 {
     const QString path = writePicture(QStringLiteral("again.bmp"), 30, 30, Qt::red);
     cell(0).picturePath = path;
-    MakeWorkCopy(0);
+    MakeWorkCopy(run.document, run.workFolder, 0);
     const QString first = cell(0).workPath;
     writePicture(QStringLiteral("again.bmp"), 60, 30, Qt::green);
-    MakeWorkCopy(0);
+    MakeWorkCopy(run.document, run.workFolder, 0);
     EXPECT_EQ(cell(0).workPath, first);
     EXPECT_EQ(QImage(first).size(), QSize(400, 200));
     EXPECT_EQ(QImage(first).pixel(0, 0) & 0xFFFFFFu, 0x00FF00u);
@@ -190,17 +184,17 @@ TEST_F(WorkCopyTest, FailedSaveLeavesNoFileAndNoWorkPathAndNamesThePicture)
     cell(0).picturePath = writePicture(QStringLiteral("blocked.bmp"), 20, 20);
     cell(0).workPath = QStringLiteral("earlier");
     // a folder in the way of the work copy
-    ASSERT_TRUE(QDir().mkdir(QStringLiteral("temp/blocked.bmp.bmp")));
+    ASSERT_TRUE(QDir().mkdir(work(QStringLiteral("blocked.bmp.bmp"))));
     try {
-        MakeWorkCopy(0);
+        MakeWorkCopy(run.document, run.workFolder, 0);
         ADD_FAILURE() << "no error";
     } catch (const Error &e) {
         EXPECT_TRUE(e.message().startsWith(cell(0).picturePath)) << e.what();
-        EXPECT_FALSE(e.message().contains(QStringLiteral("./temp"))) << e.what();
+        EXPECT_FALSE(e.message().contains(run.workFolder.path)) << e.what();
     }
     EXPECT_TRUE(cell(0).workPath.isEmpty());
     // nothing half written is left beside the folder in the way
-    EXPECT_EQ(QDir(QStringLiteral("temp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+    EXPECT_EQ(QDir(run.workFolder.path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("blocked.bmp.bmp")});
 }
 
@@ -223,10 +217,10 @@ TEST_F(WorkCopyTest, FailedSaveOnADiskThatRefusesNamesTheCause)
         else
             disk.fill(QStringLiteral("filler"));
         const QStringList before = QDir(disk.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-        ASSERT_TRUE(QDir::setCurrent(disk.path()));
+        run.workFolder = WorkFolder{QDir(disk.path()).filePath(QStringLiteral("temp")), {}};
         cell(0).picturePath = writePicture(QStringLiteral("full.bmp"), 400, 300);
         try {
-            MakeWorkCopy(0);
+            MakeWorkCopy(run.document, run.workFolder, 0);
             ADD_FAILURE() << "no error";
         } catch (const Error &e) {
             EXPECT_TRUE(e.message().startsWith(cell(0).picturePath)) << e.what();
@@ -234,7 +228,6 @@ TEST_F(WorkCopyTest, FailedSaveOnADiskThatRefusesNamesTheCause)
         }
         EXPECT_TRUE(cell(0).workPath.isEmpty());
         EXPECT_EQ(QDir(disk.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
-        ASSERT_TRUE(QDir::setCurrent(run.path()));
     }
 }
 
@@ -248,7 +241,7 @@ TEST_F(WorkCopyTest, UnreadablePictureThrowsAndEmptiesTheWorkPath)
     cell(0).picturePath = broken;
     cell(0).workPath = QStringLiteral("earlier");
     try {
-        MakeWorkCopy(0);
+        MakeWorkCopy(run.document, run.workFolder, 0);
         ADD_FAILURE() << "no error";
     } catch (const Error &e) {
         EXPECT_TRUE(e.message().contains(QStringLiteral("broken.png"))) << e.message().toStdString();
@@ -264,13 +257,13 @@ TEST_F(WorkCopyTest, MakeWorkCopiesConvertsEveryPictureItCanAndCollectsTheErrors
     cell(1).picturePath = pictures.filePath(QStringLiteral("missing.png"));
     cell(2).picturePath = writePicture(QStringLiteral("c.gif"), 20, 10);
     cell(4).picturePath = writePicture(QStringLiteral("e.bmp"), 10, 20);
-    const QStringList errors = MakeWorkCopies(0, 4);
+    const QStringList errors = MakeWorkCopies(run.document, run.workFolder, 0, 4);
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains(QStringLiteral("missing.png"))) << errors[0].toStdString();
-    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/a.bmp.bmp"));
+    EXPECT_EQ(cell(0).workPath, work(QStringLiteral("a.bmp.bmp")));
     EXPECT_TRUE(cell(1).workPath.isEmpty());
     EXPECT_TRUE(cell(2).workPath.isEmpty());
-    EXPECT_EQ(cell(4).workPath, QStringLiteral("./temp/e.bmp.bmp"));
+    EXPECT_EQ(cell(4).workPath, work(QStringLiteral("e.bmp.bmp")));
     EXPECT_EQ(QImage(cell(4).workPath).size(), QSize(100, 200));
 }
 
@@ -289,9 +282,9 @@ TEST_F(WorkCopyTest, PreparingTouchesNoState)
     EXPECT_TRUE(cell(0).workPath.isEmpty());
     EXPECT_TRUE(folderFiles().isEmpty());
 
-    CommitWorkCopy(0, ready);
-    EXPECT_EQ(cell(0).workPath, QStringLiteral("./temp/pure.bmp.bmp"));
-    EXPECT_THROW(CommitWorkCopy(0, failed), Error);
+    CommitWorkCopy(run.document, run.workFolder, 0, ready);
+    EXPECT_EQ(cell(0).workPath, work(QStringLiteral("pure.bmp.bmp")));
+    EXPECT_THROW(CommitWorkCopy(run.document, run.workFolder, 0, failed), Error);
     EXPECT_TRUE(cell(0).workPath.isEmpty());
 }
 
@@ -303,27 +296,29 @@ struct ConversionOutcome {
     QMap<QString, QByteArray> files;
 };
 
-ConversionOutcome ConvertInFreshRun(const QString &runFolder, const Document &start, int workers,
+// `run` starts afresh from `start` with its work folder in `runFolder`. The work paths are
+// recorded relative to the run's folder, so that two runs can be compared.
+ConversionOutcome ConvertInFreshRun(RunState &run, const QString &runFolder, const Document &start, int workers,
                                     const ConversionProgress &progress = {})
 {
-    const QString previous = QDir::currentPath();
-    EXPECT_TRUE(QDir::setCurrent(runFolder));
-    document() = start;
-    ResetWorkCopyNames();
-    EnsureWorkFolder();
+    run = RunState{};
+    run.document = start;
+    run.workFolder.path = QDir(runFolder).filePath(QStringLiteral("temp"));
+    EnsureWorkFolder(run.workFolder.path);
+    const QDir folder(run.workFolder.path);
     // a folder where one work copy should go makes its save fail
-    EXPECT_TRUE(QDir().mkdir(QStringLiteral("temp/blocked.bmp.bmp")));
+    EXPECT_TRUE(folder.mkdir(QStringLiteral("blocked.bmp.bmp")));
     ConversionOutcome outcome;
-    outcome.errors = MakeWorkCopies(0, kCellCount - 1, workers, progress);
-    for (int n = 0; n < kCellCount; ++n)
-        outcome.workPaths << document().cell(n).workPath;
-    const QDir folder(QStringLiteral("temp"));
+    outcome.errors = MakeWorkCopies(run.document, run.workFolder, 0, kCellCount - 1, workers, progress);
+    for (int n = 0; n < kCellCount; ++n) {
+        const QString &path = run.document.cell(n).workPath;
+        outcome.workPaths << (path.startsWith(runFolder + QLatin1Char('/')) ? path.mid(runFolder.size()) : path);
+    }
     for (const QString &name : folder.entryList(QDir::Files)) {
         QFile file(folder.filePath(name));
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
         outcome.files.insert(name, file.readAll());
     }
-    QDir::setCurrent(previous);
     return outcome;
 }
 
@@ -365,8 +360,8 @@ TEST_F(WorkCopyTest, DecodingOnSeveralThreadsGivesWhatOneAfterAnotherGives)
     QTemporaryDir one, several;
     ASSERT_TRUE(one.isValid());
     ASSERT_TRUE(several.isValid());
-    const ConversionOutcome sequential = ConvertInFreshRun(one.path(), start, 1);
-    const ConversionOutcome parallel = ConvertInFreshRun(several.path(), start, 3);
+    const ConversionOutcome sequential = ConvertInFreshRun(run, one.path(), start, 1);
+    const ConversionOutcome parallel = ConvertInFreshRun(run, several.path(), start, 3);
 
     ASSERT_EQ(sequential.errors.size(), 3) << sequential.errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(sequential.errors[0].contains(QStringLiteral("broken.jpg")));
@@ -409,12 +404,12 @@ TEST_F(WorkCopyTest, ProgressIsToldOncePerCellInOrderAndChangesNoResult)
         QTemporaryDir without, with;
         ASSERT_TRUE(without.isValid());
         ASSERT_TRUE(with.isValid());
-        const ConversionOutcome plain = ConvertInFreshRun(without.path(), start, workers);
+        const ConversionOutcome plain = ConvertInFreshRun(run, without.path(), start, workers);
         std::vector<Report> reports;
         const ConversionOutcome told =
-            ConvertInFreshRun(with.path(), start, workers, [&](int done, int total) {
+            ConvertInFreshRun(run, with.path(), start, workers, [&](int done, int total) {
                 // Reported after the cell is committed: a picture that converted has its path.
-                const Cell &cell = document().cell(done - 1);
+                const Cell &cell = run.document.cell(done - 1);
                 const bool converted = !cell.workPath.isEmpty();
                 const bool shouldHave = done - 1 == 0 || (done - 1 >= 4 && done - 1 <= 30);
                 reports.push_back({done, total, converted == shouldHave});
@@ -438,11 +433,11 @@ TEST_F(WorkCopyTest, ProgressCountsTheCellsOfTheRunWithinTheTable)
     std::vector<std::pair<int, int>> reports;
     const auto record = [&](int done, int total) { reports.emplace_back(done, total); };
     // A run that reaches past cell 999 counts only the cells that exist.
-    EXPECT_TRUE(MakeWorkCopies(996, 1005, 2, record).isEmpty());
+    EXPECT_TRUE(MakeWorkCopies(run.document, run.workFolder, 996, 1005, 2, record).isEmpty());
     EXPECT_EQ(reports, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
     // An empty run reports nothing.
     reports.clear();
-    EXPECT_TRUE(MakeWorkCopies(5, 4, record).isEmpty());
+    EXPECT_TRUE(MakeWorkCopies(run.document, run.workFolder, 5, 4, record).isEmpty());
     EXPECT_TRUE(reports.empty());
 }
 
@@ -514,14 +509,14 @@ TEST_F(WorkCopyTest, MemoryEstimateNeverFallsBelowWhatTheDecodingHolds)
 
 TEST_F(WorkCopyTest, WorkFolderIsCreatedOnceAndReportedWhenItCannotBe)
 {
-    EXPECT_TRUE(QFileInfo(QStringLiteral("temp")).isDir());
-    EXPECT_NO_THROW(EnsureWorkFolder());
-    ASSERT_TRUE(QDir(QStringLiteral("temp")).removeRecursively());
-    QFile blocker(QStringLiteral("temp"));
+    EXPECT_TRUE(QFileInfo(run.workFolder.path).isDir());
+    EXPECT_NO_THROW(EnsureWorkFolder(run.workFolder.path));
+    ASSERT_TRUE(QDir(run.workFolder.path).removeRecursively());
+    QFile blocker(run.workFolder.path);
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     try {
-        EnsureWorkFolder();
+        EnsureWorkFolder(run.workFolder.path);
         ADD_FAILURE() << "no error";
     } catch (const Error &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Cannot create temp directory."));
@@ -533,22 +528,22 @@ TEST_F(WorkCopyTest, CleanUpDeletesOnlyWorkCopiesAndNeverThroughALink)
     QTemporaryDir outside;
     ASSERT_TRUE(outside.isValid());
     const QString target = outside.filePath(QStringLiteral("target.jpg.bmp"));
-    for (const QString &name : {QStringLiteral("temp/IMG_1.JPG.bmp"), QStringLiteral("temp/b.png~2.bmp"),
-                                QStringLiteral("temp/x~0a1b2c3d.jpeg.bmp"), QStringLiteral("temp/precious.bmp"),
-                                QStringLiteral("temp/holiday.BMP"), QStringLiteral("temp/notes.txt"),
-                                QStringLiteral("temp/C.BMP.BMP"), target}) {
+    for (const QString &name : {work(QStringLiteral("IMG_1.JPG.bmp")), work(QStringLiteral("b.png~2.bmp")),
+                                work(QStringLiteral("x~0a1b2c3d.jpeg.bmp")), work(QStringLiteral("precious.bmp")),
+                                work(QStringLiteral("holiday.BMP")), work(QStringLiteral("notes.txt")),
+                                work(QStringLiteral("C.BMP.BMP")), target}) {
         QFile f(name);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     // a link with a work copy's name leads outside
-    ASSERT_TRUE(QFile::link(target, QStringLiteral("temp/link.jpg.bmp")));
-    QStringList found = WorkCopyFiles();
+    ASSERT_TRUE(QFile::link(target, work(QStringLiteral("link.jpg.bmp"))));
+    QStringList found = WorkCopyFiles(run.workFolder.path);
     found.sort();
     EXPECT_EQ(found, (QStringList{QStringLiteral("IMG_1.JPG.bmp"), QStringLiteral("b.png~2.bmp"),
                                   QStringLiteral("x~0a1b2c3d.jpeg.bmp")}));
-    DeleteWorkCopies();
-    EXPECT_TRUE(WorkCopyFiles().isEmpty());
-    QStringList left = QDir(QStringLiteral("temp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    DeleteWorkCopies(run.workFolder.path);
+    EXPECT_TRUE(WorkCopyFiles(run.workFolder.path).isEmpty());
+    QStringList left = QDir(run.workFolder.path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
     left.sort();
     EXPECT_EQ(left, (QStringList{QStringLiteral("C.BMP.BMP"), QStringLiteral("holiday.BMP"), QStringLiteral("link.jpg.bmp"),
                                  QStringLiteral("notes.txt"), QStringLiteral("precious.bmp")}));
@@ -564,11 +559,11 @@ TEST_F(WorkCopyTest, WorkFolderThatIsALinkIsNeitherUsedNorCleaned)
         QFile f(own);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
-    ASSERT_TRUE(QDir(QStringLiteral("temp")).removeRecursively());
-    ASSERT_TRUE(QFile::link(users.path(), QStringLiteral("temp")));
-    EXPECT_THROW(EnsureWorkFolder(), Error);
-    EXPECT_TRUE(WorkCopyFiles().isEmpty());
-    DeleteWorkCopies();
+    ASSERT_TRUE(QDir(run.workFolder.path).removeRecursively());
+    ASSERT_TRUE(QFile::link(users.path(), run.workFolder.path));
+    EXPECT_THROW(EnsureWorkFolder(run.workFolder.path), Error);
+    EXPECT_TRUE(WorkCopyFiles(run.workFolder.path).isEmpty());
+    DeleteWorkCopies(run.workFolder.path);
     EXPECT_TRUE(QFileInfo::exists(own));
 }
 
@@ -588,7 +583,7 @@ TEST_F(WorkCopyTest, LongNamesGetShortStableAndDistinctWorkCopies)
     cell(0).picturePath = a;
     cell(1).picturePath = b;
     cell(2).picturePath = a;
-    EXPECT_TRUE(MakeWorkCopies(0, 2, 1).isEmpty());
+    EXPECT_TRUE(MakeWorkCopies(run.document, run.workFolder, 0, 2, 1).isEmpty());
     const QString name = QFileInfo(cell(0).workPath).fileName();
     EXPECT_LE(QFile::encodeName(name).size(), 200);
     EXPECT_TRUE(name.startsWith(QString(10, QChar(0x5199)))) << name.toStdString();
@@ -596,7 +591,7 @@ TEST_F(WorkCopyTest, LongNamesGetShortStableAndDistinctWorkCopies)
     EXPECT_EQ(cell(2).workPath, cell(0).workPath);
     EXPECT_NE(cell(1).workPath, cell(0).workPath);
     EXPECT_EQ(QImage(cell(1).workPath).size(), QSize(266, 200));
-    DeleteWorkCopies();
+    DeleteWorkCopies(run.workFolder.path);
     EXPECT_TRUE(folderFiles().isEmpty());
 }
 

@@ -13,9 +13,8 @@ namespace {
 
 using test::PrintJobFixture;
 
-PrintDialogValues valuesFromSetup()
+PrintDialogValues valuesFromSetup(const PageSetup &s)
 {
-    const PageSetup &s = pageSetup();
     PrintDialogValues v;
     v.captionOption = s.captionOption;
     v.frameOption = s.frameOption;
@@ -35,20 +34,20 @@ protected:
     {
         PrintJobFixture::SetUp();
         commitSimpleMargins();
-        pageSetup().captionOption = false; // captions would cover the colours the tests read
+        run.pageSetup.captionOption = false; // captions would cover the colours the tests read
     }
     // The colour at the centre of cell `position` of a printed page.
     QColor cellColour(const QImage &page, int position) const
     {
-        const auto cells = CellRects(document().layoutStyle, printer.pw, printer.ph, dotMargins(), ComposeMode::Print);
+        const auto cells = CellRects(run.document.layoutStyle, printer.pw, printer.ph, dotMargins(), ComposeMode::Print);
         return page.pixelColor(centre(cells[static_cast<std::size_t>(position)]));
     }
     void print(PageRange range, const QString &list = {}, int result = kPrintResultPrint)
     {
-        PrintDialogValues v = valuesFromSetup();
+        PrintDialogValues v = valuesFromSetup(run.pageSetup);
         v.range = range;
         v.pageList = list;
-        FinishPrintCommand(result, v, printer);
+        FinishPrintCommand(run, result, v, printer);
     }
 };
 
@@ -56,7 +55,7 @@ TEST_F(PrintJob, AllPagesOfAThreePageDocumentMakeThreeTitledJobs)
 {
     fillCells(2, {picture("a.png", Qt::red), picture("b.png", Qt::green), picture("c.png", Qt::blue),
                   picture("d.png", Qt::yellow), picture("e.png", Qt::cyan)});
-    ASSERT_EQ(document().pageCount, 3);
+    ASSERT_EQ(run.document.pageCount, 3);
     print(PageRange::All);
     ASSERT_EQ(printer.jobs.size(), 3u);
     for (const auto &job : printer.jobs)
@@ -87,8 +86,8 @@ TEST_F(PrintJob, PageListPrintsInPageOrder)
 TEST_F(PrintJob, CurrentPagePrintsTheSourcePicturesNotTheWorkCopies)
 {
     fillCells(1, {picture("a.png", Qt::red), picture("b.png", Qt::green)});
-    document().cells[1].workPath = picture("b-copy.png", Qt::magenta);
-    document().currentPage = 1;
+    run.document.cells[1].workPath = picture("b-copy.png", Qt::magenta);
+    run.document.currentPage = 1;
     print(PageRange::Current);
     ASSERT_EQ(printer.jobs.size(), 1u);
     EXPECT_EQ(cellColour(printer.jobs[0].page, 0), QColor(Qt::green));
@@ -97,9 +96,9 @@ TEST_F(PrintJob, CurrentPagePrintsTheSourcePicturesNotTheWorkCopies)
 TEST_F(PrintJob, FramesAreDrawnRoundEveryCellEmptyOnesIncluded)
 {
     fillCells(4, {picture("a.png", Qt::red)});
-    pageSetup().frameOption = true;
-    pageSetup().leftText = QStringLiteral("5"); // 10 dots inside the printable area
-    pageSetup().topText = QStringLiteral("5");
+    run.pageSetup.frameOption = true;
+    run.pageSetup.leftText = QStringLiteral("5"); // 10 dots inside the printable area
+    run.pageSetup.topText = QStringLiteral("5");
     print(PageRange::Current);
     ASSERT_EQ(printer.jobs.size(), 1u);
     const QImage &page = printer.jobs[0].page;
@@ -119,13 +118,13 @@ TEST_F(PrintJob, FramesAreDrawnRoundEveryCellEmptyOnesIncluded)
     EXPECT_EQ(page.pixel(centre(cells[3])), qRgb(255, 255, 255)); // an empty cell is white inside
     // Printing flags every position of the largest layout, beyond the page's own cells too.
     for (int p = 4; p < 50; ++p)
-        EXPECT_EQ(document().page.redraw[static_cast<std::size_t>(p)], Redraw::Draw) << p;
+        EXPECT_EQ(run.document.page.redraw[static_cast<std::size_t>(p)], Redraw::Draw) << p;
 }
 
 TEST_F(PrintJob, WithoutTheFrameOptionNoFrameIsPrinted)
 {
     fillCells(4, {});
-    pageSetup().frameOption = false;
+    run.pageSetup.frameOption = false;
     print(PageRange::Current);
     ASSERT_EQ(printer.jobs.size(), 1u); // a blank page is still a job
     const QImage &page = printer.jobs[0].page;
@@ -139,9 +138,9 @@ TEST_F(PrintJob, AFailingPictureAbortsItsJobAndStopsTheRange)
     fillCells(1, {picture("a.png", Qt::red), brokenPicture("b.png"), picture("c.png", Qt::blue)});
     int begun = 0, done = 0;
     PrintBusyHooks hooks{[&] { ++begun; }, [&] { ++done; }, {}, {}, {}};
-    PrintDialogValues v = valuesFromSetup();
+    PrintDialogValues v = valuesFromSetup(run.pageSetup);
     v.range = PageRange::All;
-    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, hooks), Error);
+    EXPECT_THROW(FinishPrintCommand(run, kPrintResultPrint, v, printer, hooks), Error);
     EXPECT_EQ(printer.jobs.size(), 1u); // page 1 only
     EXPECT_EQ(printer.abortedJobs, 1);  // page 2 was not sent half drawn
     EXPECT_FALSE(printer.jobOpen);
@@ -165,9 +164,9 @@ TEST_F(PrintJob, StoppingAfterTwoOfFivePagesSendsTwoWholeJobsAndNoMore)
         EXPECT_EQ(static_cast<int>(printer.jobs.size()), step.index - 1); // the pages before it are sent
         return step.index <= 2;
     };
-    PrintDialogValues v = valuesFromSetup();
+    PrintDialogValues v = valuesFromSetup(run.pageSetup);
     v.range = PageRange::All;
-    FinishPrintCommand(kPrintResultPrint, v, printer, hooks);
+    FinishPrintCommand(run, kPrintResultPrint, v, printer, hooks);
 
     ASSERT_EQ(printer.jobs.size(), 2u);
     // Nothing is asked once the run has stopped.
@@ -181,10 +180,10 @@ TEST_F(PrintJob, StoppingAfterTwoOfFivePagesSendsTwoWholeJobsAndNoMore)
     // Stopping before the first page prints nothing at all; PrintPages says how many it sent.
     printer.jobs.clear();
     hooks.nextPage = [](const PrintStep &) { return false; };
-    EXPECT_EQ(PrintPages({0, 1, 2}, false, printer, hooks).printed, 0);
+    EXPECT_EQ(PrintPages(run.document, run.pageSetup, {0, 1, 2}, false, printer, hooks).printed, 0);
     EXPECT_TRUE(printer.jobs.empty());
     hooks.nextPage = [](const PrintStep &step) { return step.index != 3; };
-    EXPECT_EQ(PrintPages({4, 0, 1, 2}, false, printer, hooks).printed, 2);
+    EXPECT_EQ(PrintPages(run.document, run.pageSetup, {4, 0, 1, 2}, false, printer, hooks).printed, 2);
     ASSERT_EQ(printer.jobs.size(), 2u);
     EXPECT_EQ(cellColour(printer.jobs[0].page, 0), QColor(Qt::cyan));
 }
@@ -194,8 +193,8 @@ TEST_F(PrintJob, APrinterThatCannotStartAJobReportsIt)
     fillCells(1, {picture("a.png", Qt::red)});
     printer.failBegin = true;
     int done = 0;
-    PrintDialogValues v = valuesFromSetup();
-    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer, {{}, [&] { ++done; }, {}, {}, {}}), Error);
+    PrintDialogValues v = valuesFromSetup(run.pageSetup);
+    EXPECT_THROW(FinishPrintCommand(run, kPrintResultPrint, v, printer, {{}, [&] { ++done; }, {}, {}, {}}), Error);
     EXPECT_EQ(done, 1);
     EXPECT_EQ(printer.abortedJobs, 0);
 }
@@ -203,29 +202,29 @@ TEST_F(PrintJob, APrinterThatCannotStartAJobReportsIt)
 TEST_F(PrintJob, CloseCommitsWithoutPrintingAndCancelChangesNothing)
 {
     fillCells(1, {picture("a.png", Qt::red)});
-    PrintDialogValues v = valuesFromSetup();
+    PrintDialogValues v = valuesFromSetup(run.pageSetup);
     v.frameOption = true;
     v.captionPosition = CaptionPosition::TopRight;
     v.topText = QStringLiteral("12.5");
 
-    const PageSetup before = pageSetup();
-    FinishPrintCommand(kPrintResultCancel, v, printer);
-    EXPECT_EQ(pageSetup().topText, before.topText);
-    EXPECT_EQ(pageSetup().topDots, before.topDots);
-    EXPECT_FALSE(pageSetup().frameOption);
+    const PageSetup before = run.pageSetup;
+    FinishPrintCommand(run, kPrintResultCancel, v, printer);
+    EXPECT_EQ(run.pageSetup.topText, before.topText);
+    EXPECT_EQ(run.pageSetup.topDots, before.topDots);
+    EXPECT_FALSE(run.pageSetup.frameOption);
 
-    FinishPrintCommand(kPrintResultClose, v, printer);
+    FinishPrintCommand(run, kPrintResultClose, v, printer);
     EXPECT_TRUE(printer.jobs.empty());
-    EXPECT_TRUE(pageSetup().frameOption);
-    EXPECT_EQ(pageSetup().captionPosition, CaptionPosition::TopRight);
-    EXPECT_EQ(pageSetup().topText, "12.5");
-    EXPECT_EQ(pageSetup().topDots, 40); // 12.5 mm at 4 dots per mm, less the 10 unprintable dots
+    EXPECT_TRUE(run.pageSetup.frameOption);
+    EXPECT_EQ(run.pageSetup.captionPosition, CaptionPosition::TopRight);
+    EXPECT_EQ(run.pageSetup.topText, "12.5");
+    EXPECT_EQ(run.pageSetup.topDots, 40); // 12.5 mm at 4 dots per mm, less the 10 unprintable dots
 }
 
 TEST_F(PrintJob, CommitConvertsTheMarginsOfTheWorkedExample)
 {
     printer.setMetrics(4760, 6779, 4960, 7015, 100, 100, 201, 287, 600);
-    ReadPrinterMetrics(printer);
+    ReadPrinterMetrics(run.printerMetrics, printer);
     PrintDialogValues v;
     v.topText = v.bottomText = v.leftText = v.rightText = QStringLiteral("10");
     v.verticalSpacingText = v.horizontalSpacingText = QStringLiteral("1");
@@ -235,8 +234,8 @@ TEST_F(PrintJob, CommitConvertsTheMarginsOfTheWorkedExample)
     v.captionPosition = CaptionPosition::BottomRight;
     v.workingFont.face = QStringLiteral("IPAPGothic");
     v.workingFont.pointSize = 14;
-    CommitPrintDialog(v, printer);
-    const PageSetup &s = pageSetup();
+    CommitPrintDialog(run.pageSetup, run.printerMetrics, v, printer);
+    const PageSetup &s = run.pageSetup;
     EXPECT_EQ(s.topDots, 136);
     EXPECT_EQ(s.bottomDots, 100);
     EXPECT_EQ(s.leftDots, 136);
@@ -253,13 +252,13 @@ TEST_F(PrintJob, CommitConvertsTheMarginsOfTheWorkedExample)
 TEST_F(PrintJob, AMarginThatIsNoNumberStopsTheCommandBeforePrinting)
 {
     fillCells(1, {picture("a.png", Qt::red)});
-    PrintDialogValues v = valuesFromSetup();
+    PrintDialogValues v = valuesFromSetup(run.pageSetup);
     v.frameOption = true;
     v.leftText = QStringLiteral("abc");
-    EXPECT_THROW(FinishPrintCommand(kPrintResultPrint, v, printer), ConversionError);
+    EXPECT_THROW(FinishPrintCommand(run, kPrintResultPrint, v, printer), ConversionError);
     EXPECT_TRUE(printer.jobs.empty());
-    EXPECT_TRUE(pageSetup().frameOption); // what was taken over stays
-    EXPECT_EQ(pageSetup().leftText, "abc");
+    EXPECT_TRUE(run.pageSetup.frameOption); // what was taken over stays
+    EXPECT_EQ(run.pageSetup.leftText, "abc");
 }
 
 TEST(PrintPageLists, TheLastPageReadsCellsPastTheTableAsEmpty)

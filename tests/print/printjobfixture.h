@@ -4,6 +4,7 @@
 #include "geometry.h"
 #include "pagesetup.h"
 #include "printer.h"
+#include "runstate.h"
 #include "testprinter.h"
 
 #include <QColor>
@@ -17,18 +18,16 @@
 namespace quiltana::test {
 
 // A small printer (4 dots per millimetre, 10 dots unprintable on each side) so that jobs are
-// cheap to paint, installed as the current printer with fresh program-wide state.
+// cheap to paint, the printer of a fresh run.
 class PrintJobFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        test::ResetProgramState();
         printer.setMetrics(400, 600, 420, 620, 10, 10, 100, 150, 100);
-        setCurrentPrinter(&printer);
-        ReadPrinterMetrics(printer);
+        run.printer = &printer;
+        ReadPrinterMetrics(run.printerMetrics, printer);
     }
-    void TearDown() override { setCurrentPrinter(nullptr); }
 
     // A picture of one colour, written as PNG into the test's folder.
     QString picture(const QString &name, const QColor &color, int w = 30, int h = 20)
@@ -49,9 +48,9 @@ protected:
         return path;
     }
     // Fills cells 0.. with `paths` and brings the page count in line.
-    static void fillCells(int layoutStyle, const QStringList &paths)
+    void fillCells(int layoutStyle, const QStringList &paths)
     {
-        Document &doc = document();
+        Document &doc = run.document;
         doc.layoutStyle = layoutStyle;
         for (int i = 0; i < paths.size(); ++i) {
             doc.cells[static_cast<std::size_t>(i)].picturePath = paths[i];
@@ -61,16 +60,16 @@ protected:
         RefreshPageLists(doc);
     }
     // Margin texts equal to the unprintable border (2.5 mm), spacings of 2 mm, converted.
-    static void commitSimpleMargins()
+    void commitSimpleMargins()
     {
-        PageSetup &s = pageSetup();
+        PageSetup &s = run.pageSetup;
         s.topText = s.bottomText = s.leftText = s.rightText = QStringLiteral("2.5");
         s.verticalSpacingText = s.horizontalSpacingText = QStringLiteral("2");
-        DotMarginsFromTexts();
+        DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
     }
-    [[nodiscard]] static Margins dotMargins()
+    [[nodiscard]] Margins dotMargins() const
     {
-        const PageSetup &s = pageSetup();
+        const PageSetup &s = run.pageSetup;
         return Margins{s.topDots, s.bottomDots, s.leftDots, s.rightDots, s.verticalSpacingDots,
                        s.horizontalSpacingDots};
     }
@@ -81,6 +80,7 @@ protected:
 
     QTemporaryDir dir;
     TestPrinter printer;
+    RunState run;
 };
 
 } // namespace quiltana::test

@@ -55,8 +55,8 @@ TEST_F(PrintToPdf, FramesAndPicturesStandWhereTheCellsAre)
     pdf.printer()->setPageSize(QPageSize(QPageSize::A6));
     pdf.printer()->setPageMargins(QMarginsF(6, 9, 4, 7), QPageLayout::Millimeter);
     ASSERT_EQ(pdf.resolutionX(), 600);
-    setCurrentPrinter(&pdf);
-    ReadPrinterMetrics(pdf);
+    run.printer = &pdf;
+    ReadPrinterMetrics(run.printerMetrics, pdf);
     ASSERT_GT(pdf.offsetX(), 0);
     ASSERT_GT(pdf.offsetY(), 0);
 
@@ -66,7 +66,7 @@ TEST_F(PrintToPdf, FramesAndPicturesStandWhereTheCellsAre)
     v.captionOption = false;
     v.topText = v.bottomText = v.leftText = v.rightText = QStringLiteral("12");
     v.verticalSpacingText = v.horizontalSpacingText = QStringLiteral("3");
-    FinishPrintCommand(kPrintResultPrint, v, pdf);
+    FinishPrintCommand(run, kPrintResultPrint, v, pdf);
     const QString file = pdf.lastOutputFile();
     ASSERT_FALSE(file.isEmpty());
 
@@ -139,8 +139,8 @@ TEST_F(PrintToPdf, OneFilePerCommandWithItsPagesInOrder)
     mine.close();
     QtPrinter pdf(base);
     pdf.printer()->setPageSize(QPageSize(QPageSize::A6));
-    setCurrentPrinter(&pdf);
-    ReadPrinterMetrics(pdf);
+    run.printer = &pdf;
+    ReadPrinterMetrics(run.printerMetrics, pdf);
     const QList<QColor> colours{Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta, Qt::black};
     QStringList paths;
     for (const QColor &c : colours)
@@ -163,16 +163,16 @@ TEST_F(PrintToPdf, OneFilePerCommandWithItsPagesInOrder)
                              Command{0, true, QStringLiteral("Quiltana Document-4.pdf"), {1}}}) {
         SCOPED_TRACE(c.stopBefore);
         if (c.brokenPage3)
-            document().cells[2].picturePath = brokenPicture(QStringLiteral("broken.png"));
+            run.document.cells[2].picturePath = brokenPicture(QStringLiteral("broken.png"));
         PrintBusyHooks hooks;
         hooks.nextPage = [&c](const PrintStep &step) { return step.index != c.stopBefore; };
         const QString file = c.file.isEmpty() ? c.file : dir.filePath(c.file);
         try {
-            EXPECT_EQ(FinishPrintCommand(kPrintResultPrint, v, pdf, hooks).file, file);
+            EXPECT_EQ(FinishPrintCommand(run, kPrintResultPrint, v, pdf, hooks).file, file);
             EXPECT_FALSE(c.brokenPage3) << "no error";
         } catch (const Error &e) {
             EXPECT_TRUE(c.brokenPage3) << e.what();
-            EXPECT_TRUE(e.message().startsWith(document().cells[2].picturePath)) << e.what();
+            EXPECT_TRUE(e.message().startsWith(run.document.cells[2].picturePath)) << e.what();
             EXPECT_TRUE(e.message().contains(QStringLiteral("ページ 3 は印刷できませんでした。"))) << e.what();
             EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(file))) << e.what();
         }
@@ -212,8 +212,8 @@ TEST_F(PrintToPdf, AFullDiskKeepsTheWholePagesInAReadableFileAndNamesThePageAndT
     QtPrinter pdf(disk.filePath(QStringLiteral("Quiltana Document.pdf")));
     pdf.printer()->setPageSize(QPageSize(QPageSize::A6));
     pdf.printer()->setResolution(100); // a page of noise, which no compression shrinks, is then half a megabyte
-    setCurrentPrinter(&pdf);
-    ReadPrinterMetrics(pdf);
+    run.printer = &pdf;
+    ReadPrinterMetrics(run.printerMetrics, pdf);
     QImage noise(330, 500, QImage::Format_RGB32);
     for (int y = 0; y < noise.height(); ++y)
         for (int x = 0; x < noise.width(); ++x)
@@ -224,7 +224,7 @@ TEST_F(PrintToPdf, AFullDiskKeepsTheWholePagesInAReadableFileAndNamesThePageAndT
     v.range = PageRange::All;
     QString message;
     try {
-        FinishPrintCommand(kPrintResultPrint, v, pdf);
+        FinishPrintCommand(run, kPrintResultPrint, v, pdf);
     } catch (const Error &e) {
         message = e.message();
     }
@@ -267,8 +267,8 @@ TEST_F(PrintToPdf, PngAndBmpPicturesStayLosslessAndJpegsStayJpeg)
 
     QtPrinter pdf(dir.filePath(QStringLiteral("page.pdf")));
     pdf.printer()->setPageSize(QPageSize(QPageSize::A6));
-    setCurrentPrinter(&pdf);
-    ReadPrinterMetrics(pdf);
+    run.printer = &pdf;
+    ReadPrinterMetrics(run.printerMetrics, pdf);
 
     const QString png = dir.filePath(QStringLiteral("wide.png"));
     const QString bmp = dir.filePath(QStringLiteral("square.bmp"));
@@ -282,7 +282,7 @@ TEST_F(PrintToPdf, PngAndBmpPicturesStayLosslessAndJpegsStayJpeg)
     v.captionOption = false;
     v.topText = v.bottomText = v.leftText = v.rightText = QStringLiteral("12");
     v.verticalSpacingText = v.horizontalSpacingText = QStringLiteral("3");
-    FinishPrintCommand(kPrintResultPrint, v, pdf);
+    FinishPrintCommand(run, kPrintResultPrint, v, pdf);
     const QString file = pdf.lastOutputFile();
     ASSERT_FALSE(file.isEmpty());
     std::cout << "PDF of the page: " << QFileInfo(file).size() << " bytes\n";

@@ -7,6 +7,7 @@
 #include "printer.h"
 #include "printjob.h"
 #include "qtprinter.h"
+#include "runstate.h"
 #include "smalldisk.h"
 #include "testprinter.h"
 
@@ -104,13 +105,11 @@ protected:
         ASSERT_EQ(QDir(QDir::tempPath()).canonicalPath(), QDir(dir.path()).canonicalPath());
         ASSERT_TRUE(printer.usePrinter(queue));
         ASSERT_FALSE(printer.printsToFile());
-        test::ResetProgramState();
-        setCurrentPrinter(&printer);
-        ReadPrinterMetrics(printer);
+        run.printer = &printer;
+        ReadPrinterMetrics(run.printerMetrics, printer);
     }
     void TearDown() override
     {
-        setCurrentPrinter(nullptr);
         if (!tmpChanged)
             return;
         if (savedTmp.isNull())
@@ -122,17 +121,17 @@ protected:
     // Cell 0 holds `path`, on a page of four with frames and captions, margins converted.
     void onePicturePage(const QString &path)
     {
-        Document &doc = document();
+        Document &doc = run.document;
         doc.layoutStyle = 4;
         doc.cells[0].picturePath = doc.cells[0].workPath = path;
         doc.lastFilledCell = doc.scanLastFilledCell();
         RefreshPageLists(doc);
-        PageSetup &s = pageSetup();
+        PageSetup &s = run.pageSetup;
         s.captionOption = true;
         s.frameOption = true;
         s.topText = s.bottomText = s.leftText = s.rightText = QStringLiteral("10");
         s.verticalSpacingText = s.horizontalSpacingText = QStringLiteral("5");
-        DotMarginsFromTexts(printer);
+        DotMarginsFromTexts(run.pageSetup, run.printerMetrics, printer);
     }
 
     QTemporaryDir dir;
@@ -140,6 +139,7 @@ protected:
     bool tmpChanged = false;
     QByteArray savedTmp;
     TitledPrinter printer;
+    RunState run;
 };
 
 TEST_F(QtPrinterCups, CanvasIsThePrintersPage)
@@ -170,7 +170,7 @@ TEST_F(QtPrinterCups, FinishedJobsAreSentWithTheirTitle)
 
     std::vector<int> sent;
     for (int job = 0; job < 2; ++job) {
-        PrintPages({0}, true, printer);
+        PrintPages(run.document, run.pageSetup, {0}, true, printer);
         sent.push_back(printer.lastJobId());
         EXPECT_TRUE(printer.lastOutputFile().isEmpty());
     }
@@ -234,8 +234,8 @@ TEST_F(QtPrinterCups, PaperChosenInSetupIsTheJobsMedia)
     printer.applySetup(s);
     EXPECT_TRUE(printer.setup().paper.isEquivalentTo(*a5));
     EXPECT_GT(printer.pageWidth(), printer.pageHeight());
-    ReadPrinterMetrics(printer);
-    EXPECT_EQ(printerMetrics().widthMM, printer.widthMM());
+    ReadPrinterMetrics(run.printerMetrics, printer);
+    EXPECT_EQ(run.printerMetrics.widthMM, printer.widthMM());
 
     QPainter *canvas = printer.beginDocument(QStringLiteral("Quiltana Document"));
     ASSERT_NE(canvas, nullptr);
@@ -272,7 +272,7 @@ TEST_F(QtPrinterCups, FailedJobIsNotSent)
     const QStringList before = spoolFiles();
     printer.titleOverride = QStringLiteral("Quiltana failed job %1").arg(QCoreApplication::applicationPid());
 
-    EXPECT_THROW(PrintPages({0}, true, printer), Error);
+    EXPECT_THROW(PrintPages(run.document, run.pageSetup, {0}, true, printer), Error);
     EXPECT_EQ(printer.lastJobId(), 0);
     for (const QueuedJob &j : jobsOn(queue))
         EXPECT_NE(j.title, printer.titleOverride) << "job " << j.id << " reached the printer";
@@ -292,7 +292,7 @@ TEST_F(QtPrinterCups, JobThatCannotBeWrittenOutIsNotSentAndSaysWhy)
     printer.titleOverride = QStringLiteral("Quiltana full disk %1").arg(QCoreApplication::applicationPid());
 
     try {
-        PrintPages({0}, true, printer);
+        PrintPages(run.document, run.pageSetup, {0}, true, printer);
         ADD_FAILURE() << "no error";
     } catch (const Error &e) {
         EXPECT_TRUE(e.message().contains(QStringLiteral("ディスクがいっぱいです"))) << e.what();

@@ -7,6 +7,7 @@
 #include "printer.h"
 #include "printjob.h"
 #include "qtprinter.h"
+#include "runstate.h"
 #include "testprinter.h"
 
 #include <QImage>
@@ -32,9 +33,7 @@ protected:
         pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
         if (pdftoppm.isEmpty())
             GTEST_SKIP() << "pdftoppm is not installed; the printed PDF cannot be turned back into an image";
-        test::ResetProgramState();
     }
-    void TearDown() override { setCurrentPrinter(nullptr); }
 
     // A real printer writing A6 PDF pages at 600 dpi, with unequal borders so that the printable
     // area's offset inside the sheet shows.
@@ -72,6 +71,7 @@ protected:
 
     QTemporaryDir dir;
     QString pdftoppm;
+    RunState run;
 };
 
 // A 600 dpi canvas position as a pixel of the 100 dpi sheet image.
@@ -107,12 +107,12 @@ TEST_F(QtPrinterJobs, SecondJobWithCaptionsDrawsWhereTheCellsAre)
 {
     const auto pdf = makePrinter(QStringLiteral("captions.pdf"));
     ASSERT_EQ(pdf->resolutionX(), 600);
-    setCurrentPrinter(pdf.get());
-    ReadPrinterMetrics(*pdf);
+    run.printer = pdf.get();
+    ReadPrinterMetrics(run.printerMetrics, *pdf);
     ASSERT_GT(pdf->offsetX(), 0);
     ASSERT_GT(pdf->offsetY(), 0);
 
-    Document &doc = document();
+    Document &doc = run.document;
     doc.layoutStyle = 4;
     const QStringList paths = {picture(QStringLiteral("red.png"), Qt::red, 60, 40),
                                picture(QStringLiteral("tall.png"), Qt::blue, 40, 60),
@@ -126,14 +126,14 @@ TEST_F(QtPrinterJobs, SecondJobWithCaptionsDrawsWhereTheCellsAre)
     doc.lastFilledCell = doc.scanLastFilledCell();
     RefreshPageLists(doc);
 
-    PageSetup &s = pageSetup();
+    PageSetup &s = run.pageSetup;
     s.captionOption = true;
     s.captionPosition = CaptionPosition::TopRight;
     s.captionFont.color = QColor(0, 255, 0); // a caption pen that must not outlive its job
     s.frameOption = true;
     s.topText = s.bottomText = s.leftText = s.rightText = QStringLiteral("12");
     s.verticalSpacingText = s.horizontalSpacingText = QStringLiteral("3");
-    DotMarginsFromTexts(*pdf);
+    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, *pdf);
 
     const Margins margins{s.topDots, s.bottomDots, s.leftDots, s.rightDots, s.verticalSpacingDots,
                           s.horizontalSpacingDots};
@@ -145,7 +145,7 @@ TEST_F(QtPrinterJobs, SecondJobWithCaptionsDrawsWhereTheCellsAre)
 
     QStringList files;
     for (int job = 0; job < 2; ++job) {
-        PrintPages({0}, true, *pdf);
+        PrintPages(run.document, run.pageSetup, {0}, true, *pdf);
         files << pdf->lastOutputFile();
     }
     ASSERT_EQ(files.size(), 2);

@@ -7,6 +7,7 @@
 #include "printer.h"
 #include "printjob.h"
 #include "qtprinter.h"
+#include "runstate.h"
 #include "testprinter.h"
 
 #include <QImage>
@@ -38,11 +39,9 @@ protected:
                          << "\" cannot be counted";
         ASSERT_TRUE(printer.usePrinter(queue));
         ASSERT_FALSE(printer.printsToFile());
-        test::ResetProgramState();
-        setCurrentPrinter(&printer);
-        ReadPrinterMetrics(printer);
+        run.printer = &printer;
+        ReadPrinterMetrics(run.printerMetrics, printer);
     }
-    void TearDown() override { setCurrentPrinter(nullptr); }
 
     // How many jobs, finished ones included, the print system knows on the queue; -1 when
     // lpstat fails.
@@ -65,6 +64,7 @@ protected:
     QString queue;
     QString lpstat;
     QtPrinter printer;
+    RunState run;
 };
 
 // A job drawn by hand and a page printed as the print dialog prints it: both reach the queue,
@@ -88,17 +88,17 @@ TEST_F(QtPrinterQtSend, FinishedJobsReachTheQueue)
     img.fill(Qt::blue);
     const QString path = dir.filePath(QStringLiteral("blue.png"));
     ASSERT_TRUE(img.save(path, "PNG"));
-    Document &doc = document();
+    Document &doc = run.document;
     doc.layoutStyle = 4;
     doc.cells[0].picturePath = doc.cells[0].workPath = path;
     doc.lastFilledCell = doc.scanLastFilledCell();
     RefreshPageLists(doc);
-    PageSetup &s = pageSetup();
+    PageSetup &s = run.pageSetup;
     s.captionOption = true;
     s.topText = s.bottomText = s.leftText = s.rightText = QStringLiteral("10");
     s.verticalSpacingText = s.horizontalSpacingText = QStringLiteral("5");
-    DotMarginsFromTexts(printer);
-    PrintPages({0}, true, printer);
+    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, printer);
+    PrintPages(run.document, run.pageSetup, {0}, true, printer);
     EXPECT_EQ(jobCount(), before + 2);
     // The print system tells Qt no job number.
     EXPECT_EQ(printer.lastJobId(), 0);

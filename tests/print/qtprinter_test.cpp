@@ -2,6 +2,7 @@
 #include "error.h"
 #include "pagesetup.h"
 #include "qtprinter.h"
+#include "runstate.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,8 +66,8 @@ TEST_F(QtPrinterTest, MetricsFollowThePageLayout)
     EXPECT_EQ(p.widthMM(), qRound(layout.paintRect(QPageLayout::Millimeter).width()));
 
     // The unprintable borders the page setup derives come out as the layout's margins.
-    ReadPrinterMetrics(p);
-    const PrinterMetrics &m = printerMetrics();
+    PrinterMetrics m;
+    ReadPrinterMetrics(m, p);
     EXPECT_EQ(m.leftDots, margins.left());
     EXPECT_EQ(m.topDots, margins.top());
     EXPECT_NEAR(m.rightDots, margins.right(), 1);

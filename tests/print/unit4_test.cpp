@@ -38,8 +38,8 @@ protected:
     void SetUp() override
     {
         PrintJobFixture::SetUp();
-        SetPageSetupDefaults(printer);
-        printerMetrics().topMM = 4.2336; // a border that does not fall on a whole tenth
+        SetPageSetupDefaults(run.pageSetup, run.printerMetrics, printer);
+        run.printerMetrics.topMM = 4.2336; // a border that does not fall on a whole tenth
     }
     // Sends the dialog's field a focus change from inside the dialog.
     static void leave(QLineEdit *edit, Qt::FocusReason reason = Qt::TabFocusReason)
@@ -49,7 +49,7 @@ protected:
     }
 
     ColourRecordingDialogs fake;
-    TForm4 form;
+    TForm4 form{run};
 };
 
 TEST_F(PrintDialog, StandsAsTheFormLaysItOut)
@@ -88,7 +88,7 @@ TEST_F(PrintDialog, StandsAsTheFormLaysItOut)
 TEST_F(PrintDialog, PositionCaptionsAndTheFaceNameShowWhole)
 {
     RegisterFontSubstitutions(); // as the program starts: its faces, not the fallback
-    TForm4 shown;
+    TForm4 shown(run);
     // Each caption with its circle fits its button, and no button reaches the next column's.
     const auto &items = shown.RadioGroup1Items;
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -97,7 +97,7 @@ TEST_F(PrintDialog, PositionCaptionsAndTheFaceNameShowWhole)
     }
     // The face as it is named, its full-width letters as wide as its kana, all in sight (the
     // field keeps its frame and two pixels each side).
-    shown.FillFromPageSetup(pageSetup());
+    shown.FillFromPageSetup(run.pageSetup);
     EXPECT_EQ(shown.Edit11->text(), QString::fromUtf8("ＭＳ Ｐゴシック")); // the blank a plain one
     const QFontMetrics metrics(shown.Edit11->font());
     for (const QChar c : shown.Edit11->text())
@@ -149,7 +149,7 @@ TEST_F(PrintDialog, EveryArrowMovesItsOwnFieldOneWay)
 // the unprintable mm of that side for a margin, 0 for a spacing.
 TEST_F(PrintDialog, EveryFieldIsCorrectedToItsOwnLimitWhenLeft)
 {
-    PrinterMetrics &m = printerMetrics();
+    PrinterMetrics &m = run.printerMetrics;
     m.topMM = 4.2336;
     m.bottomMM = 5.5;
     m.leftMM = 3.1;
@@ -284,7 +284,7 @@ TEST_F(PrintDialog, ACancelledPageRangeIsKeptForTheNextShowing)
         form.Edit5->setText(QStringLiteral("20"));
         return kPrintResultCancel;
     };
-    EXPECT_EQ(Print1Click(nullptr, form), PrintDialogResult::Cancel);
+    EXPECT_EQ(Print1Click(nullptr, form, run), PrintDialogResult::Cancel);
 
     bool keptRange = false;
     QString top;
@@ -293,15 +293,15 @@ TEST_F(PrintDialog, ACancelledPageRangeIsKeptForTheNextShowing)
         top = form.Edit5->text();
         return kPrintResultCancel;
     };
-    Print1Click(nullptr, form);
+    Print1Click(nullptr, form, run);
     EXPECT_TRUE(keptRange);
-    EXPECT_EQ(top, pageSetup().topText); // the other fields show the record again
+    EXPECT_EQ(top, run.pageSetup.topText); // the other fields show the record again
     EXPECT_TRUE(printer.jobs.empty());
 }
 
 TEST_F(PrintDialog, AFontChosenThenCancelledKeepsOnlyItsColour)
 {
-    const FontSpec old = pageSetup().captionFont;
+    const FontSpec old = run.pageSetup.captionFont;
     FontSpec chosen;
     chosen.face = QStringLiteral("IPAPGothic");
     chosen.pointSize = 20;
@@ -314,24 +314,24 @@ TEST_F(PrintDialog, AFontChosenThenCancelledKeepsOnlyItsColour)
         EXPECT_EQ(form.Panel1Color(), QColor(Qt::red));
         return kPrintResultCancel;
     };
-    Print1Click(nullptr, form);
-    EXPECT_EQ(pageSetup().captionFont.face, old.face);
-    EXPECT_EQ(pageSetup().captionFont.pointSize, old.pointSize);
-    EXPECT_EQ(pageSetup().captionFont.color, QColor(Qt::red));
-    EXPECT_EQ(pageSetup().captionFontCopy, chosen);
+    Print1Click(nullptr, form, run);
+    EXPECT_EQ(run.pageSetup.captionFont.face, old.face);
+    EXPECT_EQ(run.pageSetup.captionFont.pointSize, old.pointSize);
+    EXPECT_EQ(run.pageSetup.captionFont.color, QColor(Qt::red));
+    EXPECT_EQ(run.pageSetup.captionFontCopy, chosen);
 
     fake.fontToChoose.reset(); // the next font dialog is cancelled
     fake.onExec = [this, old](QDialog &) {
-        EXPECT_EQ(form.Edit11->text(), pageSetup().captionFont.face);
+        EXPECT_EQ(form.Edit11->text(), run.pageSetup.captionFont.face);
         EXPECT_EQ(form.Label12->text(), QString::number(old.pointSize));
         form.Button4Click();
         return kPrintResultClose;
     };
-    Print1Click(nullptr, form);
+    Print1Click(nullptr, form, run);
     ASSERT_TRUE(fake.lastFontOffered.has_value());
     EXPECT_EQ(*fake.lastFontOffered, chosen); // starts from the font chosen last
     // Pressing the font button took the copy as the working font, which "終了" commits.
-    EXPECT_EQ(pageSetup().captionFont, chosen);
+    EXPECT_EQ(run.pageSetup.captionFont, chosen);
 }
 
 TEST_F(PrintDialog, AFontChosenAndPrintedBecomesTheCaptionFont)
@@ -345,16 +345,16 @@ TEST_F(PrintDialog, AFontChosenAndPrintedBecomesTheCaptionFont)
         form.Button4Click();
         return kPrintResultPrint;
     };
-    Print1Click(nullptr, form);
-    EXPECT_EQ(pageSetup().captionFont, chosen);
+    Print1Click(nullptr, form, run);
+    EXPECT_EQ(run.pageSetup.captionFont, chosen);
     EXPECT_EQ(printer.jobs.size(), 1u); // the current page, empty as it is
 }
 
 TEST_F(PrintDialog, AColourFromTheSwatchCountsAtOnceWhateverTheResult)
 {
-    FontSpec copy = pageSetup().captionFontCopy;
+    FontSpec copy = run.pageSetup.captionFontCopy;
     copy.face = QStringLiteral("IPAPGothic");
-    pageSetup().captionFontCopy = copy;
+    run.pageSetup.captionFontCopy = copy;
     fake.colorToChoose = QColor(Qt::blue);
     fake.onExec = [this](QDialog &) {
         form.Panel1Click();
@@ -362,10 +362,10 @@ TEST_F(PrintDialog, AColourFromTheSwatchCountsAtOnceWhateverTheResult)
         EXPECT_EQ(form.workingFont().color, QColor(Qt::blue));
         return kPrintResultCancel;
     };
-    Print1Click(nullptr, form);
+    Print1Click(nullptr, form, run);
     copy.color = Qt::blue;
-    EXPECT_EQ(pageSetup().captionFontCopy, copy);
-    EXPECT_EQ(pageSetup().captionFont, copy); // the copy, whole
+    EXPECT_EQ(run.pageSetup.captionFontCopy, copy);
+    EXPECT_EQ(run.pageSetup.captionFont, copy); // the copy, whole
 
     fake.colorToChoose = QColor(Qt::green);
     form.Panel1Click();
@@ -376,7 +376,7 @@ TEST_F(PrintDialog, AColourFromTheSwatchCountsAtOnceWhateverTheResult)
 
 TEST_F(PrintDialog, FillingShowsTheRecord)
 {
-    PageSetup &s = pageSetup();
+    PageSetup &s = run.pageSetup;
     s.captionOption = true;
     s.frameOption = true;
     s.captionPosition = CaptionPosition::TopRight;
@@ -416,15 +416,15 @@ TEST_F(PrintDialog, TheMainWindowsFontCommandIsMirrored)
 
 TEST_F(PrintDialog, PrinterButtonRereadsTheMetricsButNotTheTexts)
 {
-    form.FillFromPageSetup(pageSetup());
+    form.FillFromPageSetup(run.pageSetup);
     const QString top = form.Edit5->text();
     fake.onPrinterSetup = [](Printer &p) {
         static_cast<test::TestPrinter &>(p).setMetrics(400, 600, 440, 640, 20, 20, 100, 150, 100);
         return true;
     };
     form.Button3Click();
-    EXPECT_EQ(printerMetrics().topDots, 20);
-    EXPECT_DOUBLE_EQ(printerMetrics().topMM, 5.0);
+    EXPECT_EQ(run.printerMetrics.topDots, 20);
+    EXPECT_DOUBLE_EQ(run.printerMetrics.topMM, 5.0);
     EXPECT_EQ(form.Edit5->text(), top);
     form.Edit5->setText(QStringLiteral("4"));
     leave(form.Edit5);
@@ -435,7 +435,7 @@ TEST_F(PrintDialog, PrintingRestoresTheCursorAlsoWhenAPictureFails)
 {
     fillCells(1, {brokenPicture("broken.png")});
     fake.onExec = [](QDialog &) { return kPrintResultPrint; };
-    EXPECT_THROW(Print1Click(nullptr, form), Error);
+    EXPECT_THROW(Print1Click(nullptr, form, run), Error);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(printer.abortedJobs, 1);
 }
@@ -448,11 +448,11 @@ TEST_F(PrintDialog, CloseCommitsAndPrintsNothing)
         form.Edit9->setText(QStringLiteral("5"));
         return kPrintResultClose;
     };
-    Print1Click(nullptr, form);
+    Print1Click(nullptr, form, run);
     EXPECT_TRUE(printer.jobs.empty());
-    EXPECT_TRUE(pageSetup().frameOption);
-    EXPECT_EQ(pageSetup().verticalSpacingText, "5");
-    EXPECT_EQ(pageSetup().verticalSpacingDots, 20);
+    EXPECT_TRUE(run.pageSetup.frameOption);
+    EXPECT_EQ(run.pageSetup.verticalSpacingText, "5");
+    EXPECT_EQ(run.pageSetup.verticalSpacingDots, 20);
 }
 
 } // namespace

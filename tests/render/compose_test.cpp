@@ -19,6 +19,7 @@
 #include "picture.h"
 #include "pagesetup.h"
 #include "renderfixture.h"
+#include "runstate.h"
 
 namespace quiltana {
 namespace {
@@ -38,23 +39,13 @@ const QColor kInk(255, 0, 0);        // caption colour
 
 bool isWhite(QRgb c) { return c == 0xFFFFFFu; }
 
+// A fresh run's document and page setup for each test.
 class ComposeTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        document() = Document{};
-        pageSetup() = PageSetup{};
-    }
-    void TearDown() override
-    {
-        document() = Document{};
-        pageSetup() = PageSetup{};
-    }
-
     // Layout style and page work paths; every position of the style flagged.
     void setPage(int style, const std::vector<QString> &paths, const std::vector<Turn> &orientations = {})
     {
-        Document &doc = document();
+        Document &doc = run.document;
         doc.layoutStyle = style;
         for (int p = 0; p < style; ++p) {
             const auto i = static_cast<size_t>(p);
@@ -66,15 +57,15 @@ protected:
 
     void setMargins(int margin, int spacing)
     {
-        PageSetup &s = pageSetup();
+        PageSetup &s = run.pageSetup;
         s.topDots = s.bottomDots = s.leftDots = s.rightDots = margin;
         s.verticalSpacingDots = s.horizontalSpacingDots = spacing;
     }
 
-    static void compose(QImage &canvas, FrameSwitch frames, ComposeMode mode)
+    void compose(QImage &canvas, FrameSwitch frames, ComposeMode mode)
     {
         QPainter painter(&canvas);
-        ComposePage(painter, canvas.width(), canvas.height(), frames, mode);
+        ComposePage(painter, run.document, run.pageSetup, canvas.width(), canvas.height(), frames, mode);
     }
 
     QString picture(const QString &name, int width = 200, int height = 100)
@@ -83,6 +74,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    RunState run;
 };
 
 // What GDI's Rectangle leaves on a page: for each pixel the colour of the last rectangle
@@ -120,15 +112,15 @@ TEST_F(ComposeTest, PreviewFramesCoverThePixelsOfGdiRectangles)
     compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
     expectFrames(canvas, {{10, 10, 216, 269}, {221, 10, 428, 269}, {10, 274, 216, 533}, {221, 274, 428, 533}});
     for (int p = 0; p < 4; ++p)
-        EXPECT_EQ(document().page.redraw[static_cast<size_t>(p)], Redraw::Done);
+        EXPECT_EQ(run.document.page.redraw[static_cast<size_t>(p)], Redraw::Done);
 }
 
 TEST_F(ComposeTest, OnlyFlaggedCellsAreFramed)
 {
     setMargins(130, 65);
     setPage(4, {});
-    document().page.redraw = {};
-    document().page.redraw[2] = Redraw::Draw;
+    run.document.page.redraw = {};
+    run.document.page.redraw[2] = Redraw::Draw;
     QImage canvas = blankCanvas(438, 544, kPage);
     compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
     expectFrames(canvas, {{10, 274, 216, 533}});
@@ -163,13 +155,13 @@ TEST_F(ComposeTest, FrameSwitchOffDrawsNoFrameAndLeavesPenAndBrush)
         QPainter painter(&canvas);
         painter.setPen(QPen(Qt::green, 3));
         painter.setBrush(Qt::NoBrush);
-        ComposePage(painter, canvas.width(), canvas.height(), FrameSwitch::Skip, ComposeMode::Print);
+        ComposePage(painter, run.document, run.pageSetup, canvas.width(), canvas.height(), FrameSwitch::Skip, ComposeMode::Print);
         EXPECT_EQ(painter.pen().color(), QColor(Qt::green));
         EXPECT_EQ(painter.pen().width(), 3);
         EXPECT_EQ(painter.brush().style(), Qt::NoBrush);
     }
     EXPECT_EQ(canvas, before);
-    EXPECT_EQ(document().page.redraw[0], Redraw::Done); // flags are consumed all the same
+    EXPECT_EQ(run.document.page.redraw[0], Redraw::Done); // flags are consumed all the same
 }
 
 TEST_F(ComposeTest, ZeroSizedCellsGetNoFrame)
@@ -190,7 +182,7 @@ TEST_F(ComposeTest, PicturesAreDrawnOverTheirFramesAndFlagsAreConsumed)
     setMargins(130, 65);
     const QString path = picture("dark.bmp");
     setPage(4, {path, QString(), path, dir.filePath("c.gif")});
-    document().page.redraw[7] = Redraw::Draw; // beyond the layout style: not touched
+    run.document.page.redraw[7] = Redraw::Draw; // beyond the layout style: not touched
     QImage canvas = blankCanvas(438, 544, kPage);
     compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
 
@@ -202,8 +194,8 @@ TEST_F(ComposeTest, PicturesAreDrawnOverTheirFramesAndFlagsAreConsumed)
     EXPECT_EQ(rgbAt(canvas, 300, 140), 0xFFFFFFu);
     EXPECT_EQ(rgbAt(canvas, 300, 400), 0xFFFFFFu);
     for (int p = 0; p < 4; ++p)
-        EXPECT_EQ(document().page.redraw[static_cast<size_t>(p)], Redraw::Done) << p;
-    EXPECT_EQ(document().page.redraw[7], Redraw::Draw);
+        EXPECT_EQ(run.document.page.redraw[static_cast<size_t>(p)], Redraw::Done) << p;
+    EXPECT_EQ(run.document.page.redraw[7], Redraw::Draw);
 
     // a second composition without new flags changes nothing
     const QImage first = canvas;
@@ -218,12 +210,12 @@ TEST_F(ComposeTest, FlagsOtherThanOneAreLeftAlone)
 {
     setMargins(130, 65);
     setPage(2, {picture("dark.bmp")});
-    document().page.redraw[0] = static_cast<Redraw>(2);
-    document().page.redraw[1] = Redraw::Done;
+    run.document.page.redraw[0] = static_cast<Redraw>(2);
+    run.document.page.redraw[1] = Redraw::Done;
     QImage canvas = blankCanvas(438, 544, kPage);
     compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
     EXPECT_EQ(countPixels(canvas, [](QRgb c) { return c != rgbOf(kPage); }), 0);
-    EXPECT_EQ(document().page.redraw[0], static_cast<Redraw>(2));
+    EXPECT_EQ(run.document.page.redraw[0], static_cast<Redraw>(2));
 }
 
 TEST_F(ComposeTest, UnreadablePictureStopsTheCompositionWhereItStands)
@@ -239,7 +231,7 @@ TEST_F(ComposeTest, UnreadablePictureStopsTheCompositionWhereItStands)
     QImage canvas = blankCanvas(438, 544, kPage);
     EXPECT_THROW(compose(canvas, FrameSwitch::Draw, ComposeMode::Preview), Error);
 
-    const Document &doc = document();
+    const Document &doc = run.document;
     EXPECT_EQ(doc.page.redraw[0], Redraw::Done);
     EXPECT_EQ(doc.page.redraw[1], Redraw::Done); // the failing cell's flag was consumed before it failed
     EXPECT_EQ(doc.page.redraw[2], Redraw::Draw);
@@ -260,7 +252,7 @@ TEST_F(ComposeTest, AWorkCopyThatCannotBeShownIsReportedByItsPicture)
     file.close();
     setPage(2, {broken});
     const QString own = dir.filePath("photos/IMG_7.JPG");
-    document().cells[0].picturePath = own;
+    run.document.cells[0].picturePath = own;
     QImage canvas = blankCanvas(200, 300, kPage);
     try {
         compose(canvas, FrameSwitch::Draw, ComposeMode::Preview);
@@ -312,7 +304,7 @@ protected:
             orientations.push_back(static_cast<Turn>(p % 3));
         }
         setPage(50, paths, orientations);
-        document().page.redraw[13] = Redraw::Done; // its picture is known but not to be drawn
+        run.document.page.redraw[13] = Redraw::Done; // its picture is known but not to be drawn
     }
 
     QString write(const QString &name, const QByteArray &bytes)
@@ -324,13 +316,13 @@ protected:
 
     // The flagged positions before `end` drawn one after the other, captions included, as
     // composing without workers would draw them.
-    static QImage cellByCell(std::size_t end)
+    QImage cellByCell(std::size_t end)
     {
-        const PageSetup &s = pageSetup();
+        const PageSetup &s = run.pageSetup;
         const Margins margins{s.topDots,   s.bottomDots,          s.leftDots,
                               s.rightDots, s.verticalSpacingDots, s.horizontalSpacingDots};
         const std::vector<Rect> cells = CellRects(50, kW, kH, margins, ComposeMode::Print);
-        const PageLists &page = document().page;
+        const PageLists &page = run.document.page;
         QImage canvas = blankCanvas(kW, kH, kPage);
         QPainter painter(&canvas);
         for (std::size_t p = 0; p < end; ++p) {
@@ -363,14 +355,14 @@ TEST_F(PrintAheadTest, PageIsDrawnExactlyAsCellByCell)
     compose(canvas, FrameSwitch::Skip, ComposeMode::Print);
     EXPECT_EQ(differingPixels(canvas, expected), 0);
     for (std::size_t p = 0; p < 50; ++p)
-        EXPECT_EQ(document().page.redraw[p], Redraw::Done) << p;
+        EXPECT_EQ(run.document.page.redraw[p], Redraw::Done) << p;
 }
 
 TEST_F(PrintAheadTest, ABrokenPictureStopsThePageAtItsOwnTurn)
 {
     // Two broken pictures: the later one, decoded ahead, may fail first but must not be the
     // one reported, and nothing after the first is drawn.
-    Document &doc = document();
+    Document &doc = run.document;
     doc.page.workPath[23] = write("broken23.jpg", "this is not a JPEG");
     doc.page.workPath[40] = write("broken40.png", "nor is this a PNG");
     const QImage expected = cellByCell(23);
@@ -395,7 +387,7 @@ protected:
     void SetUp() override
     {
         ComposeTest::SetUp();
-        PageSetup &s = pageSetup();
+        PageSetup &s = run.pageSetup;
         setMargins(0, 0);
         s.captionOption = true;
         s.captionFont.face = QStringLiteral("DejaVu Sans");
@@ -450,7 +442,7 @@ TEST_F(CaptionTest, UprightPositions)
                                 {R - t.width(), T},
                                 {R - t.width(), B - t.height()}};
     for (int position = 0; position < 6; ++position) {
-        pageSetup().captionPosition = static_cast<CaptionPosition>(position);
+        run.pageSetup.captionPosition = static_cast<CaptionPosition>(position);
         const QImage canvas = composeHello(Turn::Upright);
         EXPECT_EQ(whiteBox(canvas), captionBox(expected[position].x(), expected[position].y(), t, false))
             << "position " << position;
@@ -469,7 +461,7 @@ TEST_F(CaptionTest, CaptionFollowsAPictureStoodUprightByItsExifOrientation)
     const QString path = dir.filePath(QStringLiteral("Hello.png"));
     test::WriteBytes(path, test::WithPngChunk(in.readAll(), "eXIf", test::TiffWithOrientation(6)));
     const QSize t = textExtent(QStringLiteral("Hello"));
-    pageSetup().captionPosition = CaptionPosition::BottomRight;
+    run.pageSetup.captionPosition = CaptionPosition::BottomRight;
     setPage(1, {path}, {Turn::Upright});
     QImage canvas = blankCanvas(400, 301, kPage);
     compose(canvas, FrameSwitch::Skip, ComposeMode::Print);
@@ -489,7 +481,7 @@ TEST_F(CaptionTest, TurnedPositionsFollowTheTurnedPicture)
                                 {R, B - t.width()},
                                 {L + t.height(), B - t.width()}};
     for (int position = 0; position < 6; ++position) {
-        pageSetup().captionPosition = static_cast<CaptionPosition>(position);
+        run.pageSetup.captionPosition = static_cast<CaptionPosition>(position);
         const QImage canvas = composeHello(Turn::Right);
         EXPECT_EQ(whiteBox(canvas), captionBox(expected[position].x(), expected[position].y(), t, true))
             << "position " << position;
@@ -499,7 +491,7 @@ TEST_F(CaptionTest, TurnedPositionsFollowTheTurnedPicture)
 TEST_F(CaptionTest, TurnedLeftCaptionIsPlacedLikeAnUprightOne)
 {
     const QSize t = textExtent(QStringLiteral("Hello"));
-    pageSetup().captionPosition = CaptionPosition::TopRight;
+    run.pageSetup.captionPosition = CaptionPosition::TopRight;
     const QImage canvas = composeHello(Turn::Left);
     EXPECT_EQ(whiteBox(canvas), QRect(275 - t.width(), 0, t.width(), t.height()));
 }
@@ -507,8 +499,8 @@ TEST_F(CaptionTest, TurnedLeftCaptionIsPlacedLikeAnUprightOne)
 TEST_F(CaptionTest, TransparentCaptionDrawsOnlyTheGlyphs)
 {
     const QSize t = textExtent(QStringLiteral("Hello"));
-    pageSetup().captionPosition = CaptionPosition::BottomRight;
-    pageSetup().transparentCaptions = true;
+    run.pageSetup.captionPosition = CaptionPosition::BottomRight;
+    run.pageSetup.transparentCaptions = true;
     const QImage canvas = composeHello(Turn::Upright);
     EXPECT_EQ(countPixels(canvas, isWhite), 0);
     const QRect ink = inkBox(canvas);
@@ -520,7 +512,7 @@ TEST_F(CaptionTest, TransparentCaptionDrawsOnlyTheGlyphs)
 
 TEST_F(CaptionTest, OpaqueCaptionCarriesTheGlyphsOnItsBox)
 {
-    pageSetup().captionPosition = CaptionPosition::TopLeft;
+    run.pageSetup.captionPosition = CaptionPosition::TopLeft;
     const QImage canvas = composeHello(Turn::Upright);
     const QRect box = whiteBox(canvas);
     ASSERT_FALSE(box.isNull());
@@ -531,16 +523,16 @@ TEST_F(CaptionTest, OpaqueCaptionCarriesTheGlyphsOnItsBox)
 
 TEST_F(CaptionTest, ExtensionIsKeptOnlyWhenAskedFor)
 {
-    pageSetup().captionExtension = true;
+    run.pageSetup.captionExtension = true;
     EXPECT_EQ(whiteBox(composeHello(Turn::Upright)).size(), textExtent(QStringLiteral("Hello.bmp")));
-    pageSetup().captionExtension = false;
+    run.pageSetup.captionExtension = false;
     EXPECT_EQ(whiteBox(composeHello(Turn::Upright)).size(), textExtent(QStringLiteral("Hello")));
 }
 
 TEST_F(CaptionTest, BoldIsNeverAppliedButTheOtherStylesAre)
 {
     ASSERT_NE(textExtent(QStringLiteral("Hello"), true).width(), textExtent(QStringLiteral("Hello")).width());
-    FontSpec &font = pageSetup().captionFont;
+    FontSpec &font = run.pageSetup.captionFont;
     font.bold = true;
     font.italic = true;
     font.underline = true;
@@ -549,7 +541,7 @@ TEST_F(CaptionTest, BoldIsNeverAppliedButTheOtherStylesAre)
     QImage canvas = blankCanvas(400, 301, kPage);
     {
         QPainter painter(&canvas);
-        ComposePage(painter, canvas.width(), canvas.height(), FrameSwitch::Skip, ComposeMode::Print);
+        ComposePage(painter, run.document, run.pageSetup, canvas.width(), canvas.height(), FrameSwitch::Skip, ComposeMode::Print);
         // the canvas keeps the caption font the composition left on it
         EXPECT_EQ(painter.font().weight(), QFont::Normal);
         EXPECT_TRUE(painter.font().italic());
@@ -565,11 +557,11 @@ TEST_F(CaptionTest, BoldIsNeverAppliedButTheOtherStylesAre)
 TEST_F(CaptionTest, NoCaptionInPreviewWithoutTheOptionOrOutsideThePositions)
 {
     EXPECT_EQ(inkBox(composeHello(Turn::Upright, ComposeMode::Preview)), QRect()) << "preview";
-    pageSetup().captionOption = false;
+    run.pageSetup.captionOption = false;
     EXPECT_EQ(inkBox(composeHello(Turn::Upright)), QRect()) << "option off";
-    pageSetup().captionOption = true;
+    run.pageSetup.captionOption = true;
     for (int position : {6, -1}) {
-        pageSetup().captionPosition = static_cast<CaptionPosition>(position);
+        run.pageSetup.captionPosition = static_cast<CaptionPosition>(position);
         const QImage canvas = composeHello(Turn::Upright);
         EXPECT_EQ(inkBox(canvas), QRect()) << "position " << position;
         EXPECT_EQ(boundingBox(canvas, [](QRgb c) { return c == rgbOf(kPicture); }), QRect(0, 50, 400, 200));

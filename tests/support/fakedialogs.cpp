@@ -29,7 +29,10 @@ void FakeDialogs::error(QWidget *, const QString &text, const QString &details)
     errorDetails.append(details);
 }
 
-std::optional<QString> FakeDialogs::openPicture(QWidget *, const QString &) { return pictureToOpen; }
+std::optional<QString> FakeDialogs::openPicture(QWidget *, const QString &, const QString &)
+{
+    return pictureToOpen;
+}
 
 std::optional<FontSpec> FakeDialogs::chooseFont(QWidget *, const FontSpec &initial)
 {

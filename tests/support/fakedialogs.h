@@ -30,7 +30,7 @@ public:
     void message(QWidget *parent, const QString &text, const QString &caption) override;
     using Dialogs::error;
     void error(QWidget *parent, const QString &text, const QString &details) override;
-    std::optional<QString> openPicture(QWidget *parent, const QString &filter) override;
+    std::optional<QString> openPicture(QWidget *parent, const QString &filter, const QString &startFolder) override;
     std::optional<FontSpec> chooseFont(QWidget *parent, const FontSpec &initial) override;
     std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) override;
     bool printerSetup(QWidget *parent, Printer &printer) override;

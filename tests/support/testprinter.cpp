@@ -130,13 +130,6 @@ void TestPrinter::abortDocument()
     jobOpen = false;
 }
 
-void ResetProgramState()
-{
-    document() = Document{};
-    pageSetup() = PageSetup{};
-    printerMetrics() = PrinterMetrics{};
-}
-
 QString TestQueueName()
 {
     return qEnvironmentVariable("QUILTANA_TEST_PRINTER", QStringLiteral("QuiltanaTest"));

@@ -88,10 +88,6 @@ private:
     std::unique_ptr<QPainter> painter_;
 };
 
-// The program's state as at start-up before any printer was read: a fresh document, page
-// setup and printer metrics.
-void ResetProgramState();
-
 // The print queue the tests send real jobs to: QUILTANA_TEST_PRINTER, "QuiltanaTest" when unset.
 [[nodiscard]] QString TestQueueName();
 

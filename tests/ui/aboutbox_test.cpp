@@ -37,7 +37,7 @@ TEST_F(AboutBox, PrinterLinesAreWrittenAnewAtEachOpening)
 TEST_F(AboutBox, MarginLinesShowTheTextsAsStored)
 {
     TForm1 &w = open();
-    pageSetup().topText = QStringLiteral("4.23");
+    run.pageSetup.topText = QStringLiteral("4.23");
     QString text;
     fake.onExec = [&](QDialog &d) {
         text = static_cast<TForm3 &>(d).Memo1->toPlainText();

@@ -69,19 +69,19 @@ public:
 
 TEST(HandlerGuard, PrintDialogFontAndColourCommandsShowTheirErrors)
 {
-    pageSetup() = PageSetup{};
+    RunState run;
     FailingDialogs fake;
-    TForm4 form;
+    TForm4 form(run);
     const QColor before = form.Panel1Color();
-    const PageSetup setup = pageSetup();
+    const PageSetup setup = run.pageSetup;
 
     form.Button4Click();
     form.Panel1Click();
     EXPECT_EQ(fake.errors, (QStringList{QStringLiteral("フォントがありません"), QStringLiteral("no colours")}));
     // Nothing was taken over from a dialog that never answered.
     EXPECT_EQ(form.Panel1Color(), before);
-    EXPECT_EQ(pageSetup().captionFontCopy, setup.captionFontCopy);
-    EXPECT_EQ(pageSetup().captionFont, setup.captionFont);
+    EXPECT_EQ(run.pageSetup.captionFontCopy, setup.captionFontCopy);
+    EXPECT_EQ(run.pageSetup.captionFont, setup.captionFont);
 }
 
 } // namespace

@@ -62,7 +62,7 @@ TEST_F(LayoutCommands, EveryLayoutSetsItsStyleItsCheckMarkAndItsButton)
         for (const auto &choose : ways) {
             action(w, QString::fromLatin1(row.style == 50 ? "s1" : "s50"))->trigger();
             choose();
-            EXPECT_EQ(document().layoutStyle, row.style);
+            EXPECT_EQ(run.document.layoutStyle, row.style);
             EXPECT_TRUE(button->isChecked());
             for (const LayoutRow &other : kLayouts) {
                 if (other.button == 12)

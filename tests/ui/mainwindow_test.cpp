@@ -33,7 +33,7 @@ TEST_F(MainWindow, StartsEmptyWithOnePage)
     TForm1 &w = open();
     EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/1"));
     EXPECT_EQ(pageArrows(w)->maximum(), 0);
-    EXPECT_EQ(document().layoutStyle, 2);
+    EXPECT_EQ(run.document.layoutStyle, 2);
     EXPECT_TRUE(action(w, QStringLiteral("s2"))->isChecked());
     EXPECT_TRUE(speedButton(w, 4)->isChecked());
     EXPECT_TRUE(action(w, QStringLiteral("x1"))->isChecked());
@@ -53,7 +53,7 @@ TEST_F(MainWindow, FolderArgumentTakesOnlyItsPictures)
     picture(QStringLiteral("c.png"), Qt::blue);
 
     open({pictureDir.path()});
-    const Document &doc = document();
+    const Document &doc = run.document;
     QStringList names{QFileInfo(doc.cell(0).picturePath).fileName(), QFileInfo(doc.cell(1).picturePath).fileName()};
     names.sort();
     EXPECT_EQ(names, (QStringList{QStringLiteral("a.JPG"), QStringLiteral("c.png")}));
@@ -61,7 +61,7 @@ TEST_F(MainWindow, FolderArgumentTakesOnlyItsPictures)
     EXPECT_EQ(doc.lastFilledCell, 1);
     EXPECT_EQ(doc.pageCount, 1);
     EXPECT_EQ(pageIndicator(*window)->text(), QStringLiteral("1/1"));
-    EXPECT_EQ(WorkCopyFiles().size(), 2);
+    EXPECT_EQ(WorkCopyFiles(run.workFolder.path).size(), 2);
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join(QLatin1Char('\n')).toStdString();
 }
 
@@ -79,10 +79,10 @@ TEST_F(MainWindow, UnreadablePicturesAreListedInOneErrorBoxAfterTheOthersAreConv
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors.front().contains(QStringLiteral("bad1.jpg")));
     EXPECT_TRUE(fake.errors.front().contains(QStringLiteral("bad2.png")));
-    EXPECT_FALSE(document().cell(1).workPath.isEmpty()); // the good one was still converted
-    EXPECT_EQ(document().lastFilledCell, 2);
+    EXPECT_FALSE(run.document.cell(1).workPath.isEmpty()); // the good one was still converted
+    EXPECT_EQ(run.document.lastFilledCell, 2);
     // Start-up went on: the dot values were set and the page shows.
-    EXPECT_EQ(pageSetup().topDots, 10);
+    EXPECT_EQ(run.pageSetup.topDots, 10);
     EXPECT_EQ(pageIndicator(*window)->text(), QStringLiteral("1/2"));
 }
 
@@ -118,7 +118,7 @@ TEST_F(MainWindow, ResizeTurnsThePrinterBackToPortrait)
 TEST_F(MainWindow, HintNamesThePictureOfTheCellOnTheCurrentPage)
 {
     TForm1 &w = open();
-    Document &doc = document();
+    Document &doc = run.document;
     doc.cellAt(9)->picturePath = QStringLiteral("/pictures/nine.jpg");
     doc.cellAt(1)->picturePath = QStringLiteral("/pictures/one.jpg");
     doc.lastFilledCell = 9;
@@ -145,14 +145,14 @@ TEST_F(MainWindow, HintNamesThePictureOfTheCellOnTheCurrentPage)
 TEST_F(MainWindow, LayoutChangeReturnsToTheFirstPage)
 {
     TForm1 &w = open();
-    document().lastFilledCell = 19;
+    run.document.lastFilledCell = 19;
     w.s4Click();
     pageArrows(w)->setValue(2);
-    ASSERT_EQ(document().currentPage, 2);
+    ASSERT_EQ(run.document.currentPage, 2);
 
     action(w, QStringLiteral("s9"))->trigger();
-    EXPECT_EQ(document().layoutStyle, 9);
-    EXPECT_EQ(document().currentPage, 0);
+    EXPECT_EQ(run.document.layoutStyle, 9);
+    EXPECT_EQ(run.document.currentPage, 0);
     EXPECT_EQ(pageArrows(w)->value(), 0);
     EXPECT_EQ(pageArrows(w)->maximum(), 2);
     EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/3"));
@@ -163,25 +163,25 @@ TEST_F(MainWindow, LayoutChangeReturnsToTheFirstPage)
     // The active layout once more also goes back to page 1.
     pageArrows(w)->setValue(1);
     speedButton(w, 7)->click();
-    EXPECT_EQ(document().currentPage, 0);
+    EXPECT_EQ(run.document.currentPage, 0);
     EXPECT_TRUE(action(w, QStringLiteral("s9"))->isChecked());
 }
 
 TEST_F(MainWindow, UpArrowShowsTheNextPageAndStopsAtTheLast)
 {
     TForm1 &w = open();
-    document().lastFilledCell = 5; // three pages of two
+    run.document.lastFilledCell = 5; // three pages of two
     w.s2Click();
     pageArrows(w)->stepUp();
     EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("2/3"));
     pageArrows(w)->stepUp();
     pageArrows(w)->stepUp();
     pageArrows(w)->stepUp();
-    EXPECT_EQ(document().currentPage, 2);
+    EXPECT_EQ(run.document.currentPage, 2);
     EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("3/3"));
     for (int i = 0; i < 4; ++i)
         pageArrows(w)->stepDown();
-    EXPECT_EQ(document().currentPage, 0);
+    EXPECT_EQ(run.document.currentPage, 0);
     EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/3"));
 }
 
@@ -189,7 +189,7 @@ TEST_F(MainWindow, SubMenuLayoutClearsTheFirstLevelChecks)
 {
     TForm1 &w = open();
     action(w, QStringLiteral("s24"))->trigger();
-    EXPECT_EQ(document().layoutStyle, 24);
+    EXPECT_EQ(run.document.layoutStyle, 24);
     for (const char *name : {"s1", "s2", "s4", "s6", "s8", "s9", "s12", "s16"})
         EXPECT_FALSE(action(w, QString::fromLatin1(name))->isChecked()) << name;
     EXPECT_FALSE(action(w, QStringLiteral("s24"))->isChecked());
@@ -209,7 +209,7 @@ TEST_F(MainWindow, SpeedButton12OnlyPointsToTheMenu)
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, QStringLiteral("メニューの分割設定から選んでください。"));
     EXPECT_EQ(fake.messages[0].caption, QStringLiteral("Check"));
-    EXPECT_EQ(document().layoutStyle, 4);
+    EXPECT_EQ(run.document.layoutStyle, 4);
     EXPECT_TRUE(action(w, QStringLiteral("s4"))->isChecked());
     EXPECT_TRUE(speedButton(w, 12)->isChecked());
     EXPECT_FALSE(speedButton(w, 5)->isChecked());
@@ -257,8 +257,8 @@ TEST_F(MainWindow, CopyEnablesTheEditPasteAndPastingFillsTheCell)
     EXPECT_TRUE(action(w, QStringLiteral("Paste2"))->isEnabled());
     w.PaintBox1MouseMove(10, preview(w)->hitTestHeight() - 10); // cell 1
     action(w, QStringLiteral("Paste2"))->trigger();
-    EXPECT_EQ(document().cell(1).picturePath, red);
-    EXPECT_EQ(document().lastFilledCell, 1);
+    EXPECT_EQ(run.document.cell(1).picturePath, red);
+    EXPECT_EQ(run.document.lastFilledCell, 1);
     EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/1"));
 }
 
@@ -276,7 +276,7 @@ TEST_F(MainWindow, SingleCellCommandRedrawsOnlyThatCell)
     // Cell 0's work copy changes on disk behind the window's back: only a full render shows it.
     QImage green(120, 80, QImage::Format_RGB32);
     green.fill(Qt::green);
-    ASSERT_TRUE(green.save(document().cell(0).workPath, "BMP"));
+    ASSERT_TRUE(green.save(run.document.cell(0).workPath, "BMP"));
 
     w.PaintBox1MouseMove(inCell1.x(), inCell1.y());
     w.Cut1Click();
@@ -306,20 +306,20 @@ TEST_F(MainWindow, CloseAsksOnlyWhenWorkCopiesExist)
     window.reset();
     const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
     open({red});
-    ASSERT_EQ(WorkCopyFiles().size(), 1);
+    ASSERT_EQ(WorkCopyFiles(run.workFolder.path).size(), 1);
     fake.okCancelAnswers = {false};
     window->close();
     ASSERT_EQ(fake.questions.size(), 1u);
     EXPECT_EQ(fake.questions[0].text, QStringLiteral("作業ファイルを削除します。"));
     EXPECT_EQ(fake.questions[0].caption, QStringLiteral("確認"));
-    EXPECT_EQ(WorkCopyFiles().size(), 1); // Cancel keeps them
+    EXPECT_EQ(WorkCopyFiles(run.workFolder.path).size(), 1); // Cancel keeps them
 
     window.reset();
     open({red});
     fake.okCancelAnswers = {true};
     window->close();
     EXPECT_EQ(fake.questions.size(), 2u);
-    EXPECT_TRUE(WorkCopyFiles().isEmpty());
+    EXPECT_TRUE(WorkCopyFiles(run.workFolder.path).isEmpty());
 }
 
 TEST_F(MainWindow, PrinterSetupKeepsTheChosenSizeAndReturnsToPortrait)
@@ -332,27 +332,27 @@ TEST_F(MainWindow, PrinterSetupKeepsTheChosenSizeAndReturnsToPortrait)
         return true;
     };
     w.N3Click();
-    EXPECT_EQ(pageSizeCache().width, 6779);
-    EXPECT_EQ(pageSizeCache().height, 4760);
+    EXPECT_EQ(run.pageSizeCache.width, 6779);
+    EXPECT_EQ(run.pageSizeCache.height, 4760);
     EXPECT_EQ(printer.orientation(), Printer::Orientation::Portrait);
     // The metrics are read after the return to portrait.
-    EXPECT_EQ(printerMetrics().widthMM, 201);
-    EXPECT_EQ(printerMetrics().heightMM, 287);
+    EXPECT_EQ(run.printerMetrics.widthMM, 201);
+    EXPECT_EQ(run.printerMetrics.heightMM, 287);
 
     // A cancelled setup changes nothing.
     fake.onPrinterSetup = [](Printer &) { return false; };
-    pageSizeCache() = PageSizeCache{};
+    run.pageSizeCache = PageSizeCache{};
     w.N3Click();
-    EXPECT_EQ(pageSizeCache().width, 0);
+    EXPECT_EQ(run.pageSizeCache.width, 0);
 }
 
 TEST_F(MainWindow, FontCommandStartsFromTheCopyEvenWhenCancelled)
 {
     TForm1 &w = open();
-    pageSetup().captionFontCopy.face = QStringLiteral("IPAGothic");
-    pageSetup().captionFont.face = QStringLiteral("Other");
+    run.pageSetup.captionFontCopy.face = QStringLiteral("IPAGothic");
+    run.pageSetup.captionFont.face = QStringLiteral("Other");
     w.N7Click();
-    EXPECT_EQ(pageSetup().captionFont.face, QStringLiteral("IPAGothic"));
+    EXPECT_EQ(run.pageSetup.captionFont.face, QStringLiteral("IPAGothic"));
     ASSERT_TRUE(fake.lastFontOffered);
     EXPECT_EQ(fake.lastFontOffered->face, QStringLiteral("IPAGothic"));
 
@@ -361,17 +361,17 @@ TEST_F(MainWindow, FontCommandStartsFromTheCopyEvenWhenCancelled)
     chosen.pointSize = 14;
     fake.fontToChoose = chosen;
     w.N7Click();
-    EXPECT_EQ(pageSetup().captionFontCopy, chosen);
-    EXPECT_EQ(pageSetup().captionFont, chosen);
+    EXPECT_EQ(run.pageSetup.captionFontCopy, chosen);
+    EXPECT_EQ(run.pageSetup.captionFont, chosen);
 }
 
 TEST_F(MainWindow, CaptionOptionFollowsTheCheckMark)
 {
     TForm1 &w = open();
-    ASSERT_TRUE(pageSetup().captionOption);
+    ASSERT_TRUE(run.pageSetup.captionOption);
     action(w, QStringLiteral("x1"))->trigger();
     EXPECT_FALSE(action(w, QStringLiteral("x1"))->isChecked());
-    EXPECT_FALSE(pageSetup().captionOption);
+    EXPECT_FALSE(run.pageSetup.captionOption);
 }
 
 TEST_F(MainWindow, DroppedFilesFillTheDocumentFromTheFirstPage)
@@ -382,8 +382,8 @@ TEST_F(MainWindow, DroppedFilesFillTheDocumentFromTheFirstPage)
     const QString c = picture(QStringLiteral("c.bmp"), Qt::green);
     w.WMDropFile({a, b, c});
     EXPECT_EQ(OpenDialogStartFolder(), pictureDir.path()); // where the next picture is looked for
-    EXPECT_EQ(document().cell(0).picturePath, a);
-    EXPECT_EQ(document().cell(2).picturePath, c);
+    EXPECT_EQ(run.document.cell(0).picturePath, a);
+    EXPECT_EQ(run.document.cell(2).picturePath, c);
     EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/2"));
     EXPECT_TRUE(fake.errors.isEmpty());
 }
@@ -403,7 +403,7 @@ TEST_F(MainWindow, PicturesPastTheLastCellAreToldOnceHoweverTheyArrive)
     open(names);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages.front().text, leftOutText(200));
-    EXPECT_EQ(document().cell(999).picturePath, names.at(999));
+    EXPECT_EQ(run.document.cell(999).picturePath, names.at(999));
 
     // A second drop onto the full document, appended: every picture of it is left out.
     fake.messages.clear();
@@ -418,7 +418,7 @@ TEST_F(MainWindow, PicturesPastTheLastCellAreToldOnceHoweverTheyArrive)
     window->WMDropFile(names);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages.front().text, leftOutText(200));
-    EXPECT_EQ(document().lastFilledCell, 999);
+    EXPECT_EQ(run.document.lastFilledCell, 999);
 }
 
 // A drag of `urls` that enters the window and is let go in its middle; the drop is handled
@@ -452,16 +452,16 @@ TEST_F(MainWindow, NamesThatAreNoUtf8AreToldInTheOneErrorBoxOfTheirCommand)
     const QString escaped = QDir(pictureDir.path()).filePath(QStringLiteral("caf\\xE9.jpg"));
 
     // The command line as main reads it from the raw arguments.
-    const CommandLine line = ReadCommandLine({bad, QFile::encodeName(good), QFile::encodeName(broken)});
-    window = std::make_unique<TForm1>(line.paths, programDir.path(), line.refused);
+    const CommandLine line = ReadCommandLine({bad, QFile::encodeName(good), QFile::encodeName(broken)}, pictureDir.path());
+    window = std::make_unique<TForm1>(run, line.paths, line.refused);
     window->show();
     settle();
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors.front().contains(escaped)) << fake.errors.front().toStdString();
     EXPECT_TRUE(fake.errors.front().contains(QStringLiteral("broken.jpg")));
-    EXPECT_EQ(document().cell(0).picturePath, good);
-    EXPECT_EQ(document().cell(1).picturePath, broken);
-    EXPECT_EQ(document().lastFilledCell, 1);
+    EXPECT_EQ(run.document.cell(0).picturePath, good);
+    EXPECT_EQ(run.document.cell(1).picturePath, broken);
+    EXPECT_EQ(run.document.lastFilledCell, 1);
 
     // The folder dropped on the window the way a file manager does it: one box again, and
     // no cell is given the name that Qt would have made of the bytes.
@@ -471,9 +471,9 @@ TEST_F(MainWindow, NamesThatAreNoUtf8AreToldInTheOneErrorBoxOfTheirCommand)
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors.front().contains(escaped)) << fake.errors.front().toStdString();
     EXPECT_TRUE(fake.errors.front().contains(QStringLiteral("broken.jpg")));
-    for (int c = 0; c <= document().lastFilledCell; ++c)
-        EXPECT_FALSE(document().cell(c).picturePath.contains(QChar(0xFFFD))) << c;
-    EXPECT_EQ(document().lastFilledCell, 1);
+    for (int c = 0; c <= run.document.lastFilledCell; ++c)
+        EXPECT_FALSE(run.document.cell(c).picturePath.contains(QChar(0xFFFD))) << c;
+    EXPECT_EQ(run.document.lastFilledCell, 1);
 
     // The file itself dropped with another one, its bytes percent-encoded in the URL.
     fake.errors.clear();
@@ -481,19 +481,19 @@ TEST_F(MainWindow, NamesThatAreNoUtf8AreToldInTheOneErrorBoxOfTheirCommand)
     dropOn(*window, {QUrl::fromEncoded("file://" + bad.toPercentEncoding("/")), QUrl::fromLocalFile(good)});
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_EQ(fake.errors.front(), UnrepresentableNameError(bad));
-    EXPECT_EQ(document().cell(0).picturePath, good);
-    EXPECT_TRUE(document().cell(1).picturePath.isEmpty());
+    EXPECT_EQ(run.document.cell(0).picturePath, good);
+    EXPECT_TRUE(run.document.cell(1).picturePath.isEmpty());
 }
 
 TEST_F(MainWindow, ClearingTheDocumentShowsAnEmptyFirstPage)
 {
     TForm1 &w = open();
-    document().lastFilledCell = 9;
+    run.document.lastFilledCell = 9;
     w.s4Click();
     pageArrows(w)->setValue(2);
     action(w, QStringLiteral("N8"))->trigger();
     EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/1"));
-    EXPECT_EQ(document().currentPage, 0);
+    EXPECT_EQ(run.document.currentPage, 0);
     EXPECT_TRUE(fake.questions.empty());
 }
 

@@ -66,7 +66,7 @@ void expectNear(const QPoint &actual, const QPoint &expected, int tolerance = 3)
 TEST_F(Placement, PageIndicatorHoldsTheLastOfAThousandPages)
 {
     TForm1 &w = open();
-    Document &doc = document();
+    Document &doc = run.document;
     doc.cellAt(999)->picturePath = QStringLiteral("/nowhere/last.jpg");
     doc.lastFilledCell = 999;
     action(w, QStringLiteral("s1"))->trigger(); // one picture a page: 1000 pages

@@ -187,19 +187,19 @@ TEST_F(PrinterSetup, EnterTakesThePaperAndOrientationFromTheMenuCommand)
     EXPECT_EQ(printer.orientation(), Printer::Orientation::Portrait);
     EXPECT_LT(printer.pageWidth(), a4Width);
     // The cache holds the page as it was chosen, turned.
-    EXPECT_EQ(pageSizeCache().width, printer.pageHeight());
-    EXPECT_EQ(pageSizeCache().height, printer.pageWidth());
-    EXPECT_EQ(printerMetrics().widthMM, printer.widthMM());
-    EXPECT_EQ(printerMetrics().heightMM, printer.heightMM());
-    EXPECT_LT(printerMetrics().widthMM, 201);
+    EXPECT_EQ(run.pageSizeCache.width, printer.pageHeight());
+    EXPECT_EQ(run.pageSizeCache.height, printer.pageWidth());
+    EXPECT_EQ(run.printerMetrics.widthMM, printer.widthMM());
+    EXPECT_EQ(run.printerMetrics.heightMM, printer.heightMM());
+    EXPECT_LT(run.printerMetrics.widthMM, 201);
 }
 
 TEST_F(PrinterSetup, EscapeAndCancelChangeNothing)
 {
     TForm1 &w = open();
     const Printer::Setup before = printer.setup();
-    const PrinterMetrics metrics = printerMetrics();
-    pageSizeCache() = PageSizeCache{1, 2};
+    const PrinterMetrics metrics = run.printerMetrics;
+    run.pageSizeCache = PageSizeCache{1, 2};
     const auto choose = [](PrinterSetupDialog &d) {
         QTest::keyClick(d.PrinterBox, Qt::Key_Down);
         QTest::keyClick(d.PaperBox, Qt::Key_Down);
@@ -220,17 +220,17 @@ TEST_F(PrinterSetup, EscapeAndCancelChangeNothing)
     EXPECT_EQ(printer.printerName, before.printerName);
     EXPECT_TRUE(printer.paper.isEquivalentTo(before.paper));
     EXPECT_EQ(printer.orientation(), before.orientation);
-    EXPECT_EQ(pageSizeCache().width, 1);
-    EXPECT_EQ(pageSizeCache().height, 2);
-    EXPECT_EQ(printerMetrics().widthMM, metrics.widthMM);
-    EXPECT_EQ(printerMetrics().topDots, metrics.topDots);
+    EXPECT_EQ(run.pageSizeCache.width, 1);
+    EXPECT_EQ(run.pageSizeCache.height, 2);
+    EXPECT_EQ(run.printerMetrics.widthMM, metrics.widthMM);
+    EXPECT_EQ(run.printerMetrics.topDots, metrics.topDots);
 }
 
 // The print dialog's "プリンタ設定" rereads the metrics but leaves the orientation in force.
 TEST_F(PrinterSetup, ThePrintDialogsButtonKeepsLandscape)
 {
     TForm1 &w = open();
-    pageSizeCache() = PageSizeCache{1, 2};
+    run.pageSizeCache = PageSizeCache{1, 2};
     whenSetupOpens([](PrinterSetupDialog &d) {
         QTest::mouseClick(d.LandscapeButton, Qt::LeftButton);
         QTest::keyClick(d.PrinterBox, Qt::Key_Enter);
@@ -238,9 +238,9 @@ TEST_F(PrinterSetup, ThePrintDialogsButtonKeepsLandscape)
     w.printDialog()->Button3Click();
     EXPECT_EQ(printer.orientation(), Printer::Orientation::Landscape);
     EXPECT_GT(printer.pageWidth(), printer.pageHeight());
-    EXPECT_EQ(printerMetrics().widthMM, printer.widthMM());
-    EXPECT_GT(printerMetrics().widthMM, printerMetrics().heightMM);
-    EXPECT_EQ(pageSizeCache().width, 1); // only the main window's command fills the cache
+    EXPECT_EQ(run.printerMetrics.widthMM, printer.widthMM());
+    EXPECT_GT(run.printerMetrics.widthMM, run.printerMetrics.heightMM);
+    EXPECT_EQ(run.pageSizeCache.width, 1); // only the main window's command fills the cache
 
     // Opened again, it shows what is in force.
     whenSetupOpens([](PrinterSetupDialog &d) {
@@ -254,7 +254,7 @@ TEST_F(PrinterSetup, ThePrintDialogsButtonKeepsLandscape)
 TEST_F(PrinterSetup, ARefusedChoiceIsReportedAndChangesNothing)
 {
     TForm1 &w = open();
-    pageSizeCache() = PageSizeCache{1, 2};
+    run.pageSizeCache = PageSizeCache{1, 2};
     whenSetupOpens([this](PrinterSetupDialog &d) {
         QTest::keyClick(d.PrinterBox, Qt::Key_Down);
         printer.installed.removeAll(QStringLiteral("Photo printer"));
@@ -264,7 +264,7 @@ TEST_F(PrinterSetup, ARefusedChoiceIsReportedAndChangesNothing)
     ASSERT_EQ(real.errors.size(), 1);
     EXPECT_TRUE(real.errors[0].contains(QStringLiteral("Photo printer"))) << real.errors[0].toStdString();
     EXPECT_EQ(printer.printerName, QStringLiteral("Test printer"));
-    EXPECT_EQ(pageSizeCache().width, 1);
+    EXPECT_EQ(run.pageSizeCache.width, 1);
 }
 
 // The real printer behind the real dialog: L prints in landscape, typed as a user types.

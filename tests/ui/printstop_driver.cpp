@@ -39,10 +39,11 @@ int main(int argc, char **argv)
     QtPrinter printer(QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("Quiltana Document.pdf")));
     printer.printer()->setPageSize(QPageSize(QPageSize::A6));
     printer.printer()->setResolution(150); // pages of about half a megabyte
-    setCurrentPrinter(&printer);
-    ReadPrinterMetrics(printer);
-    SetPageSetupDefaults(printer);
-    Document &doc = document();
+    RunState run;
+    run.printer = &printer;
+    ReadPrinterMetrics(run.printerMetrics, printer);
+    SetPageSetupDefaults(run.pageSetup, run.printerMetrics, printer);
+    Document &doc = run.document;
     doc.layoutStyle = 1;
     for (int i = 0; i < 40; ++i)
         doc.cells[static_cast<std::size_t>(i)].picturePath = doc.cells[static_cast<std::size_t>(i)].workPath = picture;
@@ -50,7 +51,7 @@ int main(int argc, char **argv)
     RefreshPageLists(doc);
 
     test::FakeDialogs dialogs;
-    TForm4 form;
+    TForm4 form(run);
     dialogs.onExec = [&form](QDialog &) {
         form.pageall->setChecked(true);
         std::puts("printing");
@@ -59,13 +60,12 @@ int main(int argc, char **argv)
     };
     // As a menu command runs: from the event loop, which goes on after the print as the
     // program's does, until a signal ends it.
-    QTimer::singleShot(0, [&form] {
-        guarded(nullptr, [&form] { Print1Click(nullptr, form); });
+    QTimer::singleShot(0, [&form, &run] {
+        guarded(nullptr, [&form, &run] { Print1Click(nullptr, form, run); });
         if (!StopSignalled())
             QCoreApplication::quit();
     });
     QApplication::exec();
     std::puts(StopSignalled() ? "stopped" : "finished");
-    setCurrentPrinter(nullptr);
     return 0;
 }

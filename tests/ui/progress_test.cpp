@@ -136,17 +136,17 @@ TEST_F(Progress, ADropOfSeveralPicturesShowsItsCountAndStartsNothingElseMeanwhil
     }
     EXPECT_TRUE(triedOthers);
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(document().cell(i).picturePath, names[i]);
-        EXPECT_FALSE(document().cell(i).workPath.isEmpty());
+        EXPECT_EQ(run.document.cell(i).picturePath, names[i]);
+        EXPECT_FALSE(run.document.cell(i).workPath.isEmpty());
     }
-    EXPECT_TRUE(document().cell(6).picturePath.isEmpty());
-    EXPECT_EQ(document().layoutStyle, 2);
+    EXPECT_TRUE(run.document.cell(6).picturePath.isEmpty());
+    EXPECT_EQ(run.document.layoutStyle, 2);
     EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/3"));
     // Over: the dialog is gone and the window takes commands again.
     EXPECT_EQ(progressDialog(), nullptr);
     EXPECT_FALSE(w.busy());
     action(w, QStringLiteral("N11"))->trigger();
-    EXPECT_TRUE(document().cell(0).picturePath.isEmpty());
+    EXPECT_TRUE(run.document.cell(0).picturePath.isEmpty());
 }
 
 TEST_F(Progress, PicturesNamedAtStartUpShowTheirCountAndOnePictureShowsNone)
@@ -156,12 +156,14 @@ TEST_F(Progress, PicturesNamedAtStartUpShowTheirCountAndOnePictureShowsNone)
         Watcher watcher;
         open(names);
         expectCountsUpTo(watcher.seen, 4);
-        EXPECT_EQ(document().lastFilledCell, 3);
+        EXPECT_EQ(run.document.lastFilledCell, 3);
         EXPECT_TRUE(fake.errors.isEmpty());
     }
     // While the splash stays on top, the start-up's progress stands on top too, clear of it.
     window.reset();
-    test::ResetProgramState();
+    run.document = Document{};
+    run.pageSetup = PageSetup{};
+    run.printerMetrics = PrinterMetrics{};
     auto *splash = new TForm5; // frees itself when it closes
     splash->show();
     {
@@ -178,7 +180,7 @@ TEST_F(Progress, PicturesNamedAtStartUpShowTheirCountAndOnePictureShowsNone)
     single.window = window.get();
     window->WMDropFile({names[0]});
     EXPECT_TRUE(single.seen.empty());
-    EXPECT_FALSE(document().cell(0).workPath.isEmpty());
+    EXPECT_FALSE(run.document.cell(0).workPath.isEmpty());
 }
 
 TEST_F(Progress, PrintingNamesEachPageAndAStopSaysHowFarItGot)

@@ -225,7 +225,7 @@ TEST(OpenPictureDialog, PreviewShowsThePictureChosenAndNothingForABrokenFile)
         EXPECT_EQ(shown, QStringList({QStringLiteral("200x150"), QStringLiteral("640 x 480")}));
         QTest::keyClick(list, Qt::Key_Return);
     });
-    const std::optional<QString> chosen = real.openPicture(nullptr, QStringLiteral("JPEG (*.jpg)"));
+    const std::optional<QString> chosen = real.openPicture(nullptr, QStringLiteral("JPEG (*.jpg)"), dir.path());
     EXPECT_EQ(chosen, std::optional<QString>(good));
     EXPECT_FALSE(anyWindowShown());
 }
@@ -256,7 +256,8 @@ TEST(OpenPictureDialog, StartsInTheFolderOfTheLastPictureWithItsColumnsReadable)
     QStandardPaths::setTestModeEnabled(true); // Qt's file dialog keeps its columns in settings:
     QSettings(QSettings::UserScope, QStringLiteral("QtProject")).clear(); // none here
     QTemporaryDir dir;
-    RememberPictureFolder({writeJpeg(dir, QStringLiteral("IMG_20240101_123456.jpg"), 640, 480)});
+    PictureFolderMemory memory;
+    RememberPictureFolder(memory, {writeJpeg(dir, QStringLiteral("IMG_20240101_123456.jpg"), 640, 480)});
     whenModalShown([&](QDialog &dialog) {
         EXPECT_EQ(static_cast<QFileDialog &>(dialog).directory().absolutePath(), dir.path());
         QAbstractItemView *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
@@ -268,8 +269,7 @@ TEST(OpenPictureDialog, StartsInTheFolderOfTheLastPictureWithItsColumnsReadable)
             EXPECT_GE(header->isSectionHidden(column) ? 0 : header->sectionSize(column), view->sizeHintForColumn(column));
         dialog.reject();
     });
-    EXPECT_FALSE(QtDialogs().openPicture(nullptr, QStringLiteral("JPEG (*.jpg)")));
-    pictureFolderMemory() = PictureFolderMemory{};
+    EXPECT_FALSE(QtDialogs().openPicture(nullptr, QStringLiteral("JPEG (*.jpg)"), OpenDialogStartFolder(memory)));
 }
 
 TEST(PicturePreviewWidget, SaysWhyAFileCannotBeShownWithoutItsPath)

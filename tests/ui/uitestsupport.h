@@ -25,6 +25,7 @@
 #include "fakedialogs.h"
 #include "openfolder.h"
 #include "pagesetup.h"
+#include "runstate.h"
 #include "testprinter.h"
 
 namespace quiltana::test {
@@ -74,8 +75,8 @@ inline QString writePicture(const QString &folder, const QString &name, const QC
     return path;
 }
 
-// A main window on fresh program-wide state, a test printer and dialogs that the test answers.
-// The program folder (and so "./temp") is a temporary folder of the test's own.
+// A main window on a fresh run, a test printer and dialogs that the test answers. The program
+// folder (and so the work folder, its "temp") is a temporary folder of the test's own.
 class MainWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -83,23 +84,15 @@ protected:
         QStandardPaths::setTestModeEnabled(true);
         ASSERT_TRUE(programDir.isValid());
         ASSERT_TRUE(pictureDir.isValid());
-        savedDirectory = QDir::currentPath();
-        test::ResetProgramState();
-        pictureFolderMemory() = PictureFolderMemory{};
-        pageSizeCache() = PageSizeCache{};
-        setCurrentPrinter(&printer);
+        run.printer = &printer;
+        run.workFolder.path = programDir.filePath(QStringLiteral("temp"));
     }
 
-    void TearDown() override
-    {
-        window.reset();
-        setCurrentPrinter(nullptr);
-        QDir::setCurrent(savedDirectory);
-    }
+    void TearDown() override { window.reset(); }
 
     TForm1 &open(const QStringList &arguments = {})
     {
-        window = std::make_unique<TForm1>(arguments, programDir.path());
+        window = std::make_unique<TForm1>(run, arguments);
         window->show();
         settle();
         return *window;
@@ -114,8 +107,8 @@ protected:
     QTemporaryDir pictureDir;
     TestPrinter printer;
     FakeDialogs fake;
+    RunState run; // before the window, which holds it
     std::unique_ptr<TForm1> window;
-    QString savedDirectory;
 };
 
 } // namespace quiltana::test
