@@ -312,13 +312,13 @@ PrintRun PrintPages(Document &doc, const PageSetup &setup, const std::vector<int
     return run;
 }
 
-PrintRun FinishPrintCommand(RunState &run, int result, const PrintDialogValues &values, Printer &printer,
+PrintRun FinishPrintCommand(RunState &run, PrintDialogResult result, const PrintDialogValues &values, Printer &printer,
                             const PrintBusyHooks &hooks)
 {
-    if (result != kPrintResultPrint && result != kPrintResultClose)
+    if (result != PrintDialogResult::Print && result != PrintDialogResult::Close)
         return {};
     CommitPrintDialog(run.pageSetup, run.printerMetrics, values, printer);
-    if (result != kPrintResultPrint)
+    if (result != PrintDialogResult::Print)
         return {};
     Document &doc = run.document;
     return PrintPages(doc, run.pageSetup, PagesToPrint(values.range, values.pageList, doc.currentPage, doc.pageCount),

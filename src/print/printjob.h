@@ -13,10 +13,12 @@ class Printer;
 struct Document;
 struct RunState;
 
-// How the print dialog was closed.
-inline constexpr int kPrintResultPrint = 1;  // "印刷実行"
-inline constexpr int kPrintResultCancel = 2; // "キャンセル", Esc, the close box
-inline constexpr int kPrintResultClose = 6;  // "終了": keep the settings, print nothing
+// How the print dialog was closed: the result its showing returns.
+enum class PrintDialogResult : int {
+    Print = 1,  // "印刷実行": keep the settings and print
+    Cancel = 2, // "キャンセル", Esc, the close box: keep nothing
+    Close = 6,  // "終了": keep the settings, print nothing
+};
 
 // Every print job carries this title.
 inline constexpr const char *kPrintJobTitle = "Quiltana Document";
@@ -108,12 +110,12 @@ struct PrintRun {
 PrintRun PrintPages(Document &doc, const PageSetup &setup, const std::vector<int> &pages, bool frameOption,
                     Printer &printer, const PrintBusyHooks &hooks = {});
 
-// What the print command does once the dialog has closed with `result`: 1 commits (into the
-// page setup of `run`) and prints the chosen range of its document, 6 commits only, anything
-// else changes nothing. The caller refreshes the
-// page lists and the preview afterwards in every case, also when this throws. Returns how the
-// printing went (nothing printed for 2 and 6).
-PrintRun FinishPrintCommand(RunState &run, int result, const PrintDialogValues &values, Printer &printer,
+// What the print command does once the dialog has closed with `result`: Print commits (into
+// the page setup of `run`) and prints the chosen range of its document, Close commits only,
+// Cancel changes nothing. The caller refreshes the page lists and the preview afterwards in
+// every case, also when this throws. Returns how the printing went (nothing printed unless
+// the result is Print).
+PrintRun FinishPrintCommand(RunState &run, PrintDialogResult result, const PrintDialogValues &values, Printer &printer,
                             const PrintBusyHooks &hooks = {});
 
 } // namespace quiltana

@@ -22,13 +22,6 @@ class QToolButton;
 
 namespace quiltana {
 
-// How the print dialog was closed: the result TForm4 returns from its showing.
-enum class PrintDialogResult : int {
-    Print = kPrintResultPrint,   // "印刷実行": keep the settings and print
-    Cancel = kPrintResultCancel, // "キャンセル", Esc, the close box: keep nothing
-    Close = kPrintResultClose,   // "終了": keep the settings, print nothing
-};
-
 // Which way an arrow beside a millimetre field moves its value.
 enum class ArrowStep { Raise, Lower };
 

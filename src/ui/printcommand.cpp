@@ -30,7 +30,7 @@ PrintDialogResult Print1Click(QWidget *parent, TForm4 &dialog, RunState &run)
         [] { return StopSignalled(); },
     };
     Printer &printer = CurrentPrinter(run);
-    const PrintRun printed = FinishPrintCommand(run, static_cast<int>(result), dialog.values(), printer, busy);
+    const PrintRun printed = FinishPrintCommand(run, result, dialog.values(), printer, busy);
     progress.close();
     if (printed.abandoned)
         return result;

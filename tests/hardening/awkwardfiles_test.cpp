@@ -46,7 +46,7 @@ protected:
         const int abortedBefore = printer_.abortedJobs;
         QString text;
         try {
-            FinishPrintCommand(run, kPrintResultPrint, values, printer_);
+            FinishPrintCommand(run, PrintDialogResult::Print, values, printer_);
         } catch (const Error &e) {
             text = e.message();
         }

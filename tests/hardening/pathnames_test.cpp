@@ -140,7 +140,7 @@ TEST_F(PathNames, AwkwardNamesPrintTheirPicturesAndCaptions)
     values.captionOption = true; // the names themselves are drawn, Japanese included
     values.captionPosition = CaptionPosition::TopLeft;
     values.range = PageRange::All;
-    FinishPrintCommand(run, kPrintResultPrint, values, printer_);
+    FinishPrintCommand(run, PrintDialogResult::Print, values, printer_);
     ASSERT_EQ(printer_.jobs.size(), static_cast<std::size_t>(paths.size()));
     EXPECT_EQ(printer_.abortedJobs, 0);
     const QPoint centre(printer_.pw / 2, printer_.ph / 2);

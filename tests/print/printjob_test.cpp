@@ -42,7 +42,7 @@ protected:
         const auto cells = CellRects(run.document.layoutStyle, printer.pw, printer.ph, dotMargins(), ComposeMode::Print);
         return page.pixelColor(centre(cells[static_cast<std::size_t>(position)]));
     }
-    void print(PageRange range, const QString &list = {}, int result = kPrintResultPrint)
+    void print(PageRange range, const QString &list = {}, PrintDialogResult result = PrintDialogResult::Print)
     {
         PrintDialogValues v = valuesFromSetup(run.pageSetup);
         v.range = range;
@@ -140,7 +140,7 @@ TEST_F(PrintJob, AFailingPictureAbortsItsJobAndStopsTheRange)
     PrintBusyHooks hooks{[&] { ++begun; }, [&] { ++done; }, {}, {}, {}};
     PrintDialogValues v = valuesFromSetup(run.pageSetup);
     v.range = PageRange::All;
-    EXPECT_THROW(FinishPrintCommand(run, kPrintResultPrint, v, printer, hooks), Error);
+    EXPECT_THROW(FinishPrintCommand(run, PrintDialogResult::Print, v, printer, hooks), Error);
     EXPECT_EQ(printer.jobs.size(), 1u); // page 1 only
     EXPECT_EQ(printer.abortedJobs, 1);  // page 2 was not sent half drawn
     EXPECT_FALSE(printer.jobOpen);
@@ -166,7 +166,7 @@ TEST_F(PrintJob, StoppingAfterTwoOfFivePagesSendsTwoWholeJobsAndNoMore)
     };
     PrintDialogValues v = valuesFromSetup(run.pageSetup);
     v.range = PageRange::All;
-    FinishPrintCommand(run, kPrintResultPrint, v, printer, hooks);
+    FinishPrintCommand(run, PrintDialogResult::Print, v, printer, hooks);
 
     ASSERT_EQ(printer.jobs.size(), 2u);
     // Nothing is asked once the run has stopped.
@@ -194,7 +194,7 @@ TEST_F(PrintJob, APrinterThatCannotStartAJobReportsIt)
     printer.failBegin = true;
     int done = 0;
     PrintDialogValues v = valuesFromSetup(run.pageSetup);
-    EXPECT_THROW(FinishPrintCommand(run, kPrintResultPrint, v, printer, {{}, [&] { ++done; }, {}, {}, {}}), Error);
+    EXPECT_THROW(FinishPrintCommand(run, PrintDialogResult::Print, v, printer, {{}, [&] { ++done; }, {}, {}, {}}), Error);
     EXPECT_EQ(done, 1);
     EXPECT_EQ(printer.abortedJobs, 0);
 }
@@ -208,12 +208,12 @@ TEST_F(PrintJob, CloseCommitsWithoutPrintingAndCancelChangesNothing)
     v.topText = QStringLiteral("12.5");
 
     const PageSetup before = run.pageSetup;
-    FinishPrintCommand(run, kPrintResultCancel, v, printer);
+    FinishPrintCommand(run, PrintDialogResult::Cancel, v, printer);
     EXPECT_EQ(run.pageSetup.topText, before.topText);
     EXPECT_EQ(run.pageSetup.topDots, before.topDots);
     EXPECT_FALSE(run.pageSetup.frameOption);
 
-    FinishPrintCommand(run, kPrintResultClose, v, printer);
+    FinishPrintCommand(run, PrintDialogResult::Close, v, printer);
     EXPECT_TRUE(printer.jobs.empty());
     EXPECT_TRUE(run.pageSetup.frameOption);
     EXPECT_EQ(run.pageSetup.captionPosition, CaptionPosition::TopRight);
@@ -255,7 +255,7 @@ TEST_F(PrintJob, AMarginThatIsNoNumberStopsTheCommandBeforePrinting)
     PrintDialogValues v = valuesFromSetup(run.pageSetup);
     v.frameOption = true;
     v.leftText = QStringLiteral("abc");
-    EXPECT_THROW(FinishPrintCommand(run, kPrintResultPrint, v, printer), ConversionError);
+    EXPECT_THROW(FinishPrintCommand(run, PrintDialogResult::Print, v, printer), ConversionError);
     EXPECT_TRUE(printer.jobs.empty());
     EXPECT_TRUE(run.pageSetup.frameOption); // what was taken over stays
     EXPECT_EQ(run.pageSetup.leftText, "abc");

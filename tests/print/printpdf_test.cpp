@@ -66,7 +66,7 @@ TEST_F(PrintToPdf, FramesAndPicturesStandWhereTheCellsAre)
     v.captionOption = false;
     v.topText = v.bottomText = v.leftText = v.rightText = QStringLiteral("12");
     v.verticalSpacingText = v.horizontalSpacingText = QStringLiteral("3");
-    FinishPrintCommand(run, kPrintResultPrint, v, pdf);
+    FinishPrintCommand(run, PrintDialogResult::Print, v, pdf);
     const QString file = pdf.lastOutputFile();
     ASSERT_FALSE(file.isEmpty());
 
@@ -168,7 +168,7 @@ TEST_F(PrintToPdf, OneFilePerCommandWithItsPagesInOrder)
         hooks.nextPage = [&c](const PrintStep &step) { return step.index != c.stopBefore; };
         const QString file = c.file.isEmpty() ? c.file : dir.filePath(c.file);
         try {
-            EXPECT_EQ(FinishPrintCommand(run, kPrintResultPrint, v, pdf, hooks).file, file);
+            EXPECT_EQ(FinishPrintCommand(run, PrintDialogResult::Print, v, pdf, hooks).file, file);
             EXPECT_FALSE(c.brokenPage3) << "no error";
         } catch (const Error &e) {
             EXPECT_TRUE(c.brokenPage3) << e.what();
@@ -224,7 +224,7 @@ TEST_F(PrintToPdf, AFullDiskKeepsTheWholePagesInAReadableFileAndNamesThePageAndT
     v.range = PageRange::All;
     QString message;
     try {
-        FinishPrintCommand(run, kPrintResultPrint, v, pdf);
+        FinishPrintCommand(run, PrintDialogResult::Print, v, pdf);
     } catch (const Error &e) {
         message = e.message();
     }
@@ -282,7 +282,7 @@ TEST_F(PrintToPdf, PngAndBmpPicturesStayLosslessAndJpegsStayJpeg)
     v.captionOption = false;
     v.topText = v.bottomText = v.leftText = v.rightText = QStringLiteral("12");
     v.verticalSpacingText = v.horizontalSpacingText = QStringLiteral("3");
-    FinishPrintCommand(run, kPrintResultPrint, v, pdf);
+    FinishPrintCommand(run, PrintDialogResult::Print, v, pdf);
     const QString file = pdf.lastOutputFile();
     ASSERT_FALSE(file.isEmpty());
     std::cout << "PDF of the page: " << QFileInfo(file).size() << " bytes\n";

@@ -282,7 +282,7 @@ TEST_F(PrintDialog, ACancelledPageRangeIsKeptForTheNextShowing)
         form.pageset->click();
         form.Edit1->setText(QStringLiteral("2-3"));
         form.Edit5->setText(QStringLiteral("20"));
-        return kPrintResultCancel;
+        return static_cast<int>(PrintDialogResult::Cancel);
     };
     EXPECT_EQ(Print1Click(nullptr, form, run), PrintDialogResult::Cancel);
 
@@ -291,7 +291,7 @@ TEST_F(PrintDialog, ACancelledPageRangeIsKeptForTheNextShowing)
     fake.onExec = [&](QDialog &) {
         keptRange = form.pageset->isChecked() && form.Edit1->text() == "2-3" && form.Edit1->isEnabled();
         top = form.Edit5->text();
-        return kPrintResultCancel;
+        return static_cast<int>(PrintDialogResult::Cancel);
     };
     Print1Click(nullptr, form, run);
     EXPECT_TRUE(keptRange);
@@ -312,7 +312,7 @@ TEST_F(PrintDialog, AFontChosenThenCancelledKeepsOnlyItsColour)
         EXPECT_EQ(form.Edit11->text(), "IPAPGothic");
         EXPECT_EQ(form.Label12->text(), "20");
         EXPECT_EQ(form.Panel1Color(), QColor(Qt::red));
-        return kPrintResultCancel;
+        return static_cast<int>(PrintDialogResult::Cancel);
     };
     Print1Click(nullptr, form, run);
     EXPECT_EQ(run.pageSetup.captionFont.face, old.face);
@@ -325,7 +325,7 @@ TEST_F(PrintDialog, AFontChosenThenCancelledKeepsOnlyItsColour)
         EXPECT_EQ(form.Edit11->text(), run.pageSetup.captionFont.face);
         EXPECT_EQ(form.Label12->text(), QString::number(old.pointSize));
         form.Button4Click();
-        return kPrintResultClose;
+        return static_cast<int>(PrintDialogResult::Close);
     };
     Print1Click(nullptr, form, run);
     ASSERT_TRUE(fake.lastFontOffered.has_value());
@@ -343,7 +343,7 @@ TEST_F(PrintDialog, AFontChosenAndPrintedBecomesTheCaptionFont)
     fake.fontToChoose = chosen;
     fake.onExec = [this](QDialog &) {
         form.Button4Click();
-        return kPrintResultPrint;
+        return static_cast<int>(PrintDialogResult::Print);
     };
     Print1Click(nullptr, form, run);
     EXPECT_EQ(run.pageSetup.captionFont, chosen);
@@ -360,7 +360,7 @@ TEST_F(PrintDialog, AColourFromTheSwatchCountsAtOnceWhateverTheResult)
         form.Panel1Click();
         EXPECT_EQ(form.Panel1Color(), QColor(Qt::blue));
         EXPECT_EQ(form.workingFont().color, QColor(Qt::blue));
-        return kPrintResultCancel;
+        return static_cast<int>(PrintDialogResult::Cancel);
     };
     Print1Click(nullptr, form, run);
     copy.color = Qt::blue;
@@ -434,7 +434,7 @@ TEST_F(PrintDialog, PrinterButtonRereadsTheMetricsButNotTheTexts)
 TEST_F(PrintDialog, PrintingRestoresTheCursorAlsoWhenAPictureFails)
 {
     fillCells(1, {brokenPicture("broken.png")});
-    fake.onExec = [](QDialog &) { return kPrintResultPrint; };
+    fake.onExec = [](QDialog &) { return static_cast<int>(PrintDialogResult::Print); };
     EXPECT_THROW(Print1Click(nullptr, form, run), Error);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(printer.abortedJobs, 1);
@@ -446,7 +446,7 @@ TEST_F(PrintDialog, CloseCommitsAndPrintsNothing)
     fake.onExec = [this](QDialog &) {
         form.CheckBox2->setChecked(true);
         form.Edit9->setText(QStringLiteral("5"));
-        return kPrintResultClose;
+        return static_cast<int>(PrintDialogResult::Close);
     };
     Print1Click(nullptr, form, run);
     EXPECT_TRUE(printer.jobs.empty());

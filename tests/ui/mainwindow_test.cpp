@@ -381,7 +381,7 @@ TEST_F(MainWindow, DroppedFilesFillTheDocumentFromTheFirstPage)
     const QString b = picture(QStringLiteral("b.png"), Qt::blue);
     const QString c = picture(QStringLiteral("c.bmp"), Qt::green);
     w.WMDropFile({a, b, c});
-    EXPECT_EQ(OpenDialogStartFolder(), pictureDir.path()); // where the next picture is looked for
+    EXPECT_EQ(OpenDialogStartFolder(run.pictureFolder), pictureDir.path()); // where the next picture is looked for
     EXPECT_EQ(run.document.cell(0).picturePath, a);
     EXPECT_EQ(run.document.cell(2).picturePath, c);
     EXPECT_EQ(pageIndicator(w)->text(), QStringLiteral("1/2"));

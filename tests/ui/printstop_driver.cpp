@@ -56,7 +56,7 @@ int main(int argc, char **argv)
         form.pageall->setChecked(true);
         std::puts("printing");
         std::fflush(stdout);
-        return kPrintResultPrint;
+        return static_cast<int>(PrintDialogResult::Print);
     };
     // As a menu command runs: from the event loop, which goes on after the print as the
     // program's does, until a signal ends it.

@@ -191,7 +191,7 @@ TEST_F(Progress, PrintingNamesEachPageAndAStopSaysHowFarItGot)
     fake.onExec = [&w](QDialog &) {
         w.printDialog()->pageset->click();
         w.printDialog()->Edit1->setText(QStringLiteral("1,3,5-7"));
-        return kPrintResultPrint;
+        return static_cast<int>(PrintDialogResult::Print);
     };
     const int pages[] = {1, 3, 5, 6, 7};
     const QRegularExpression label(QStringLiteral("^ページ (\\d+) を印刷中\\.\\.\\. \\((\\d) / 5\\)$"));
@@ -253,7 +253,7 @@ TEST_F(Progress, PrintingNamesEachPageAndAStopSaysHowFarItGot)
     printer.jobs.clear();
     fake.onExec = [&w](QDialog &) {
         w.printDialog()->pagecurrent->click();
-        return kPrintResultPrint;
+        return static_cast<int>(PrintDialogResult::Print);
     };
     Watcher one;
     w.Print1Click();
