@@ -5,6 +5,7 @@
 #include "importfixture.h"
 #include "names.h"
 #include "rawnames.h"
+#include "workfolder.h"
 
 #include <QUrl>
 
@@ -463,6 +464,35 @@ TEST_F(LoadTest, CellPastTheTableIsNotTouched)
     EXPECT_NO_THROW(LoadIntoCell(run.document, run.workFolder, 1000, 4, picture(QStringLiteral("x.png"))));
     EXPECT_EQ(doc.scanLastFilledCell(), 0);
     EXPECT_EQ(doc.page.redraw[4], before.page.redraw[4]);
+}
+
+// The work folder is the run's own absolute path: moving the process to another directory,
+// one with a "temp" folder holding a file named like a work copy, neither moves where copies
+// are written nor lets the clean-up at close reach that directory's files.
+TEST_F(DropTest, WorkCopiesStayInTheRunsFolderWhateverTheCurrentDirectory)
+{
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
+    ASSERT_TRUE(QDir(elsewhere.path()).mkdir(QStringLiteral("temp")));
+    const QString strangers = elsewhere.filePath(QStringLiteral("temp/other.jpg.bmp"));
+    QFile stranger(strangers);
+    ASSERT_TRUE(stranger.open(QIODevice::WriteOnly));
+    stranger.close();
+    const QString started = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+
+    DropFiles(run.document, run.workFolder, pictures(2, QStringLiteral("p")), 0, noQuestion());
+    LoadIntoCell(run.document, run.workFolder, 5, 0, picture(QStringLiteral("loaded.png")));
+    for (int c : {0, 1, 5})
+        EXPECT_TRUE(hasWorkCopy(c)) << c; // in the run's folder, under its own name
+    const QStringList copies = WorkCopyFiles(run.workFolder.path);
+    DeleteWorkCopies(run.workFolder.path);
+    QDir::setCurrent(started);
+
+    EXPECT_EQ(copies.size(), 3);
+    EXPECT_TRUE(WorkCopyFiles(run.workFolder.path).isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(strangers));
+    EXPECT_EQ(QDir(elsewhere.filePath(QStringLiteral("temp"))).entryList(QDir::Files).size(), 1);
 }
 
 } // namespace
