@@ -25,9 +25,11 @@ void fill(Document &doc, int absolute, const QString &name, Turn orientation = T
 TEST(DocumentStart, CountersAgreeWithTheEmptyTableAndItsFirstPage)
 {
     const auto doc = freshDocument();
-    // The counters a fresh document starts with are the ones the commands would compute.
-    EXPECT_EQ(doc->lastFilledCell, doc->scanLastFilledCell());
-    EXPECT_EQ(doc->pageCount, pageCountFor(doc->lastFilledCell, doc->layoutStyle));
+    // An empty table in layout 1X2: no filled cell, one page, the first one shown.
+    EXPECT_EQ(doc->layoutStyle, 2);
+    EXPECT_EQ(doc->lastFilledCell, 0);
+    EXPECT_EQ(doc->pageCount, 1);
+    EXPECT_EQ(doc->currentPage, 0);
     ASSERT_NE(findLayout(doc->layoutStyle), nullptr);
     EXPECT_TRUE(doc->copyBuffer.path.isEmpty());
 
@@ -57,45 +59,37 @@ TEST(DocumentStart, EachRunHoldsItsOwnStateAndStartsAfresh)
     EXPECT_TRUE(run->pictureFolder.folder.isEmpty());
 }
 
-TEST(PageCount, ExactlyFullPagesDoNotAddAPage)
+TEST(PageCount, LastFilledCellDividedByTheLayoutStylePlusOne)
 {
-    EXPECT_EQ(pageCountFor(7, 4), 2);
-    EXPECT_EQ(pageCountFor(8, 4), 3);
-}
-
-TEST(PageCount, EmptyDocumentHasOnePageInEveryLayout)
-{
+    const struct {
+        const char *name;
+        int lastFilledCell, layoutStyle, pages;
+    } rows[] = {
+        {"seven cells of four", 7, 4, 2},
+        {"cell 8 opens a third page of four", 8, 4, 3},
+        {"only cell 9 filled: the holes count", 9, 4, 3},
+        {"last cell, 2X3", 999, 6, 167},
+        {"last cell, 5X10", 999, 50, 20},
+        {"last cell, 1X1", 999, 1, 1000},
+        {"last cell, 3X3", 999, 9, 112},
+        {"negative cell", -1, 4, 1},
+        {"far negative cell", -9, 4, 1},
+        {"no layout style", 5, 0, 1},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(pageCountFor(row.lastFilledCell, row.layoutStyle), row.pages) << row.name;
     for (const LayoutInfo &l : layoutTable())
-        EXPECT_EQ(pageCountFor(0, l.style), 1) << l.caption;
-}
-
-TEST(PageCount, HolesDoNotShrinkTheDocument)
-{
-    // Only cell 9 filled: three pages of four, the first two empty.
-    EXPECT_EQ(pageCountFor(9, 4), 3);
-}
-
-TEST(PageCount, LastCellOfTheTable)
-{
-    EXPECT_EQ(pageCountFor(999, 6), 167);
-    EXPECT_EQ(pageCountFor(999, 50), 20);
-    EXPECT_EQ(pageCountFor(999, 1), 1000);
-    EXPECT_EQ(pageCountFor(999, 9), 112);
-}
-
-TEST(PageCount, NeverBelowOnePage)
-{
-    EXPECT_EQ(pageCountFor(-1, 4), 1);
-    EXPECT_EQ(pageCountFor(-9, 4), 1);
-    EXPECT_EQ(pageCountFor(5, 0), 1);
+        EXPECT_EQ(pageCountFor(0, l.style), 1) << "empty document, " << l.caption;
 }
 
 TEST(PageIndicator, CurrentPagePlusOneSlashCount)
 {
-    EXPECT_EQ(pageIndicatorText(0, 1), QStringLiteral("1/1"));
-    EXPECT_EQ(pageIndicatorText(0, 3), QStringLiteral("1/3"));
-    EXPECT_EQ(pageIndicatorText(2, 3), QStringLiteral("3/3"));
-    EXPECT_EQ(pageIndicatorText(166, 167), QStringLiteral("167/167"));
+    const struct {
+        int currentPage, pageCount;
+        const char *text;
+    } rows[] = {{0, 1, "1/1"}, {0, 3, "1/3"}, {2, 3, "3/3"}, {166, 167, "167/167"}};
+    for (const auto &row : rows)
+        EXPECT_EQ(pageIndicatorText(row.currentPage, row.pageCount), QString::fromLatin1(row.text)) << row.text;
 }
 
 TEST(CellAccess, NumbersOutsideTheTableReadEmptyAndCannotBeWritten)

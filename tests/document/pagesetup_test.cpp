@@ -46,26 +46,42 @@ TEST_F(PageSetupTest, TestPrinterBorders)
     EXPECT_EQ(m.rightDots, 100);
     EXPECT_EQ(m.widthMM, 201);
     EXPECT_EQ(m.heightMM, 287);
-    EXPECT_DOUBLE_EQ(m.topMM, 100.0 * 287 / 6779);
-    EXPECT_DOUBLE_EQ(m.bottomMM, 136.0 * 287 / 6779);
-    EXPECT_DOUBLE_EQ(m.leftMM, 100.0 * 201 / 4760);
-    EXPECT_DOUBLE_EQ(m.rightMM, 100.0 * 201 / 4760);
+    // Border dots over dots per millimetre: 6779 / 287 = 23.62 down, 4760 / 201 = 23.68 across.
+    EXPECT_NEAR(m.topMM, 4.23366, 1e-5);
+    EXPECT_NEAR(m.bottomMM, 5.75778, 1e-5);
+    EXPECT_NEAR(m.leftMM, 4.22269, 1e-5);
+    EXPECT_NEAR(m.rightMM, 4.22269, 1e-5);
 }
 
-TEST_F(PageSetupTest, ConversionOfTenMillimetreMarginsAndOneMillimetreSpacing)
+// Each text in dots: the millimetres times the dots per millimetre of its axis (6779 / 287 down,
+// 4760 / 201 across) less the border of its own side (100 top, 136 bottom, 100 left and right),
+// truncated toward zero; the spacings have no border to subtract.
+TEST_F(PageSetupTest, MarginAndSpacingTextsInDots)
 {
+    const struct {
+        const char *name;
+        const char *top, *bottom, *left, *right, *vertical, *horizontal;
+        int topDots, bottomDots, leftDots, rightDots, verticalDots, horizontalDots;
+    } rows[] = {
+        // 10 mm: 236.2 - 100 = 136 and 236.2 - 136 = 100 down, 236.8 - 100 = 136 across; 1 mm: 23.6 and 23.7
+        {"ten millimetres and one", "10", "10", "10", "10", "1", "1", 136, 100, 136, 136, 23, 23},
+        {"zero is minus the border", "0", "0", "0", "0", "0", "0", -100, -136, -100, -100, 0, 0},
+        // 4 mm: 94.48 - 100 = -5.52, which truncates to -5 where flooring would give -6
+        {"truncated toward zero", "4", "4", "4", "4", "-1", "0.5", -5, -41, -5, -5, -23, 11},
+    };
     ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
-    setTexts("10", "10", "10", "10", "1", "1");
-    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
-    const PageSetup &s = run.pageSetup;
-    // 10 x 6779 / 287 = 236.2 -> minus the border 100 (top) and 136 (bottom)
-    EXPECT_EQ(s.topDots, 136);
-    EXPECT_EQ(s.bottomDots, 100);
-    // 10 x 4760 / 201 = 236.8 -> minus 100 on each side
-    EXPECT_EQ(s.leftDots, 136);
-    EXPECT_EQ(s.rightDots, 136);
-    EXPECT_EQ(s.verticalSpacingDots, 23);   // 6779 / 287 = 23.6
-    EXPECT_EQ(s.horizontalSpacingDots, 23); // 4760 / 201 = 23.7
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        setTexts(row.top, row.bottom, row.left, row.right, row.vertical, row.horizontal);
+        DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
+        const PageSetup &s = run.pageSetup;
+        EXPECT_EQ(s.topDots, row.topDots);
+        EXPECT_EQ(s.bottomDots, row.bottomDots);
+        EXPECT_EQ(s.leftDots, row.leftDots);
+        EXPECT_EQ(s.rightDots, row.rightDots);
+        EXPECT_EQ(s.verticalSpacingDots, row.verticalDots);
+        EXPECT_EQ(s.horizontalSpacingDots, row.horizontalDots);
+    }
 }
 
 TEST_F(PageSetupTest, CaptionPositionsAreTheSixRadioButtonsOnly)
@@ -116,7 +132,7 @@ TEST_F(PageSetupTest, DefaultTextOfASixthOfAnInchBorder)
     // 127 dots at 3000 dots for 100 mm: 4.2333 mm
     printer.setMetrics(2400, 3000, 2520, 3254, 60, 127, 80, 100, 762);
     SetPageSetupDefaults(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
-    EXPECT_DOUBLE_EQ(run.printerMetrics.topMM, 127.0 * 100 / 3000);
+    EXPECT_NEAR(run.printerMetrics.topMM, 4.23333, 1e-5);
     EXPECT_EQ(run.pageSetup.topText, QStringLiteral("4.23"));
 }
 
@@ -130,20 +146,6 @@ TEST_F(PageSetupTest, DefaultTextsGiveMarginsWithinOneDotOfZero)
     EXPECT_EQ(s.verticalSpacingDots, 23);
 }
 
-TEST_F(PageSetupTest, ZeroMarginTextGivesMinusTheBorder)
-{
-    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
-    setTexts("0", "0", "0", "0", "0", "0");
-    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
-    const PageSetup &s = run.pageSetup;
-    EXPECT_EQ(s.topDots, -100);
-    EXPECT_EQ(s.bottomDots, -136);
-    EXPECT_EQ(s.leftDots, -100);
-    EXPECT_EQ(s.rightDots, -100);
-    EXPECT_EQ(s.verticalSpacingDots, 0);
-    EXPECT_EQ(s.horizontalSpacingDots, 0);
-}
-
 TEST_F(PageSetupTest, UnequalLeftAndRightBordersEachSubtractTheirOwn)
 {
     // left border 80, right border 4960 - 4700 - 80 = 180
@@ -155,17 +157,6 @@ TEST_F(PageSetupTest, UnequalLeftAndRightBordersEachSubtractTheirOwn)
     DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
     EXPECT_EQ(run.pageSetup.leftDots, -80);
     EXPECT_EQ(run.pageSetup.rightDots, -180);
-}
-
-TEST_F(PageSetupTest, TruncatesTowardZero)
-{
-    ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run));
-    // 4 x 6779 / 287 = 94.48 -> 94 - 100 = -5.52 -> -5 (flooring would give -6)
-    setTexts("4", "4", "4", "4", "-1", "0.5");
-    DotMarginsFromTexts(run.pageSetup, run.printerMetrics, CurrentPrinter(run));
-    EXPECT_EQ(run.pageSetup.topDots, -5);
-    EXPECT_EQ(run.pageSetup.verticalSpacingDots, -23);
-    EXPECT_EQ(run.pageSetup.horizontalSpacingDots, 11); // 11.84
 }
 
 TEST_F(PageSetupTest, ChangedPrinterKeepsTheTextsButConvertsWithItsOwnSize)
@@ -215,11 +206,12 @@ TEST_F(PageSetupTest, EmptyAndOddTextsAreNoNumbers)
 
 TEST_F(PageSetupTest, AcceptedNumberForms)
 {
-    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral(" 4.5 ")), 4.5);
-    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral("+4.5")), 4.5);
-    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral("-.5")), -0.5);
-    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral("1e1")), 10.0);
-    EXPECT_DOUBLE_EQ(parseDecimal(QStringLiteral("7.")), 7.0);
+    const struct {
+        const char *text;
+        double value;
+    } rows[] = {{" 4.5 ", 4.5}, {"+4.5", 4.5}, {"-.5", -0.5}, {"1e1", 10.0}, {"7.", 7.0}};
+    for (const auto &row : rows)
+        EXPECT_DOUBLE_EQ(parseDecimal(QString::fromLatin1(row.text)), row.value) << row.text;
 }
 
 TEST_F(PageSetupTest, LocaleDecimalSeparatorIsAccepted)
@@ -274,45 +266,38 @@ TEST_F(PageSetupTest, NoPrinterInstalledIsAnError)
     EXPECT_THROW(ReadPrinterMetrics(run.printerMetrics, CurrentPrinter(run)), Error);
 }
 
+// Fixed notation with the given decimals after rounding once to the given significant digits,
+// halves away from zero.
 TEST(FormatFixed, RuntimeFixedFormatExamples)
 {
-    EXPECT_EQ(formatFixed(4.2333, 5, 2), QStringLiteral("4.23"));
-    EXPECT_EQ(formatFixed(12.7, 5, 2), QStringLiteral("12.70"));
-    EXPECT_EQ(formatFixed(123.45, 4, 2), QStringLiteral("123.50"));
-    EXPECT_EQ(formatFixed(10 + 0.1, 4, 2), QStringLiteral("10.10"));
-    EXPECT_EQ(formatFixed(4.2336, 5, 2), QStringLiteral("4.23"));
-    EXPECT_EQ(formatFixed(0, 5, 2), QStringLiteral("0.00"));
-}
-
-TEST(FormatFixed, RoundsOnceNotTwice)
-{
-    // To five significant digits first would give 4.2350 and then 4.24.
-    EXPECT_EQ(formatFixed(4.23496, 5, 2), QStringLiteral("4.23"));
-    EXPECT_EQ(formatFixed(4.235, 5, 2), QStringLiteral("4.24")); // 4.23500000000000031
-    EXPECT_EQ(formatFixed(9.999, 5, 2), QStringLiteral("10.00"));
-    EXPECT_EQ(formatFixed(99.996, 5, 2), QStringLiteral("100.00"));
-}
-
-TEST(FormatFixed, HalvesRoundAwayFromZero)
-{
-    EXPECT_EQ(formatFixed(0.125, 5, 2), QStringLiteral("0.13")); // exact in binary
-    EXPECT_EQ(formatFixed(-0.125, 5, 2), QStringLiteral("-0.13"));
-}
-
-TEST(FormatFixed, NegativeValues)
-{
-    EXPECT_EQ(formatFixed(-0.05, 5, 2), QStringLiteral("-0.05"));
-    EXPECT_EQ(formatFixed(-5.7578, 5, 2), QStringLiteral("-5.76"));
-    // Rounds to zero: no "-0.00".
-    EXPECT_EQ(formatFixed(-0.004, 5, 2), QStringLiteral("0.00"));
-}
-
-TEST(FormatFixed, SmallAndLargeValues)
-{
-    EXPECT_EQ(formatFixed(0.0042, 5, 2), QStringLiteral("0.00"));
-    EXPECT_EQ(formatFixed(0.0051, 5, 2), QStringLiteral("0.01"));
-    EXPECT_EQ(formatFixed(123456.0, 5, 2), QStringLiteral("123460.00"));
-    EXPECT_EQ(formatFixed(3.14159, 5, 0), QStringLiteral("3"));
+    const struct {
+        double value;
+        int precision, decimals;
+        const char *text;
+        const char *name;
+    } rows[] = {
+        {4.2333, 5, 2, "4.23", "the default margin text"},
+        {12.7, 5, 2, "12.70", "decimals filled with zeros"},
+        {123.45, 4, 2, "123.50", "four significant digits first"},
+        {10 + 0.1, 4, 2, "10.10", "an arrow step above 10"},
+        {4.2336, 5, 2, "4.23", "a border in millimetres"},
+        {0, 5, 2, "0.00", "zero"},
+        {4.23496, 5, 2, "4.23", "rounded once: five digits first would give 4.2350 and then 4.24"},
+        {4.235, 5, 2, "4.24", "stored as 4.23500000000000031"},
+        {9.999, 5, 2, "10.00", "a carry into a new digit"},
+        {99.996, 5, 2, "100.00", "a carry past the significant digits"},
+        {0.125, 5, 2, "0.13", "an exact half rounds up"},
+        {-0.125, 5, 2, "-0.13", "and a negative one down"},
+        {-0.05, 5, 2, "-0.05", "a small negative value"},
+        {-5.7578, 5, 2, "-5.76", "a negative border"},
+        {-0.004, 5, 2, "0.00", "rounded to zero: no minus sign"},
+        {0.0042, 5, 2, "0.00", "below the last decimal"},
+        {0.0051, 5, 2, "0.01", "just above half the last decimal"},
+        {123456.0, 5, 2, "123460.00", "more digits than the precision"},
+        {3.14159, 5, 0, "3", "no decimals"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(formatFixed(row.value, row.precision, row.decimals), QString::fromLatin1(row.text)) << row.name;
 }
 
 } // namespace

@@ -6,29 +6,40 @@
 namespace quiltana {
 namespace {
 
-TEST(Paths, FileNamePartIsEverythingAfterTheLastSeparator)
+TEST(Paths, FileNamePartAndExtensionComeFromAfterTheLastSeparator)
 {
-    EXPECT_EQ(fileNamePart(QStringLiteral("/home/a/IMG_0001.JPG")), QStringLiteral("IMG_0001.JPG"));
-    EXPECT_EQ(fileNamePart(QStringLiteral("plain.png")), QStringLiteral("plain.png"));
-    EXPECT_EQ(fileNamePart(QStringLiteral("/home/a/folder/")), QString());
-}
-
-TEST(Paths, ExtensionComesFromTheFileNamePartOnly)
-{
-    EXPECT_EQ(extensionOf(QStringLiteral("/a.b/c.tar.JPG")), QStringLiteral(".JPG"));
-    EXPECT_EQ(extensionOf(QStringLiteral("/a.b/noext")), QString());
+    const struct {
+        const char *path, *fileName, *extension;
+    } rows[] = {
+        {"/home/a/IMG_0001.JPG", "IMG_0001.JPG", ".JPG"},
+        {"plain.png", "plain.png", ".png"},
+        {"/home/a/folder/", "", ""},
+        {"/a.b/c.tar.JPG", "c.tar.JPG", ".JPG"},
+        {"/a.b/noext", "noext", ""},
+    };
+    for (const auto &row : rows) {
+        const QString path = QString::fromLatin1(row.path);
+        EXPECT_EQ(fileNamePart(path), QString::fromLatin1(row.fileName)) << row.path;
+        EXPECT_EQ(extensionOf(path), QString::fromLatin1(row.extension)) << row.path;
+    }
 }
 
 TEST(Paths, PictureKindIgnoresLetterCase)
 {
-    EXPECT_EQ(pictureKindOf(QStringLiteral("x.PNG")), PictureKind::Png);
-    EXPECT_EQ(pictureKindOf(QStringLiteral("x.Bmp")), PictureKind::Bmp);
-    EXPECT_EQ(pictureKindOf(QStringLiteral("x.jpg")), PictureKind::Jpeg);
-    EXPECT_EQ(pictureKindOf(QStringLiteral("x.JPEG")), PictureKind::Jpeg);
-    EXPECT_EQ(pictureKindOf(QStringLiteral("x.gif")), PictureKind::None);
-    EXPECT_EQ(pictureKindOf(QStringLiteral("/dir.jpg/readme")), PictureKind::None);
-    EXPECT_TRUE(isAcceptedPicture(QStringLiteral("/p/a.jPg")));
-    EXPECT_FALSE(isAcceptedPicture(QStringLiteral("/p/a.jpg.txt")));
+    const struct {
+        const char *path;
+        PictureKind kind;
+    } rows[] = {
+        {"x.PNG", PictureKind::Png},        {"x.Bmp", PictureKind::Bmp},
+        {"x.jpg", PictureKind::Jpeg},       {"x.JPEG", PictureKind::Jpeg},
+        {"/p/a.jPg", PictureKind::Jpeg},    {"x.gif", PictureKind::None},
+        {"/dir.jpg/readme", PictureKind::None}, {"/p/a.jpg.txt", PictureKind::None},
+    };
+    for (const auto &row : rows) {
+        const QString path = QString::fromLatin1(row.path);
+        EXPECT_EQ(pictureKindOf(path), row.kind) << row.path;
+        EXPECT_EQ(isAcceptedPicture(path), row.kind != PictureKind::None) << row.path;
+    }
 }
 
 } // namespace

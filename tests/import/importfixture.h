@@ -15,6 +15,12 @@
 
 namespace quiltana {
 
+// The error for a name that is no UTF-8: the name with its bad bytes escaped, then the reason.
+inline QString NameRefusal(const QString &escapedName)
+{
+    return escapedName + QStringLiteral(": ファイル名がこのシステムの文字コードで表せないため、写真を開けません");
+}
+
 // Every import test starts from a fresh run: an empty document and a new work folder ("temp"
 // in a temporary folder); the pictures are written into a second temporary folder.
 class ImportTest : public ::testing::Test {

@@ -1,5 +1,7 @@
 #include "names.h"
 
+#include "importfixture.h"
+
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -9,20 +11,27 @@ namespace {
 
 TEST(FileNames, OnlyValidUtf8NamesAreRepresentable)
 {
-    EXPECT_TRUE(IsRepresentableName("/tmp/p/cafe.jpg"));
-    EXPECT_TRUE(IsRepresentableName(QStringLiteral("/tmp/写真 夏.jpg").toUtf8()));
-    EXPECT_TRUE(IsRepresentableName("/tmp/\xF0\x9F\x93\xB7.png")); // outside the BMP
-    EXPECT_TRUE(IsRepresentableName("/tmp/\xEF\xBF\xBD.png"));     // a real U+FFFD in the name
-    EXPECT_TRUE(IsRepresentableName("line\nbreak.jpg"));
-    EXPECT_TRUE(IsRepresentableName(QByteArray()));
-
-    EXPECT_FALSE(IsRepresentableName("/tmp/p/caf\xE9.jpg"));   // Latin-1 é
-    EXPECT_FALSE(IsRepresentableName("/tmp/\x80.jpg"));        // a stray continuation byte
-    EXPECT_FALSE(IsRepresentableName("/tmp/\xC0\xAF.jpg"));    // overlong '/'
-    EXPECT_FALSE(IsRepresentableName("/tmp/\xED\xA0\x80.jpg")); // a UTF-16 surrogate
-    EXPECT_FALSE(IsRepresentableName("/tmp/\xF4\x90\x80\x80.jpg")); // past U+10FFFF
-    EXPECT_FALSE(IsRepresentableName("/tmp/\xE5\x86.jpg"));    // a sequence cut short
-    EXPECT_FALSE(IsRepresentableName("/tmp/end\xE5"));         // cut short by the end
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        bool representable;
+    } rows[] = {
+        {"plain", "/tmp/p/cafe.jpg", true},
+        {"Japanese and a blank", QStringLiteral("/tmp/写真 夏.jpg").toUtf8(), true},
+        {"outside the BMP", "/tmp/\xF0\x9F\x93\xB7.png", true},
+        {"a real U+FFFD in the name", "/tmp/\xEF\xBF\xBD.png", true},
+        {"a line break", "line\nbreak.jpg", true},
+        {"empty", QByteArray(), true},
+        {"Latin-1 e acute", "/tmp/p/caf\xE9.jpg", false},
+        {"a stray continuation byte", "/tmp/\x80.jpg", false},
+        {"an overlong '/'", "/tmp/\xC0\xAF.jpg", false},
+        {"a UTF-16 surrogate", "/tmp/\xED\xA0\x80.jpg", false},
+        {"past U+10FFFF", "/tmp/\xF4\x90\x80\x80.jpg", false},
+        {"a sequence cut short", "/tmp/\xE5\x86.jpg", false},
+        {"cut short by the end", "/tmp/end\xE5", false},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(IsRepresentableName(row.bytes), row.representable) << row.name;
 }
 
 TEST(FileNames, EscapingShowsEveryBadByteAndKeepsTheRest)
@@ -40,10 +49,7 @@ TEST(FileNames, EscapingShowsEveryBadByteAndKeepsTheRest)
 
 TEST(FileNames, ErrorNamesTheFileEscaped)
 {
-    const QString text = UnrepresentableNameError("/tmp/p/caf\xE9.jpg");
-    EXPECT_TRUE(text.startsWith(QStringLiteral("/tmp/p/caf\\xE9.jpg: "))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("ファイル名"))) << text.toStdString();
-    EXPECT_FALSE(text.contains(QChar(0xFFFD)));
+    EXPECT_EQ(UnrepresentableNameError("/tmp/p/caf\xE9.jpg"), NameRefusal(QStringLiteral("/tmp/p/caf\\xE9.jpg")));
 }
 
 TEST(FileNames, DroppedUrlsGiveBackTheirBytes)
@@ -58,8 +64,8 @@ TEST(FileNames, DroppedUrlsGiveBackTheirBytes)
     const DroppedNames dropped = NamesOfDroppedUrls(urls);
     EXPECT_EQ(dropped.names, QStringList({QStringLiteral("/tmp/写真 100%.jpg"), QStringLiteral("/tmp/plain.png")}));
     ASSERT_EQ(dropped.refused.size(), 2);
-    EXPECT_EQ(dropped.refused.at(0), UnrepresentableNameError("/tmp/p/caf\xE9.jpg"));
-    EXPECT_EQ(dropped.refused.at(1), UnrepresentableNameError("/tmp/dir\xFF"));
+    EXPECT_EQ(dropped.refused.at(0), NameRefusal(QStringLiteral("/tmp/p/caf\\xE9.jpg")));
+    EXPECT_EQ(dropped.refused.at(1), NameRefusal(QStringLiteral("/tmp/dir\\xFF")));
 }
 
 } // namespace

@@ -71,6 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PageListCase{"1e-3", 3, {0, 1, 2}},    // its dash makes a range 0.001..3
                       PageListCase{"0x2", 3, {1}},           // hex, as C reads it
                       PageListCase{"0x", 3, {}},             // only the "0" is a number
+                      PageListCase{"0x10", 20, {15}},        // hex names page 16, as C's strtod reads it
                       PageListCase{"1000", 1000, {999}},     // the last page there can be
                       PageListCase{"1001", 1001, {}},        // no page 1001
                       PageListCase{"999-1e9", 1000, {998, 999}}, // huge bounds are cut at 1000
@@ -94,45 +95,57 @@ TEST(PageList, TheLoneDashSelectsEveryPageUpTo998)
 
 TEST(PageList, PageNumbersBecomeIndicesOnlyInsideOneToThousand)
 {
-    EXPECT_EQ(pageIndexFromNumber(1), 0);
-    EXPECT_EQ(pageIndexFromNumber(1000), 999);
-    EXPECT_EQ(pageIndexFromNumber(0), -1);
-    EXPECT_EQ(pageIndexFromNumber(1001), -1);
-    EXPECT_EQ(pageIndexFromNumber(-5), -1);
-    EXPECT_EQ(pageIndexFromNumber(std::numeric_limits<int>::min()), -1);
+    const struct {
+        int number, index;
+    } rows[] = {{1, 0}, {1000, 999}, {0, -1}, {1001, -1}, {-5, -1}, {std::numeric_limits<int>::min(), -1}};
+    for (const auto &row : rows)
+        EXPECT_EQ(pageIndexFromNumber(row.number), row.index) << row.number;
 }
 
 TEST(PageList, ItemsAreSplitLikeACommaSeparatedList)
 {
-    EXPECT_EQ(SplitPageItems(QStringLiteral("1 - 3")), (QStringList{"1", "-", "3"}));
-    EXPECT_EQ(SplitPageItems(QStringLiteral("1,,2")), (QStringList{"1", "", "2"}));
-    EXPECT_EQ(SplitPageItems(QStringLiteral("1,")), (QStringList{"1", ""}));
-    EXPECT_EQ(SplitPageItems(QStringLiteral("\"a, b\",c")), (QStringList{"a, b", "c"}));
-    EXPECT_EQ(SplitPageItems(QStringLiteral("\"say \"\"hi\"\"\"")), (QStringList{"say \"hi\""}));
-    EXPECT_TRUE(SplitPageItems(QStringLiteral("   ")).isEmpty());
+    const struct {
+        const char *text;
+        QStringList items;
+    } rows[] = {
+        {"1 - 3", {"1", "-", "3"}},
+        {"1,,2", {"1", "", "2"}},
+        {"1,", {"1", ""}},
+        {"\"a, b\",c", {"a, b", "c"}},
+        {"\"say \"\"hi\"\"\"", {"say \"hi\""}},
+        {"   ", {}},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(SplitPageItems(QString::fromLatin1(row.text)), row.items) << row.text;
 }
 
 TEST(PageList, LeadingNumbersReadLikeStrtod)
 {
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("  2.5x")), 2.5);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("-.5")), -0.5);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("5.")), 5.0);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("1e")), 1.0); // "e" without digits is not taken
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("0x10")), 16.0);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("0x1p4")), 16.0);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("0xg")), 0.0);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("1,5")), 1.0); // '.' is the decimal point, always
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("- 3")), 0.0); // no blank after the sign
-    EXPECT_TRUE(std::isinf(LeadingNumber(QStringLiteral("-Infinity"))));
-    EXPECT_EQ(LeadingInteger(QStringLiteral("-2.9")), -2);
-    EXPECT_EQ(LeadingInteger(QStringLiteral("1e300")), std::numeric_limits<int>::max());
-    EXPECT_EQ(LeadingInteger(QStringLiteral("-1e300")), std::numeric_limits<int>::min());
-}
+    const struct {
+        const char *text;
+        double value;
+        const char *name;
+    } rows[] = {
+        {"  2.5x", 2.5, "blanks before, letters after"},
+        {"-.5", -0.5, "no digit before the point"},
+        {"5.", 5.0, "no digit after the point"},
+        {"1e", 1.0, "an e without digits is not taken"},
+        {"0x10", 16.0, "hex"},
+        {"0x1p4", 16.0, "hex with a binary exponent"},
+        {"0xg", 0.0, "no hex digit: only the 0"},
+        {"1,5", 1.0, "the decimal point is always '.'"},
+        {"- 3", 0.0, "no blank after the sign"},
+        {"-Infinity", -std::numeric_limits<double>::infinity(), "infinity spelt out"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(LeadingNumber(QString::fromLatin1(row.text)), row.value) << row.name;
 
-TEST(PageList, HexNumbersNamePages)
-{
-    // C's strtod reads hex, so "0x10" is page 16 as the original field read it.
-    EXPECT_EQ(SelectedPages(QStringLiteral("0x10"), 20), std::vector<int>{15});
+    const struct {
+        const char *text;
+        int value;
+    } integers[] = {{"-2.9", -2}, {"1e300", std::numeric_limits<int>::max()}, {"-1e300", std::numeric_limits<int>::min()}};
+    for (const auto &row : integers)
+        EXPECT_EQ(LeadingInteger(QString::fromLatin1(row.text)), row.value) << row.text;
 }
 
 } // namespace

@@ -19,79 +19,81 @@ PrinterMetrics metricsWithTop(double topMM)
 
 const PrinterMetrics kMetrics = metricsWithTop(4.2336);
 
-TEST(PrintFieldExit, MarginBelowTheUnprintableBorderBecomesTheBorder)
+// Borders of the printer: top 4.2336, bottom 5.76, left 4.22, right 4.5 mm.
+TEST(PrintFieldExit, MarginsHoldTheirBorderAndSpacingsZero)
 {
-    EXPECT_EQ(FieldExitText("3", PrintField::Top, kMetrics), "4.23");
-    EXPECT_EQ(FieldExitText("4.5", PrintField::Top, kMetrics), "4.5"); // left as typed
-    EXPECT_EQ(FieldExitText("4.50000", PrintField::Top, kMetrics), "4.50000");
-    EXPECT_EQ(FieldExitText(" 7 ", PrintField::Top, kMetrics), " 7 ");
-    EXPECT_EQ(FieldExitText("5", PrintField::Bottom, kMetrics), "5.76"); // each side its own border
-    EXPECT_EQ(FieldExitText("4.3", PrintField::Left, kMetrics), "4.3");
-    EXPECT_EQ(FieldExitText("-1", PrintField::Right, kMetrics), "4.50");
+    const struct {
+        const char *name;
+        const char *typed;
+        PrintField field;
+        double topBorder;
+        const char *text;
+    } rows[] = {
+        {"below the border: the border", "3", PrintField::Top, 4.2336, "4.23"},
+        {"above it: left as typed", "4.5", PrintField::Top, 4.2336, "4.5"},
+        {"trailing zeros kept", "4.50000", PrintField::Top, 4.2336, "4.50000"},
+        {"blanks kept", " 7 ", PrintField::Top, 4.2336, " 7 "},
+        {"each side its own border", "5", PrintField::Bottom, 4.2336, "5.76"},
+        {"left above its border", "4.3", PrintField::Left, 4.2336, "4.3"},
+        {"negative right margin", "-1", PrintField::Right, 4.2336, "4.50"},
+        {"cleared: zero, then the border", "", PrintField::Top, 4.2336, "4.23"},
+        {"cleared with no border", "", PrintField::Top, 0, "0"},
+        {"the border in two decimals reads below it and stays", "4.23", PrintField::Top, 4.2336, "4.23"},
+        {"cleared spacing", "", PrintField::HorizontalSpacing, 4.2336, "0"},
+        {"negative spacing", "-2", PrintField::HorizontalSpacing, 4.2336, "0"},
+        {"slightly negative spacing", "-0.001", PrintField::VerticalSpacing, 4.2336, "0"},
+        {"small spacing", "0.5", PrintField::VerticalSpacing, 4.2336, "0.5"},
+        {"large spacing", "250", PrintField::VerticalSpacing, 4.2336, "250"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(FieldExitText(row.typed, row.field, metricsWithTop(row.topBorder)), row.text) << row.name;
 }
 
-TEST(PrintFieldExit, ClearedMarginBecomesZeroAndThenTheBorder)
+TEST(PrintFieldArrow, StepsByATenthWithTwoDecimalsWithinTheLimits)
 {
-    EXPECT_EQ(FieldExitText("", PrintField::Top, kMetrics), "4.23");
-    EXPECT_EQ(FieldExitText("", PrintField::Top, metricsWithTop(0)), "0");
-    // The border written with two decimals reads below the border itself, and stays put.
-    EXPECT_EQ(FieldExitText("4.23", PrintField::Top, kMetrics), "4.23");
+    const struct {
+        const char *name;
+        const char *typed;
+        PrintField field;
+        bool up;
+        const char *text;
+    } rows[] = {
+        {"raised", "10", PrintField::Top, true, "10.10"},
+        {"lowered", "10", PrintField::Top, false, "9.90"},
+        {"four significant digits", "123.4", PrintField::Left, true, "123.50"},
+        {"vertical spacing raised", "1", PrintField::VerticalSpacing, true, "1.10"},
+        {"horizontal spacing lowered", "1", PrintField::HorizontalSpacing, false, "0.90"},
+        {"raised below the border: the border, not 3.10", "3.00", PrintField::Top, true, "4.23"},
+        {"lowered below the border", "4.30", PrintField::Top, false, "4.23"},
+        {"raised from the border", "4.23", PrintField::Top, true, "4.33"},
+        {"bottom raised from zero", "0", PrintField::Bottom, true, "5.76"},
+        {"spacing lowered below zero", "0.05", PrintField::VerticalSpacing, false, "0.00"},
+        {"spacing lowered at zero", "0", PrintField::HorizontalSpacing, false, "0.00"},
+        {"raising a spacing has no limit", "-5", PrintField::HorizontalSpacing, true, "-4.90"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(ArrowStepText(row.typed, row.field, row.up, kMetrics), row.text) << row.name;
 }
 
-TEST(PrintFieldExit, SpacingsStayNonNegative)
-{
-    EXPECT_EQ(FieldExitText("", PrintField::HorizontalSpacing, kMetrics), "0");
-    EXPECT_EQ(FieldExitText("-2", PrintField::HorizontalSpacing, kMetrics), "0");
-    EXPECT_EQ(FieldExitText("-0.001", PrintField::VerticalSpacing, kMetrics), "0");
-    EXPECT_EQ(FieldExitText("0.5", PrintField::VerticalSpacing, kMetrics), "0.5");
-    EXPECT_EQ(FieldExitText("250", PrintField::VerticalSpacing, kMetrics), "250");
-}
-
-TEST(PrintFieldExit, NotANumberThrows)
+TEST(PrintFieldExitAndArrow, TextThatIsNoNumberThrows)
 {
     EXPECT_THROW((void)FieldExitText("abc", PrintField::Top, kMetrics), ConversionError);
     EXPECT_THROW((void)FieldExitText("1,5", PrintField::VerticalSpacing, kMetrics), ConversionError);
     EXPECT_THROW((void)FieldExitText(" ", PrintField::VerticalSpacing, kMetrics), ConversionError);
-}
-
-TEST(PrintFieldArrow, StepsByATenthWithTwoDecimals)
-{
-    EXPECT_EQ(ArrowStepText("10", PrintField::Top, true, kMetrics), "10.10");
-    EXPECT_EQ(ArrowStepText("10", PrintField::Top, false, kMetrics), "9.90");
-    EXPECT_EQ(ArrowStepText("123.4", PrintField::Left, true, kMetrics), "123.50");
-    EXPECT_EQ(ArrowStepText("1", PrintField::VerticalSpacing, true, kMetrics), "1.10");
-    EXPECT_EQ(ArrowStepText("1", PrintField::HorizontalSpacing, false, kMetrics), "0.90");
-}
-
-TEST(PrintFieldArrow, MarginsHoldTheBorderOnBothArrows)
-{
-    EXPECT_EQ(ArrowStepText("3.00", PrintField::Top, true, kMetrics), "4.23"); // not 3.10
-    EXPECT_EQ(ArrowStepText("4.30", PrintField::Top, false, kMetrics), "4.23");
-    EXPECT_EQ(ArrowStepText("4.23", PrintField::Top, true, kMetrics), "4.33");
-    EXPECT_EQ(ArrowStepText("0", PrintField::Bottom, true, kMetrics), "5.76");
-}
-
-TEST(PrintFieldArrow, SpacingsStopAtZeroOnlyWhenLowered)
-{
-    EXPECT_EQ(ArrowStepText("0.05", PrintField::VerticalSpacing, false, kMetrics), "0.00");
-    EXPECT_EQ(ArrowStepText("0", PrintField::HorizontalSpacing, false, kMetrics), "0.00");
-    // The raising arrow has no limit: a typed negative spacing only comes up by the step.
-    EXPECT_EQ(ArrowStepText("-5", PrintField::HorizontalSpacing, true, kMetrics), "-4.90");
-}
-
-TEST(PrintFieldArrow, EmptyOrGarbageFieldThrows)
-{
     EXPECT_THROW((void)ArrowStepText("", PrintField::Top, true, kMetrics), ConversionError);
     EXPECT_THROW((void)ArrowStepText("x", PrintField::VerticalSpacing, false, kMetrics), ConversionError);
 }
 
 TEST(PrintFieldMinimum, MarginsUseTheirSideAndSpacingsZero)
 {
-    EXPECT_DOUBLE_EQ(fieldMinimum(PrintField::Top, kMetrics), 4.2336);
-    EXPECT_DOUBLE_EQ(fieldMinimum(PrintField::Bottom, kMetrics), 5.76);
-    EXPECT_DOUBLE_EQ(fieldMinimum(PrintField::Left, kMetrics), 4.22);
-    EXPECT_DOUBLE_EQ(fieldMinimum(PrintField::Right, kMetrics), 4.5);
-    EXPECT_DOUBLE_EQ(fieldMinimum(PrintField::VerticalSpacing, kMetrics), 0.0);
+    const struct {
+        PrintField field;
+        double minimum;
+    } rows[] = {{PrintField::Top, 4.2336},           {PrintField::Bottom, 5.76},
+                {PrintField::Left, 4.22},            {PrintField::Right, 4.5},
+                {PrintField::VerticalSpacing, 0.0},  {PrintField::HorizontalSpacing, 0.0}};
+    for (const auto &row : rows)
+        EXPECT_DOUBLE_EQ(fieldMinimum(row.field, kMetrics), row.minimum) << static_cast<int>(row.field);
 }
 
 } // namespace

@@ -281,10 +281,20 @@ TEST(PrintPageLists, TheLastPageReadsCellsPastTheTableAsEmpty)
 
 TEST(PrintRange, EachChoiceGivesItsPages)
 {
-    EXPECT_EQ(PagesToPrint(PageRange::Current, "3", 2, 5), std::vector<int>{2});
-    EXPECT_EQ(PagesToPrint(PageRange::All, "3", 2, 3), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(PagesToPrint(PageRange::List, "3", 2, 5), std::vector<int>{2});
-    EXPECT_EQ(PagesToPrint(PageRange::List, "2-", 0, 4), (std::vector<int>{1, 2, 3}));
+    const struct {
+        const char *name;
+        PageRange range;
+        const char *list;
+        int currentPage, pageCount;
+        std::vector<int> pages;
+    } rows[] = {
+        {"current page only", PageRange::Current, "3", 2, 5, {2}},
+        {"every page", PageRange::All, "3", 2, 3, {0, 1, 2}},
+        {"the listed page", PageRange::List, "3", 2, 5, {2}},
+        {"an open range", PageRange::List, "2-", 0, 4, {1, 2, 3}},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(PagesToPrint(row.range, row.list, row.currentPage, row.pageCount), row.pages) << row.name;
 }
 
 } // namespace

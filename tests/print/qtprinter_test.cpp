@@ -44,36 +44,37 @@ TEST_F(QtPrinterTest, MetricsFollowThePageLayout)
     p.printer()->setPageSize(QPageSize(QPageSize::A4));
     p.printer()->setPageMargins(QMarginsF(5, 7, 11, 13), QPageLayout::Millimeter);
 
-    const QPageLayout layout = p.printer()->pageLayout();
-    const int dpi = p.printer()->resolution();
-    const QRect full = layout.fullRectPixels(dpi);
-    const QRect paint = layout.paintRectPixels(dpi);
-    const QMargins margins = layout.marginsPixels(dpi);
-
+    // A4 is 210 x 297 mm; at 600 dots per inch a millimetre is 23.62 dots. Qt keeps paper sizes
+    // and margins in whole points, so each length is within a point (8.3 dots) of its millimetres.
+    const auto dots = [](double mm) { return mm * 600 / 25.4; };
+    const double point = 600.0 / 72;
     EXPECT_EQ(p.resolutionX(), 600);
     EXPECT_EQ(p.resolutionY(), 600);
-    EXPECT_EQ(p.physicalWidth(), full.width());
-    EXPECT_EQ(p.physicalHeight(), full.height());
-    EXPECT_EQ(p.pageWidth(), paint.width());
-    EXPECT_EQ(p.pageHeight(), paint.height());
-    EXPECT_EQ(p.offsetX(), margins.left());
-    EXPECT_EQ(p.offsetY(), margins.top());
+    EXPECT_NEAR(p.physicalWidth(), dots(210), point);  // 4960.6
+    EXPECT_NEAR(p.physicalHeight(), dots(297), point); // 7015.7
+    EXPECT_NEAR(p.pageWidth(), dots(210 - 5 - 11), point);  // 4582.7
+    EXPECT_NEAR(p.pageHeight(), dots(297 - 7 - 13), point); // 6543.3
+    EXPECT_NEAR(p.offsetX(), dots(5), point); // 118.1
+    EXPECT_NEAR(p.offsetY(), dots(7), point); // 165.4
     // The canvas the jobs paint on has the same size as the reported page.
     EXPECT_EQ(p.pageWidth(), p.printer()->width());
     EXPECT_EQ(p.pageHeight(), p.printer()->height());
     EXPECT_EQ(p.widthMM(), p.printer()->widthMM());
     EXPECT_EQ(p.heightMM(), p.printer()->heightMM());
-    EXPECT_EQ(p.widthMM(), qRound(layout.paintRect(QPageLayout::Millimeter).width()));
+    EXPECT_EQ(p.widthMM(), 194);
+    EXPECT_EQ(p.heightMM(), 277);
 
     // The unprintable borders the page setup derives come out as the layout's margins.
     PrinterMetrics m;
     ReadPrinterMetrics(m, p);
-    EXPECT_EQ(m.leftDots, margins.left());
-    EXPECT_EQ(m.topDots, margins.top());
-    EXPECT_NEAR(m.rightDots, margins.right(), 1);
-    EXPECT_NEAR(m.bottomDots, margins.bottom(), 1);
+    EXPECT_EQ(m.leftDots, p.offsetX());
+    EXPECT_EQ(m.topDots, p.offsetY());
+    EXPECT_NEAR(m.rightDots, dots(11), point);  // 259.8
+    EXPECT_NEAR(m.bottomDots, dots(13), point); // 307.1
     EXPECT_NEAR(m.leftMM, 5.0, 0.2);
+    EXPECT_NEAR(m.topMM, 7.0, 0.2);
     EXPECT_NEAR(m.rightMM, 11.0, 0.2);
+    EXPECT_NEAR(m.bottomMM, 13.0, 0.2);
 }
 
 TEST_F(QtPrinterTest, OrientationTurnsThePage)
