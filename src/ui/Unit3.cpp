@@ -81,29 +81,29 @@ TForm3::TForm3(const RunState &run, QWidget *parent)
     setAccessibleName(windowTitle());
     setFixedSize(kClientWidth, kCollapsedHeight);
 
-    Panel1 = new QFrame(this);
+    auto *Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
     Panel1->setLineWidth(2);
     Panel1->setGeometry(8, 8, 282, 176);
 
-    ProgramIcon = new QLabel(Panel1);
+    auto *ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setGeometry(8, 8, 73, 65);
     ProgramIcon->setPixmap(QPixmap::fromImage(ProgramPicture(QSize(73, 65))));
     ProgramIcon->setAccessibleName(QStringLiteral("Quiltana"));
 
-    ProductName = makeLabel(QStringLiteral("Quiltana"), Panel1, QRect(88, 16, 180, 20));
+    QLabel *ProductName = makeLabel(QStringLiteral("Quiltana"), Panel1, QRect(88, 16, 180, 20));
     ProductName->setObjectName(QStringLiteral("ProductName"));
     QFont bold = ProductName->font();
     bold.setBold(true);
     ProductName->setFont(bold);
 
-    Version = makeLabel(QStringLiteral("Version 3.11 (2015.8.18)"), Panel1, QRect(88, 40, 180, 18));
+    QLabel *Version = makeLabel(QStringLiteral("Version 3.11 (2015.8.18)"), Panel1, QRect(88, 40, 180, 18));
     Version->setObjectName(QStringLiteral("Version"));
 
-    Comments = makeLabel(QStringLiteral("Comments"), Panel1, QRect(8, 98, 120, 16));
+    QLabel *Comments = makeLabel(QStringLiteral("Comments"), Panel1, QRect(8, 98, 120, 16));
     Comments->setObjectName(QStringLiteral("Comments"));
 
     Memo1 = new QPlainTextEdit(Panel1);
@@ -113,7 +113,7 @@ TForm3::TForm3(const RunState &run, QWidget *parent)
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setAccessibleName(QStringLiteral("プリンタ情報"));
 
-    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    auto *OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setGeometry(62, 196, 75, 25);
     OKButton->setDefault(true);

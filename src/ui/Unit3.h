@@ -4,8 +4,6 @@
 
 #include "runstate.h"
 
-class QFrame;
-class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -29,7 +27,17 @@ public:
 
     [[nodiscard]] bool historyShown() const { return historyShown_; }
 
-    // Children keep their designer names; Qt's parent ownership releases them.
+    static constexpr int kCollapsedHeight = 240;
+    static constexpr int kExpandedHeight = 340;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void setHeight(int height);
+
+    // Children keep their designer names as their object names; Qt's parent ownership releases
+    // them. Those not kept here are found by name.
     //
     // What each name stands for:
     //   Panel1       the raised frame around the picture, the names and the printer lines
@@ -41,24 +49,9 @@ public:
     //   OKButton     closes the box
     //   Button1      "詳細>>>" shows the history below and becomes "<<<詳細", which hides it
     //   Memo2        the history of changes (HistoryLines), out of sight while collapsed
-    QFrame *Panel1 = nullptr;
-    QLabel *ProgramIcon = nullptr;
-    QLabel *ProductName = nullptr;
-    QLabel *Version = nullptr;
-    QLabel *Comments = nullptr;
     QPlainTextEdit *Memo1 = nullptr;
-    QPushButton *OKButton = nullptr;
     QPushButton *Button1 = nullptr;
     QPlainTextEdit *Memo2 = nullptr;
-
-    static constexpr int kCollapsedHeight = 240;
-    static constexpr int kExpandedHeight = 340;
-
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
-    void setHeight(int height);
 
     const RunState &run_;
     bool historyShown_ = false;

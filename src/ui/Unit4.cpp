@@ -54,6 +54,13 @@ constexpr std::array<const char *, 6> kPositionCaptions{"左上", "左下", "中
 
 QString u8(const char *text) { return QString::fromUtf8(text); }
 
+// `control` with its designer name as its object name.
+template <typename T> T *named(T *control, const char *name)
+{
+    control->setObjectName(QLatin1String(name));
+    return control;
+}
+
 } // namespace
 
 TForm4::TForm4(RunState &run, QWidget *parent)
@@ -85,7 +92,7 @@ TForm4::~TForm4() = default;
 
 void TForm4::buildMarginGroup()
 {
-    GroupBox1 = new QGroupBox(u8("マージン・間隔(mm)"), this);
+    auto *GroupBox1 = named(new QGroupBox(u8("マージン・間隔(mm)"), this), "GroupBox1");
     GroupBox1->setGeometry(8, 8, 145, 185);
     GroupBox1->setToolTip(u8("マージンの最小値はプリンタによって決まります"));
 
@@ -116,7 +123,6 @@ void TForm4::buildMarginGroup()
             b->setFocusPolicy(Qt::NoFocus);
             b->setAccessibleName(u8(row.label) + (up ? QStringLiteral(" +") : QStringLiteral(" -")));
             connect(b, &QToolButton::clicked, this, [this, field = row.field, step] { SpeedButtonClick(field, step); });
-            SpeedButtons[static_cast<std::size_t>(number - 9)] = b;
         }
     }
 
@@ -128,22 +134,22 @@ void TForm4::buildMarginGroup()
 
 void TForm4::buildFrameAndRangeGroups()
 {
-    GroupBox2 = new QGroupBox(u8("枠の印刷"), this);
+    auto *GroupBox2 = named(new QGroupBox(u8("枠の印刷"), this), "GroupBox2");
     GroupBox2->setGeometry(8, 194, 145, 41);
     GroupBox2->setToolTip(u8("カットするラインが印刷できます"));
-    CheckBox2 = new QCheckBox(u8("枠を印刷する"), GroupBox2);
+    CheckBox2 = named(new QCheckBox(u8("枠を印刷する"), GroupBox2), "CheckBox2");
     CheckBox2->setGeometry(16, 18, 121, 17);
     CheckBox2->setToolTip(GroupBox2->toolTip());
 
-    GroupBox3 = new QGroupBox(u8("印刷範囲"), this);
+    auto *GroupBox3 = named(new QGroupBox(u8("印刷範囲"), this), "GroupBox3");
     GroupBox3->setGeometry(8, 240, 145, 73);
-    pagecurrent = new QRadioButton(u8("現在のページ"), GroupBox3);
+    pagecurrent = named(new QRadioButton(u8("現在のページ"), GroupBox3), "pagecurrent");
     pagecurrent->setGeometry(8, 16, 129, 17);
-    pageall = new QRadioButton(u8("すべてのページ"), GroupBox3);
+    pageall = named(new QRadioButton(u8("すべてのページ"), GroupBox3), "pageall");
     pageall->setGeometry(8, 34, 129, 17);
-    pageset = new QRadioButton(u8("ページ指定"), GroupBox3);
+    pageset = named(new QRadioButton(u8("ページ指定"), GroupBox3), "pageset");
     pageset->setGeometry(8, 52, 80, 17);
-    Edit1 = new QLineEdit(GroupBox3);
+    Edit1 = named(new QLineEdit(GroupBox3), "Edit1");
     Edit1->setGeometry(88, 50, 49, kEditHeight);
     Edit1->setAccessibleName(u8("ページ番号"));
     Edit1->setToolTip(QStringLiteral("1,3,5-7"));
@@ -154,29 +160,30 @@ void TForm4::buildFrameAndRangeGroups()
 
 void TForm4::buildCaptionGroup()
 {
-    GroupBox4 = new QGroupBox(u8("ファイル名印刷"), this);
+    auto *GroupBox4 = named(new QGroupBox(u8("ファイル名印刷"), this), "GroupBox4");
     GroupBox4->setGeometry(160, 8, 193, 233);
 
-    CheckBox1 = new QCheckBox(u8("ファイル名を印刷する"), GroupBox4);
+    CheckBox1 = named(new QCheckBox(u8("ファイル名を印刷する"), GroupBox4), "CheckBox1");
     CheckBox1->setGeometry(8, 18, 177, 17);
     connect(CheckBox1, &QCheckBox::toggled, this, &TForm4::CheckBox1Click);
-    CheckBox4 = new QCheckBox(u8("拡張子を印刷する"), GroupBox4);
+    CheckBox4 = named(new QCheckBox(u8("拡張子を印刷する"), GroupBox4), "CheckBox4");
     CheckBox4->setGeometry(24, 40, 161, 17);
 
-    RadioGroup1 = new QGroupBox(u8("位置"), GroupBox4);
+    RadioGroup1 = named(new QGroupBox(u8("位置"), GroupBox4), "RadioGroup1");
     RadioGroup1->setGeometry(8, 64, 177, 73);
     positionButtons_ = new QButtonGroup(this);
     for (int i = 0; i < 6; ++i) {
         auto *item = new QRadioButton(u8(kPositionCaptions[static_cast<std::size_t>(i)]), RadioGroup1);
+        item->setObjectName(QStringLiteral("RadioGroup1Item%1").arg(i));
         positionButtons_->addButton(item, i);
         RadioGroup1Items[static_cast<std::size_t>(i)] = item;
     }
     placePositionItems();
 
-    Button4 = new QPushButton(u8("フォント指定"), GroupBox4);
+    auto *Button4 = named(new QPushButton(u8("フォント指定"), GroupBox4), "Button4");
     Button4->setGeometry(8, 144, kButtonWidth, kButtonHeight);
     connect(Button4, &QPushButton::clicked, this, &TForm4::Button4Click);
-    Edit11 = new QLineEdit(GroupBox4);
+    Edit11 = named(new QLineEdit(GroupBox4), "Edit11");
     Edit11->setGeometry(88, 146, 97, kEditHeight);
     Edit11->setReadOnly(true);
     // The face's name as it is written: in the proportional gothic "ＭＳ Ｐゴシック" would read
@@ -189,14 +196,14 @@ void TForm4::buildCaptionGroup()
     Edit11->setFont(fixed);
     Edit11->setAccessibleName(u8("フォント名"));
 
-    Label11 = new QLabel(u8("フォントサイズ"), GroupBox4);
+    auto *Label11 = named(new QLabel(u8("フォントサイズ"), GroupBox4), "Label11");
     Label11->setGeometry(8, 180, 70, 14);
-    Label12 = new QLabel(GroupBox4);
+    Label12 = named(new QLabel(GroupBox4), "Label12");
     Label12->setGeometry(80, 180, 22, 14);
     Label12->setAccessibleName(u8("フォントサイズ"));
-    Label13 = new QLabel(u8("文字色"), GroupBox4);
+    auto *Label13 = named(new QLabel(u8("文字色"), GroupBox4), "Label13");
     Label13->setGeometry(104, 180, 36, 14);
-    Panel1 = new QFrame(GroupBox4);
+    Panel1 = named(new QFrame(GroupBox4), "Panel1");
     Panel1->setGeometry(144, 176, 41, 22);
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Sunken);
@@ -207,7 +214,7 @@ void TForm4::buildCaptionGroup()
     Panel1->installEventFilter(this);
     setPanel1Color(lastChosenColor_);
 
-    CheckBox3 = new QCheckBox(u8("背景を透過させる"), GroupBox4);
+    CheckBox3 = named(new QCheckBox(u8("背景を透過させる"), GroupBox4), "CheckBox3");
     CheckBox3->setGeometry(8, 208, 177, 17);
     CheckBox3->setToolTip(u8("ファイル名を白で透過させると見栄えが良いです"));
 }
@@ -236,23 +243,23 @@ void TForm4::placePositionItems()
 
 void TForm4::buildButtons()
 {
-    Button3 = new QPushButton(u8("プリンタ設定"), this);
+    auto *Button3 = named(new QPushButton(u8("プリンタ設定"), this), "Button3");
     Button3->setGeometry(168, 253, kButtonWidth, kButtonHeight);
     Button3->setToolTip(u8("プリンタの用紙設定などをしてください"));
     connect(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
 
-    Button2 = new QPushButton(u8("キャンセル"), this);
+    auto *Button2 = named(new QPushButton(u8("キャンセル"), this), "Button2");
     Button2->setGeometry(280, 253, kButtonWidth, kButtonHeight);
     Button2->setToolTip(u8("設定を保持せずに閉じます"));
     connect(Button2, &QPushButton::clicked, this, [this] { finish(PrintDialogResult::Cancel); });
 
-    Button1 = new QPushButton(u8("印刷実行"), this);
+    auto *Button1 = named(new QPushButton(u8("印刷実行"), this), "Button1");
     Button1->setGeometry(168, 288, kButtonWidth, kButtonHeight);
     Button1->setToolTip(u8("印刷を実行します"));
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, [this] { finish(PrintDialogResult::Print); });
 
-    Button5 = new QPushButton(u8("終了"), this);
+    auto *Button5 = named(new QPushButton(u8("終了"), this), "Button5");
     Button5->setGeometry(280, 288, kButtonWidth, kButtonHeight);
     Button5->setToolTip(u8("設定を保持して閉じます"));
     connect(Button5, &QPushButton::clicked, this, [this] { finish(PrintDialogResult::Close); });
@@ -328,13 +335,6 @@ QLineEdit *TForm4::fieldEdit(PrintField field) const
         return Edit10;
     }
     return Edit5;
-}
-
-QToolButton *TForm4::SpeedButton(int number) const
-{
-    if (number < 9 || number > 20)
-        return nullptr;
-    return SpeedButtons[static_cast<std::size_t>(number - 9)];
 }
 
 void TForm4::CheckBox1Click()

@@ -16,9 +16,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
-class QToolButton;
 
 namespace quiltana {
 
@@ -46,8 +44,6 @@ public:
 
     [[nodiscard]] const FontSpec &workingFont() const { return workingFont_; }
     [[nodiscard]] QColor Panel1Color() const;
-    // The millimetre field of `field` (Edit5..Edit10).
-    [[nodiscard]] QLineEdit *fieldEdit(PrintField field) const;
 
     // Handlers. Those that call the rules run under the handler guard, which shows their errors
     // in the error box.
@@ -67,52 +63,6 @@ public:
     void pagecurrentClick();
     void pageallClick();
 
-    // Controls, named as the form names them.
-    //
-    // What each name stands for:
-    //   GroupBox1   margins and spacings in millimetres:
-    //     Edit5, Edit6, Edit7, Edit8   top, bottom, left and right margin
-    //     Edit9, Edit10                vertical and horizontal spacing between the cells
-    //     SpeedButton9 .. SpeedButton20  the arrows beside them, two a field from Edit5 down:
-    //                                    the odd one raises (9 Edit5 +, 10 Edit5 -, 11 Edit6 +
-    //                                    ... 20 Edit10 -)
-    //   GroupBox2   frame printing; CheckBox2 prints a frame around every cell
-    //   GroupBox3   page range: pagecurrent the current page, pageall every page, pageset the
-    //               pages listed in Edit1 ("1,3,5-7", enabled with pageset only)
-    //   GroupBox4   file name printing (the captions):
-    //     CheckBox1   print file names; enables RadioGroup1 and CheckBox4
-    //     CheckBox4   with the extension
-    //     RadioGroup1 the caption's position; RadioGroup1Items 0..5 top left, bottom left, top
-    //                 centre, bottom centre, top right, bottom right
-    //     Button4     the caption font ("フォント指定")
-    //     Edit11      the font's face (read-only); Label11 the caption "フォントサイズ" of
-    //                 Label12, the font's size; Label13 the caption "文字色" of Panel1
-    //     Panel1      the caption colour; a click opens the colour dialog
-    //     CheckBox3   captions on a transparent background
-    //   Button3     printer setup ("プリンタ設定")
-    //   Button1     print ("印刷実行"): keeps the settings and prints, result Print
-    //   Button2     cancel ("キャンセル"), as Esc and the close box: result Cancel
-    //   Button5     close ("終了"): keeps the settings, prints nothing, result Close
-    QGroupBox *GroupBox1 = nullptr; // "マージン・間隔(mm)"
-    QGroupBox *GroupBox2 = nullptr; // "枠の印刷"
-    QGroupBox *GroupBox3 = nullptr; // "印刷範囲"
-    QGroupBox *GroupBox4 = nullptr; // "ファイル名印刷"
-    QLineEdit *Edit5 = nullptr, *Edit6 = nullptr, *Edit7 = nullptr, *Edit8 = nullptr;
-    QLineEdit *Edit9 = nullptr, *Edit10 = nullptr;
-    std::array<QToolButton *, 12> SpeedButtons{}; // SpeedButton9 .. SpeedButton20 in order
-    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox4 = nullptr;
-    QGroupBox *RadioGroup1 = nullptr;
-    std::array<QRadioButton *, 6> RadioGroup1Items{};
-    QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr;
-    QPushButton *Button5 = nullptr;
-    QLineEdit *Edit11 = nullptr;
-    QLabel *Label11 = nullptr, *Label12 = nullptr, *Label13 = nullptr;
-    QFrame *Panel1 = nullptr;
-    QRadioButton *pagecurrent = nullptr, *pageall = nullptr, *pageset = nullptr;
-    QLineEdit *Edit1 = nullptr;
-
-    [[nodiscard]] QToolButton *SpeedButton(int number) const; // 9 .. 20
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -130,6 +80,46 @@ private:
     void finish(PrintDialogResult result);
     void setPanel1Color(const QColor &color);
     [[nodiscard]] int radioGroup1Index() const;
+    // The millimetre field of `field` (Edit5..Edit10).
+    [[nodiscard]] QLineEdit *fieldEdit(PrintField field) const;
+
+    // Controls, each with its designer name as its object name; those not kept here are found
+    // by that name.
+    //
+    // What each name stands for:
+    //   GroupBox1   margins and spacings in millimetres:
+    //     Edit5, Edit6, Edit7, Edit8   top, bottom, left and right margin
+    //     Edit9, Edit10                vertical and horizontal spacing between the cells
+    //     SpeedButton9 .. SpeedButton20  the arrows beside them, two a field from Edit5 down:
+    //                                    the odd one raises (9 Edit5 +, 10 Edit5 -, 11 Edit6 +
+    //                                    ... 20 Edit10 -)
+    //   GroupBox2   frame printing; CheckBox2 prints a frame around every cell
+    //   GroupBox3   page range: pagecurrent the current page, pageall every page, pageset the
+    //               pages listed in Edit1 ("1,3,5-7", enabled with pageset only)
+    //   GroupBox4   file name printing (the captions):
+    //     CheckBox1   print file names; enables RadioGroup1 and CheckBox4
+    //     CheckBox4   with the extension
+    //     RadioGroup1 the caption's position; RadioGroup1Item0 .. RadioGroup1Item5 top left,
+    //                 bottom left, top centre, bottom centre, top right, bottom right
+    //     Button4     the caption font ("フォント指定")
+    //     Edit11      the font's face (read-only); Label11 the caption "フォントサイズ" of
+    //                 Label12, the font's size; Label13 the caption "文字色" of Panel1
+    //     Panel1      the caption colour; a click opens the colour dialog
+    //     CheckBox3   captions on a transparent background
+    //   Button3     printer setup ("プリンタ設定")
+    //   Button1     print ("印刷実行"): keeps the settings and prints, result Print
+    //   Button2     cancel ("キャンセル"), as Esc and the close box: result Cancel
+    //   Button5     close ("終了"): keeps the settings, prints nothing, result Close
+    QLineEdit *Edit5 = nullptr, *Edit6 = nullptr, *Edit7 = nullptr, *Edit8 = nullptr;
+    QLineEdit *Edit9 = nullptr, *Edit10 = nullptr;
+    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox4 = nullptr;
+    QGroupBox *RadioGroup1 = nullptr;
+    std::array<QRadioButton *, 6> RadioGroup1Items{}; // RadioGroup1Item0 .. RadioGroup1Item5
+    QLineEdit *Edit11 = nullptr;
+    QLabel *Label12 = nullptr;
+    QFrame *Panel1 = nullptr;
+    QRadioButton *pagecurrent = nullptr, *pageall = nullptr, *pageset = nullptr;
+    QLineEdit *Edit1 = nullptr;
 
     RunState &run_;
     QButtonGroup *positionButtons_ = nullptr;

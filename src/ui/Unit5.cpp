@@ -69,7 +69,7 @@ TForm5::TForm5(QWidget *parent)
     Image1->installEventFilter(this);
 
     // The labels stand over the picture; clicks go through them to the picture.
-    Label1 = new QLabel(QStringLiteral("Ver 3.11"), Image1);
+    auto *Label1 = new QLabel(QStringLiteral("Ver 3.11"), Image1);
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont version(QStringLiteral("ＭＳ Ｐゴシック"));
     version.setPixelSize(21);
@@ -81,14 +81,14 @@ TForm5::TForm5(QWidget *parent)
     Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
     Label1->setAccessibleName(Label1->text());
 
-    Label2 = new QLabel(QStringLiteral("2015.8.18"), Image1);
+    auto *Label2 = new QLabel(QStringLiteral("2015.8.18"), Image1);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
     Label2->setGeometry(kTextLeft, 140, kClientWidth - kTextLeft - kTextMargin, 18);
     Label2->setAttribute(Qt::WA_TransparentForMouseEvents);
     Label2->setAccessibleName(Label2->text());
 
-    Memo1 = new QPlainTextEdit(this);
+    auto *Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(0, kPictureHeight, kClientWidth, kClientHeight - kPictureHeight);
     Memo1->setFrameShape(QFrame::NoFrame);
@@ -105,6 +105,7 @@ TForm5::TForm5(QWidget *parent)
     }
 
     Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
     Timer1->setInterval(kLifetimeMs);
     connect(Timer1, &QTimer::timeout, this, &TForm5::Timer1Timer);

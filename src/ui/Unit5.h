@@ -3,7 +3,6 @@
 #include <QWidget>
 
 class QLabel;
-class QPlainTextEdit;
 class QTimer;
 
 namespace quiltana {
@@ -19,7 +18,12 @@ public:
     void Timer1Timer();
     void Image1Click();
 
-    // Children keep their designer names; Qt's parent ownership releases them.
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Children keep their designer names as their object names; Qt's parent ownership releases
+    // them. Those not kept here are found by name.
     //
     // What each name stands for:
     //   Image1   the splash picture (SplashPicture); a click closes the window
@@ -28,13 +32,7 @@ public:
     //   Memo1    the disabled text box below the picture
     //   Timer1   closes the window three seconds after it was made
     QLabel *Image1 = nullptr;
-    QLabel *Label1 = nullptr; // "Ver 3.11"
-    QLabel *Label2 = nullptr; // "2015.8.18"
-    QPlainTextEdit *Memo1 = nullptr;
     QTimer *Timer1 = nullptr;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 };
 
 // The splash picture, 297 x 225 pixels.

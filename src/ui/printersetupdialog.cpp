@@ -91,6 +91,7 @@ PrinterSetupDialog::PrinterSetupDialog(const Printer &printer, QWidget *parent)
     FileEdit = new QLineEdit(QDir::toNativeSeparators(current.outputFile), printerGroup);
     FileEdit->setObjectName(QStringLiteral("FileEdit"));
     BrowseButton = new QPushButton(QStringLiteral("参照(&B)..."), printerGroup);
+    BrowseButton->setObjectName(QStringLiteral("BrowseButton"));
     BrowseButton->setAutoDefault(false);
     auto *fileRow = new QHBoxLayout;
     fileRow->addWidget(FileEdit, 1);
@@ -106,8 +107,10 @@ PrinterSetupDialog::PrinterSetupDialog(const Printer &printer, QWidget *parent)
     PaperBox->setObjectName(QStringLiteral("PaperBox"));
     PaperBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     PaperBox->setMinimumContentsLength(kListCharacters);
-    PortraitButton = new QRadioButton(QStringLiteral("縦(&O)"), paperGroup);
+    auto *PortraitButton = new QRadioButton(QStringLiteral("縦(&O)"), paperGroup);
+    PortraitButton->setObjectName(QStringLiteral("PortraitButton"));
     LandscapeButton = new QRadioButton(QStringLiteral("横(&A)"), paperGroup);
+    LandscapeButton->setObjectName(QStringLiteral("LandscapeButton"));
     (current.orientation == Printer::Orientation::Landscape ? LandscapeButton : PortraitButton)->setChecked(true);
     auto *orientationRow = new QHBoxLayout;
     orientationRow->addWidget(PortraitButton);
@@ -119,7 +122,9 @@ PrinterSetupDialog::PrinterSetupDialog(const Printer &printer, QWidget *parent)
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     OkButton = buttons->button(QDialogButtonBox::Ok);
-    CancelButton = buttons->button(QDialogButtonBox::Cancel);
+    OkButton->setObjectName(QStringLiteral("OkButton"));
+    QPushButton *CancelButton = buttons->button(QDialogButtonBox::Cancel);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
     OkButton->setText(QStringLiteral("OK"));
     CancelButton->setText(QStringLiteral("キャンセル"));
     OkButton->setDefault(true);

@@ -34,15 +34,6 @@ public:
     // The choice as the controls hold it.
     [[nodiscard]] Printer::Setup chosen() const;
 
-    QComboBox *PrinterBox = nullptr;    // "プリンタ名": the installed printers, then "PDF ファイル"
-    QLineEdit *FileEdit = nullptr;      // "出力ファイル", for the PDF files only
-    QPushButton *BrowseButton = nullptr;
-    QComboBox *PaperBox = nullptr;      // "用紙サイズ": the chosen printer's papers
-    QRadioButton *PortraitButton = nullptr;  // "縦"
-    QRadioButton *LandscapeButton = nullptr; // "横"
-    QPushButton *OkButton = nullptr;
-    QPushButton *CancelButton = nullptr;
-
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -54,6 +45,15 @@ private:
     void browse();
     void updateOk();
     void keepOnScreen();
+
+    // Controls, each with its name as its object name; PortraitButton ("縦") and CancelButton
+    // are found by theirs.
+    QComboBox *PrinterBox = nullptr;    // "プリンタ名": the installed printers, then "PDF ファイル"
+    QLineEdit *FileEdit = nullptr;      // "出力ファイル", for the PDF files only
+    QPushButton *BrowseButton = nullptr;
+    QComboBox *PaperBox = nullptr;      // "用紙サイズ": the chosen printer's papers
+    QRadioButton *LandscapeButton = nullptr; // "横"
+    QPushButton *OkButton = nullptr;
 
     const Printer &printer_;
     QList<QPageSize> papers_;

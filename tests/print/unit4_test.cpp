@@ -1,5 +1,6 @@
 #include "Unit4.h"
 
+#include "dialogcontrols.h"
 #include "error.h"
 #include "fontsubstitutions.h"
 #include "fakedialogs.h"
@@ -18,6 +19,8 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <array>
 
 namespace quiltana {
 namespace {
@@ -48,33 +51,53 @@ protected:
         QApplication::sendEvent(edit, &out);
     }
 
+    // The dialog's controls by their names.
+    QLineEdit *edit(const char *name) const { return test::named<QLineEdit>(form, name); }
+    QCheckBox *checkBox(const char *name) const { return test::named<QCheckBox>(form, name); }
+    QRadioButton *radio(const char *name) const { return test::named<QRadioButton>(form, name); }
+    QPushButton *button(const char *name) const { return test::named<QPushButton>(form, name); }
+    QWidget *widget(const char *name) const { return test::named<QWidget>(form, name); }
+    QToolButton *speedButton(int number) const
+    {
+        return test::named<QToolButton>(form, QStringLiteral("SpeedButton%1").arg(number));
+    }
+
     ColourRecordingDialogs fake;
     TForm4 form{run};
 };
+
+// RadioGroup1's six positions, RadioGroup1Item0 .. RadioGroup1Item5.
+std::array<QRadioButton *, 6> positionItems(const TForm4 &form)
+{
+    std::array<QRadioButton *, 6> items{};
+    for (std::size_t i = 0; i < items.size(); ++i)
+        items[i] = test::named<QRadioButton>(form, QStringLiteral("RadioGroup1Item%1").arg(i));
+    return items;
+}
 
 TEST_F(PrintDialog, StandsAsTheFormLaysItOut)
 {
     EXPECT_EQ(form.windowTitle(), QString::fromUtf8("印刷"));
     EXPECT_EQ(form.size(), QSize(360, 318));
-    EXPECT_EQ(form.GroupBox1->geometry(), QRect(8, 8, 145, 185));
-    EXPECT_EQ(form.GroupBox2->geometry(), QRect(8, 194, 145, 41));
-    EXPECT_EQ(form.GroupBox3->geometry(), QRect(8, 240, 145, 73));
-    EXPECT_EQ(form.GroupBox4->geometry(), QRect(160, 8, 193, 233));
-    EXPECT_EQ(form.RadioGroup1->geometry(), QRect(8, 64, 177, 73));
-    EXPECT_EQ(form.Edit9->geometry().topLeft(), QPoint(64, 128));
-    EXPECT_EQ(form.SpeedButton(17)->geometry(), QRect(104, 128, 25, 10));
-    EXPECT_EQ(form.SpeedButton(18)->geometry(), QRect(104, 138, 25, 10));
-    EXPECT_EQ(form.Button3->pos(), QPoint(168, 253));
-    EXPECT_EQ(form.Button2->pos(), QPoint(280, 253));
-    EXPECT_EQ(form.Button1->pos(), QPoint(168, 288));
-    EXPECT_EQ(form.Button5->pos(), QPoint(280, 288));
-    EXPECT_TRUE(form.Button1->isDefault());
-    EXPECT_EQ(form.Button1->text(), QString::fromUtf8("印刷実行"));
-    EXPECT_EQ(form.Button5->toolTip(), QString::fromUtf8("設定を保持して閉じます"));
-    EXPECT_EQ(form.Panel1->toolTip(), QString::fromUtf8("クリックすると色を変更できます"));
+    const struct {
+        const char *name;
+        QRect geometry; // in its parent
+    } places[] = {
+        {"GroupBox1", {8, 8, 145, 185}},      {"GroupBox2", {8, 194, 145, 41}},   {"GroupBox3", {8, 240, 145, 73}},
+        {"GroupBox4", {160, 8, 193, 233}},    {"RadioGroup1", {8, 64, 177, 73}},  {"Edit9", {64, 128, 41, 20}},
+        {"SpeedButton17", {104, 128, 25, 10}}, {"SpeedButton18", {104, 138, 25, 10}},
+        {"Button3", {168, 253, 75, 25}},      {"Button2", {280, 253, 75, 25}},    {"Button1", {168, 288, 75, 25}},
+        {"Button5", {280, 288, 75, 25}},
+    };
+    for (const auto &place : places)
+        EXPECT_EQ(widget(place.name)->geometry(), place.geometry) << place.name;
+    EXPECT_TRUE(button("Button1")->isDefault());
+    EXPECT_EQ(button("Button1")->text(), QString::fromUtf8("印刷実行"));
+    EXPECT_EQ(button("Button5")->toolTip(), QString::fromUtf8("設定を保持して閉じます"));
+    EXPECT_EQ(widget("Panel1")->toolTip(), QString::fromUtf8("クリックすると色を変更できます"));
 
     // Three columns of two: each column holds an upper and a lower position.
-    const auto &items = form.RadioGroup1Items;
+    const auto items = positionItems(form);
     EXPECT_EQ(items[0]->text(), QString::fromUtf8("左上"));
     EXPECT_EQ(items[0]->x(), items[1]->x());
     EXPECT_LT(items[0]->y(), items[1]->y());
@@ -90,20 +113,22 @@ TEST_F(PrintDialog, PositionCaptionsAndTheFaceNameShowWhole)
     RegisterFontSubstitutions(); // as the program starts: its faces, not the fallback
     TForm4 shown(run);
     // Each caption with its circle fits its button, and no button reaches the next column's.
-    const auto &items = shown.RadioGroup1Items;
+    const auto items = positionItems(shown);
+    const int groupWidth = test::named<QGroupBox>(shown, "RadioGroup1")->width();
     for (std::size_t i = 0; i < items.size(); ++i) {
         EXPECT_LE(items[i]->sizeHint().width(), items[i]->width()) << items[i]->text().toStdString();
-        EXPECT_LT(items[i]->geometry().right(), i + 2 < items.size() ? items[i + 2]->x() : shown.RadioGroup1->width());
+        EXPECT_LT(items[i]->geometry().right(), i + 2 < items.size() ? items[i + 2]->x() : groupWidth);
     }
     // The face as it is named, its full-width letters as wide as its kana, all in sight (the
     // field keeps its frame and two pixels each side).
     shown.FillFromPageSetup(run.pageSetup);
-    EXPECT_EQ(shown.Edit11->text(), QString::fromUtf8("ＭＳ Ｐゴシック")); // the blank a plain one
-    const QFontMetrics metrics(shown.Edit11->font());
-    for (const QChar c : shown.Edit11->text())
+    const QLineEdit *face = test::named<QLineEdit>(shown, "Edit11");
+    EXPECT_EQ(face->text(), QString::fromUtf8("ＭＳ Ｐゴシック")); // the blank a plain one
+    const QFontMetrics metrics(face->font());
+    for (const QChar c : face->text())
         EXPECT_TRUE(c == QLatin1Char(' ') || metrics.horizontalAdvance(c) == metrics.horizontalAdvance(QChar(0x30B4)));
-    const int frame = shown.Edit11->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, shown.Edit11);
-    EXPECT_LE(metrics.horizontalAdvance(shown.Edit11->text()), shown.Edit11->width() - 2 * frame - 2 * 2);
+    const int frame = face->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, face);
+    EXPECT_LE(metrics.horizontalAdvance(face->text()), face->width() - 2 * frame - 2 * 2);
 }
 
 // Each pair of arrows stands at the right of its field, the upper one raising it by 0.1 and the
@@ -125,11 +150,11 @@ TEST_F(PrintDialog, EveryArrowMovesItsOwnFieldOneWay)
         {17, "Edit9", "上下間隔 +", 128, "10.10"},  {18, "Edit9", "上下間隔 -", 138, "9.90"},
         {19, "Edit10", "左右間隔 +", 152, "10.10"}, {20, "Edit10", "左右間隔 -", 162, "9.90"},
     };
-    const QList<QLineEdit *> fields = form.GroupBox1->findChildren<QLineEdit *>();
+    const QList<QLineEdit *> fields = widget("GroupBox1")->findChildren<QLineEdit *>();
     ASSERT_EQ(fields.size(), 6);
     for (const Arrow &arrow : arrows) {
         SCOPED_TRACE(arrow.number);
-        QToolButton *button = form.SpeedButton(arrow.number);
+        QToolButton *button = speedButton(arrow.number);
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(button->accessibleName(), QString::fromUtf8(arrow.name));
         EXPECT_EQ(button->geometry(), QRect(104, arrow.top, 25, 10));
@@ -141,8 +166,8 @@ TEST_F(PrintDialog, EveryArrowMovesItsOwnFieldOneWay)
             EXPECT_EQ(field->text(), field->objectName() == QLatin1String(arrow.field) ? arrow.after : "10")
                 << field->objectName().toStdString();
     }
-    EXPECT_EQ(form.Edit5->accessibleName(), QString::fromUtf8("上マージン"));
-    EXPECT_EQ(form.Edit10->accessibleName(), QString::fromUtf8("左右間隔"));
+    EXPECT_EQ(edit("Edit5")->accessibleName(), QString::fromUtf8("上マージン"));
+    EXPECT_EQ(edit("Edit10")->accessibleName(), QString::fromUtf8("左右間隔"));
 }
 
 // Leaving a field, by its handler or by moving the focus, corrects it to its own side's limit:
@@ -156,17 +181,17 @@ TEST_F(PrintDialog, EveryFieldIsCorrectedToItsOwnLimitWhenLeft)
     m.rightMM = 6.0;
     struct Exit {
         void (TForm4::*handler)();
-        QLineEdit *TForm4::*field;
+        const char *field;
         const char *cleared; // what an empty field becomes
         const char *below;   // what "-2" becomes
     };
     const Exit exits[] = {
-        {&TForm4::Edit5Exit, &TForm4::Edit5, "4.23", "4.23"},  {&TForm4::Edit6Exit, &TForm4::Edit6, "5.50", "5.50"},
-        {&TForm4::Edit7Exit, &TForm4::Edit7, "3.10", "3.10"},  {&TForm4::Edit8Exit, &TForm4::Edit8, "6.00", "6.00"},
-        {&TForm4::Edit9Exit, &TForm4::Edit9, "0", "0"},        {&TForm4::Edit10Exit, &TForm4::Edit10, "0", "0"},
+        {&TForm4::Edit5Exit, "Edit5", "4.23", "4.23"},  {&TForm4::Edit6Exit, "Edit6", "5.50", "5.50"},
+        {&TForm4::Edit7Exit, "Edit7", "3.10", "3.10"},  {&TForm4::Edit8Exit, "Edit8", "6.00", "6.00"},
+        {&TForm4::Edit9Exit, "Edit9", "0", "0"},        {&TForm4::Edit10Exit, "Edit10", "0", "0"},
     };
     for (const Exit &exit : exits) {
-        QLineEdit *field = form.*exit.field;
+        QLineEdit *field = edit(exit.field);
         SCOPED_TRACE(field->objectName().toStdString());
         field->clear();
         (form.*exit.handler)();
@@ -183,93 +208,86 @@ TEST_F(PrintDialog, EveryFieldIsCorrectedToItsOwnLimitWhenLeft)
 
 TEST_F(PrintDialog, StartsWithTheFormsValues)
 {
-    EXPECT_FALSE(form.CheckBox1->isChecked());
-    EXPECT_FALSE(form.RadioGroup1->isEnabled());
-    EXPECT_FALSE(form.CheckBox4->isEnabled());
-    EXPECT_TRUE(form.RadioGroup1Items[1]->isChecked());
-    EXPECT_TRUE(form.pagecurrent->isChecked());
-    EXPECT_EQ(form.Edit1->text(), "1");
-    EXPECT_FALSE(form.Edit1->isEnabled());
-    EXPECT_EQ(form.Edit5->text(), "10");
+    EXPECT_FALSE(checkBox("CheckBox1")->isChecked());
+    EXPECT_FALSE(widget("RadioGroup1")->isEnabled());
+    EXPECT_FALSE(checkBox("CheckBox4")->isEnabled());
+    EXPECT_TRUE(positionItems(form)[1]->isChecked());
+    EXPECT_TRUE(radio("pagecurrent")->isChecked());
+    EXPECT_EQ(edit("Edit1")->text(), "1");
+    EXPECT_FALSE(edit("Edit1")->isEnabled());
+    EXPECT_EQ(edit("Edit5")->text(), "10");
 }
 
 TEST_F(PrintDialog, CaptionCheckBoxEnablesPositionAndExtension)
 {
-    form.CheckBox1->setChecked(true);
-    EXPECT_TRUE(form.RadioGroup1->isEnabled());
-    EXPECT_TRUE(form.CheckBox4->isEnabled());
-    form.CheckBox1->setChecked(false);
-    EXPECT_FALSE(form.RadioGroup1->isEnabled());
-    EXPECT_FALSE(form.CheckBox4->isEnabled());
-    EXPECT_TRUE(form.CheckBox3->isEnabled());
-    EXPECT_TRUE(form.Button4->isEnabled());
-    EXPECT_TRUE(form.Panel1->isEnabled());
+    checkBox("CheckBox1")->setChecked(true);
+    EXPECT_TRUE(widget("RadioGroup1")->isEnabled());
+    EXPECT_TRUE(checkBox("CheckBox4")->isEnabled());
+    checkBox("CheckBox1")->setChecked(false);
+    EXPECT_FALSE(widget("RadioGroup1")->isEnabled());
+    EXPECT_FALSE(checkBox("CheckBox4")->isEnabled());
+    EXPECT_TRUE(checkBox("CheckBox3")->isEnabled());
+    EXPECT_TRUE(button("Button4")->isEnabled());
+    EXPECT_TRUE(widget("Panel1")->isEnabled());
 }
 
 TEST_F(PrintDialog, RangeButtonsEnableThePageField)
 {
-    form.pageset->click();
-    EXPECT_TRUE(form.Edit1->isEnabled());
-    form.pageall->click();
-    EXPECT_FALSE(form.Edit1->isEnabled());
+    radio("pageset")->click();
+    EXPECT_TRUE(edit("Edit1")->isEnabled());
+    radio("pageall")->click();
+    EXPECT_FALSE(edit("Edit1")->isEnabled());
     EXPECT_EQ(form.values().range, PageRange::All);
 }
 
+// A text typed into a field, then an arrow pressed (a number), its exit handler run, or the focus
+// moved away for `leaving`: what the field shows after, and whether an error box came up. Only a
+// move inside the dialog leaves the field; another window coming to the front does not.
 TEST_F(PrintDialog, ArrowsAndExitsKeepTheFieldsValid)
 {
-    form.Edit5->setText(QStringLiteral("3.00"));
-    form.SpeedButton(9)->click();
-    EXPECT_EQ(form.Edit5->text(), "4.23");
-
-    form.Edit10->setText(QStringLiteral("10"));
-    form.SpeedButton(19)->click();
-    EXPECT_EQ(form.Edit10->text(), "10.10");
-    form.Edit9->setText(QStringLiteral("0.05"));
-    form.SpeedButton(18)->click();
-    EXPECT_EQ(form.Edit9->text(), "0.00");
-
-    form.Edit5->setText(QStringLiteral("3"));
-    leave(form.Edit5);
-    EXPECT_EQ(form.Edit5->text(), "4.23");
-    form.Edit5->setText(QStringLiteral("4.5"));
-    leave(form.Edit5);
-    EXPECT_EQ(form.Edit5->text(), "4.5");
-    form.Edit5->clear();
-    leave(form.Edit5);
-    EXPECT_EQ(form.Edit5->text(), "4.23");
-    form.Edit10->clear();
-    leave(form.Edit10);
-    EXPECT_EQ(form.Edit10->text(), "0");
-    form.Edit10->setText(QStringLiteral("-2"));
-    form.Edit10Exit();
-    EXPECT_EQ(form.Edit10->text(), "0");
-    EXPECT_TRUE(fake.errors.isEmpty());
-}
-
-TEST_F(PrintDialog, AnotherWindowComingToTheFrontIsNoExit)
-{
-    form.Edit5->setText(QStringLiteral("3"));
-    leave(form.Edit5, Qt::ActiveWindowFocusReason);
-    EXPECT_EQ(form.Edit5->text(), "3");
-}
-
-TEST_F(PrintDialog, AnArrowOnAnEmptyFieldShowsTheConversionError)
-{
-    form.Edit6->clear();
-    form.SpeedButton(11)->click();
-    EXPECT_EQ(form.Edit6->text(), "");
-    ASSERT_EQ(fake.errors.size(), 1);
-    form.Edit7->setText(QStringLiteral("abc"));
-    leave(form.Edit7);
-    EXPECT_EQ(form.Edit7->text(), "abc");
-    EXPECT_EQ(fake.errors.size(), 2);
+    const struct {
+        const char *field;
+        const char *typed;
+        int arrow;
+        void (TForm4::*exit)();
+        Qt::FocusReason leaving;
+        const char *after;
+        bool error;
+    } steps[] = {
+        {"Edit5", "3.00", 9, nullptr, Qt::TabFocusReason, "4.23", false},
+        {"Edit10", "10", 19, nullptr, Qt::TabFocusReason, "10.10", false},
+        {"Edit9", "0.05", 18, nullptr, Qt::TabFocusReason, "0.00", false},
+        {"Edit5", "3", 0, nullptr, Qt::TabFocusReason, "4.23", false},
+        {"Edit5", "4.5", 0, nullptr, Qt::TabFocusReason, "4.5", false},
+        {"Edit5", "", 0, nullptr, Qt::TabFocusReason, "4.23", false},
+        {"Edit10", "", 0, nullptr, Qt::TabFocusReason, "0", false},
+        {"Edit10", "-2", 0, &TForm4::Edit10Exit, Qt::TabFocusReason, "0", false},
+        {"Edit5", "3", 0, nullptr, Qt::ActiveWindowFocusReason, "3", false},
+        // An arrow on an empty field and a field that is no number show the conversion error.
+        {"Edit6", "", 11, nullptr, Qt::TabFocusReason, "", true},
+        {"Edit7", "abc", 0, nullptr, Qt::TabFocusReason, "abc", true},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(std::string(step.field) + " \"" + step.typed + "\"");
+        QLineEdit *field = edit(step.field);
+        field->setText(QString::fromUtf8(step.typed));
+        const qsizetype errorsBefore = fake.errors.size();
+        if (step.arrow)
+            speedButton(step.arrow)->click();
+        else if (step.exit)
+            (form.*step.exit)();
+        else
+            leave(field, step.leaving);
+        EXPECT_EQ(field->text(), step.after);
+        EXPECT_EQ(fake.errors.size() - errorsBefore, step.error ? 1 : 0);
+    }
 }
 
 TEST_F(PrintDialog, CloseButtonsGiveTheirResults)
 {
-    form.Button5->click();
+    button("Button5")->click();
     EXPECT_EQ(form.result(), static_cast<int>(PrintDialogResult::Close));
-    form.Button1->click();
+    button("Button1")->click();
     EXPECT_EQ(form.result(), static_cast<int>(PrintDialogResult::Print));
     form.reject(); // Esc and the close box
     EXPECT_EQ(form.result(), static_cast<int>(PrintDialogResult::Cancel));
@@ -279,9 +297,9 @@ TEST_F(PrintDialog, ACancelledPageRangeIsKeptForTheNextShowing)
 {
     fillCells(1, {picture("a.png", Qt::red)});
     fake.onExec = [this](QDialog &) {
-        form.pageset->click();
-        form.Edit1->setText(QStringLiteral("2-3"));
-        form.Edit5->setText(QStringLiteral("20"));
+        radio("pageset")->click();
+        edit("Edit1")->setText(QStringLiteral("2-3"));
+        edit("Edit5")->setText(QStringLiteral("20"));
         return static_cast<int>(PrintDialogResult::Cancel);
     };
     EXPECT_EQ(Print1Click(nullptr, form, run), PrintDialogResult::Cancel);
@@ -289,8 +307,8 @@ TEST_F(PrintDialog, ACancelledPageRangeIsKeptForTheNextShowing)
     bool keptRange = false;
     QString top;
     fake.onExec = [&](QDialog &) {
-        keptRange = form.pageset->isChecked() && form.Edit1->text() == "2-3" && form.Edit1->isEnabled();
-        top = form.Edit5->text();
+        keptRange = radio("pageset")->isChecked() && edit("Edit1")->text() == "2-3" && edit("Edit1")->isEnabled();
+        top = edit("Edit5")->text();
         return static_cast<int>(PrintDialogResult::Cancel);
     };
     Print1Click(nullptr, form, run);
@@ -309,8 +327,8 @@ TEST_F(PrintDialog, AFontChosenThenCancelledKeepsOnlyItsColour)
     fake.fontToChoose = chosen;
     fake.onExec = [this](QDialog &) {
         form.Button4Click();
-        EXPECT_EQ(form.Edit11->text(), "IPAPGothic");
-        EXPECT_EQ(form.Label12->text(), "20");
+        EXPECT_EQ(edit("Edit11")->text(), "IPAPGothic");
+        EXPECT_EQ(test::named<QLabel>(form, "Label12")->text(), "20");
         EXPECT_EQ(form.Panel1Color(), QColor(Qt::red));
         return static_cast<int>(PrintDialogResult::Cancel);
     };
@@ -322,8 +340,8 @@ TEST_F(PrintDialog, AFontChosenThenCancelledKeepsOnlyItsColour)
 
     fake.fontToChoose.reset(); // the next font dialog is cancelled
     fake.onExec = [this, old](QDialog &) {
-        EXPECT_EQ(form.Edit11->text(), run.pageSetup.captionFont.face);
-        EXPECT_EQ(form.Label12->text(), QString::number(old.pointSize));
+        EXPECT_EQ(edit("Edit11")->text(), run.pageSetup.captionFont.face);
+        EXPECT_EQ(test::named<QLabel>(form, "Label12")->text(), QString::number(old.pointSize));
         form.Button4Click();
         return static_cast<int>(PrintDialogResult::Close);
     };
@@ -387,10 +405,10 @@ TEST_F(PrintDialog, FillingShowsTheRecord)
     s.captionFont.pointSize = 11;
     s.captionFontCopy.color = Qt::darkGreen;
     form.FillFromPageSetup(s);
-    EXPECT_TRUE(form.RadioGroup1->isEnabled());
-    EXPECT_EQ(form.Edit5->text(), "7.77");
-    EXPECT_EQ(form.Edit10->text(), "3");
-    EXPECT_EQ(form.Label12->text(), "11");
+    EXPECT_TRUE(widget("RadioGroup1")->isEnabled());
+    EXPECT_EQ(edit("Edit5")->text(), "7.77");
+    EXPECT_EQ(edit("Edit10")->text(), "3");
+    EXPECT_EQ(test::named<QLabel>(form, "Label12")->text(), "11");
     EXPECT_EQ(form.Panel1Color(), QColor(Qt::darkGreen));
     const PrintDialogValues v = form.values();
     EXPECT_TRUE(v.captionOption);
@@ -409,15 +427,15 @@ TEST_F(PrintDialog, TheMainWindowsFontCommandIsMirrored)
     f.pointSize = 16;
     f.color = Qt::magenta;
     MirrorCaptionFont(form, f);
-    EXPECT_EQ(form.Edit11->text(), "IPAPGothic");
-    EXPECT_EQ(form.Label12->text(), "16");
+    EXPECT_EQ(edit("Edit11")->text(), "IPAPGothic");
+    EXPECT_EQ(test::named<QLabel>(form, "Label12")->text(), "16");
     EXPECT_EQ(form.Panel1Color(), QColor(Qt::magenta));
 }
 
 TEST_F(PrintDialog, PrinterButtonRereadsTheMetricsButNotTheTexts)
 {
     form.FillFromPageSetup(run.pageSetup);
-    const QString top = form.Edit5->text();
+    const QString top = edit("Edit5")->text();
     fake.onPrinterSetup = [](Printer &p) {
         static_cast<test::TestPrinter &>(p).setMetrics(400, 600, 440, 640, 20, 20, 100, 150, 100);
         return true;
@@ -425,10 +443,10 @@ TEST_F(PrintDialog, PrinterButtonRereadsTheMetricsButNotTheTexts)
     form.Button3Click();
     EXPECT_EQ(run.printerMetrics.topDots, 20);
     EXPECT_DOUBLE_EQ(run.printerMetrics.topMM, 5.0);
-    EXPECT_EQ(form.Edit5->text(), top);
-    form.Edit5->setText(QStringLiteral("4"));
-    leave(form.Edit5);
-    EXPECT_EQ(form.Edit5->text(), "5.00"); // the new border applies from the next exit
+    EXPECT_EQ(edit("Edit5")->text(), top);
+    edit("Edit5")->setText(QStringLiteral("4"));
+    leave(edit("Edit5"));
+    EXPECT_EQ(edit("Edit5")->text(), "5.00"); // the new border applies from the next exit
 }
 
 TEST_F(PrintDialog, PrintingRestoresTheCursorAlsoWhenAPictureFails)
@@ -444,8 +462,8 @@ TEST_F(PrintDialog, CloseCommitsAndPrintsNothing)
 {
     fillCells(1, {picture("a.png", Qt::red)});
     fake.onExec = [this](QDialog &) {
-        form.CheckBox2->setChecked(true);
-        form.Edit9->setText(QStringLiteral("5"));
+        checkBox("CheckBox2")->setChecked(true);
+        edit("Edit9")->setText(QStringLiteral("5"));
         return static_cast<int>(PrintDialogResult::Close);
     };
     Print1Click(nullptr, form, run);

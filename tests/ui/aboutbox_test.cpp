@@ -18,7 +18,7 @@ TEST_F(AboutBox, PrinterLinesAreWrittenAnewAtEachOpening)
     TForm1 &w = open();
     QStringList seen;
     fake.onExec = [&](QDialog &d) {
-        seen.append(static_cast<TForm3 &>(d).Memo1->toPlainText());
+        seen.append(named<QPlainTextEdit>(d, "Memo1")->toPlainText());
         return 1;
     };
     w.About1Click();
@@ -40,7 +40,7 @@ TEST_F(AboutBox, MarginLinesShowTheTextsAsStored)
     run.pageSetup.topText = QStringLiteral("4.23");
     QString text;
     fake.onExec = [&](QDialog &d) {
-        text = static_cast<TForm3 &>(d).Memo1->toPlainText();
+        text = named<QPlainTextEdit>(d, "Memo1")->toPlainText();
         return 1;
     };
     w.About1Click();
@@ -54,16 +54,17 @@ TEST_F(AboutBox, HistoryTogglesBetweenTheTwoHeightsAndStartsCollapsed)
     QString history;
     fake.onExec = [&](QDialog &d) {
         auto &box = static_cast<TForm3 &>(d);
+        QPushButton *details = named<QPushButton>(box, "Button1");
         heights.push_back(box.height());
-        box.Button1->click();
+        details->click();
         heights.push_back(box.height());
-        EXPECT_EQ(box.Button1->text(), QStringLiteral("<<<詳細"));
-        EXPECT_TRUE(box.Memo2->isVisible());
-        history = box.Memo2->toPlainText();
-        box.Button1->click();
+        EXPECT_EQ(details->text(), QStringLiteral("<<<詳細"));
+        EXPECT_TRUE(named<QPlainTextEdit>(box, "Memo2")->isVisible());
+        history = named<QPlainTextEdit>(box, "Memo2")->toPlainText();
+        details->click();
         heights.push_back(box.height());
-        EXPECT_EQ(box.Button1->text(), QStringLiteral("詳細>>>"));
-        box.Button1->click(); // leave it expanded: the next opening must collapse it
+        EXPECT_EQ(details->text(), QStringLiteral("詳細>>>"));
+        details->click(); // leave it expanded: the next opening must collapse it
         return 1;
     };
     w.About1Click();
@@ -81,8 +82,9 @@ TEST(Splash, ClickOnThePictureClosesIt)
     auto *splash = new TForm5;
     QPointer<TForm5> alive(splash);
     splash->show();
-    EXPECT_TRUE(splash->Timer1->isActive());
-    EXPECT_EQ(splash->Timer1->interval(), 3000);
+    const QTimer *timer = named<QTimer>(*splash, "Timer1");
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 3000);
     EXPECT_EQ(splash->size(), QSize(291, 309));
     EXPECT_TRUE(splash->windowFlags() & Qt::WindowStaysOnTopHint);
     splash->Image1Click();

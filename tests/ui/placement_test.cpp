@@ -85,7 +85,7 @@ TEST_F(Placement, PageIndicatorHoldsTheLastOfAThousandPages)
 TEST(SplashPlacement, TitleAndLabelsStayInsideTheWindow)
 {
     TForm5 splash; // never shown: its timer needs the event loop to fire
-    for (const QLabel *label : {splash.Label1, splash.Label2}) {
+    for (const QLabel *label : {named<QLabel>(splash, "Label1"), named<QLabel>(splash, "Label2")}) {
         EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
         EXPECT_LE(label->mapTo(&splash, QPoint(label->width(), 0)).x(), splash.width());
     }

@@ -36,6 +36,12 @@ QPageSize twoLPrint()
     return QPageSize(QSizeF(127, 178), QPageSize::Millimeter, QStringLiteral("2L判"), QPageSize::ExactMatch);
 }
 
+// The dialog's controls by their names.
+QComboBox *printerBox(const PrinterSetupDialog &d) { return named<QComboBox>(d, "PrinterBox"); }
+QComboBox *paperBox(const PrinterSetupDialog &d) { return named<QComboBox>(d, "PaperBox"); }
+QLineEdit *fileEdit(const PrinterSetupDialog &d) { return named<QLineEdit>(d, "FileEdit"); }
+QRadioButton *landscapeButton(const PrinterSetupDialog &d) { return named<QRadioButton>(d, "LandscapeButton"); }
+
 // Scripted answers for everything but printer setup, which is the program's own dialog.
 class RealPrinterSetup : public FakeDialogs {
 public:
@@ -128,40 +134,40 @@ TEST_F(PrinterSetup, ListsThePrintersAndEachPrintersOwnPapers)
     PrinterSetupDialog dialog(printer);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("プリンタの設定"));
-    EXPECT_EQ(items(dialog.PrinterBox), (QStringList{QStringLiteral("Test printer"), QStringLiteral("Photo printer"),
+    EXPECT_EQ(items(printerBox(dialog)), (QStringList{QStringLiteral("Test printer"), QStringLiteral("Photo printer"),
                                                      QStringLiteral("PDF ファイル")}));
-    EXPECT_EQ(dialog.PrinterBox->currentIndex(), 0);
-    EXPECT_EQ(dialog.PaperBox->currentText(), QStringLiteral("A5 (148 x 210 mm)"));
-    EXPECT_TRUE(dialog.PortraitButton->isChecked());
-    EXPECT_FALSE(dialog.FileEdit->isEnabled());
-    EXPECT_EQ(dialog.CancelButton->text(), QStringLiteral("キャンセル"));
+    EXPECT_EQ(printerBox(dialog)->currentIndex(), 0);
+    EXPECT_EQ(paperBox(dialog)->currentText(), QStringLiteral("A5 (148 x 210 mm)"));
+    EXPECT_TRUE(named<QRadioButton>(dialog, "PortraitButton")->isChecked());
+    EXPECT_FALSE(fileEdit(dialog)->isEnabled());
+    EXPECT_EQ(named<QPushButton>(dialog, "CancelButton")->text(), QStringLiteral("キャンセル"));
 
     // Another printer: its papers, the chosen one kept where it has it too.
-    QTest::keyClick(dialog.PrinterBox, Qt::Key_Down);
-    EXPECT_EQ(items(dialog.PaperBox), (QStringList{QStringLiteral("L判（89 x 127 mm）"),
+    QTest::keyClick(printerBox(dialog), Qt::Key_Down);
+    EXPECT_EQ(items(paperBox(dialog)), (QStringList{QStringLiteral("L判（89 x 127 mm）"),
                                                    QStringLiteral("A5 (148 x 210 mm)"),
                                                    QStringLiteral("2L判（127 x 178 mm）")}));
-    EXPECT_EQ(dialog.PaperBox->currentIndex(), 1);
-    QTest::keyClick(dialog.PaperBox, Qt::Key_Up);
+    EXPECT_EQ(paperBox(dialog)->currentIndex(), 1);
+    QTest::keyClick(paperBox(dialog), Qt::Key_Up);
     EXPECT_TRUE(dialog.chosen().paper.isEquivalentTo(lPrint()));
     EXPECT_EQ(dialog.chosen().printerName, QStringLiteral("Photo printer"));
 
     // Back to a printer without L: A4, its usual paper, rather than nothing.
-    QTest::keyClick(dialog.PrinterBox, Qt::Key_Up);
-    EXPECT_EQ(dialog.PaperBox->currentText(), QStringLiteral("A4 (210 x 297 mm)"));
+    QTest::keyClick(printerBox(dialog), Qt::Key_Up);
+    EXPECT_EQ(paperBox(dialog)->currentText(), QStringLiteral("A4 (210 x 297 mm)"));
 
     // The PDF files: the file name field counts, and without a name there is nothing to confirm.
-    dialog.PrinterBox->setCurrentIndex(2);
-    EXPECT_TRUE(dialog.FileEdit->isEnabled());
-    EXPECT_TRUE(dialog.BrowseButton->isEnabled());
+    printerBox(dialog)->setCurrentIndex(2);
+    EXPECT_TRUE(fileEdit(dialog)->isEnabled());
+    EXPECT_TRUE(named<QPushButton>(dialog, "BrowseButton")->isEnabled());
     EXPECT_TRUE(dialog.chosen().printerName.isEmpty());
-    dialog.FileEdit->clear();
-    EXPECT_FALSE(dialog.OkButton->isEnabled());
-    QTest::keyClicks(dialog.FileEdit, QStringLiteral("/tmp/sheet.pdf"));
-    EXPECT_TRUE(dialog.OkButton->isEnabled());
+    fileEdit(dialog)->clear();
+    EXPECT_FALSE(named<QPushButton>(dialog, "OkButton")->isEnabled());
+    QTest::keyClicks(fileEdit(dialog), QStringLiteral("/tmp/sheet.pdf"));
+    EXPECT_TRUE(named<QPushButton>(dialog, "OkButton")->isEnabled());
     EXPECT_EQ(dialog.chosen().outputFile, QStringLiteral("/tmp/sheet.pdf"));
     // Postcards by their Japanese name; inch sizes to a tenth of a millimetre.
-    const QStringList pdfPapers = items(dialog.PaperBox);
+    const QStringList pdfPapers = items(paperBox(dialog));
     ASSERT_EQ(pdfPapers.size(), 3);
     EXPECT_EQ(pdfPapers[1], QStringLiteral("はがき（100 x 148 mm）"));
     // (Letter in English or, with Qt's Japanese names, in Japanese and full-width brackets.)
@@ -175,10 +181,10 @@ TEST_F(PrinterSetup, EnterTakesThePaperAndOrientationFromTheMenuCommand)
     TForm1 &w = open();
     const int a4Width = printer.pageWidth();
     whenSetupOpens([](PrinterSetupDialog &d) {
-        EXPECT_EQ(d.PaperBox->currentText(), QStringLiteral("A4 (210 x 297 mm)"));
-        QTest::keyClick(d.PaperBox, Qt::Key_Down); // A5
-        QTest::mouseClick(d.LandscapeButton, Qt::LeftButton);
-        QTest::keyClick(d.PaperBox, Qt::Key_Return);
+        EXPECT_EQ(paperBox(d)->currentText(), QStringLiteral("A4 (210 x 297 mm)"));
+        QTest::keyClick(paperBox(d), Qt::Key_Down); // A5
+        QTest::mouseClick(landscapeButton(d), Qt::LeftButton);
+        QTest::keyClick(paperBox(d), Qt::Key_Return);
     });
     w.N3Click();
     EXPECT_TRUE(real.errors.isEmpty()) << real.errors.join(QLatin1Char('\n')).toStdString();
@@ -201,18 +207,18 @@ TEST_F(PrinterSetup, EscapeAndCancelChangeNothing)
     const PrinterMetrics metrics = run.printerMetrics;
     run.pageSizeCache = PageSizeCache{1, 2};
     const auto choose = [](PrinterSetupDialog &d) {
-        QTest::keyClick(d.PrinterBox, Qt::Key_Down);
-        QTest::keyClick(d.PaperBox, Qt::Key_Down);
-        QTest::mouseClick(d.LandscapeButton, Qt::LeftButton);
+        QTest::keyClick(printerBox(d), Qt::Key_Down);
+        QTest::keyClick(paperBox(d), Qt::Key_Down);
+        QTest::mouseClick(landscapeButton(d), Qt::LeftButton);
     };
     whenSetupOpens([&](PrinterSetupDialog &d) {
         choose(d);
-        QTest::keyClick(d.PaperBox, Qt::Key_Escape);
+        QTest::keyClick(paperBox(d), Qt::Key_Escape);
     });
     w.N3Click();
     whenSetupOpens([&](PrinterSetupDialog &d) {
         choose(d);
-        QTest::mouseClick(d.CancelButton, Qt::LeftButton);
+        QTest::mouseClick(named<QPushButton>(d, "CancelButton"), Qt::LeftButton);
     });
     speedButton(w, 2)->click();
 
@@ -232,8 +238,8 @@ TEST_F(PrinterSetup, ThePrintDialogsButtonKeepsLandscape)
     TForm1 &w = open();
     run.pageSizeCache = PageSizeCache{1, 2};
     whenSetupOpens([](PrinterSetupDialog &d) {
-        QTest::mouseClick(d.LandscapeButton, Qt::LeftButton);
-        QTest::keyClick(d.PrinterBox, Qt::Key_Enter);
+        QTest::mouseClick(landscapeButton(d), Qt::LeftButton);
+        QTest::keyClick(printerBox(d), Qt::Key_Enter);
     });
     w.printDialog()->Button3Click();
     EXPECT_EQ(printer.orientation(), Printer::Orientation::Landscape);
@@ -244,8 +250,8 @@ TEST_F(PrinterSetup, ThePrintDialogsButtonKeepsLandscape)
 
     // Opened again, it shows what is in force.
     whenSetupOpens([](PrinterSetupDialog &d) {
-        EXPECT_TRUE(d.LandscapeButton->isChecked());
-        QTest::keyClick(d.PrinterBox, Qt::Key_Escape);
+        EXPECT_TRUE(landscapeButton(d)->isChecked());
+        QTest::keyClick(printerBox(d), Qt::Key_Escape);
     });
     w.printDialog()->Button3Click();
 }
@@ -256,9 +262,9 @@ TEST_F(PrinterSetup, ARefusedChoiceIsReportedAndChangesNothing)
     TForm1 &w = open();
     run.pageSizeCache = PageSizeCache{1, 2};
     whenSetupOpens([this](PrinterSetupDialog &d) {
-        QTest::keyClick(d.PrinterBox, Qt::Key_Down);
+        QTest::keyClick(printerBox(d), Qt::Key_Down);
         printer.installed.removeAll(QStringLiteral("Photo printer"));
-        QTest::keyClick(d.PrinterBox, Qt::Key_Return);
+        QTest::keyClick(printerBox(d), Qt::Key_Return);
     });
     w.N3Click();
     ASSERT_EQ(real.errors.size(), 1);
@@ -275,11 +281,11 @@ TEST(PrinterSetupOnPdf, TheChosenPaperIsThePageOfTheNextJob)
     const QString file = dir.filePath(QStringLiteral("photos.pdf"));
     QtPrinter printer(file);
     whenSetupOpens([](PrinterSetupDialog &d) {
-        EXPECT_EQ(d.PrinterBox->currentText(), QStringLiteral("PDF ファイル"));
-        QTest::keyClicks(d.PaperBox, QStringLiteral("L")); // the first paper named with an L
-        EXPECT_EQ(d.PaperBox->currentText(), QStringLiteral("L判（89 x 127 mm）"));
-        QTest::mouseClick(d.LandscapeButton, Qt::LeftButton);
-        QTest::keyClick(d.PaperBox, Qt::Key_Return);
+        EXPECT_EQ(printerBox(d)->currentText(), QStringLiteral("PDF ファイル"));
+        QTest::keyClicks(paperBox(d), QStringLiteral("L")); // the first paper named with an L
+        EXPECT_EQ(paperBox(d)->currentText(), QStringLiteral("L判（89 x 127 mm）"));
+        QTest::mouseClick(landscapeButton(d), Qt::LeftButton);
+        QTest::keyClick(paperBox(d), Qt::Key_Return);
     });
     ASSERT_TRUE(QtDialogs().printerSetup(nullptr, printer));
 
@@ -303,7 +309,7 @@ TEST_F(PrinterSetup, OpensWhollyOnScreenBesideTheTopRightWindow)
     QRect placed;
     whenSetupOpens([&](PrinterSetupDialog &d) {
         placed = d.frameGeometry();
-        QTest::keyClick(d.PrinterBox, Qt::Key_Escape);
+        QTest::keyClick(printerBox(d), Qt::Key_Escape);
     });
     w.N3Click();
     ASSERT_TRUE(placed.isValid());

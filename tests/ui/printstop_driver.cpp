@@ -53,7 +53,7 @@ int main(int argc, char **argv)
     test::FakeDialogs dialogs;
     TForm4 form(run);
     dialogs.onExec = [&form](QDialog &) {
-        form.pageall->setChecked(true);
+        form.findChild<QRadioButton *>(QStringLiteral("pageall"))->setChecked(true);
         std::puts("printing");
         std::fflush(stdout);
         return static_cast<int>(PrintDialogResult::Print);

@@ -189,8 +189,8 @@ TEST_F(Progress, PrintingNamesEachPageAndAStopSaysHowFarItGot)
     w.WMDropFile(pictures(7));
     w.s1Click(); // one picture a page: seven pages
     fake.onExec = [&w](QDialog &) {
-        w.printDialog()->pageset->click();
-        w.printDialog()->Edit1->setText(QStringLiteral("1,3,5-7"));
+        named<QRadioButton>(*w.printDialog(), "pageset")->click();
+        named<QLineEdit>(*w.printDialog(), "Edit1")->setText(QStringLiteral("1,3,5-7"));
         return static_cast<int>(PrintDialogResult::Print);
     };
     const int pages[] = {1, 3, 5, 6, 7};
@@ -252,7 +252,7 @@ TEST_F(Progress, PrintingNamesEachPageAndAStopSaysHowFarItGot)
     // A single page shows no dialog.
     printer.jobs.clear();
     fake.onExec = [&w](QDialog &) {
-        w.printDialog()->pagecurrent->click();
+        named<QRadioButton>(*w.printDialog(), "pagecurrent")->click();
         return static_cast<int>(PrintDialogResult::Print);
     };
     Watcher one;

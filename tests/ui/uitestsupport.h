@@ -21,6 +21,7 @@
 
 #include "Unit1.h"
 #include "pagepreview.h"
+#include "dialogcontrols.h"
 #include "document.h"
 #include "fakedialogs.h"
 #include "openfolder.h"
