@@ -6,6 +6,10 @@ namespace quiltana {
 
 // One row of the layout table: everything the menus, the toolbar, the hit test and the cell
 // geometry need to know about a layout style. This is the only place these numbers live.
+// Where a layout's item stands in the layout menu "分割設定(&S)": at its first level (with a
+// toolbar button of its own) or in one of the sub-menus "3X..", "4X..", "5X..".
+enum class LayoutMenu { FirstLevel, Sub3X, Sub4X, Sub5X };
+
 struct LayoutInfo {
     int style;             // cells per page
     const char *caption;   // "CxR" as the menu shows it
@@ -13,7 +17,7 @@ struct LayoutInfo {
     int rows;
     bool lastColumnToEdge; // the last column ends on the usable right edge (else on the grid)
     bool lastRowToEdge;    // the last row ends on the usable bottom edge (else on the grid)
-    int menuLevel;         // 0: first menu level; 3, 4, 5: the sub-menu "3X..", "4X..", "5X.."
+    LayoutMenu menu;
     int toolbarButton;     // number n of SpeedButtonn
     const char *hint;      // toolbar hint in UTF-8, "" for the shared sub-menu button
 };

@@ -365,7 +365,7 @@ void TForm1::layoutCommand(int style)
     if (chosen == layoutCommands_.end())
         return;
     for (const LayoutCommand &c : layoutCommands_)
-        if (c.menu == LayoutMenu::FirstLevel)
+        if (c.layout->menu == LayoutMenu::FirstLevel)
             c.item->setChecked(c.item == chosen->item);
     document().layoutStyle = style;
     chosen->button->setChecked(true);

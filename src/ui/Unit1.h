@@ -1,6 +1,5 @@
 #pragma once
 
-#include "layoutmenu.h"
 #include "layouts.h"
 #include "pagepreview.h"
 #include "pagesetup.h"
@@ -139,7 +138,6 @@ private:
     // share SpeedButton12).
     struct LayoutCommand {
         const LayoutInfo *layout = nullptr;
-        LayoutMenu menu = LayoutMenu::FirstLevel;
         QAction *item = nullptr;
         QToolButton *button = nullptr;
     };

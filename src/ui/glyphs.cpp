@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include "layoutmenu.h"
 #include "layouts.h"
 
 namespace quiltana {
@@ -105,7 +104,7 @@ QIcon ToolbarGlyph(int button)
     default: {
         drawn = false;
         for (const LayoutInfo &l : layoutTable())
-            if (layoutMenuOf(l) == LayoutMenu::FirstLevel && l.toolbarButton == button) {
+            if (l.menu == LayoutMenu::FirstLevel && l.toolbarButton == button) {
                 drawGrid(p, l.columns, l.rows, Qt::black);
                 drawn = true;
             }

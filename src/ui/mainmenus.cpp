@@ -326,10 +326,9 @@ int TForm1::createLayoutCommands(int x)
     const auto &table = layoutTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
         const LayoutInfo &l = table[i];
-        const LayoutMenu menu = layoutMenuOf(l);
-        const bool firstLevel = menu == LayoutMenu::FirstLevel;
+        const bool firstLevel = l.menu == LayoutMenu::FirstLevel;
         const auto handler = layoutHandler(l.style);
-        QMenu *subMenu = layoutSubMenu(menu);
+        QMenu *subMenu = layoutSubMenu(l.menu);
         QAction *item = menuItem(subMenu, QStringLiteral("s%1").arg(l.style), QString::fromUtf8(l.caption), handler);
         if (!subMenu)
             Layout1->insertAction(Sub3X->menuAction(), item);
@@ -347,7 +346,7 @@ int TForm1::createLayoutCommands(int x)
             LayoutButtons->addButton(button);
             x += kButtonStep;
         }
-        layoutCommands_[i] = {&l, menu, item, button};
+        layoutCommands_[i] = {&l, item, button};
     }
     return x;
 }
