@@ -566,13 +566,16 @@ bool ReadBmpDeclaredSize(QIODevice &device, qint64 *width, qint64 *height)
     return true;
 }
 
-QImage ReadBmp(const QString &path, QByteArray *colourProfile, const StopFlag *stop)
+QImage ReadBmp(const QString &path, QByteArray *colourProfile, const StopFlag *stop, std::FILE *opened)
 {
     if (colourProfile)
         colourProfile->clear();
-    CheckPictureFileType(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!opened)
+        CheckPictureFileType(path);
+    else
+        std::rewind(opened);
+    QFile file(opened ? QString() : path);
+    if (opened ? !file.open(opened, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) : !file.open(QIODevice::ReadOnly))
         ThrowPictureError(path, Reason(reasons::kCannotOpen), file.errorString());
     const QByteArray headers = file.read(kLayoutBytes);
     BmpHeader header;

@@ -21,9 +21,10 @@ namespace quiltana {
 // `colourProfile`, when given, receives the ICC profile a V5 header embeds (empty when there
 // is none, when it lies outside the file or is larger than kMaxColourProfileBytes); a linked
 // profile names a file and is never followed. `stop` set while the rows are read ends the
-// reading with ThrowDecodingStopped.
+// reading with ThrowDecodingStopped. `opened`, when given, is the file already open (read from
+// its start, left open).
 [[nodiscard]] QImage ReadBmp(const QString &path, QByteArray *colourProfile = nullptr,
-                             const StopFlag *stop = nullptr);
+                             const StopFlag *stop = nullptr, std::FILE *opened = nullptr);
 
 // The width and height that the BMP header at the device's position declares (OS/2 and
 // Windows headers; the sides as absolute values). False when the header is unusable.

@@ -137,11 +137,14 @@ constexpr std::size_t kPrintAheadPerWorker = 4;
 
 // The pictures of a page decoded on worker threads for print, taken in position order. An error
 // is kept and thrown again when its position's turn comes, so what the page shows before it
-// is drawn exactly as without workers.
+// is drawn exactly as without workers. Each picture file is opened once, for the estimate of
+// its cost, and its decoding reads that same open file; the handle is closed as the decoding
+// ends, or as its position is taken or the pool goes when it never ran (so at most the pool's
+// window of them is open).
 class PrintPicturesAhead {
 public:
     PrintPicturesAhead(const PageLists &page, const std::vector<Rect> &cells, std::size_t positions)
-        : cells_(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(positions))
+        : cells_(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(positions)), files_(positions)
     {
         for (std::size_t p = 0; p < positions; ++p) {
             const bool drawn = page.redraw[p] == Redraw::Draw;
@@ -160,6 +163,7 @@ public:
     FittedPicture take(std::size_t p)
     {
         Outcome outcome = pool_->take(p);
+        files_[p].reset(); // its job is over, whether it ran or not
         if (outcome.error)
             std::rethrow_exception(outcome.error);
         return std::move(outcome.picture);
@@ -171,7 +175,7 @@ private:
         std::exception_ptr error;
     };
 
-    [[nodiscard]] AheadCost cost(std::size_t p) const
+    [[nodiscard]] AheadCost cost(std::size_t p)
     {
         const QString &path = paths_[p];
         if (path.isEmpty())
@@ -180,15 +184,28 @@ private:
         // (by the camera, then by the user) one copy after the other.
         const qint64 cellBytes = static_cast<qint64>(std::max(cells_[p].width(), 0))
                                  * std::max(cells_[p].height(), 0) * 3;
-        return {HeldBytesWhileDecoding(path) + 4 * cellBytes, cellBytes};
+        // Opened with the decoding's own checks. A file that cannot be opened costs nothing
+        // here: its decoding opens it again and reports why it cannot.
+        FilePtr file;
+        if (pictureKindOf(path) != PictureKind::None) {
+            try {
+                file = OpenPictureFile(path);
+            } catch (const Error &) {
+            }
+        }
+        const AheadCost c{(file ? HeldBytesWhileDecoding(path, file.get()) : 0) + 4 * cellBytes, cellBytes};
+        files_[p] = std::move(file);
+        return c;
     }
 
-    [[nodiscard]] Outcome prepare(std::size_t p) const noexcept
+    [[nodiscard]] Outcome prepare(std::size_t p) noexcept
     {
         Outcome outcome;
         try {
+            // Closed as the decoding ends; without workers nothing opened it yet.
+            const FilePtr file = std::move(files_[p]);
             if (!paths_[p].isEmpty())
-                outcome.picture = FitPictureFile(cells_[p], paths_[p], orientations_[p], &stop_);
+                outcome.picture = FitPictureFile(cells_[p], paths_[p], orientations_[p], &stop_, file.get());
         } catch (...) {
             outcome.error = std::current_exception();
         }
@@ -198,6 +215,9 @@ private:
     std::vector<Rect> cells_;
     std::vector<QString> paths_;
     std::vector<Turn> orientations_;
+    // The picture files opened for the estimate, each kept for its decoding (written and taken
+    // by the one worker handling its position, or cleared by the taker once it is done).
+    std::vector<FilePtr> files_;
     // Set as the pool goes before every picture was taken (a picture failed, the painter
     // threw): the decodings still running give up within a few rows rather than finish.
     StopFlag stop_{false};

@@ -72,10 +72,10 @@ private:
 };
 
 // A BMP, its colours converted to sRGB through the profile its header may embed.
-QImage ReadBmpInSrgb(const QString &path, const StopFlag *stop = nullptr)
+QImage ReadBmpInSrgb(const QString &path, const StopFlag *stop = nullptr, std::FILE *opened = nullptr)
 {
     QByteArray profile;
-    QImage image = ReadBmp(path, &profile, stop);
+    QImage image = ReadBmp(path, &profile, stop, opened);
     if (profile.isEmpty() || image.isNull())
         return image;
     const SrgbConverter converter = SrgbConverter::ForProfile(
@@ -88,15 +88,15 @@ QImage ReadBmpInSrgb(const QString &path, const StopFlag *stop = nullptr)
 }
 
 QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink &sink,
-                         int *fullWidth, int *fullHeight)
+                         int *fullWidth, int *fullHeight, std::FILE *opened = nullptr)
 {
     switch (kind) {
     case PictureKind::Jpeg:
     case PictureKind::Png: {
         if (kind == PictureKind::Jpeg)
-            DecodeJpeg(path, sink, fullWidth, fullHeight);
+            DecodeJpeg(path, sink, fullWidth, fullHeight, opened);
         else
-            DecodePng(path, sink, fullWidth, fullHeight);
+            DecodePng(path, sink, fullWidth, fullHeight, opened);
         if (ExifSwapsSides(sink.exifOrientation()) && fullWidth && fullHeight)
             std::swap(*fullWidth, *fullHeight);
         QImage upright = sink.takeUpright();
@@ -105,7 +105,7 @@ QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink
         return upright;
     }
     case PictureKind::Bmp: {
-        QImage image = ReadBmpInSrgb(path, sink.stop());
+        QImage image = ReadBmpInSrgb(path, sink.stop(), opened);
         if (fullWidth)
             *fullWidth = image.width();
         if (fullHeight)
@@ -151,11 +151,11 @@ QImage WholePictureSink::takeUpright()
     return ExifUpright(stored, orientation_);
 }
 
-QImage DecodePicture(const QString &path, PictureKind kind, const StopFlag *stop)
+QImage DecodePicture(const QString &path, PictureKind kind, const StopFlag *stop, std::FILE *opened)
 {
     WholePictureSink sink;
     sink.setStop(stop);
-    return DecodeThroughSink(path, kind, sink, nullptr, nullptr);
+    return DecodeThroughSink(path, kind, sink, nullptr, nullptr, opened);
 }
 
 QImage DecodePictureForSize(const QString &path, PictureKind kind, int minWidth, int minHeight,

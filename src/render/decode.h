@@ -21,8 +21,10 @@ inline constexpr int kMaxWorkCopyWidth = 4000;
 // through libjpeg and libpng directly, BMP through the program's own reader (bmpreader.h). A
 // file that cannot be opened, is corrupt, truncated or unsupported, or declares a size above
 // the bounds throws Error whose text names the file and the reason; `stop` set meanwhile ends
-// the decoding with ThrowDecodingStopped.
-[[nodiscard]] QImage DecodePicture(const QString &path, PictureKind kind, const StopFlag *stop = nullptr);
+// the decoding with ThrowDecodingStopped. `opened`, when given, is the file already open: it is
+// read from its start and left open, and `path` only names it.
+[[nodiscard]] QImage DecodePicture(const QString &path, PictureKind kind, const StopFlag *stop = nullptr,
+                                   std::FILE *opened = nullptr);
 
 // As DecodePicture, for a picture that will be shown no larger than minWidth x minHeight:
 // a JPEG may be decoded at a reduced DCT scale whose output still holds at least that size in

@@ -26,11 +26,19 @@ qint64 HeldBytesWhileDecoding(const QString &path)
     // picture would block the read (the decoder refuses both with an error of its own).
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return 0;
-    // Opened once: libjpeg reads the stream, the header peek a view of it.
     const FilePtr handle(std::fopen(QFile::encodeName(path).constData(), "rb"));
+    return handle ? HeldBytesWhileDecoding(path, handle.get()) : 0; // else the decoder reports it
+}
+
+qint64 HeldBytesWhileDecoding(const QString &path, std::FILE *handle)
+{
+    if (!handle)
+        return 0;
+    std::rewind(handle);
+    // Opened once: libjpeg reads the stream, the header peek a view of it.
     QFile file;
-    if (!handle || !file.open(handle.get(), QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
-        return 0; // the decoder cannot open it either, and reports that
+    if (!file.open(handle, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
+        return 0; // the decoder cannot read it either, and reports that
     const PictureKind kind = pictureKindOf(path);
     if (kind == PictureKind::None)
         return 0;
@@ -38,7 +46,7 @@ qint64 HeldBytesWhileDecoding(const QString &path)
     // segments of its own could be led elsewhere than libjpeg goes (by a marker without a
     // length, say) and find another frame than the one decoded.
     if (kind == PictureKind::Jpeg)
-        return std::min(JpegHeldBytesWhileDecoding(handle.get()).value_or(kWorstHeldBytes), kWorstHeldBytes);
+        return std::min(JpegHeldBytesWhileDecoding(handle).value_or(kWorstHeldBytes), kWorstHeldBytes);
     const PictureHeader header = PeekPictureHeader(file, kind);
     if (!header.complete)
         return kWorstHeldBytes;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdio>
+
 namespace quiltana {
 
 // What decoding the picture file holds at once beyond a few rows (bytes), estimated from its
@@ -14,5 +16,9 @@ namespace quiltana {
 // below what the decoders hold; a header that cannot be read counts as the largest picture
 // the bounds allow.
 [[nodiscard]] qint64 HeldBytesWhileDecoding(const QString &path);
+
+// The same for the picture file `path` already open as `file`, read from its start (and left
+// open, wherever it was read to): so that the decoding may read the very file estimated.
+[[nodiscard]] qint64 HeldBytesWhileDecoding(const QString &path, std::FILE *file);
 
 } // namespace quiltana

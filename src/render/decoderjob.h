@@ -39,23 +39,26 @@ struct DecoderJob {
     const char *refusal;
 };
 
-// Opens the picture file `path` once and decodes it into `sink` with a Job (value-initialised,
-// hence zeroed): `prepare(job)` reads what the decoder needs before its box (it may throw),
+// Decodes the picture file `path` into `sink` with a Job (value-initialised, hence zeroed),
+// read from the start of `opened` when it is given (the file stays open), else from the file
+// opened here: `prepare(job)` reads what the decoder needs before its box (it may throw),
 // `run(&job)` is the box. The picture's own size goes to fullWidth/fullHeight (optional), then
 // any outcome but Decoded is thrown as the PictureError it means; `explain(job, outcome)`
 // throws for LibraryError and TooManyScans, which only the decoder can put into words.
 // `maxSide` is the library's bound on a side, named when a picture is refused for its size.
 template <typename Job, typename Prepare, typename Run, typename Explain>
-void DecodeWithJob(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight, qint64 maxSide,
-                   Prepare prepare, Run run, Explain explain)
+void DecodeWithJob(const QString &path, std::FILE *opened, RowSink &sink, int *fullWidth, int *fullHeight,
+                   qint64 maxSide, Prepare prepare, Run run, Explain explain)
 {
     static_assert(std::is_base_of_v<DecoderJob, Job>);
-    const FilePtr file = OpenPictureFile(path);
+    const FilePtr own = opened ? FilePtr() : OpenPictureFile(path);
+    std::FILE *const file = opened ? opened : own.get();
+    std::rewind(file);
     auto job = std::make_unique<Job>();
-    job->file = file.get();
+    job->file = file;
     job->sink = &sink;
     job->stop = sink.stop();
-    job->fileBytes = PictureFileBytes(file.get());
+    job->fileBytes = PictureFileBytes(file);
     prepare(*job);
     const DecoderOutcome outcome = run(job.get());
     if (fullWidth)

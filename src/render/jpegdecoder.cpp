@@ -384,7 +384,7 @@ bool RunJpegPeek(JpegPeek *peek)
 
 } // namespace
 
-void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight)
+void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight, std::FILE *opened)
 {
     const auto run = [](JpegJob *job) {
         const DecoderOutcome outcome = RunJpegJob(job);
@@ -401,8 +401,8 @@ void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHei
                                   .arg(job.progress.scanLimit));
         ThrowJpegError(path, job.error);
     };
-    DecodeWithJob<JpegJob>(path, sink, fullWidth, fullHeight, std::min<qint64>(kMaxPictureSide, JPEG_MAX_DIMENSION),
-                           [](JpegJob &) {}, run, explain);
+    DecodeWithJob<JpegJob>(path, opened, sink, fullWidth, fullHeight,
+                           std::min<qint64>(kMaxPictureSide, JPEG_MAX_DIMENSION), [](JpegJob &) {}, run, explain);
 }
 
 std::optional<qint64> JpegHeldBytesWhileDecoding(std::FILE *file)

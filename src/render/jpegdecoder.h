@@ -17,7 +17,8 @@ class RowSink;
 // file whose coefficients would need more than a fixed amount of memory throw Error naming the
 // file. `fullWidth`/`fullHeight` (optional) receive the picture's own size.
 // The sink's stop flag (RowSink::setStop) ends the decoding with ThrowDecodingStopped.
-void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight);
+// `opened`, when given, is the file already open (read from its start, left open).
+void DecodeJpeg(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight, std::FILE *opened = nullptr);
 
 // What DecodeJpeg holds for the JPEG file open as `file` (read from its start) beyond a few
 // rows (bytes), from the markers that libjpeg itself reads up to the first scan

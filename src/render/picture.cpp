@@ -199,7 +199,8 @@ std::optional<Rect> FitPicture(int pictureWidth, int pictureHeight, const Rect &
     return fitted;
 }
 
-FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation, const StopFlag *stop)
+FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation, const StopFlag *stop,
+                             std::FILE *opened)
 {
     FittedPicture result;
     if (path.isEmpty())
@@ -213,14 +214,14 @@ FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orienta
         FittingSink sink(cell, orientation);
         sink.setStop(stop);
         if (result.kind == PictureKind::Jpeg)
-            DecodeJpeg(path, sink, nullptr, nullptr);
+            DecodeJpeg(path, sink, nullptr, nullptr, opened);
         else
-            DecodePng(path, sink, nullptr, nullptr);
+            DecodePng(path, sink, nullptr, nullptr, opened);
         FittedPicture fitted = sink.finish(path);
         fitted.kind = result.kind;
         return fitted;
     }
-    const QImage decoded = DecodePicture(path, result.kind, stop);
+    const QImage decoded = DecodePicture(path, result.kind, stop, opened);
     result.decoded = decoded.size();
     // Sampled into the rectangle as stored, then turned: the whole picture is never held twice.
     const bool turns = orientation == Turn::Right || orientation == Turn::Left;

@@ -37,9 +37,11 @@ struct FittedPicture {
 // on any thread: decodes `path` (a JPEG at the smallest DCT scale that still gives the picture
 // rectangle's pixels in both directions, never fewer) and samples it into the rectangle that
 // DrawPicture would give. Throws Error as DrawPicture does; `stop` set meanwhile ends the
-// decoding within a few rows (ThrowDecodingStopped).
+// decoding within a few rows (ThrowDecodingStopped). `opened`, when given, is the picture file
+// already open: it is read from its start and left open, and `path` only names it (and its
+// kind).
 [[nodiscard]] FittedPicture FitPictureFile(const Rect &cell, const QString &path, Turn orientation,
-                                           const StopFlag *stop = nullptr);
+                                           const StopFlag *stop = nullptr, std::FILE *opened = nullptr);
 
 // The second half: draws a fitted picture and answers its rectangle.
 std::optional<Rect> DrawFittedPicture(QPainter &canvas, const FittedPicture &picture);

@@ -335,7 +335,7 @@ QString PngErrorReason(const PngJob &job)
 
 } // namespace
 
-void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight)
+void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight, std::FILE *opened)
 {
     const auto prepare = [&path](PngJob &job) {
         const PngStart start = ReadPngStart(job.file);
@@ -352,7 +352,7 @@ void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeig
     const auto explain = [&path](const PngJob &job, DecoderOutcome) {
         ThrowPictureError(path, PngErrorReason(job), QString::fromLocal8Bit(job.message));
     };
-    DecodeWithJob<PngJob>(path, sink, fullWidth, fullHeight, kMaxPictureSide, prepare, RunPngJob, explain);
+    DecodeWithJob<PngJob>(path, opened, sink, fullWidth, fullHeight, kMaxPictureSide, prepare, RunPngJob, explain);
 }
 
 } // namespace quiltana

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdio>
+
 namespace quiltana {
 
 class RowSink;
@@ -13,6 +15,7 @@ class RowSink;
 // does not fail the decode; any other error, and a declared size above the bounds, throws
 // Error naming the file. `fullWidth`/`fullHeight` (optional) receive the picture's size.
 // The sink's stop flag (RowSink::setStop) ends the decoding with ThrowDecodingStopped.
-void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight);
+// `opened`, when given, is the file already open (read from its start, left open).
+void DecodePng(const QString &path, RowSink &sink, int *fullWidth, int *fullHeight, std::FILE *opened = nullptr);
 
 } // namespace quiltana

@@ -27,13 +27,18 @@ PictureHeader Peek(const QByteArray &bytes, PictureKind kind)
     return PeekPictureHeader(file, kind);
 }
 
-// What the estimate of a JPEG's decoding holds.
+// What the estimate of a JPEG's decoding holds; the same whether it opens the file or reads
+// one already open (from its start, wherever the file was read to).
 qint64 JpegHeld(const QByteArray &bytes)
 {
     static const QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("picture.jpg"));
     test::WriteBytes(path, bytes);
-    return HeldBytesWhileDecoding(path);
+    const qint64 held = HeldBytesWhileDecoding(path);
+    const FilePtr file = OpenPictureFile(path);
+    std::fseek(file.get(), 0, SEEK_END);
+    EXPECT_EQ(HeldBytesWhileDecoding(path, file.get()), held);
+    return held;
 }
 
 TEST(JpegEstimate, IsWhatLibjpegReadsOfTheHeaderWhateverComesBeforeTheFrame)

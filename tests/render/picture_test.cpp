@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "decode.h"
+#include "decodecost.h"
 #include "error.h"
 #include "scale.h"
 #include "renderfixture.h"
@@ -377,6 +378,27 @@ TEST_F(DrawPictureTest, UnreadableFileThrows)
     file.close();
     EXPECT_THROW(draw({0, 0, 60, 40}, path), Error);
     EXPECT_THROW(draw({0, 0, 60, 40}, dir.filePath("missing.jpg")), Error);
+}
+
+TEST_F(DrawPictureTest, AnOpenFileIsDecodedFromItsStartWhateverItsNameHoldsByThen)
+{
+    // Print estimates a picture's cost from the file it opens and decodes that same open file:
+    // another picture put under its name in between is not the one decoded.
+    for (const char *format : {"JPG", "PNG", "BMP"}) {
+        SCOPED_TRACE(format);
+        const QString name = QStringLiteral("open.%1").arg(QLatin1String(format)).toLower();
+        const QString path = writePicture(dir, name, solidPicture(40, 30, Qt::red), format);
+        const FilePtr file = OpenPictureFile(path);
+        (void)HeldBytesWhileDecoding(path, file.get()); // reads the header, or the whole file
+        const QString other = writePicture(dir, QStringLiteral("x") + name, solidPicture(30, 40, Qt::blue), format);
+        ASSERT_TRUE(QFile::remove(path) && QFile::rename(other, path));
+        const FittedPicture fitted = FitPictureFile(Rect{0, 0, 80, 60}, path, Turn::Upright, nullptr, file.get());
+        ASSERT_TRUE(fitted.rect);
+        EXPECT_EQ(*fitted.rect, (Rect{0, 0, 80, 60})); // 4:3 fills the cell, 3:4 would not
+        const QRgb centre = rgbAt(fitted.image, 40, 30);
+        EXPECT_GT(qRed(centre), 200);
+        EXPECT_LT(qBlue(centre), 60);
+    }
 }
 
 } // namespace
