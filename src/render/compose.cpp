@@ -1,7 +1,6 @@
 #include "compose.h"
 #include "decode.h"
 
-
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>

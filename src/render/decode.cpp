@@ -115,7 +115,7 @@ QImage DecodeThroughSink(const QString &path, PictureKind kind, WholePictureSink
     case PictureKind::None:
         break;
     }
-    ThrowPictureError(path, QStringLiteral("写真のファイルとして扱えない種類です"));
+    ThrowPictureError(path, Reason(reasons::kNotAPicture));
 }
 
 } // namespace
@@ -188,7 +188,7 @@ QImage DecodeWorkCopyImage(const QString &path, PictureKind kind, int height)
     case PictureKind::None:
         break;
     }
-    ThrowPictureError(path, QStringLiteral("写真のファイルとして扱えない種類です"));
+    ThrowPictureError(path, Reason(reasons::kNotAPicture));
 }
 
 QSize WorkCopySize(int height, int fullWidth, int fullHeight)

@@ -100,6 +100,15 @@ extern "C" void JpegEmitMessage(j_common_ptr cinfo, int level)
     ++cinfo->err->num_warnings;
 }
 
+// Makes `error` the decompressor's error manager: errors jump to its setjmp, warnings are
+// only counted. The jump point itself is set by the caller, in the function that holds it.
+void UseJpegErrors(jpeg_decompress_struct *cinfo, JpegErrorManager *error)
+{
+    cinfo->err = jpeg_std_error(&error->pub);
+    error->pub.error_exit = JpegErrorExit;
+    error->pub.emit_message = JpegEmitMessage;
+}
+
 // Called by libjpeg for every row of MCUs it reads, so also inside each of many scans, and for
 // every call that asks it for rows.
 extern "C" void JpegProgress(j_common_ptr cinfo)
@@ -227,9 +236,7 @@ DecoderOutcome ReadJpegRows(JpegJob *job)
 DecoderOutcome RunJpegJob(JpegJob *job)
 {
     jpeg_decompress_struct *cinfo = &job->cinfo;
-    cinfo->err = jpeg_std_error(&job->error.pub);
-    job->error.pub.error_exit = JpegErrorExit;
-    job->error.pub.emit_message = JpegEmitMessage;
+    UseJpegErrors(cinfo, &job->error);
     if (setjmp(job->error.jump)) {
         // The declared size is known from the frame header on; libjpeg refuses a side above
         // its own bound while it reads the headers.
@@ -351,9 +358,7 @@ extern "C" boolean JpegCountKeptSegment(j_decompress_ptr cinfo)
 bool RunJpegPeek(JpegPeek *peek)
 {
     jpeg_decompress_struct *cinfo = &peek->cinfo;
-    cinfo->err = jpeg_std_error(&peek->error.pub);
-    peek->error.pub.error_exit = JpegErrorExit;
-    peek->error.pub.emit_message = JpegEmitMessage;
+    UseJpegErrors(cinfo, &peek->error);
     if (setjmp(peek->error.jump)) {
         jpeg_destroy_decompress(cinfo);
         return false;

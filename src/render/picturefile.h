@@ -91,6 +91,7 @@ namespace reasons {
 inline constexpr const char *kCannotOpen = "ファイルを開けません";
 inline constexpr const char *kCannotRead = "ファイルを読めません";
 inline constexpr const char *kEmpty = "ファイルが空です";
+inline constexpr const char *kNotAPicture = "写真のファイルとして扱えない種類です";
 inline constexpr const char *kTruncated = "ファイルが途中で切れています";
 inline constexpr const char *kNoMemory = "メモリが足りません";
 inline constexpr const char *kNoMemoryForPicture = "メモリが足りないため写真を読み込めません";
