@@ -109,7 +109,19 @@ private:
     bool open_ = false;
 };
 
-bool abandoned(const PrintBusyHooks &hooks) { return hooks.abandon && hooks.abandon(); }
+// Asked before each page (only between pages, so that stopping never cuts a page short):
+// whether the run goes on to `step`. `ask`: nextPage is asked too, which may set `stopped`;
+// `abandoned` is set when the run is given up as a whole.
+bool goOn(const PrintBusyHooks &hooks, const PrintStep &step, bool ask, bool &stopped, bool &abandoned)
+{
+    if (ask && hooks.nextPage && !hooks.nextPage(step))
+        stopped = true;
+    if (hooks.abandon && hooks.abandon()) {
+        abandoned = true;
+        return false;
+    }
+    return !stopped;
+}
 
 // The text of an exception that ended a page.
 QString failureText(const std::exception_ptr &failure)
@@ -139,9 +151,8 @@ QString pageFailedText(const QString &cause, int page, const QString &before)
 
 // One try at writing `pages` as one document into a file.
 struct FileAttempt {
-    int printed = 0;            // pages drawn whole (those before a failure)
+    int printed = 0;            // pages drawn whole; on a failure also the index of the failed page
     std::exception_ptr failure; // what ended it early, null when nothing failed
-    int failedIndex = -1;       // the page of `pages` that failed
     bool stopped = false;
     bool abandoned = false;
     QString file;
@@ -161,15 +172,11 @@ FileAttempt writeDocument(const PrintPage &lists, const std::vector<int> &pages,
     try {
         for (int i = 0; i < count; ++i) {
             const PrintStep step{pages[static_cast<std::size_t>(i)] + 1, i + 1, count};
-            // Asked only between pages, so that stopping never cuts a page short.
-            if (progress && hooks.nextPage && !hooks.nextPage(step))
-                attempt.stopped = true;
-            if (abandoned(hooks)) {
-                attempt.abandoned = true;
-                return attempt; // the document is aborted as `file` goes
-            }
-            if (attempt.stopped)
+            if (!goOn(hooks, step, progress, attempt.stopped, attempt.abandoned)) {
+                if (attempt.abandoned)
+                    return attempt; // the document is aborted as `file` goes
                 break;
+            }
             LoadPrintPageLists(lists.doc, pages[static_cast<std::size_t>(i)]);
             BusyScope busy(hooks);
             failing = std::max(i - 1, 0);
@@ -187,9 +194,7 @@ FileAttempt writeDocument(const PrintPage &lists, const std::vector<int> &pages,
         }
     } catch (...) {
         attempt.failure = std::current_exception();
-        attempt.failedIndex = failing;
         attempt.printed = failing;
-        attempt.file.clear();
     }
     return attempt;
 }
@@ -233,7 +238,7 @@ PrintRun printIntoFile(const PrintPage &lists, const std::vector<int> &pages, Fr
         : first.printed > 0
             ? QStringLiteral("それまでの %1 ページも保存できなかったため、PDF ファイルは作られていません。").arg(first.printed)
             : QStringLiteral("PDF ファイルは作られていません。");
-    throw Error(pageFailedText(failureText(first.failure), pages[static_cast<std::size_t>(first.failedIndex)] + 1,
+    throw Error(pageFailedText(failureText(first.failure), pages[static_cast<std::size_t>(first.printed)] + 1,
                                before));
 }
 
@@ -289,14 +294,7 @@ PrintRun PrintPages(Document &doc, const PageSetup &setup, const std::vector<int
     run.count = static_cast<int>(pages.size());
     for (const int page : pages) {
         const PrintStep step{page + 1, run.printed + 1, run.count};
-        // Asked only between pages, so that stopping never cuts a page short.
-        if (hooks.nextPage && !hooks.nextPage(step))
-            run.stopped = true;
-        if (abandoned(hooks)) {
-            run.abandoned = true;
-            break;
-        }
-        if (run.stopped)
+        if (!goOn(hooks, step, true, run.stopped, run.abandoned))
             break;
         try {
             printOnePage(lists, page, frames, printer, hooks);
