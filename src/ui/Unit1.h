@@ -13,7 +13,6 @@
 #include <memory>
 
 class QAction;
-class QActionGroup;
 class QButtonGroup;
 class QLabel;
 class QMenu;

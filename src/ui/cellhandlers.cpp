@@ -13,6 +13,21 @@
 
 namespace quiltana {
 
+namespace {
+
+// Runs `change` on the cells and renders the page under the handler guard, then repaints the
+// preview whether or not the change went through.
+template <typename Change> void changeAndShow(TForm1 &window, Change &&change)
+{
+    guarded(&window, [&] {
+        change();
+        window.RenderPage();
+    });
+    window.RepaintPreview();
+}
+
+} // namespace
+
 void TForm1::PopupMenu1Popup()
 {
     const PopupItems state = PopupState(document(), CellUnderMouse());
@@ -23,30 +38,18 @@ void TForm1::PopupMenu1Popup()
 
 void TForm1::rotateClick()
 {
-    guarded(this, [this] {
-        TurnRight(document(), CellUnderMouse());
-        RenderPage();
-    });
-    RepaintPreview();
+    changeAndShow(*this, [this] { TurnRight(document(), CellUnderMouse()); });
 }
 
 void TForm1::N14Click()
 {
-    guarded(this, [this] {
-        TurnLeft(document(), CellUnderMouse());
-        RenderPage();
-    });
-    RepaintPreview();
+    changeAndShow(*this, [this] { TurnLeft(document(), CellUnderMouse()); });
 }
 
 void TForm1::Cut1Click()
 {
     bool acted = false;
-    guarded(this, [this, &acted] {
-        acted = Cut(document(), CellUnderMouse());
-        RenderPage();
-    });
-    RepaintPreview();
+    changeAndShow(*this, [this, &acted] { acted = Cut(document(), CellUnderMouse()); });
     if (acted)
         Paste2->setEnabled(true);
 }
@@ -61,21 +64,15 @@ void TForm1::Copy1Click()
 
 void TForm1::Paste1Click()
 {
-    guarded(this, [this] {
+    changeAndShow(*this, [this] {
         Paste(document(), CellUnderMouse());
         updatePageControls();
-        RenderPage();
     });
-    RepaintPreview();
 }
 
 void TForm1::rotateallClick()
 {
-    guarded(this, [this] {
-        TurnAll(document());
-        RenderPage();
-    });
-    RepaintPreview();
+    changeAndShow(*this, [this] { TurnAll(document()); });
 }
 
 void TForm1::N11Click()
@@ -89,11 +86,7 @@ void TForm1::N11Click()
 
 void TForm1::pasteallClick()
 {
-    guarded(this, [this] {
-        PasteToAll(document(), CellUnderMouse());
-        RenderPage();
-    });
-    RepaintPreview();
+    changeAndShow(*this, [this] { PasteToAll(document(), CellUnderMouse()); });
 }
 
 void TForm1::New1Click() { N11->trigger(); }

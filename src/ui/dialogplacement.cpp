@@ -8,12 +8,19 @@
 
 namespace quiltana {
 
+QRect placeWithin(const QRect &frame, const QRect &available)
+{
+    QRect placed = frame;
+    placed.moveLeft(std::max(std::min(frame.left(), available.right() + 1 - frame.width()), available.left()));
+    placed.moveTop(std::max(std::min(frame.top(), available.bottom() + 1 - frame.height()), available.top()));
+    return placed;
+}
+
 QRect CentredClientRect(const QSize &client, const QMargins &frame, const QRect &owner, const QRect &available)
 {
     QRect outer(QPoint(0, 0), client.grownBy(frame));
     outer.moveCenter(owner.center());
-    outer.moveLeft(std::max(std::min(outer.left(), available.right() + 1 - outer.width()), available.left()));
-    outer.moveTop(std::max(std::min(outer.top(), available.bottom() + 1 - outer.height()), available.top()));
+    outer = placeWithin(outer, available);
     return QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), client);
 }
 

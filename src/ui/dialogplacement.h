@@ -8,6 +8,10 @@ class QWidget;
 
 namespace quiltana {
 
+// `frame` moved as little as it takes to lie wholly inside `available`; a frame larger than
+// `available` keeps its top-left corner inside it, so that its title bar can still be reached.
+[[nodiscard]] QRect placeWithin(const QRect &frame, const QRect &available);
+
 // The client rectangle of a dialog `client` large whose frame (the client area grown by
 // `frame`) has its centre on the centre of `owner`, then moved as little as it takes to lie
 // inside `available`; a frame larger than `available` keeps its top-left corner inside it.

@@ -18,6 +18,8 @@
 
 #include <algorithm>
 
+#include "dialogplacement.h"
+
 namespace quiltana {
 
 namespace {
@@ -28,14 +30,6 @@ QString millimetres(qreal value) { return QString::number(value, 'g', 5); }
 constexpr int kListCharacters = 28;
 
 } // namespace
-
-QRect placeWithin(const QRect &frame, const QRect &available)
-{
-    QRect placed = frame;
-    placed.moveLeft(std::max(std::min(frame.left(), available.right() + 1 - frame.width()), available.left()));
-    placed.moveTop(std::max(std::min(frame.top(), available.bottom() + 1 - frame.height()), available.top()));
-    return placed;
-}
 
 QString paperLabel(const QPageSize &paper)
 {

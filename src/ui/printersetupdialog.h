@@ -14,10 +14,6 @@ class QRadioButton;
 
 namespace quiltana {
 
-// `frame` moved as little as it takes to lie wholly inside `available`; a frame larger than
-// `available` keeps its top-left corner inside it, so that its title bar can still be reached.
-[[nodiscard]] QRect placeWithin(const QRect &frame, const QRect &available);
-
 // How a paper is named in the list: its name and its size in millimetres, "A4 (210 x 297 mm)";
 // after a Japanese name every bracket is full-width, "はがき（100 x 148 mm）".
 [[nodiscard]] QString paperLabel(const QPageSize &paper);

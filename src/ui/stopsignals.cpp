@@ -72,10 +72,9 @@ StopSignals::~StopSignals()
 
 void StopSignals::readSignal()
 {
+    // Empties the socket: what came is already noted for StopSignalled.
     char bytes[16];
-    const ssize_t n = ::read(signalSockets[1], bytes, sizeof bytes);
-    for (ssize_t i = 0; i < n; ++i)
-        emit stopRequested(static_cast<unsigned char>(bytes[i]));
+    [[maybe_unused]] const ssize_t n = ::read(signalSockets[1], bytes, sizeof bytes);
     // Every event loop ends, a dialog's included, without the windows being asked to close:
     // quit() would ask them, and a window that refuses (the print progress does while it prints)
     // or asks a question (the main window's about the work files) would keep the program alive.

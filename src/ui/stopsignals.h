@@ -27,10 +27,6 @@ public:
     // Whether the handlers could be put in place.
     [[nodiscard]] bool installed() const { return notifier_ != nullptr; }
 
-signals:
-    // In the event loop, once for each signal that came, before the event loops are ended.
-    void stopRequested(int signal);
-
 private:
     void readSignal();
     QSocketNotifier *notifier_ = nullptr;

@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "Unit4.h"
+#include "dialogplacement.h"
 #include "printersetupdialog.h"
 #include "qtdialogs.h"
 #include "qtprinter.h"
